@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need; does nothing when
+# they are all there. Safe to run as often as you like.
+set -euo pipefail
+# One line on purpose: installing jackd2 after librtmidi-dev alone removes librtmidi-dev.
+PACKAGES=(qt6-base-dev librtmidi-dev libjack-jackd2-dev jackd2 xvfb xauth pkg-config cmake ninja-build
+          g++ libgtest-dev libbenchmark-dev fonts-dejavu-core)
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update -qq
+  # jackd2 asks about realtime priority; the answer does not matter here.
+  echo "jackd2 jackd/tweak_rt_limits boolean false" | $SUDO debconf-set-selections
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${PACKAGES[@]}"
+fi

@@ -1,0 +1,46 @@
+#pragma once
+// Byte layouts of everything the editor sends to the CS1x.
+
+#include "model/Block.h"
+
+#include <string>
+
+namespace kw {
+
+// What the editor asked for and is waiting on: nothing, the identity reply,
+// or one block of the edit buffer or of a user performance.
+struct Request {
+    enum class Type : uint8_t { None, Identity, Block };
+    Type type = Type::None;
+    BlockKind block = BlockKind::Common00;
+
+    static constexpr Request none() { return {}; }
+    static constexpr Request identity() { return {Type::Identity, BlockKind::Common00}; }
+    static constexpr Request of(BlockKind k) { return {Type::Block, k}; }
+    bool isNone() const { return type == Type::None; }
+    bool operator==(const Request& o) const
+    {
+        return type == o.type && (type != Type::Block || block == o.block);
+    }
+    // Whole length of the expected reply, F0 to F7 (0 for none).
+    size_t replyLength() const;
+};
+
+namespace msg {
+inline constexpr uint8_t kIdentityRequest[] = {0xF0, 0x7E, 0x00, 0x06, 0x01, 0xF7};
+inline constexpr uint8_t kStartup[] = {0xF0, 0x43, 0x10, 0x4B, 0x50, 0x00, 0x06, 0x03, 0xF7};
+inline constexpr uint8_t kIdentityReply[] = {0xF0, 0x7E, 0x00, 0x06, 0x02, 0x43, 0x00, 0x41,
+                                             0x0F, 0x05, 0x00, 0x00, 0x00, 0x01, 0xF7};
+
+Bytes parameterChange(uint8_t ah, uint8_t am, uint8_t al, uint8_t value);
+Bytes parameterChange2(uint8_t ah, uint8_t am, uint8_t al, uint8_t d1, uint8_t d2);
+// Dump request for a block; `performance` goes into position 5 of user requests.
+Bytes dumpRequest(BlockKind k, int performance = 0);
+// Bank select 63/65 and program change pp on channel 1, as three messages.
+std::array<Bytes, 3> selectUserPerformance(int pp);
+} // namespace msg
+
+// Text for the result codes that the user is told about; empty for the rest.
+std::string midiResultText(int code);
+
+} // namespace kw

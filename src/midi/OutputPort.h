@@ -1,0 +1,28 @@
+#pragma once
+#include "model/Block.h"
+
+namespace kw {
+
+// Result codes of a port call. The numbers are the ones users of the original
+// Windows driver interface know from error boxes, so every backend maps its
+// failures onto them.
+namespace MidiResult {
+inline constexpr int Ok = 0;
+inline constexpr int InvalidHandle = 5;     // MMSYSERR_INVALHANDLE
+inline constexpr int InvalidParam = 11;     // MMSYSERR_INVALPARAM
+inline constexpr int Unprepared = 64;       // MIDIERR_UNPREPARED
+inline constexpr int NotReady = 67;         // MIDIERR_NOTREADY
+inline constexpr int Error = 1;             // MMSYSERR_ERROR: anything else
+} // namespace MidiResult
+
+// Where outgoing messages go: the real port, the virtual CS1x, or a recorder.
+class OutputPort {
+public:
+    virtual ~OutputPort() = default;
+    virtual bool isOpen() const = 0;
+    // Sends one complete message (System Exclusive or a short channel
+    // message); returns a MidiResult code.
+    virtual int send(ByteView message) = 0;
+};
+
+} // namespace kw

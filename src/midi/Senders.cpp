@@ -1,0 +1,108 @@
+#include "midi/Senders.h"
+
+namespace kw {
+
+Senders::Senders(PerformanceImage& img, EditorState& st, OutputPort& port, SenderHooks hooks)
+    : img_(img), st_(st), port_(port), hooks_(std::move(hooks))
+{
+}
+
+void Senders::sendLong(ByteView bytes)
+{
+    lastResult_ = port_.send(bytes);
+    const std::string text = midiResultText(lastResult_);
+    if (!text.empty() && hooks_.report)
+        hooks_.report(text);
+    if (hooks_.outputActivity)
+        hooks_.outputActivity();
+}
+
+void Senders::parameterChange(uint8_t ah, uint8_t am, uint8_t al, uint8_t value)
+{
+    if (!mayEdit())
+        return;
+    st_.modified = true;
+    sendLong(msg::parameterChange(ah, am, al, value));
+}
+
+void Senders::parameterChange2(uint8_t ah, uint8_t am, uint8_t al, uint8_t d1, uint8_t d2)
+{
+    if (!mayEdit())
+        return;
+    st_.modified = true;
+    sendLong(msg::parameterChange2(ah, am, al, d1, d2));
+}
+
+void Senders::layerParameter(uint8_t al, uint8_t value)
+{
+    if (!st_.sendEnable)
+        return;
+    if (st_.affectAll) {
+        for (uint8_t l = 1; l <= 4; ++l)
+            parameterChange(0x60, l, al, value);
+    } else {
+        parameterChange(0x60, uint8_t(st_.editLayer), al, value);
+    }
+}
+
+void Senders::writeLayerField(size_t offset, uint8_t value)
+{
+    kw::writeLayerField(img_, st_, offset, value);
+    layerParameter(uint8_t(offset), img_.editLayerBlock(st_).data(offset));
+}
+
+void Senders::bulk(BlockKind k, int destination)
+{
+    if (!mayEdit())
+        return;
+    BulkBlock& b = blockInfo(k).userForm ? img_.transfer[k] : img_.edit[k];
+    const Bytes out = b.outgoing(destination);
+    st_.modified = true;
+    sendLong(out);
+}
+
+void Senders::editLayerBlocks(bool allLayers)
+{
+    if (!st_.sendEnable)
+        return;
+    if (allLayers) {
+        for (int l = 1; l <= 4; ++l)
+            bulk(layerKind(l));
+    } else {
+        bulk(layerKind(st_.editLayer));
+    }
+}
+
+void Senders::request(Request r, int performance)
+{
+    if (!port_.isOpen())
+        return;
+    pending_ = r;
+    if (r.type == Request::Type::None)
+        return;
+    if (r.type == Request::Type::Identity)
+        sendLong(msg::kIdentityRequest);
+    else
+        sendLong(msg::dumpRequest(r.block, performance));
+    if (hooks_.requestSent)
+        hooks_.requestSent();
+}
+
+void Senders::startupMessage()
+{
+    if (!mayEdit())
+        return;
+    st_.modified = true;
+    sendLong(msg::kStartup);
+}
+
+void Senders::selectUserPerformance(int pp)
+{
+    if (!port_.isOpen())
+        return;
+    // Short messages: their results are not reported.
+    for (const Bytes& m : msg::selectUserPerformance(pp))
+        port_.send(m);
+}
+
+} // namespace kw

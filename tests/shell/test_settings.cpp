@@ -1,0 +1,95 @@
+#include "shell/Settings.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace kw;
+
+namespace {
+struct SettingsTest : ::testing::Test {
+    QTemporaryDir dir;
+    QString path() const { return dir.filePath("knobwright.ini"); }
+};
+} // namespace
+
+TEST(SettingsFlags, TextToFlagRules)
+{
+    EXPECT_FALSE(flagFromText(std::string("0")));
+    EXPECT_TRUE(flagFromText(std::string("1")));
+    EXPECT_FALSE(flagFromText(std::string("0x0")));
+    EXPECT_FALSE(flagFromText(std::string("0X00")));
+    EXPECT_TRUE(flagFromText(std::string("0x10")));
+    EXPECT_TRUE(flagFromText(std::string("-3")));
+    EXPECT_TRUE(flagFromText(std::string("yes")));  // not a number: default
+    EXPECT_TRUE(flagFromText(std::string("")));
+    EXPECT_TRUE(flagFromText(std::string("0x")));
+    EXPECT_TRUE(flagFromText(std::nullopt));
+    EXPECT_FALSE(parseSettingInteger("12a").has_value());
+    EXPECT_EQ(parseSettingInteger("0xFf").value(), 255);
+}
+
+TEST_F(SettingsTest, FirstRunGivesDefaultsAndExitWritesAllNine)
+{
+    {
+        SettingsStore store(path());
+        const Settings s = loadSettings(store, "/opt/knobwright");
+        EXPECT_EQ(s.midiIn, "");
+        EXPECT_EQ(s.midiOut, "");
+        EXPECT_EQ(s.aktPerfList, "");
+        EXPECT_EQ(s.lastDir, "/opt/knobwright");
+        EXPECT_EQ(s.perfBankDir, "/opt/knobwright");
+        EXPECT_TRUE(s.showHints && s.longDelay && s.synthKnobs && s.programChanges);
+        EXPECT_EQ(s.transferPause(), 100);
+        saveSettings(store, s);
+    }
+    QSettings raw(path(), QSettings::IniFormat);
+    raw.beginGroup("CS1x");
+    EXPECT_EQ(raw.allKeys().size(), 9);
+    EXPECT_EQ(raw.value("LongDelay").toString(), "1");
+    EXPECT_EQ(raw.value("Last-Dir").toString(), "/opt/knobwright");
+    EXPECT_EQ(raw.value("Midi-IN").toString(), "");
+}
+
+TEST_F(SettingsTest, StoredValuesRoundTripAndEmptyFolderIsReplaced)
+{
+    {
+        QSettings raw(path(), QSettings::IniFormat);
+        raw.beginGroup("CS1x");
+        raw.setValue("Midi-IN", "CS1x In, Port 1");
+        raw.setValue("Last-Dir", "");
+        raw.setValue("LongDelay", "0x0");
+        raw.setValue("SynthKnobs", "yes");
+        raw.setValue("ProgramChanges", "0");
+    }
+    SettingsStore store(path());
+    Settings s = loadSettings(store, "/prog");
+    EXPECT_EQ(s.midiIn, "CS1x In, Port 1");
+    EXPECT_EQ(s.lastDir, "/prog");
+    EXPECT_FALSE(s.longDelay);
+    EXPECT_EQ(s.transferPause(), 10);
+    EXPECT_TRUE(s.synthKnobs);
+    EXPECT_FALSE(s.programChanges);
+    saveSettings(store, s);
+    QSettings raw(path(), QSettings::IniFormat);
+    raw.beginGroup("CS1x");
+    EXPECT_EQ(raw.value("Last-Dir").toString(), "/prog");
+    EXPECT_EQ(raw.value("ProgramChanges").toString(), "0");
+    EXPECT_EQ(raw.value("SynthKnobs").toString(), "1");
+}
+
+TEST_F(SettingsTest, NonStringValueFailsWithItsName)
+{
+    {
+        QSettings raw(path(), QSettings::IniFormat);
+        raw.beginGroup("CS1x");
+        raw.setValue("Midi-OUT", QByteArray("\x01\x02", 2));
+        raw.setValue("ShowHints", QStringList{"a", "b"});
+    }
+    SettingsStore store(path());
+    EXPECT_THROW(store.readText("Midi-OUT"), SettingsError);
+    QStringList errors;
+    const Settings s = loadSettings(store, "/p", [&](const QString& e) { errors << e; });
+    EXPECT_EQ(errors, (QStringList{"Invalid data type for 'Midi-OUT'", "Invalid data type for 'ShowHints'"}));
+    EXPECT_EQ(s.midiOut, "");
+    EXPECT_TRUE(s.showHints);
+}

@@ -1,0 +1,50 @@
+#pragma once
+#include "midi/OutputPort.h"
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace kwtest {
+
+// Keeps every message handed to it; can pretend to be closed or failing.
+class RecordingPort : public kw::OutputPort {
+public:
+    bool open = true;
+    int result = kw::MidiResult::Ok;
+    std::vector<kw::Bytes> sent;
+
+    bool isOpen() const override { return open; }
+    int send(kw::ByteView m) override
+    {
+        sent.emplace_back(m.begin(), m.end());
+        return result;
+    }
+    void clear() { sent.clear(); }
+};
+
+// "F0 43 10" style text of some bytes, for readable assertions.
+inline std::string hex(kw::ByteView b)
+{
+    static const char* digits = "0123456789ABCDEF";
+    std::string s;
+    for (size_t i = 0; i < b.size(); ++i) {
+        if (i)
+            s += ' ';
+        s += digits[b[i] >> 4];
+        s += digits[b[i] & 15];
+    }
+    return s;
+}
+
+inline kw::Bytes bytes(const std::string& hexText)
+{
+    kw::Bytes out;
+    std::istringstream in(hexText);
+    unsigned v;
+    while (in >> std::hex >> v)
+        out.push_back(uint8_t(v));
+    return out;
+}
+
+} // namespace kwtest
