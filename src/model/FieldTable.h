@@ -28,7 +28,6 @@ enum class LabelRule : uint8_t {
     Number127,     // 127 - position
     Number63,      // 63 - position
     Number64,      // 64 - position
-    Number128Minus64, // alias kept for clarity of 128-coded sensitivities: 64 - (position - ...) — see labelText
     Stored,        // the stored byte (= position for Direct)
     StoredMinus64, // stored - 64
     Shift,         // "±0", "+n", "-n"
