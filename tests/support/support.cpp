@@ -1,0 +1,1 @@
+// Shared test helpers that need a translation unit of their own go beside this file.
