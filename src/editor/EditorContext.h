@@ -18,6 +18,8 @@ struct EditorContext {
     Settings& settings;
     // The status setter: shows a transient text in the status line.
     std::function<void(const std::string&)> status;
+    // Whether the MIDI input port is open (the output's state is senders.portOpen()).
+    std::function<bool()> inputOpen = [] { return false; };
 };
 
 } // namespace kw
