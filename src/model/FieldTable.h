@@ -97,9 +97,11 @@ namespace detune {
 // Position -127..128 <-> the two nibbles at 0x05/0x06 (d = 128 - position).
 inline constexpr uint8_t kHighOffset = 0x05, kLowOffset = 0x06;
 std::pair<uint8_t, uint8_t> nibbles(int position);
-// Clamped to -127..128; nibbles above 0x0F are masked as the synth would read them.
+// 128 - (16 * high + low), clamped to -127..128 as the track bar would.
 int position(uint8_t high, uint8_t low);
 std::string label(int position, char decimalSeparator = '.');
+// For locales whose decimal separator is not one byte (UTF-8 text).
+std::string label(int position, std::string_view decimalSeparator);
 } // namespace detune
 
 namespace pan {
