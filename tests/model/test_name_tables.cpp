@@ -91,7 +91,7 @@ bool isUndefined(const std::string& entry)
 
 std::string threeDigits(int n)
 {
-    char buf[8];
+    char buf[16];
     std::snprintf(buf, sizeof buf, "%03d", n);
     return buf;
 }
