@@ -2,10 +2,7 @@
 // The receiving core wired as in the program, talking to a small stand-in
 // synth that answers requests through the virtual clock.
 
-#include "midi/Dispatcher.h"
-#include "midi/MidiTimers.h"
-#include "midi/Receiver.h"
-#include "midi/Senders.h"
+#include "midi/MidiCore.h"
 #include "model/PerformanceImage.h"
 #include "model/Settings.h"
 #include "support/RecordingPort.h"
@@ -102,14 +99,14 @@ struct CoreFixture : ::testing::Test {
     FakeSynth synth{clock};
     RecordingUi ui;
     kw::Senders senders{img, st, synth};
-    kw::MidiTimers timers{clock, ui, senders};
-    kw::Receiver rx{senders, ui, clock, settings, timers};
-    kw::Dispatcher dispatcher{rx, timers, senders, ui, settings};
+    kw::MidiCore core{senders, ui, clock, settings};
+    kw::MidiTimers& timers = core.timers;
+    kw::Receiver& rx = core.receiver;
+    kw::Dispatcher& dispatcher = core.dispatcher;
 
     CoreFixture()
     {
         kw::setDefaults(img, st);
-        kw::connectSenders(senders, timers, ui);
         synth.deliver = [this](const kw::Bytes& m) { dispatcher.handle(m); };
     }
     // What a click in the performance list does before it starts the fetch.
