@@ -97,10 +97,12 @@ TEST_F(DispatcherTest, LampsStayBrightUntilFiftyMillisecondsAfterTheLastActivity
 TEST_F(DispatcherTest, KnobsMoveTheirControlsAndWriteTheImageWithoutSendingBack)
 {
     st.editLayer = 2;
+    img.edit.layer(1).data(0x11) = img.edit.layer(2).data(0x11) = 0;
     midi("B0 4A 40");
     ASSERT_EQ(ui.knobs.size(), 1u);
     EXPECT_EQ(ui.knobs[0], std::make_pair(std::string("FilterCutoff"), 63));
     EXPECT_EQ(layerField(2, 0x11), 64);
+    EXPECT_EQ(layerField(1, 0x11), 0) << "only the edit layer without affect-all";
     EXPECT_EQ(ui.statusLine, "<1> Cutoff 0");
 
     midi("B3 49 00");  // any channel
@@ -117,7 +119,6 @@ TEST_F(DispatcherTest, KnobsMoveTheirControlsAndWriteTheImageWithoutSendingBack)
     EXPECT_EQ(ui.knobs.back(), std::make_pair(std::string("FilterResonance"), 127));
     for (int l = 1; l <= 4; ++l)
         EXPECT_EQ(layerField(l, 0x12), 0) << "layer " << l;
-    EXPECT_EQ(layerField(1, 0x11), img.edit.layer(1).data(0x11));
 
     EXPECT_TRUE(synth.sent.empty());
     EXPECT_FALSE(st.modified);
