@@ -16,8 +16,9 @@ public:
     // when its length was wrong and nothing was stored (the chain goes on as
     // if it had arrived). Returns false once the chain is complete.
     virtual bool blockArrived(Receiver& rx, bool stored) = 0;
-    // Dropped before its end because its request was never answered and a
-    // new chain takes over: release what it holds (an open file, ...).
+    // Dropped before its end: its request was never answered and a new chain
+    // takes over, or one of its steps threw (the exception's text is shown to
+    // the user). Release what it holds (an open file, ...).
     virtual void abandon(Receiver&) {}
     // Whether the main window stays disabled while the chain runs.
     virtual bool keepsWindowBusy() const { return true; }

@@ -6,6 +6,7 @@
 #include "model/Settings.h"
 
 #include <algorithm>
+#include <exception>
 
 namespace kw {
 
@@ -41,7 +42,7 @@ void Receiver::afterPause(std::function<void()> next)
     pausing_ = true;
     pause_ = sched_.after(settings_.transferPause(), [this, next = std::move(next)] {
         pausing_ = false;
-        next();
+        guarded(next);
     });
 }
 
@@ -92,7 +93,10 @@ void Receiver::receive(ByteView message)
         afterPause([this] { beginChain(); });
         return;
     }
-    if (!chain_->blockArrived(*this, stored)) {
+    bool goesOn = true;
+    if (!guarded([&] { goesOn = chain_->blockArrived(*this, stored); }))
+        return;
+    if (!goesOn) {
         chainEnded();
         return;
     }
@@ -148,7 +152,41 @@ void Receiver::replaceChain(std::unique_ptr<Chain> chain)
     chain_ = std::move(chain);
 }
 
-void Receiver::beginChain() { chain_->begin(*this); }
+void Receiver::beginChain()
+{
+    guarded([this] { chain_->begin(*this); });
+}
+
+bool Receiver::guarded(const std::function<void()>& step)
+{
+    try {
+        step();
+        return true;
+    } catch (const std::exception& e) {
+        chainFailed(e.what());
+    } catch (...) {
+        chainFailed("Error");
+    }
+    return false;
+}
+
+void Receiver::chainFailed(const std::string& what)
+{
+    // The chain stops where it failed (a file that cannot be written, say):
+    // it releases what it holds, the user is told, and the window and the
+    // receiver are free for whatever comes next.
+    std::unique_ptr<Chain> failed = std::move(chain_);
+    cancelPause();
+    beginAfterReply_ = false;
+    awaited_ = Request::none();
+    try {
+        failed->abandon(*this);
+    } catch (...) {
+    }
+    ui_.setBusy(false);
+    ui_.messageBox(what);
+    chainEnded();
+}
 
 void Receiver::chainEnded()
 {

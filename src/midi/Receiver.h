@@ -65,6 +65,9 @@ private:
     bool chainStalled() const;
     void replaceChain(std::unique_ptr<Chain> chain);
     void beginChain();
+    // Runs a chain step; false when it threw and the chain was ended.
+    bool guarded(const std::function<void()>& step);
+    void chainFailed(const std::string& what);
     void chainEnded();
     void cancelPause();
 

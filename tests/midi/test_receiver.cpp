@@ -1,5 +1,7 @@
 #include "CoreFixture.h"
 
+#include <stdexcept>
+
 using namespace kw;
 using kwtest::hex;
 
@@ -247,4 +249,27 @@ TEST_F(ReceiverTest, OtherChainsFinishBeforeAFetchAndOnlyTheirOwnRepliesMoveThem
     rx.startPerformanceFetch();
     EXPECT_TRUE(abandoned);
     EXPECT_EQ(lastRequests(1)[0], "F0 43 20 4B 60 00 00 F7");
+}
+
+TEST_F(ReceiverTest, AFailingChainStepEndsThatChainAndReceivingGoesOn)
+{
+    struct FailsOnFirstBlock : TwoUserBlocks {
+        bool blockArrived(Receiver&, bool) override { throw std::runtime_error("Disk full"); }
+    };
+    bool abandoned = false;
+    auto chain = std::make_unique<FailsOnFirstBlock>();
+    chain->abandoned = &abandoned;
+    ui.setBusy(true);
+    rx.startChain(std::move(chain));
+    rx.startPerformanceFetch();
+    clock.advance(synth.replyDelay);
+    EXPECT_TRUE(abandoned);
+    EXPECT_EQ(ui.boxes, Boxes{"Disk full"});
+    EXPECT_NE(std::find(ui.log.begin(), ui.log.end(), "busy:0"), ui.log.end());
+
+    // The fetch that was waiting runs now, and the window is busy for it.
+    EXPECT_TRUE(ui.busy);
+    clock.runAll();
+    EXPECT_EQ(lastRequests(7), kFetchRequests);
+    EXPECT_EQ(ui.refreshAllCount, 1);
 }
