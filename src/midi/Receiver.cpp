@@ -33,6 +33,13 @@ void Receiver::status(const std::string& text) { timers_.status(text); }
 void Receiver::request(Request r, int performance)
 {
     awaited_ = r;
+    if (!senders_.portOpen()) {
+        // The port went away mid-chain: nothing is sent and nothing will
+        // answer, but the window must not stay disabled for good. The
+        // time-out gives it back as it would for a silent synth.
+        timers_.restartRequestTimeout();
+        return;
+    }
     senders_.request(r, performance);
 }
 
@@ -125,7 +132,10 @@ void Receiver::startChain(std::unique_ptr<Chain> chain)
     }
     if (chainStalled()) {
         // Its reply is not coming; without this nothing could ever run again.
-        chain_->abandon(*this);
+        try {
+            chain_->abandon(*this);
+        } catch (...) {
+        }
         replaceChain(std::move(chain));
         beginChain();
         return;

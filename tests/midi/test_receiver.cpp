@@ -273,3 +273,20 @@ TEST_F(ReceiverTest, AFailingChainStepEndsThatChainAndReceivingGoesOn)
     EXPECT_EQ(lastRequests(7), kFetchRequests);
     EXPECT_EQ(ui.refreshAllCount, 1);
 }
+
+TEST_F(ReceiverTest, APortClosingMidFetchDoesNotLeaveTheWindowDisabled)
+{
+    clickPerformance(0);
+    clock.advance(synth.replyDelay - 1);
+    synth.open = false;
+    clock.advance(1 + 100);
+    EXPECT_TRUE(ui.busy);
+    clock.advance(1000);
+    EXPECT_FALSE(ui.busy);
+    EXPECT_TRUE(ui.boxes.empty()) << "no request is pending, so there is nothing to report";
+
+    synth.open = true;
+    clickPerformance(0);
+    clock.runAll();
+    EXPECT_EQ(ui.refreshAllCount, 1);
+}
