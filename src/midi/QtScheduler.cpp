@@ -1,5 +1,6 @@
 #include "midi/QtScheduler.h"
 
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -14,6 +15,11 @@ QtScheduler::~QtScheduler()
 
 Scheduler::TimerId QtScheduler::after(int ms, std::function<void()> fn)
 {
+    // Timers belong to the thread that starts them; everything here runs on
+    // the UI thread, and MIDI input reaches it only through a queued hop.
+    Q_ASSERT(!owner_ || owner_ == QThread::currentThread());
+    if (!owner_)
+        owner_ = QThread::currentThread();
     const TimerId id = ++next_;
     auto* timer = new QTimer;
     timer->setSingleShot(true);

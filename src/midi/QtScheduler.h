@@ -7,6 +7,7 @@
 
 #include <unordered_map>
 
+class QThread;
 class QTimer;
 
 namespace kw {
@@ -24,6 +25,7 @@ public:
     size_t pending() const { return timers_.size(); }
 
 private:
+    QThread* owner_ = nullptr;
     TimerId next_ = 0;
     std::unordered_map<TimerId, QTimer*> timers_;
 };
