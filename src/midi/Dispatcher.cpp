@@ -1,0 +1,153 @@
+#include "midi/Dispatcher.h"
+
+#include "midi/MidiTimers.h"
+#include "midi/Receiver.h"
+#include "midi/Senders.h"
+#include "midi/Ui.h"
+#include "model/NameTables.h"
+#include "model/PerformanceImage.h"
+#include "model/Settings.h"
+
+#include <algorithm>
+
+namespace kw {
+
+namespace {
+
+constexpr uint8_t kActiveSensing = 0xFE;
+constexpr size_t kPieceMax = 10;
+
+std::string piece(std::string s)
+{
+    if (s.size() > kPieceMax)
+        s.resize(kPieceMax);
+    return s;
+}
+
+std::string hexByte(uint8_t b)
+{
+    static const char* digits = "0123456789ABCDEF";
+    return {digits[b >> 4], digits[b & 15]};
+}
+
+struct ControllerText {
+    uint8_t controller;
+    const char* event;
+    bool centred;  // shown as value - 64
+};
+constexpr ControllerText kControllerTexts[] = {
+    {1, "M-Wheel", false},   {17, "Assign 1", true}, {18, "Assign 2", true}, {71, "Resonance", true},
+    {72, "Release", true},   {73, "Attack", true},   {74, "Cutoff", true},
+};
+
+// The synth's four front-panel knobs and the layer controls they move.
+struct KnobRule {
+    uint8_t controller;
+    const char* control;
+    uint8_t offset;  // layer data offset
+    int base;        // position = base - value, stored = base - position
+    int minPos;
+};
+constexpr KnobRule kKnobs[] = {
+    {71, "FilterResonance", 0x12, 127, 0},
+    {72, "AEGRelTime", 0x15, 128, 1},
+    {73, "AEGAtkTime", 0x13, 128, 1},
+    {74, "FilterCutoff", 0x11, 127, 0},
+};
+
+} // namespace
+
+Dispatcher::Dispatcher(Receiver& rx, MidiTimers& timers, Senders& senders, Ui& ui, const Settings& settings)
+    : rx_(rx), timers_(timers), senders_(senders), ui_(ui), settings_(settings)
+{
+}
+
+std::string Dispatcher::statusText(uint8_t status, uint8_t d1, uint8_t d2)
+{
+    const std::string channel = piece("<" + std::to_string((status & 0x0F) + 1) + "> ");
+    std::string event, note, suffix;
+    switch (status >> 4) {
+    case 0x9:
+        note = noteName(d1);
+        if (d2 > 0) {
+            event = "Note-ON  [";
+            suffix = "]  Vel " + std::to_string(d2);
+        } else {
+            event = "Note-OFF [";
+            suffix = "]";
+        }
+        break;
+    case 0xB:
+        for (const ControllerText& c : kControllerTexts)
+            if (c.controller == d1) {
+                event = c.event;
+                suffix = " " + std::to_string(c.centred ? int(d2) - 64 : int(d2));
+            }
+        break;
+    case 0xC: return {};
+    case 0xE:
+        event = "Pitch-Bend";
+        suffix = " " + std::to_string(int(d1) + 128 * int(d2) - 8192);
+        break;
+    default: return channel + hexByte(status) + " " + hexByte(d1) + " " + hexByte(d2);
+    }
+    return channel + piece(event) + piece(note) + piece(suffix);
+}
+
+void Dispatcher::handle(const Bytes& message)
+{
+    if (message.empty() || message[0] == kActiveSensing)
+        return;
+    timers_.inputActivity();
+
+    if (message[0] == 0xF0) {
+        if (senders_.pending().isNone())
+            timers_.status("Received Bullshit...");
+        else
+            rx_.receive(message);
+        return;
+    }
+
+    // A short message shorter than three bytes reads as if padded with zeros;
+    // data bytes never carry the top bit.
+    const uint8_t status = message[0];
+    const uint8_t d1 = message.size() > 1 ? message[1] & 0x7F : 0;
+    const uint8_t d2 = message.size() > 2 ? message[2] & 0x7F : 0;
+
+    if ((status >> 4) == 0xC) {
+        programChange(d1);
+        return;
+    }
+    timers_.status(statusText(status, d1, d2));
+    if ((status >> 4) == 0xB)
+        followKnob(d1, d2);
+}
+
+void Dispatcher::followKnob(uint8_t controller, uint8_t value)
+{
+    if (!settings_.synthKnobs)
+        return;
+    for (const KnobRule& k : kKnobs) {
+        if (k.controller != controller)
+            continue;
+        const int position = std::clamp(k.base - int(value), k.minPos, 127);
+        // The synth already has the value: write the image, move the control,
+        // and send nothing back.
+        writeLayerField(senders_.image(), senders_.state(), k.offset, uint8_t(k.base - position));
+        ui_.followKnob(k.control, position);
+        return;
+    }
+}
+
+void Dispatcher::programChange(uint8_t program)
+{
+    if (!settings_.programChanges || !senders_.portOpen() || !inputOpen_())
+        return;
+    senders_.state().selectedUserPerf = program;
+    ui_.setBusy(true);
+    ui_.selectUserPerf(program);
+    senders_.selectUserPerformance(program);
+    rx_.startPerformanceFetch();
+}
+
+} // namespace kw

@@ -1,0 +1,44 @@
+#pragma once
+// Every message from the synth comes through here, one at a time on the UI
+// thread: lamp, replies to the receiver, status line, knob following and
+// program changes.
+
+#include "model/Block.h"
+
+#include <functional>
+#include <string>
+
+namespace kw {
+
+class MidiTimers;
+class Receiver;
+class Senders;
+class Ui;
+struct Settings;
+
+class Dispatcher {
+public:
+    Dispatcher(Receiver& rx, MidiTimers& timers, Senders& senders, Ui& ui, const Settings& settings);
+
+    // A complete System Exclusive message (F0 .. F7) or a 1-3 byte short message.
+    void handle(const Bytes& message);
+    // Program changes are followed only while the input port is open too.
+    void setInputOpen(std::function<bool()> isOpen) { inputOpen_ = std::move(isOpen); }
+
+    // The status-line text of a short message; empty for program changes,
+    // which show nothing of their own.
+    static std::string statusText(uint8_t status, uint8_t d1, uint8_t d2);
+
+private:
+    void followKnob(uint8_t controller, uint8_t value);
+    void programChange(uint8_t program);
+
+    Receiver& rx_;
+    MidiTimers& timers_;
+    Senders& senders_;
+    Ui& ui_;
+    const Settings& settings_;
+    std::function<bool()> inputOpen_ = [] { return true; };
+};
+
+} // namespace kw
