@@ -103,6 +103,9 @@ void Senders::selectUserPerformance(int pp)
     // Short messages: their results are not reported.
     for (const Bytes& m : msg::selectUserPerformance(pp))
         port_.send(m);
+    // The out lamp shows every message sent, short ones included.
+    if (hooks_.outputActivity)
+        hooks_.outputActivity();
 }
 
 } // namespace kw

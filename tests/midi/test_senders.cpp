@@ -138,6 +138,7 @@ TEST_F(SendersTest, StartupMessageAndSelectSequence)
     EXPECT_EQ(sent(1), "B0 00 3F");
     EXPECT_EQ(sent(2), "B0 20 41");
     EXPECT_EQ(sent(3), "C0 21");
+    EXPECT_EQ(lamps, 2);
     senders.parameterChange2(0x60, 0x00, 0x29, 0x01, 0x49);
     EXPECT_EQ(sent(4), "F0 43 10 4B 60 00 29 01 49 F7");
 }
