@@ -76,6 +76,10 @@ void InputAssembler::feed(ByteView packet)
             sysex_.push_back(b);
             continue;
         }
+        if (b == 0xF7 || b == 0xF4 || b == 0xF5) {
+            running_.clear();  // an end without a start, or undefined
+            continue;
+        }
         if (b >= 0x80) {
             running_.assign(1, b);
             expected_ = size_t(dataBytesAfter(b));

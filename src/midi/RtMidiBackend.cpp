@@ -23,9 +23,15 @@ std::string stablePortName(const std::string& raw)
     };
     if (digitsBack(i) && i > 0 && s[i - 1] == ':') {
         --i;
-        if (digitsBack(i) && i > 0 && s[i - 1] == ' ')
+        // Only when what is left still reads "client:port".
+        if (digitsBack(i) && i > 0 && s[i - 1] == ' ' && s.find(':') < i - 1)
             s.erase(i - 1);
     }
+    // "client-01:port": JACK numbers a second client of the same name by
+    // the order in which they started.
+    if (const size_t colon = s.find(':'); colon != std::string::npos && colon >= 3 && s[colon - 3] == '-'
+        && std::isdigit(static_cast<unsigned char>(s[colon - 2])) && std::isdigit(static_cast<unsigned char>(s[colon - 1])))
+        s.erase(colon - 3, 3);
     // " [20]": ALSA client numbers inside names bridged into JACK.
     for (size_t open = s.find(" ["); open != std::string::npos; open = s.find(" [", open + 1)) {
         size_t p = open + 2;
@@ -65,7 +71,7 @@ struct ErrorTrap {
 
 bool ownPort(const std::string& name, const std::string& client)
 {
-    return name.rfind(client + ":", 0) == 0 || name.rfind(client + "-", 0) == 0;
+    return name.rfind(client + ":", 0) == 0;
 }
 
 template <class Rt>

@@ -15,7 +15,7 @@ namespace kw {
 
 // A port name without the parts that change from one boot or replugging to
 // the next ("CS1x:CS1x MIDI 1 20:0" -> "CS1x:CS1x MIDI 1", "a2j:CS1x [20]
-// (capture): x" -> "a2j:CS1x (capture): x"), because settings match names
+// (capture): x" -> "a2j:CS1x (capture): x", "sim-01:x" -> "sim:x"), because settings match names
 // exactly.
 std::string stablePortName(const std::string& raw);
 
