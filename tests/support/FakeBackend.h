@@ -15,6 +15,7 @@ public:
     struct Log {
         std::vector<std::string> events;      // "open in NAME#n", "close out NAME#n", ...
         std::vector<kw::Bytes> sent;          // through any output
+        std::vector<std::string> sentVia;     // "NAME#n" of the output each went through
         kw::RawInput input;                   // the sink of the open input
     };
 
@@ -64,6 +65,7 @@ private:
         int send(kw::ByteView m) override
         {
             b.log_.sent.emplace_back(m.begin(), m.end());
+            b.log_.sentVia.push_back(id);
             return kw::MidiResult::Ok;
         }
         int close() override
