@@ -27,7 +27,8 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-jackd -n "$JACK_DEFAULT_SERVER" --no-realtime -d dummy -r 48000 -p 1024 >"$WORK/jackd.log" 2>&1 &
+# 1024 frames: smaller periods lost single messages on a fully loaded machine.
+jackd -n "$JACK_DEFAULT_SERVER" --no-realtime -d dummy -r 48000 -p "${KW_JACK_PERIOD:-1024}" >"$WORK/jackd.log" 2>&1 &
 JACK_PID=$!
 for _ in $(seq 100); do
   jack_lsp >/dev/null 2>&1 && break
