@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cctype>
+#include <functional>
 
 namespace kw {
 
@@ -98,20 +99,24 @@ int findPort(Rt& rt, const std::string& name, int occurrence)
     return -1;
 }
 
+// Where the driver's thread delivers; set up before the port opens, so not
+// even the first message waits in RtMidi's own queue.
+struct InputTarget {
+    RawInput sink;
+    static void received(double, std::vector<unsigned char>* message, void* self)
+    {
+        if (message && !message->empty())
+            static_cast<InputTarget*>(self)->sink(ByteView(message->data(), message->size()));
+    }
+};
+
 class RtInput : public BackendInput {
 public:
-    RtInput(std::unique_ptr<RtMidiIn> in, RawInput sink, std::unique_ptr<ErrorTrap> trap)
-        : in_(std::move(in)), sink_(std::move(sink)), trap_(std::move(trap))
+    RtInput(std::unique_ptr<RtMidiIn> in, std::unique_ptr<InputTarget> target, std::unique_ptr<ErrorTrap> trap)
+        : in_(std::move(in)), target_(std::move(target)), trap_(std::move(trap))
     {
     }
     ~RtInput() override { close(); }
-    void start()
-    {
-        // SysEx in, timing messages in (the dispatcher shows them), active
-        // sensing out before it costs anything.
-        in_->ignoreTypes(false, false, true);
-        in_->setCallback(&RtInput::received, this);
-    }
     int close() override
     {
         if (in_) {
@@ -123,13 +128,8 @@ public:
     }
 
 private:
-    static void received(double, std::vector<unsigned char>* message, void* self)
-    {
-        if (message && !message->empty())
-            static_cast<RtInput*>(self)->sink_(ByteView(message->data(), message->size()));
-    }
     std::unique_ptr<RtMidiIn> in_;
-    RawInput sink_;
+    std::unique_ptr<InputTarget> target_;
     std::unique_ptr<ErrorTrap> trap_;
 };
 
@@ -183,49 +183,57 @@ std::vector<std::string> RtMidiBackend::inputNames() { return namesOf(*listIn_, 
 
 std::vector<std::string> RtMidiBackend::outputNames() { return namesOf(*listOut_, client_); }
 
-Opened<BackendInput> RtMidiBackend::openInput(const std::string& name, int occurrence, RawInput sink)
+namespace {
+
+// A fresh RtMidi object of our own, opened on the `occurrence`-th port called
+// `name`; null and the result code when that fails.
+template <class Rt>
+std::pair<std::unique_ptr<Rt>, int> openRt(int api, const std::string& client, ErrorTrap& trap,
+                                           const std::string& name, int occurrence, const char* ourPortName,
+                                           const std::function<void(Rt&)>& prepare = {})
 {
-    auto trap = std::make_unique<ErrorTrap>();
-    std::unique_ptr<RtMidiIn> in;
+    std::unique_ptr<Rt> rt;
     try {
-        in = std::make_unique<RtMidiIn>(RtMidi::Api(api_), client_);
+        rt = std::make_unique<Rt>(RtMidi::Api(api), client);
     } catch (const RtMidiError& e) {
         return {nullptr, resultOf(e.getType())};
     }
-    in->setErrorCallback(&ErrorTrap::callback, trap.get());
-    const int index = findPort(*in, name, occurrence);
+    rt->setErrorCallback(&ErrorTrap::callback, &trap);
+    const int index = findPort(*rt, name, occurrence);
     if (index < 0)
         return {nullptr, MidiResult::BadDeviceId};
-    in->openPort(unsigned(index), "MIDI-IN");
-    if (!in->isPortOpen()) {
-        const int r = trap->take();
+    if (prepare)
+        prepare(*rt);
+    rt->openPort(unsigned(index), ourPortName);
+    const int r = trap.take();
+    if (!rt->isPortOpen())
         return {nullptr, r == MidiResult::Ok ? MidiResult::Error : r};
-    }
-    trap->take();
-    auto port = std::make_unique<RtInput>(std::move(in), std::move(sink), std::move(trap));
-    port->start();
-    return {std::move(port), MidiResult::Ok};
+    return {std::move(rt), MidiResult::Ok};
+}
+
+} // namespace
+
+Opened<BackendInput> RtMidiBackend::openInput(const std::string& name, int occurrence, RawInput sink)
+{
+    auto trap = std::make_unique<ErrorTrap>();
+    auto target = std::make_unique<InputTarget>(InputTarget{std::move(sink)});
+    auto [in, result] = openRt<RtMidiIn>(api_, client_, *trap, name, occurrence, "MIDI-IN", [&](RtMidiIn& rt) {
+        // SysEx in, timing messages in (the dispatcher shows them), active
+        // sensing out before it costs anything.
+        rt.ignoreTypes(false, false, true);
+        rt.setCallback(&InputTarget::received, target.get());
+    });
+    if (!in)
+        return {nullptr, result};
+    return {std::make_unique<RtInput>(std::move(in), std::move(target), std::move(trap)), MidiResult::Ok};
 }
 
 Opened<BackendOutput> RtMidiBackend::openOutput(const std::string& name, int occurrence)
 {
     auto trap = std::make_unique<ErrorTrap>();
-    std::unique_ptr<RtMidiOut> out;
-    try {
-        out = std::make_unique<RtMidiOut>(RtMidi::Api(api_), client_);
-    } catch (const RtMidiError& e) {
-        return {nullptr, resultOf(e.getType())};
-    }
-    out->setErrorCallback(&ErrorTrap::callback, trap.get());
-    const int index = findPort(*out, name, occurrence);
-    if (index < 0)
-        return {nullptr, MidiResult::BadDeviceId};
-    out->openPort(unsigned(index), "MIDI-OUT");
-    if (!out->isPortOpen()) {
-        const int r = trap->take();
-        return {nullptr, r == MidiResult::Ok ? MidiResult::Error : r};
-    }
-    trap->take();
+    auto [out, result] = openRt<RtMidiOut>(api_, client_, *trap, name, occurrence, "MIDI-OUT");
+    if (!out)
+        return {nullptr, result};
     return {std::make_unique<RtOutput>(std::move(out), std::move(trap)), MidiResult::Ok};
 }
 

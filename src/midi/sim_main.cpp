@@ -1,6 +1,7 @@
 // knobwright-sim: the virtual CS1x on real MIDI ports, for playing the
 // instrument's part against the editor (or any other program) without one.
 
+#include "midi/HexText.h"
 #include "midi/InputAssembler.h"
 #include "midi/InputQueue.h"
 #include "midi/RtMidiBackend.h"
@@ -29,19 +30,6 @@ void onSignal(int)
 {
     const char c = 1;
     [[maybe_unused]] const auto n = ::write(signalPipe[1], &c, 1);
-}
-
-std::string hex(kw::ByteView b)
-{
-    static const char* digits = "0123456789ABCDEF";
-    std::string s;
-    for (size_t i = 0; i < b.size(); ++i) {
-        if (i)
-            s += ' ';
-        s += digits[b[i] >> 4];
-        s += digits[b[i] & 15];
-    }
-    return s;
 }
 
 void usage(FILE* to)
@@ -121,7 +109,7 @@ int main(int argc, char** argv)
 
     auto sendOut = [&](const kw::Bytes& m) {
         if (trace) {
-            std::printf("-> %s\n", hex(m).c_str());
+            std::printf("-> %s\n", kw::hexText(m).c_str());
             std::fflush(stdout);
         }
         out->sendMessage(m.data(), m.size());
@@ -136,7 +124,7 @@ int main(int argc, char** argv)
             return;
         }
         if (trace) {
-            std::printf("<- %s\n", hex(item.bytes).c_str());
+            std::printf("<- %s\n", kw::hexText(item.bytes).c_str());
             std::fflush(stdout);
         }
         for (const kw::Bytes& reply : synth.handle(item.bytes))

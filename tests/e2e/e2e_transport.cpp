@@ -1,6 +1,7 @@
 // The editor's port layer against knobwright-sim over a real JACK server.
 // run_e2e.sh starts the server and the simulator and tells us where they are.
 
+#include "midi/HexText.h"
 #include "midi/MidiPorts.h"
 #include "midi/RtMidiBackend.h"
 #include "midi/Senders.h"
@@ -22,19 +23,6 @@ std::string env(const char* name)
 {
     const char* v = std::getenv(name);
     return v ? v : "";
-}
-
-std::string hex(ByteView b)
-{
-    static const char* d = "0123456789ABCDEF";
-    std::string s;
-    for (size_t i = 0; i < b.size(); ++i) {
-        if (i)
-            s += ' ';
-        s += d[b[i] >> 4];
-        s += d[b[i] & 15];
-    }
-    return s;
 }
 
 // Lets the event loop run (input arrives through it) until `done` or the
@@ -91,7 +79,7 @@ TEST_F(Transport, StartUpGreetsTheSimulatorAndItsIdentityComesBack)
     ASSERT_TRUE(ports->outputOpen());
     EXPECT_TRUE(boxes.empty());
     ASSERT_TRUE(runUntil([&] { return !got.empty(); }));
-    EXPECT_EQ(hex(got[0]), "F0 7E 00 06 02 43 00 41 0F 05 00 00 00 01 F7");
+    EXPECT_EQ(hexText(got[0]), "F0 7E 00 06 02 43 00 41 0F 05 00 00 00 01 F7");
 
     // The simulator saw the start-up message and then the identity request.
     QFile trace(QString::fromStdString(env("KW_SIM_TRACE")));
@@ -133,7 +121,7 @@ TEST_F(Transport, AUserPerformanceSentInComesBackByteIdentical)
         const size_t before = got.size();
         senders->request(Request::of(kind), kSlot);
         ASSERT_TRUE(runUntil([&] { return got.size() > before; })) << "block " << i;
-        EXPECT_EQ(hex(got.back()), hex(expected[size_t(i)])) << "block " << i;
+        EXPECT_EQ(hexText(got.back()), hexText(expected[size_t(i)])) << "block " << i;
     }
     EXPECT_EQ(got.size(), size_t(kBlocksPerPerformance));
 }
