@@ -3,6 +3,7 @@
 #include "support/RecordingPort.h"
 #include "support/VirtualScheduler.h"
 #include "midi/MidiPorts.h"
+#include "midi/MidiSession.h"
 #include "midi/RtMidiBackend.h"
 #include "midi/Senders.h"
 #include "midi/VirtualBackend.h"
@@ -242,4 +243,26 @@ TEST(PortNames, VolatileNumbersAreStripped)
     EXPECT_EQ(stablePortName("Synth 2:0"), "Synth 2:0");
     EXPECT_EQ(stablePortName("Port [A1]"), "Port [A1]");
     EXPECT_EQ(stablePortName("x-1:y"), "x-1:y");
+}
+
+TEST(MidiSession, WithNoSoundHardwareAndNoJackServerTheVirtualSynthIsStillThere)
+{
+    // A server name nobody runs: JACK starts but sees no ports; on machines
+    // without /dev/snd the ALSA sequencer cannot even start.
+    setenv("JACK_DEFAULT_SERVER", "kw-nobody-runs-this", 1);
+    kwtest::VirtualScheduler sched;
+    Settings settings;
+    settings.midiIn = settings.midiOut = kVirtualDeviceName;
+    std::vector<std::string> boxes;
+    MidiSession midi(settings, sched, {[&](const std::string& t) { boxes.push_back(t); }, {}}, QString());
+    PerformanceImage img;
+    EditorState st;
+    Senders senders(img, st, midi.ports().output());
+    ASSERT_TRUE(midi.deviceCheck(senders));
+    EXPECT_EQ(midi.ports().inputNames().back(), "Virtual CS1x");
+    EXPECT_EQ(midi.ports().outputNames().back(), "Virtual CS1x");
+    EXPECT_TRUE(midi.ports().inputOpen());
+    EXPECT_TRUE(midi.ports().outputOpen());
+    EXPECT_TRUE(boxes.empty());
+    unsetenv("JACK_DEFAULT_SERVER");
 }
