@@ -8,6 +8,8 @@ namespace kw {
 // failures onto them.
 namespace MidiResult {
 inline constexpr int Ok = 0;
+inline constexpr int BadDeviceId = 2;       // MMSYSERR_BADDEVICEID: no such device (any more)
+inline constexpr int Allocated = 4;         // MMSYSERR_ALLOCATED: in use by another program
 inline constexpr int InvalidHandle = 5;     // MMSYSERR_INVALHANDLE
 inline constexpr int InvalidParam = 11;     // MMSYSERR_INVALPARAM
 inline constexpr int Unprepared = 64;       // MIDIERR_UNPREPARED

@@ -1,4 +1,5 @@
 #pragma once
+#include "midi/HexText.h"
 #include "midi/OutputPort.h"
 
 #include <sstream>
@@ -24,18 +25,7 @@ public:
 };
 
 // "F0 43 10" style text of some bytes, for readable assertions.
-inline std::string hex(kw::ByteView b)
-{
-    static const char* digits = "0123456789ABCDEF";
-    std::string s;
-    for (size_t i = 0; i < b.size(); ++i) {
-        if (i)
-            s += ' ';
-        s += digits[b[i] >> 4];
-        s += digits[b[i] & 15];
-    }
-    return s;
-}
+inline std::string hex(kw::ByteView b) { return kw::hexText(b); }
 
 inline kw::Bytes bytes(const std::string& hexText)
 {

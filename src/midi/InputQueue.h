@@ -1,0 +1,59 @@
+#pragma once
+// The hop from a driver's thread to the UI thread: the driver side pushes,
+// the UI thread drains in arrival order, one message at a time.
+
+#include "model/Block.h"
+
+#include <QObject>
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+namespace kw {
+
+// Arranges for `fn` to run on the UI thread soon. Must be callable from any
+// thread.
+using UiPost = std::function<void(std::function<void()>)>;
+
+struct InputItem {
+    uint64_t port = 0;        // which opening of the input port it came from
+    Bytes bytes;              // empty: a SysEx was dropped for its size
+};
+
+class InputQueue {
+public:
+    // `deliver` runs on the UI thread for every item, in the order pushed.
+    InputQueue(UiPost post, std::function<void(InputItem&)> deliver);
+    ~InputQueue();
+    InputQueue(const InputQueue&) = delete;
+    InputQueue& operator=(const InputQueue&) = delete;
+
+    // Any thread.
+    void push(InputItem item);
+    // UI thread: hands over everything queued so far.
+    void drain();
+    size_t size() const;
+
+private:
+    UiPost post_;
+    std::function<void(InputItem&)> deliver_;
+    mutable std::mutex mutex_;
+    std::deque<InputItem> items_;
+    bool wakePending_ = false;
+    // Lets a posted drain find out that the queue is gone.
+    std::shared_ptr<InputQueue*> self_;
+};
+
+// A QObject that lives in the UI thread and runs posted functions there
+// through the event loop. Functions posted after it is destroyed are dropped.
+class UiHop : public QObject {
+    Q_OBJECT
+public:
+    explicit UiHop(QObject* parent = nullptr) : QObject(parent) {}
+    UiPost poster();
+};
+
+} // namespace kw

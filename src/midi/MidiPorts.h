@@ -1,0 +1,111 @@
+#pragma once
+// The editor's two MIDI ports: the device lists of every backend, the
+// configured devices, opening and closing, and the delivery of input to the
+// UI thread in arrival order.
+
+#include "midi/InputAssembler.h"
+#include "midi/InputQueue.h"
+#include "midi/MidiBackend.h"
+#include "midi/OutputPort.h"
+#include "model/Settings.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kw {
+
+class Senders;
+
+inline constexpr const char* kNoDeviceText = "You should have at least ONE MIDI-Device in your Computer I think!";
+
+struct PortHooks {
+    std::function<void(const std::string&)> messageBox;
+    std::function<void(const std::string&)> status;   // transient status-line text
+};
+
+class MidiPorts {
+public:
+    // `post` hands work to the UI thread; when empty, a Qt object created
+    // here (in the calling thread, which must be the UI thread) does it.
+    MidiPorts(Settings& settings, std::vector<std::unique_ptr<MidiBackend>> backends,
+              PortHooks hooks = {}, UiPost post = {});
+    ~MidiPorts();
+    MidiPorts(const MidiPorts&) = delete;
+    MidiPorts& operator=(const MidiPorts&) = delete;
+
+    void setHooks(PortHooks hooks) { hooks_ = std::move(hooks); }
+    // Every complete incoming message, on the UI thread, in arrival order.
+    void setInputSink(std::function<void(const Bytes&)> sink) { sink_ = std::move(sink); }
+
+    // Lists the devices, opens the configured ones and greets the synth
+    // (start-up message, identity request). False, after telling the user,
+    // when the computer lacks an input or an output device: the caller then
+    // must not run the event loop.
+    bool deviceCheck(Senders& senders);
+    // Reads the device lists again (devices plugged in since the start) and
+    // finds the configured devices in them; open ports stay open.
+    void rescan();
+
+    const std::vector<std::string>& inputNames() const { return inNames_; }
+    const std::vector<std::string>& outputNames() const { return outNames_; }
+    int configuredInput() const { return configuredIn_; }
+    int configuredOutput() const { return configuredOut_; }
+    void setConfiguredInput(int index) { configuredIn_ = index; }
+    void setConfiguredOutput(int index) { configuredOut_ = index; }
+
+    // Device numbers are positions in the name lists.
+    void openInput(int device);
+    bool closeInput();
+    void openOutput(int device);
+    bool closeOutput();
+    bool inputOpen() const { return in_ != nullptr; }
+    bool outputOpen() const { return out_ != nullptr; }
+    int lastResult() const { return lastResult_; }
+
+    // Stays valid while the ports are reopened; the senders hold on to it.
+    OutputPort& output() { return facade_; }
+
+private:
+    struct Device {
+        size_t backend;
+        std::string name;
+        int occurrence;
+    };
+    class Facade : public OutputPort {
+    public:
+        explicit Facade(MidiPorts& p) : p_(p) {}
+        bool isOpen() const override { return p_.outputOpen(); }
+        int send(ByteView message) override;
+    private:
+        MidiPorts& p_;
+    };
+    // What one opening of the input port needs on the driver's thread.
+    struct InputChannel;
+
+    void listDevices();
+    void show(const std::string& text) const;
+    void deliver(InputItem& item);
+
+    Settings& settings_;
+    std::vector<std::unique_ptr<MidiBackend>> backends_;
+    PortHooks hooks_;
+    std::unique_ptr<UiHop> hop_;
+    std::unique_ptr<InputQueue> queue_;
+    std::function<void(const Bytes&)> sink_;
+
+    std::vector<Device> inDevices_, outDevices_;
+    std::vector<std::string> inNames_, outNames_;
+    int configuredIn_ = -1;
+    int configuredOut_ = -1;
+
+    std::unique_ptr<BackendInput> in_;
+    std::shared_ptr<InputChannel> inChannel_;
+    uint64_t inGeneration_ = 0;
+    std::unique_ptr<BackendOutput> out_;
+    int lastResult_ = 0;
+    Facade facade_{*this};
+};
+
+} // namespace kw

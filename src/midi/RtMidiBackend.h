@@ -1,0 +1,55 @@
+#pragma once
+// MIDI devices through RtMidi, one backend per RtMidi API (ALSA sequencer,
+// JACK, ...), each listing the ports it can see.
+
+#include "midi/MidiBackend.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class RtMidiIn;
+class RtMidiOut;
+
+namespace kw {
+
+// A port name without the parts that change from one boot or replugging to
+// the next ("CS1x:CS1x MIDI 1 20:0" -> "CS1x:CS1x MIDI 1", "a2j:CS1x [20]
+// (capture): x" -> "a2j:CS1x (capture): x", "sim-01:x" -> "sim:x"), because settings match names
+// exactly.
+std::string stablePortName(const std::string& raw);
+
+// Client name under which the editor's own ports appear; ports of ours are
+// left out of the device lists.
+inline constexpr const char* kClientName = "Knobwright";
+
+class RtMidiBackend : public MidiBackend {
+public:
+    // Throws when the API does not work on this machine (no /dev/snd, ...).
+    RtMidiBackend(int rtMidiApi, std::string clientName = kClientName);
+    ~RtMidiBackend() override;
+
+    std::string apiName() const override;
+    std::vector<std::string> inputNames() override;
+    std::vector<std::string> outputNames() override;
+    Opened<BackendInput> openInput(const std::string& name, int occurrence, RawInput sink) override;
+    Opened<BackendOutput> openOutput(const std::string& name, int occurrence) override;
+
+    int api() const { return api_; }
+
+private:
+    int api_;
+    std::string client_;
+    std::unique_ptr<RtMidiIn> listIn_;
+    std::unique_ptr<RtMidiOut> listOut_;
+};
+
+// Every compiled RtMidi API that works here, ALSA before JACK; APIs that
+// fail to start are left out (a machine without sound hardware still has
+// JACK, and the virtual CS1x is always there).
+std::vector<std::unique_ptr<MidiBackend>> systemBackends(std::string clientName = kClientName);
+// The backend of one API by its RtMidi name ("alsa", "jack"); null when it
+// is not compiled in or does not start.
+std::unique_ptr<RtMidiBackend> backendByName(const std::string& apiName, std::string clientName = kClientName);
+
+} // namespace kw

@@ -1,0 +1,60 @@
+#pragma once
+// The instrument's side of everything the editor exchanges with a CS1x:
+// identity, dump requests, parameter changes, bulk dumps and switching to a
+// user performance. Pure logic over its own memory; VirtualBackend puts it
+// into the device lists and the simulator program puts it on real ports.
+
+#include "model/PerformanceImage.h"
+
+#include <functional>
+#include <vector>
+
+namespace kw {
+
+inline constexpr const char* kVirtualDeviceName = "Virtual CS1x";
+
+class VirtualCs1x {
+public:
+    // Edit buffer at the start-up performance, user performances named and
+    // categorised as the editor's built-in list, with default data.
+    VirtualCs1x();
+
+    // One complete incoming message; returns what the instrument sends back
+    // (nothing for most messages).
+    std::vector<Bytes> handle(ByteView message);
+
+    // Runs after every message that changed the memory.
+    void setOnChange(std::function<void()> fn) { onChange_ = std::move(fn); }
+
+    const BlockSet& editBuffer() const { return edit_; }
+    const BlockSet& user(int pp) const { return user_[size_t(pp)]; }
+    // The complete memory as bulk dumps: the edit buffer, then user
+    // performances 1 to 128 (41 KB of valid SysEx a real CS1x accepts too).
+    Bytes memoryImage() const;
+    // Takes every well-formed bulk dump of `image` into memory; returns how
+    // many were taken. Damaged parts are skipped and leave that memory as is.
+    int loadMemoryImage(ByteView image);
+    void resetMemory();
+
+private:
+    struct Place {
+        BulkBlock* block = nullptr;
+        size_t offset = 0;
+    };
+    Place locate(uint8_t ah, uint8_t am, uint8_t al);
+    bool takeBulk(ByteView m);
+    Bytes dump(BlockKind k, int pp);
+    void changed();
+
+    BlockSet edit_{false};
+    std::vector<BlockSet> user_;
+    uint8_t bankMsb_ = 0;
+    uint8_t bankLsb_ = 0;
+    std::function<void()> onChange_;
+};
+
+// Splits a byte stream into its SysEx messages (F0 .. F7); bytes outside
+// them are skipped.
+std::vector<Bytes> splitSysEx(ByteView stream);
+
+} // namespace kw

@@ -1,0 +1,178 @@
+// knobwright-sim: the virtual CS1x on real MIDI ports, for playing the
+// instrument's part against the editor (or any other program) without one.
+
+#include "midi/HexText.h"
+#include "midi/InputAssembler.h"
+#include "midi/InputQueue.h"
+#include "midi/RtMidiBackend.h"
+#include "midi/TimerScheduler.h"
+#include "midi/VirtualBackend.h"
+#include "midi/VirtualCs1x.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <rtmidi/RtMidi.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const auto n = ::write(signalPipe[1], &c, 1);
+}
+
+void usage(FILE* to)
+{
+    std::fprintf(to,
+                 "Usage: knobwright-sim [--api jack|alsa] [--name NAME] [--memory FILE | --volatile] [--trace]\n"
+                 "Runs the virtual CS1x on one virtual MIDI input and one output port, both called\n"
+                 "NAME (default \"Virtual CS1x\"), until interrupted.\n"
+                 "  --api      RtMidi API to use (default: jack)\n"
+                 "  --memory   file holding the synth's memory between runs\n"
+                 "             (default: the editor's own virtual CS1x memory)\n"
+                 "  --volatile keep the memory for this run only\n"
+                 "  --trace    print every message received (<-) and sent (->) in hex\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string api = "jack";
+    std::string name = kw::kVirtualDeviceName;
+    QString memory;
+    bool defaultMemory = true;
+    bool trace = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) {
+                usage(stderr);
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        if (a == "--api")
+            api = value();
+        else if (a == "--name")
+            name = value();
+        else if (a == "--memory") {
+            memory = QString::fromStdString(value());
+            defaultMemory = false;
+        } else if (a == "--volatile") {
+            memory.clear();
+            defaultMemory = false;
+        } else if (a == "--trace")
+            trace = true;
+        else if (a == "--help" || a == "-h") {
+            usage(stdout);
+            return 0;
+        } else {
+            usage(stderr);
+            return 2;
+        }
+    }
+
+    QCoreApplication app(argc, argv);
+    if (defaultMemory)
+        memory = kw::defaultVirtualMemoryPath();
+
+    const RtMidi::Api rtApi = RtMidi::getCompiledApiByName(api);
+    if (rtApi == RtMidi::UNSPECIFIED) {
+        std::fprintf(stderr, "knobwright-sim: unknown MIDI API '%s'\n", api.c_str());
+        return 2;
+    }
+
+    kw::TimerScheduler sched;
+    kw::VirtualCs1x synth;
+    kw::VirtualMemoryFile memoryFile(synth, sched, memory);
+    std::unique_ptr<RtMidiIn> in;
+    std::unique_ptr<RtMidiOut> out;
+    try {
+        in = std::make_unique<RtMidiIn>(rtApi, "knobwright-sim");
+        out = std::make_unique<RtMidiOut>(rtApi, "knobwright-sim");
+    } catch (const RtMidiError& e) {
+        std::fprintf(stderr, "knobwright-sim: %s\n", e.what());
+        return 1;
+    }
+
+    auto sendOut = [&](const kw::Bytes& m) {
+        if (trace) {
+            std::printf("-> %s\n", kw::hexText(m).c_str());
+            std::fflush(stdout);
+        }
+        out->sendMessage(m.data(), m.size());
+    };
+
+    // Replies are sent from the event loop, never from inside the driver's
+    // callback, and one message at a time in the order requests came in.
+    kw::UiHop hop;
+    kw::InputQueue queue(hop.poster(), [&](kw::InputItem& item) {
+        if (item.bytes.empty()) {
+            std::fprintf(stderr, "knobwright-sim: %s\n", kw::kSysExTooLongText);
+            return;
+        }
+        if (trace) {
+            std::printf("<- %s\n", kw::hexText(item.bytes).c_str());
+            std::fflush(stdout);
+        }
+        for (const kw::Bytes& reply : synth.handle(item.bytes))
+            sendOut(reply);
+    });
+    kw::InputAssembler assembler({[&](kw::Bytes m) { queue.push({0, std::move(m)}); },
+                                  [&] { queue.push({0, {}}); }});
+
+    try {
+        in->ignoreTypes(false, true, true);
+        in->setCallback(
+            [](double, std::vector<unsigned char>* m, void* self) {
+                if (m && !m->empty())
+                    static_cast<kw::InputAssembler*>(self)->feed(kw::ByteView(m->data(), m->size()));
+            },
+            &assembler);
+        in->openVirtualPort(name);
+        out->openVirtualPort(name);
+    } catch (const RtMidiError& e) {
+        std::fprintf(stderr, "knobwright-sim: %s\n", e.what());
+        return 1;
+    }
+
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
+        std::perror("knobwright-sim: socketpair");
+        return 1;
+    }
+    QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, &app, [&] {
+        char c;
+        [[maybe_unused]] const auto n = ::read(signalPipe[0], &c, 1);
+        app.quit();
+    });
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+
+    std::printf("knobwright-sim: \"%s\" ready on %s%s%s\n", name.c_str(), RtMidi::getApiName(rtApi).c_str(),
+                memory.isEmpty() ? "" : ", memory in ", memory.toLocal8Bit().constData());
+    std::fflush(stdout);
+    app.exec();
+
+    in->cancelCallback();
+    in->closePort();
+    out->closePort();
+    memoryFile.save();
+    return 0;
+}

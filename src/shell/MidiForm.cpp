@@ -1,0 +1,183 @@
+#include "shell/MidiForm.h"
+
+#include "midi/MidiPorts.h"
+#include "midi/Senders.h"
+#include "shell/ToolTips.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace kw {
+
+namespace {
+
+QLabel* heading(const QString& name, const QString& text, QWidget* parent)
+{
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(name);
+    l->setStyleSheet(QStringLiteral("color: navy; font-weight: bold;"));
+    return l;
+}
+
+QListWidget* deviceList(const QString& name, QWidget* parent)
+{
+    auto* l = new QListWidget(parent);
+    l->setObjectName(name);
+    l->setSelectionMode(QAbstractItemView::SingleSelection);
+    l->setStyleSheet(QStringLiteral("QListWidget { background: black; color: lime; font-weight: bold; }"));
+    return l;
+}
+
+QCheckBox* check(const QString& name, const QString& text, const QString& hint, QWidget* parent)
+{
+    auto* c = new QCheckBox(text, parent);
+    c->setObjectName(name);
+    c->setToolTip(hint);
+    return c;
+}
+
+int selectedRow(const QListWidget* l)
+{
+    const auto sel = l->selectedItems();
+    return sel.isEmpty() ? -1 : l->row(sel.first());
+}
+
+} // namespace
+
+TMidiWindow::TMidiWindow(MidiPorts& ports, Settings& settings, Senders& senders, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowCloseButtonHint),
+      ports_(ports), settings_(settings), senders_(senders)
+{
+    setObjectName(QStringLiteral("MidiWindow"));
+    setWindowTitle(QStringLiteral(" Knobwright - Settings"));
+    setModal(true);
+    messageBox_ = [this](const QString& text) { QMessageBox::information(this, QApplication::applicationDisplayName(), text); };
+
+    ListMidiInDevice = deviceList(QStringLiteral("ListMidiInDevice"), this);
+    ListMidiOutDevice = deviceList(QStringLiteral("ListMidiOutDevice"), this);
+
+    auto* group1 = new QGroupBox(QStringLiteral(" Notice Synth-events "), this);
+    group1->setObjectName(QStringLiteral("GroupBox1"));
+    CheckNoticeKnobs = check(QStringLiteral("CheckNoticeKnobs"), QStringLiteral("Knob turns"),
+                             QStringLiteral("React on Knob-turns and adjust corresponding parameters"), group1);
+    CheckNoticePgm = check(QStringLiteral("CheckNoticePgm"), QStringLiteral("Program-changes"),
+                           QStringLiteral("On Program-change, request the actual performance-data"), group1);
+    auto* g1 = new QVBoxLayout(group1);
+    g1->addWidget(CheckNoticeKnobs);
+    g1->addWidget(CheckNoticePgm);
+
+    auto* group2 = new QGroupBox(QStringLiteral(" Common "), this);
+    group2->setObjectName(QStringLiteral("GroupBox2"));
+    CheckShowHints = check(QStringLiteral("CheckShowHints"), QStringLiteral("Show hints"),
+                           QStringLiteral("Guess what..."), group2);
+    CheckDelay = check(QStringLiteral("CheckDelay"), QStringLiteral("Long Block-delays"),
+                       QStringLiteral("Long delay between SysEx-blocks"), group2);
+    auto* g2 = new QVBoxLayout(group2);
+    g2->addWidget(CheckShowHints);
+    g2->addWidget(CheckDelay);
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("MidiDeviceOK"));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("MidiDeviceCancel"));
+    connect(ok, &QPushButton::clicked, this, &TMidiWindow::MidiDeviceOKClick);
+    connect(cancel, &QPushButton::clicked, this, &TMidiWindow::MidiDeviceCancelClick);
+
+    auto* lists = new QGridLayout;
+    lists->addWidget(heading(QStringLiteral("Label1"), QStringLiteral("MIDI-IN device"), this), 0, 0);
+    lists->addWidget(heading(QStringLiteral("Label2"), QStringLiteral("MIDI-OUT device"), this), 0, 1);
+    lists->addWidget(ListMidiInDevice, 1, 0);
+    lists->addWidget(ListMidiOutDevice, 1, 1);
+
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    buttons->addStretch();
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(group1);
+    bottom->addWidget(group2);
+    bottom->addLayout(buttons);
+
+    auto* top = new QVBoxLayout(this);
+    top->addLayout(lists, 1);
+    top->addLayout(bottom);
+
+    FormCreate();
+    setFixedSize(sizeHint().expandedTo(QSize(344, 220)));
+    if (!parent) {
+        if (const QScreen* s = QGuiApplication::primaryScreen())
+            move(s->availableGeometry().center() - rect().center());
+    }
+}
+
+void TMidiWindow::FormCreate()
+{
+    // Devices plugged in since the start show up here.
+    ports_.rescan();
+    ListMidiInDevice->clear();
+    for (const auto& n : ports_.inputNames())
+        ListMidiInDevice->addItem(QString::fromStdString(n));
+    ListMidiOutDevice->clear();
+    for (const auto& n : ports_.outputNames())
+        ListMidiOutDevice->addItem(QString::fromStdString(n));
+    ListMidiInDevice->setCurrentRow(ports_.configuredInput());
+    ListMidiOutDevice->setCurrentRow(ports_.configuredOutput());
+
+    CheckNoticeKnobs->setChecked(settings_.synthKnobs);
+    CheckNoticePgm->setChecked(settings_.programChanges);
+    CheckShowHints->setChecked(settings_.showHints);
+    CheckDelay->setChecked(settings_.longDelay);
+}
+
+void TMidiWindow::MidiDeviceOKClick()
+{
+    const int in = selectedRow(ListMidiInDevice);
+    const int out = selectedRow(ListMidiOutDevice);
+    if (in < 0 || out < 0) {
+        messageBox_(QStringLiteral("Please choose BOTH MIDI-Devices before editing!"));
+    } else {
+        // A device whose port did not open (it was missing at start) is
+        // opened again when chosen, even under the name already set.
+        const std::string inName = ListMidiInDevice->item(in)->text().toStdString();
+        if (inName != settings_.midiIn || !ports_.inputOpen()) {
+            settings_.midiIn = inName;
+            ports_.openInput(in);
+            senders_.request(Request::identity());
+            ports_.setConfiguredInput(in);
+        }
+        const std::string outName = ListMidiOutDevice->item(out)->text().toStdString();
+        if (outName != settings_.midiOut || !ports_.outputOpen()) {
+            settings_.midiOut = outName;
+            ports_.openOutput(out);
+            senders_.request(Request::identity());
+            ports_.setConfiguredOutput(out);
+        }
+        accept();
+    }
+    applyFlags();
+}
+
+void TMidiWindow::applyFlags()
+{
+    settings_.synthKnobs = CheckNoticeKnobs->isChecked();
+    settings_.programChanges = CheckNoticePgm->isChecked();
+    // The transfer pause follows "LongDelay" (Settings::transferPause()).
+    settings_.longDelay = CheckDelay->isChecked();
+    settings_.showHints = CheckShowHints->isChecked();
+    setToolTipsShown(settings_.showHints);
+}
+
+void TMidiWindow::MidiDeviceCancelClick() { reject(); }
+
+} // namespace kw

@@ -1,0 +1,241 @@
+// The settings dialog over fake devices: what it opens, sends and applies.
+
+#include "midi/MidiSession.h"
+#include "midi/Senders.h"
+#include "shell/MidiForm.h"
+#include "shell/ToolTips.h"
+#include "support/FakeBackend.h"
+#include "support/RecordingPort.h"
+#include "support/VirtualScheduler.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace kw;
+using kwtest::FakeBackend;
+using kwtest::hex;
+
+namespace {
+
+// The dialog needs a QApplication; this suite otherwise runs without one.
+QApplication& app()
+{
+    static int argc = 1;
+    static char name[] = "test_shell";
+    static char* argv[] = {name, nullptr};
+    static QApplication* a = [] {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return new QApplication(argc, argv);
+    }();
+    return *a;
+}
+
+struct MidiFormTest : ::testing::Test {
+    Settings settings;
+    FakeBackend::Log log;
+    kwtest::VirtualScheduler sched;
+    std::unique_ptr<MidiSession> midi;
+    PerformanceImage img;
+    EditorState st;
+    std::unique_ptr<Senders> senders;
+    std::vector<QString> boxes;
+
+    void SetUp() override { app(); }
+
+    void start(std::vector<std::string> ins, std::vector<std::string> outs)
+    {
+        std::vector<std::unique_ptr<MidiBackend>> list;
+        list.push_back(std::make_unique<FakeBackend>(std::move(ins), std::move(outs), log));
+        midi = std::make_unique<MidiSession>(settings, std::move(list), PortHooks{},
+                                             [this](std::function<void()> fn) { sched.after(0, std::move(fn)); });
+        senders = std::make_unique<Senders>(img, st, midi->ports().output());
+        ASSERT_TRUE(midi->deviceCheck(*senders));
+        log.events.clear();
+        log.sent.clear();
+        log.sentVia.clear();
+    }
+    std::unique_ptr<TMidiWindow> dialog()
+    {
+        auto d = std::make_unique<TMidiWindow>(midi->ports(), settings, *senders);
+        d->setMessageBox([this](const QString& t) { boxes.push_back(t); });
+        return d;
+    }
+    template <class W>
+    static W* find(QWidget* d, const char* name)
+    {
+        W* w = d->findChild<W*>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    static void click(QWidget* d, const char* name) { QTest::mouseClick(find<QPushButton>(d, name), Qt::LeftButton); }
+    static void choose(QWidget* d, const char* list, int row) { find<QListWidget>(d, list)->setCurrentRow(row); }
+};
+
+} // namespace
+
+TEST_F(MidiFormTest, OpensFilledFromTheCurrentState)
+{
+    settings.midiIn = "In B";
+    settings.midiOut = "Nowhere";
+    settings.synthKnobs = false;
+    settings.longDelay = false;
+    start({"In A", "In B"}, {"Out A"});
+    auto d = dialog();
+    EXPECT_EQ(d->windowTitle(), " Knobwright - Settings");
+    auto* in = find<QListWidget>(d.get(), "ListMidiInDevice");
+    auto* out = find<QListWidget>(d.get(), "ListMidiOutDevice");
+    ASSERT_EQ(in->count(), 2);
+    EXPECT_EQ(in->item(1)->text(), "In B");
+    EXPECT_EQ(in->selectedItems().size(), 1);
+    EXPECT_EQ(in->currentRow(), 1);
+    EXPECT_TRUE(out->selectedItems().isEmpty());
+    EXPECT_FALSE(find<QCheckBox>(d.get(), "CheckNoticeKnobs")->isChecked());
+    EXPECT_TRUE(find<QCheckBox>(d.get(), "CheckNoticePgm")->isChecked());
+    EXPECT_TRUE(find<QCheckBox>(d.get(), "CheckShowHints")->isChecked());
+    EXPECT_FALSE(find<QCheckBox>(d.get(), "CheckDelay")->isChecked());
+    EXPECT_EQ(find<QCheckBox>(d.get(), "CheckDelay")->toolTip(), "Long delay between SysEx-blocks");
+    EXPECT_EQ(find<QGroupBox>(d.get(), "GroupBox1")->title(), " Notice Synth-events ");
+    EXPECT_EQ(find<QLabel>(d.get(), "Label2")->text(), "MIDI-OUT device");
+    EXPECT_TRUE(find<QPushButton>(d.get(), "MidiDeviceOK")->isDefault());
+}
+
+TEST_F(MidiFormTest, UnchangedDevicesOnlyApplyTheFlags)
+{
+    settings.midiIn = "In";
+    settings.midiOut = "Out";
+    start({"In"}, {"Out"});
+    auto d = dialog();
+    find<QCheckBox>(d.get(), "CheckDelay")->setChecked(false);
+    find<QCheckBox>(d.get(), "CheckNoticePgm")->setChecked(false);
+    click(d.get(), "MidiDeviceOK");
+    EXPECT_EQ(d->result(), QDialog::Accepted);
+    EXPECT_TRUE(log.events.empty());
+    EXPECT_TRUE(log.sent.empty());
+    EXPECT_FALSE(settings.longDelay);
+    EXPECT_EQ(settings.transferPause(), 10);
+    EXPECT_FALSE(settings.programChanges);
+}
+
+TEST_F(MidiFormTest, ChangedInputOnlyGreetsThroughTheOpenOutput)
+{
+    settings.midiIn = "In A";
+    settings.midiOut = "Out";
+    start({"In A", "In B"}, {"Out"});
+    auto d = dialog();
+    choose(d.get(), "ListMidiInDevice", 1);
+    click(d.get(), "MidiDeviceOK");
+    EXPECT_EQ(settings.midiIn, "In B");
+    EXPECT_EQ(midi->ports().configuredInput(), 1);
+    EXPECT_EQ(log.events, (std::vector<std::string>{"close in In A#0", "open in In B#0"}));
+    ASSERT_EQ(log.sent.size(), 1u);
+    EXPECT_EQ(hex(log.sent[0]), "F0 7E 00 06 01 F7");
+    EXPECT_EQ(log.sentVia[0], "Out#0");
+    EXPECT_TRUE(senders->pending() == Request::identity());
+}
+
+TEST_F(MidiFormTest, BothChangedGreetTwiceTheSecondThroughTheNewOutput)
+{
+    settings.midiIn = "In A";
+    settings.midiOut = "Out A";
+    start({"In A", "In B"}, {"Out A", "Out B"});
+    auto d = dialog();
+    choose(d.get(), "ListMidiInDevice", 1);
+    choose(d.get(), "ListMidiOutDevice", 1);
+    click(d.get(), "MidiDeviceOK");
+    EXPECT_EQ(log.sentVia, (std::vector<std::string>{"Out A#0", "Out B#0"}));
+    EXPECT_EQ(settings.midiOut, "Out B");
+    EXPECT_EQ(midi->ports().configuredOutput(), 1);
+}
+
+TEST_F(MidiFormTest, MissingChoiceKeepsTheDialogOpenButAppliesTheFlags)
+{
+    settings.midiIn = "In";
+    start({"In"}, {"Out"});   // no output configured
+    auto d = dialog();
+    d->show();
+    find<QCheckBox>(d.get(), "CheckShowHints")->setChecked(false);
+    click(d.get(), "MidiDeviceOK");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], "Please choose BOTH MIDI-Devices before editing!");
+    EXPECT_TRUE(d->isVisible());
+    EXPECT_FALSE(settings.showHints);
+    EXPECT_FALSE(toolTipsShown());
+    // Cancel afterwards does not take them back.
+    click(d.get(), "MidiDeviceCancel");
+    EXPECT_FALSE(d->isVisible());
+    EXPECT_FALSE(settings.showHints);
+    EXPECT_TRUE(log.events.empty());
+    setToolTipsShown(true);
+}
+
+TEST_F(MidiFormTest, CancelAppliesNothing)
+{
+    settings.midiIn = "In";
+    settings.midiOut = "Out";
+    start({"In", "In 2"}, {"Out"});
+    auto d = dialog();
+    choose(d.get(), "ListMidiInDevice", 1);
+    find<QCheckBox>(d.get(), "CheckNoticeKnobs")->setChecked(false);
+    click(d.get(), "MidiDeviceCancel");
+    EXPECT_EQ(d->result(), QDialog::Rejected);
+    EXPECT_EQ(settings.midiIn, "In");
+    EXPECT_TRUE(settings.synthKnobs);
+    EXPECT_TRUE(log.events.empty());
+}
+
+TEST_F(MidiFormTest, ADeviceThatFailedToOpenOpensWhenChosenAgain)
+{
+    settings.midiIn = "In";
+    settings.midiOut = "Out";
+    std::vector<std::unique_ptr<MidiBackend>> list;
+    auto fake = std::make_unique<FakeBackend>(std::vector<std::string>{"In"}, std::vector<std::string>{"Out"}, log);
+    fake->openOutResult = MidiResult::Allocated;   // busy at start
+    FakeBackend* f = fake.get();
+    list.push_back(std::move(fake));
+    std::vector<std::string> shown;
+    midi = std::make_unique<MidiSession>(settings, std::move(list),
+                                         PortHooks{[&](const std::string& t) { shown.push_back(t); }, {}},
+                                         [this](std::function<void()> fn) { sched.after(0, std::move(fn)); });
+    senders = std::make_unique<Senders>(img, st, midi->ports().output());
+    ASSERT_TRUE(midi->deviceCheck(*senders));
+    ASSERT_FALSE(midi->ports().outputOpen());
+    EXPECT_EQ(shown, std::vector<std::string>{"Unable to open MIDI-OUT-Device <Out> : 4"});
+    EXPECT_TRUE(log.sent.empty());
+
+    f->openOutResult = MidiResult::Ok;
+    auto d = dialog();
+    EXPECT_EQ(find<QListWidget>(d.get(), "ListMidiOutDevice")->currentRow(), 0);
+    click(d.get(), "MidiDeviceOK");
+    EXPECT_TRUE(midi->ports().outputOpen());
+    EXPECT_TRUE(midi->ports().inputOpen());
+    ASSERT_EQ(log.sent.size(), 1u);
+    EXPECT_EQ(hex(log.sent[0]), "F0 7E 00 06 01 F7");
+}
+
+TEST(MidiSession, ClosesInputBeforeOutput)
+{
+    Settings settings;
+    settings.midiIn = "In";
+    settings.midiOut = "Out";
+    FakeBackend::Log log;
+    std::vector<std::unique_ptr<MidiBackend>> list;
+    list.push_back(std::make_unique<FakeBackend>(std::vector<std::string>{"In"}, std::vector<std::string>{"Out"}, log));
+    kwtest::VirtualScheduler sched;
+    MidiSession midi(settings, std::move(list), {}, [&](std::function<void()> fn) { sched.after(0, std::move(fn)); });
+    PerformanceImage img;
+    EditorState st;
+    Senders senders(img, st, midi.ports().output());
+    ASSERT_TRUE(midi.deviceCheck(senders));
+    log.events.clear();
+    midi.closePorts();
+    EXPECT_EQ(log.events, (std::vector<std::string>{"close in In#0", "close out Out#0"}));
+    midi.closePorts();   // nothing left to close
+    EXPECT_EQ(log.events.size(), 2u);
+}
