@@ -5,7 +5,7 @@
 #include "midi/InputAssembler.h"
 #include "midi/InputQueue.h"
 #include "midi/RtMidiBackend.h"
-#include "midi/TimerScheduler.h"
+#include "midi/QtScheduler.h"
 #include "midi/VirtualBackend.h"
 #include "midi/VirtualCs1x.h"
 
@@ -94,7 +94,7 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    kw::TimerScheduler sched;
+    kw::QtScheduler sched;
     kw::VirtualCs1x synth;
     kw::VirtualMemoryFile memoryFile(synth, sched, memory);
     std::unique_ptr<RtMidiIn> in;

@@ -5,7 +5,6 @@
 #include "midi/MidiPorts.h"
 #include "midi/RtMidiBackend.h"
 #include "midi/Senders.h"
-#include "midi/TimerScheduler.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
