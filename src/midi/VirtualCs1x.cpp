@@ -103,6 +103,15 @@ bool VirtualCs1x::takeBulk(ByteView m)
     return true;
 }
 
+std::vector<Bytes> VirtualCs1x::selectOnPanel(int pp)
+{
+    if (pp < 0 || pp >= kUserPerformances)
+        return {};
+    PerformanceImage::userToEdit(user_[size_t(pp)], edit_);
+    changed();
+    return {Bytes{0xC0, uint8_t(pp)}};
+}
+
 std::vector<Bytes> VirtualCs1x::handle(ByteView m)
 {
     if (m.empty())

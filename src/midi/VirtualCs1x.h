@@ -23,6 +23,11 @@ public:
     // (nothing for most messages).
     std::vector<Bytes> handle(ByteView message);
 
+    // The player picks user performance `pp` on the instrument's own panel:
+    // it becomes the edit buffer and the instrument announces it as a
+    // program change on channel 1 (what the editor follows when asked to).
+    std::vector<Bytes> selectOnPanel(int pp);
+
     // Runs after every message that changed the memory.
     void setOnChange(std::function<void()> fn) { onChange_ = std::move(fn); }
 

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -42,7 +43,33 @@ void usage(FILE* to)
                  "  --memory   file holding the synth's memory between runs\n"
                  "             (default: the editor's own virtual CS1x memory)\n"
                  "  --volatile keep the memory for this run only\n"
-                 "  --trace    print every message received (<-) and sent (->) in hex\n");
+                 "  --trace    print every message received (<-) and sent (->) in hex\n"
+                 "Lines on standard input play the instrument's panel:\n"
+                 "  program N  select user performance N (0-127) and send its program change\n"
+                 "  send HEX.. send any message, e.g. \"send B0 4A 40\" for the cutoff knob\n");
+}
+
+// One line of panel input -> the messages the instrument sends for it.
+std::vector<kw::Bytes> panelCommand(kw::VirtualCs1x& synth, const std::string& line)
+{
+    std::istringstream in(line);
+    std::string word;
+    if (!(in >> word))
+        return {};
+    if (word == "program") {
+        int pp = -1;
+        if (in >> pp && pp >= 0 && pp <= 127)
+            return synth.selectOnPanel(pp);
+    } else if (word == "send") {
+        kw::Bytes m;
+        unsigned v;
+        while (in >> std::hex >> v && v <= 0xFF)
+            m.push_back(uint8_t(v));
+        if (!m.empty() && in.eof())
+            return {m};
+    }
+    std::fprintf(stderr, "knobwright-sim: cannot do '%s'\n", line.c_str());
+    return {};
 }
 
 } // namespace
@@ -164,6 +191,26 @@ int main(int argc, char** argv)
     sa.sa_flags = SA_RESTART;
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+
+    // The panel: one command a line on standard input (a pipe, a FIFO or a
+    // terminal); end of input just stops listening.
+    std::string pending;
+    QSocketNotifier panel(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&panel, &QSocketNotifier::activated, &app, [&] {
+        char buf[512];
+        const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
+        if (n <= 0) {
+            panel.setEnabled(false);
+            return;
+        }
+        pending.append(buf, size_t(n));
+        for (size_t nl; (nl = pending.find('\n')) != std::string::npos;) {
+            const std::string line = pending.substr(0, nl);
+            pending.erase(0, nl + 1);
+            for (const kw::Bytes& m : panelCommand(synth, line))
+                sendOut(m);
+        }
+    });
 
     std::printf("knobwright-sim: \"%s\" ready on %s%s%s\n", name.c_str(), RtMidi::getApiName(rtApi).c_str(),
                 memory.isEmpty() ? "" : ", memory in ", memory.toLocal8Bit().constData());

@@ -20,6 +20,7 @@ WORK="$(mktemp -d /tmp/kw-e2e.XXXXXX)"
 JACK_PID=""; SIM_PID=""
 
 cleanup() {
+  exec 3>&-
   [ -n "$SIM_PID" ] && kill "$SIM_PID" 2>/dev/null && wait "$SIM_PID" 2>/dev/null
   [ -n "$JACK_PID" ] && kill "$JACK_PID" 2>/dev/null && wait "$JACK_PID" 2>/dev/null
   rm -rf "$WORK"
@@ -40,7 +41,11 @@ if ! jack_lsp >/dev/null 2>&1; then
   exit 1
 fi
 
-"$SIM" --api jack --volatile --trace >"$WORK/sim.log" 2>&1 &
+# The simulator's panel listens on a FIFO that tests write commands into;
+# holding it open read-write here keeps it from ever reading end-of-file.
+mkfifo "$WORK/panel"
+exec 3<>"$WORK/panel"
+"$SIM" --api jack --volatile --trace <"$WORK/panel" >"$WORK/sim.log" 2>&1 &
 SIM_PID=$!
 for _ in $(seq 100); do
   [ "$(jack_lsp 2>/dev/null | grep -c 'Virtual CS1x')" -ge 2 ] && break
@@ -53,7 +58,7 @@ if [ "$(jack_lsp 2>/dev/null | grep -c 'Virtual CS1x')" -lt 2 ]; then
 fi
 
 # Bounded, so a hung test still leaves time to stop the server and the sim.
-KW_SIM_TRACE="$WORK/sim.log" KW_SIM_PORT="knobwright-sim:Virtual CS1x" timeout 90 "$TEST" "$@"
+KW_SIM_PANEL="$WORK/panel" KW_SIM_TRACE="$WORK/sim.log" KW_SIM_PORT="knobwright-sim:Virtual CS1x" timeout 90 "$TEST" "$@"
 rc=$?
 if [ $rc -ne 0 ]; then
   echo "--- simulator trace ---"; cat "$WORK/sim.log"
