@@ -69,7 +69,13 @@ protected:
     }
     // What a drag of the bar does: one position change.
     void move(const char* name, int position) { slider(name)->setValue(position); }
-    void click(const char* name) { QTest::mouseClick(find<QAbstractButton>(name), Qt::LeftButton); }
+    // Check boxes and radio buttons take clicks on their indicator and text only.
+    void click(const char* name)
+    {
+        QAbstractButton* b = find<QAbstractButton>(name);
+        const bool boxed = b->inherits("QCheckBox") || b->inherits("QRadioButton");
+        QTest::mouseClick(b, Qt::LeftButton, {}, boxed ? QPoint(6, b->height() / 2) : b->rect().center());
+    }
     void showPage(const char* tabName)
     {
         auto* tabs = find<QTabWidget>("PageControl1");
