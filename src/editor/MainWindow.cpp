@@ -38,6 +38,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <stdexcept>
 
 using namespace kw;
@@ -70,9 +71,15 @@ QLabel* caption(const QString& text, QWidget* parent = nullptr)
     l->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
     l->setWordWrap(true);
     QFont f = l->font();
-    f.setPointSizeF(f.pointSizeF() * 0.8);
+    f.setPointSizeF(f.pointSizeF() * 0.75);
     f.setBold(true);
     l->setFont(f);
+    // Two short words stack instead of widening the column.
+    const QFontMetrics fm(f);
+    int widest = fm.horizontalAdvance(QStringLiteral("8888"));
+    for (const QString& word : text.split(QLatin1Char(' ')))
+        widest = std::max(widest, fm.horizontalAdvance(word));
+    l->setMaximumWidth(widest + 4);
     return l;
 }
 
@@ -202,7 +209,16 @@ TMainWindow::TMainWindow(EditorContext& ctx, QWidget* parent) : QMainWindow(pare
     buildMenus();
 
     auto* central = new QWidget;
-    auto* outer = new QHBoxLayout(central);
+    auto* frame = new QVBoxLayout(central);
+    frame->setContentsMargins(0, 0, 0, 0);
+    frame->setSpacing(0);
+    auto* bevel = new QFrame;
+    bevel->setObjectName(QStringLiteral("TitleBevel"));
+    bevel->setFrameShape(QFrame::HLine);
+    bevel->setFrameShadow(QFrame::Sunken);
+    frame->addWidget(bevel);  // spans the window's width, whatever it grows to
+    auto* outer = new QHBoxLayout;
+    frame->addLayout(outer);
     outer->setContentsMargins(6, 6, 6, 6);
     outer->setSpacing(6);
     outer->addWidget(buildLeftColumn());
@@ -218,9 +234,11 @@ TMainWindow::TMainWindow(EditorContext& ctx, QWidget* parent) : QMainWindow(pare
     addPage(buildCommonPage(), "TabSheet5", "Common");
     // Common / Knobs: the knobs page is embedded here.
     knobsPage_ = new QWidget;
+    new QVBoxLayout(knobsPage_);
     addPage(knobsPage_, "TabSheet1", "Common / Knobs");
     // Common / Effects: the effects page is embedded here.
     effectsPage_ = new QWidget;
+    new QVBoxLayout(effectsPage_);
     addPage(effectsPage_, "TabSheet2", "Common / Effects");
     addPage(buildVoicePage(), "TabSheet3", "Layer Voice");
     addPage(buildEgPage(), "TabSheet4", "Layer EG's / LFO");
@@ -240,8 +258,25 @@ TMainWindow::TMainWindow(EditorContext& ctx, QWidget* parent) : QMainWindow(pare
         bank_->setCurrentIndex(0);
         voices_->setCurrentRow(0);
     }
+    setHintsShown(ctx_.settings.showHints);
     setDefaults(ctx_.image, ctx_.state);
     RefreshAll();
+}
+
+bool TMainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip && !hintsShown_)
+        return true;
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainWindow::setHintsShown(bool shown)
+{
+    hintsShown_ = shown;
+    // Tool tips are asked for application-wide, so one filter covers every window.
+    qApp->removeEventFilter(this);
+    if (!shown)
+        qApp->installEventFilter(this);
 }
 
 TMainWindow::~TMainWindow()
@@ -348,7 +383,7 @@ QWidget* TMainWindow::buildLeftColumn()
     userPerf_->setFont(mono);
     for (const std::string& line : builtInUserPerfLines())
         userPerf_->addItem(q(cp1252ToUtf8(line)));
-    userPerf_->setMinimumWidth(QFontMetrics(mono).horizontalAdvance(QStringLiteral("128  SQ  MMMMMMMM")) + 24);
+    userPerf_->setMinimumWidth(QFontMetrics(mono).horizontalAdvance(QStringLiteral("128  SQ MMMMMMMM")) + 22);
     connect(userPerf_, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* it) { UserPerfClick(userPerf_->row(it)); });
     v->addWidget(userPerf_, 1);
@@ -466,7 +501,10 @@ QLabel* TMainWindow::makeValueLabel(const char* controlName, int minChars)
     l->setObjectName(QStringLiteral("Label_") + QString::fromLatin1(controlName));
     l->setProperty("role", "value");
     l->setAlignment(Qt::AlignCenter);
-    l->setMinimumWidth(QFontMetrics(l->font()).horizontalAdvance(QString(minChars, QLatin1Char('8'))) + 8);
+    QFont f = l->font();
+    f.setPointSizeF(f.pointSizeF() * 0.85);
+    l->setFont(f);
+    l->setMinimumWidth(QFontMetrics(f).horizontalAdvance(QString(minChars, QLatin1Char('8'))) + 6);
     return l;
 }
 
@@ -483,7 +521,8 @@ QWidget* TMainWindow::barColumn(const char* name, const QString& text, int lengt
     QLabel* l = makeValueLabel(name, row.label == LabelRule::Detune ? 7 : 3);
     labels_[s] = l;
     v->addWidget(s, 1, Qt::AlignHCenter);
-    v->addWidget(l);
+    v->addWidget(l, 0, Qt::AlignHCenter);
+    w->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
     if (row.isLayer())
         bindLayerSlider(s, row);
     else
@@ -550,7 +589,7 @@ QWidget* TMainWindow::buildCommonPage()
     mono.setPointSizeF(mono.pointSizeF() * 1.2);
     mono.setBold(true);
     perfName_->setFont(mono);
-    perfName_->setMinimumWidth(QFontMetrics(mono).horizontalAdvance(QString(10, QLatin1Char('M'))));
+    perfName_->setFixedWidth(QFontMetrics(mono).horizontalAdvance(QString(9, QLatin1Char('M'))) + 8);
     connect(perfName_, &QLineEdit::textEdited, this, [this] { PerformanceNameChange(); });
     connect(perfName_, &QLineEdit::editingFinished, this, [this] { PerformanceNameChange(); });
     pg->addWidget(perfName_, 0, 1);
@@ -558,6 +597,8 @@ QWidget* TMainWindow::buildCommonPage()
     perfType_ = new QComboBox;
     perfType_->setObjectName(QStringLiteral("PerformanceType"));
     perfType_->setToolTip(QStringLiteral("Performance cathegory"));
+    perfType_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    perfType_->setMinimumContentsLength(14);
     for (const char* item : performanceTypeItems())
         perfType_->addItem(q(item));
     connect(perfType_, &QComboBox::currentIndexChanged, this, [this](int i) {
@@ -596,7 +637,7 @@ QWidget* TMainWindow::buildCommonPage()
 
     // Arpeggiator, Mod-Wheel and Foot-Controller boxes are embedded here.
     auto* arp = group("Arpeggiator", QStringLiteral(" Arpeggiator "));
-    arp->setMinimumSize(190, 150);
+    arp->setMinimumSize(200, 150);
     grid->addWidget(arp, 0, 1);
     auto* ctl = new QHBoxLayout;
     auto* mw = group("MWheel", QStringLiteral(" Mod-Wheel "));
@@ -623,6 +664,8 @@ QWidget* TMainWindow::buildVoicePage()
     bank_ = new QComboBox;
     bank_->setObjectName(QStringLiteral("PatchBankNumber"));
     bank_->setMaxVisibleItems(16);
+    bank_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    bank_->setMinimumContentsLength(16);
     for (const BankRow& r : bankTable())
         bank_->addItem(q(cp1252ToUtf8(r.name)));
     connect(bank_, &QComboBox::currentIndexChanged, this, [this](int i) {
@@ -642,7 +685,8 @@ QWidget* TMainWindow::buildVoicePage()
             PatchVoiceNumberClick(i);
     });
     pv->addWidget(voices_, 1);
-    patch->setMinimumWidth(170);
+    voices_->setMinimumHeight(200);
+    patch->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
     grid->addWidget(patch, 0, 0, 3, 1);
 
     auto row = [](std::initializer_list<QWidget*> ws) {

@@ -12,6 +12,9 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QToolTip>
+#include <QHelpEvent>
+#include <QApplication>
 
 using kwtest::MainWindowFixture;
 
@@ -154,8 +157,9 @@ TEST(MainWindowLayout, EveryLayerFieldHasItsNamedControlAndLabel)
             EXPECT_EQ(s->minimum(), r.min) << r.control;
             EXPECT_EQ(s->maximum(), r.max) << r.control;
             EXPECT_NE(w.findChild<QLabel*>(QStringLiteral("Label_") + r.control), nullptr) << r.control;
-            if (s->orientation() == Qt::Vertical)
+            if (s->orientation() == Qt::Vertical) {
                 EXPECT_TRUE(s->invertedAppearance()) << r.control << " has its minimum at the top";
+            }
         }
     }
     for (const char* name : {"UserPerf", "SaveToSynth", "ActiveEditLayer", "AffectAllLayers", "StatusLabel",
@@ -190,4 +194,35 @@ TEST(MainWindowLayout, PreferencesAndAboutReachTheirHooks)
     QTest::mouseClick(w.findChild<QWidget*>(QStringLiteral("SynthPicture")), Qt::LeftButton);
     EXPECT_EQ(prefs, 1);
     EXPECT_EQ(about, 2);
+}
+
+namespace {
+// Counts the tool-tip requests that reach it.
+class HintProbe : public QWidget {
+public:
+    int asked = 0;
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::ToolTip) {
+            ++asked;
+            return true;
+        }
+        return QWidget::event(e);
+    }
+};
+} // namespace
+
+TEST_F(Refresh, HintsFollowTheSetting)
+{
+    HintProbe probe;
+    auto hover = [&] {
+        QHelpEvent e(QEvent::ToolTip, QPoint(5, 5), QPoint(5, 5));
+        QApplication::sendEvent(&probe, &e);
+        return probe.asked;
+    };
+    EXPECT_EQ(hover(), 1);
+    window->setHintsShown(false);
+    EXPECT_EQ(hover(), 1);
+    window->setHintsShown(true);
+    EXPECT_EQ(hover(), 2);
 }
