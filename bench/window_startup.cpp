@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QTabWidget>
 
@@ -37,7 +38,8 @@ int main(int argc, char** argv)
     w.show();
     QCoreApplication::processEvents();
     const qint64 shown = clock.elapsed();
-    std::printf("application %lld ms, window shown %lld ms, size %dx%d\n", appReady, shown, w.width(), w.height());
+    std::printf("application %lld ms, window shown %lld ms, size %dx%d, shown at epoch ms %lld\n", appReady, shown,
+                w.width(), w.height(), QDateTime::currentMSecsSinceEpoch());
     if (argc > 1) {
         auto* tabs = w.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
         for (int i = 0; i < tabs->count(); ++i) {

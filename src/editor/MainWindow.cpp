@@ -628,11 +628,14 @@ QWidget* TMainWindow::buildCommonPage()
     });
     porta->addWidget(portaOn_);
     porta->addStretch(1);
+    ph->addStretch(1);
     ph->addLayout(porta);
+    ph->addSpacing(12);
     ph->addWidget(barColumn("PortaTime", QStringLiteral("TIME"), 70));
     commonSliders_["PortaTime"]->setToolTip(QStringLiteral("Portamento time"));
     ph->addWidget(barColumn("PitchBend", QStringLiteral("BEND"), 70));
     commonSliders_["PitchBend"]->setToolTip(QStringLiteral("Pitch-bend range (semitones)"));
+    ph->addStretch(1);
     grid->addWidget(pitch, 1, 0);
 
     // Arpeggiator, Mod-Wheel and Foot-Controller boxes are embedded here.
@@ -647,7 +650,8 @@ QWidget* TMainWindow::buildCommonPage()
     ctl->addWidget(mw);
     ctl->addWidget(fc);
     grid->addLayout(ctl, 1, 1);
-    grid->setRowStretch(2, 1);
+    grid->setRowStretch(0, 1);
+    grid->setRowStretch(1, 1);
     return page;
 }
 
@@ -812,7 +816,7 @@ QWidget* TMainWindow::buildEgPage()
         auto* h = new QHBoxLayout;
         h->setSpacing(1);
         for (int i = 0; i < n; ++i) {
-            h->addWidget(barColumn(bars[i], QString::fromLatin1(captions[i]), 64));
+            h->addWidget(barColumn(bars[i], QString::fromLatin1(captions[i]), 88));
             layerSliders_.at(bars[i]).slider->setToolTip(QString::fromLatin1(hints[i]));
         }
         v->addLayout(h);
@@ -860,7 +864,7 @@ QWidget* TMainWindow::buildEgPage()
     const std::pair<const char*, const char*> lfoBars[] = {{"LFOSpeed", "SPEED"}, {"LFOAMod", "AM"},
                                                            {"LFOPMod", "PM"},     {"LFOFMod", "FM"}};
     for (auto [name, cap] : lfoBars)
-        lh->addWidget(barColumn(name, QString::fromLatin1(cap), 64));
+        lh->addWidget(barColumn(name, QString::fromLatin1(cap), 88));
     {
         layerSliders_.at("LFOSpeed").slider->setToolTip(QStringLiteral("LFO Speed"));
         layerSliders_.at("LFOAMod").slider->setToolTip(QStringLiteral("LFO amplitude-modulation level"));
@@ -925,12 +929,13 @@ QWidget* TMainWindow::buildEgPage()
     auto* freq = group("FilterFreq", QStringLiteral(" Filter Frequency "));
     auto* fh = new QHBoxLayout(freq);
     fh->setSpacing(1);
-    fh->addWidget(barColumn("FilterCutoff", QStringLiteral("CUTOFF"), 64));
-    fh->addWidget(barColumn("FilterResonance", QStringLiteral("RESONANCE"), 64));
+    fh->addWidget(barColumn("FilterCutoff", QStringLiteral("CUTOFF"), 88));
+    fh->addWidget(barColumn("FilterResonance", QStringLiteral("RESONANCE"), 88));
     layerSliders_.at("FilterCutoff").slider->setToolTip(QStringLiteral("Filter cutoff-frequency"));
     layerSliders_.at("FilterResonance").slider->setToolTip(QStringLiteral("Filter resonance-level"));
     grid->addWidget(freq, 1, 3);
-    grid->setRowStretch(2, 1);
+    grid->setRowStretch(0, 1);
+    grid->setRowStretch(1, 1);
     return page;
 }
 
