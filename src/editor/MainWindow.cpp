@@ -83,6 +83,14 @@ QLabel* caption(const QString& text, QWidget* parent = nullptr)
     return l;
 }
 
+QGridLayout* pageGrid(QWidget* page)
+{
+    auto* grid = new QGridLayout(page);
+    grid->setContentsMargins(6, 6, 6, 6);
+    grid->setSpacing(6);
+    return grid;
+}
+
 QGroupBox* group(const char* name, const QString& title)
 {
     auto* g = new QGroupBox(title);
@@ -574,9 +582,7 @@ QString TMainWindow::labelFor(const FieldRow& row, int position) const
 QWidget* TMainWindow::buildCommonPage()
 {
     auto* page = new QWidget;
-    auto* grid = new QGridLayout(page);
-    grid->setContentsMargins(6, 6, 6, 6);
-    grid->setSpacing(6);
+    QGridLayout* grid = pageGrid(page);
 
     auto* perf = group("Performance", QStringLiteral(" Performance "));
     auto* pg = new QGridLayout(perf);
@@ -658,9 +664,7 @@ QWidget* TMainWindow::buildCommonPage()
 QWidget* TMainWindow::buildVoicePage()
 {
     auto* page = new QWidget;
-    auto* grid = new QGridLayout(page);
-    grid->setContentsMargins(6, 6, 6, 6);
-    grid->setSpacing(6);
+    QGridLayout* grid = pageGrid(page);
 
     auto* patch = group("Patch", QStringLiteral(" Patch Select "));
     auto* pv = new QVBoxLayout(patch);
@@ -803,9 +807,7 @@ QWidget* TMainWindow::buildVoicePage()
 QWidget* TMainWindow::buildEgPage()
 {
     auto* page = new QWidget;
-    auto* grid = new QGridLayout(page);
-    grid->setContentsMargins(6, 6, 6, 6);
-    grid->setSpacing(6);
+    QGridLayout* grid = pageGrid(page);
 
     auto egGroup = [&](const char* name, const char* title, const char* pictureName, const char* const* bars,
                        const char* const* captions, const char* const* hints, int n, EnvelopeView::Kind kind,

@@ -141,15 +141,23 @@ TEST_F(Refresh, KnobFromTheSynthMovesTheBarAndThePicture)
     EXPECT_TRUE(port.sent.empty());
 }
 
-TEST(MainWindowLayout, EveryLayerFieldHasItsNamedControlAndLabel)
-{
+namespace {
+// The window alone, without the fixture's recorders.
+struct BareWindow {
     kwtest::RecordingPort port;
     kw::PerformanceImage image;
     kw::EditorState state;
-    kw::Senders senders(image, state, port);
+    kw::Senders senders{image, state, port};
     kw::Settings settings;
     kw::EditorContext ctx{image, state, senders, settings, {}};
-    TMainWindow w(ctx);
+    TMainWindow window{ctx};
+};
+} // namespace
+
+TEST(MainWindowLayout, EveryLayerFieldHasItsNamedControlAndLabel)
+{
+    BareWindow bare;
+    TMainWindow& w = bare.window;
     for (const kw::FieldRow& r : kw::layerFieldTable()) {
         QWidget* c = w.findChild<QWidget*>(QString::fromLatin1(r.control));
         ASSERT_NE(c, nullptr) << r.control;
@@ -178,13 +186,8 @@ TEST(MainWindowLayout, EveryLayerFieldHasItsNamedControlAndLabel)
 
 TEST(MainWindowLayout, PreferencesAndAboutReachTheirHooks)
 {
-    kwtest::RecordingPort port;
-    kw::PerformanceImage image;
-    kw::EditorState state;
-    kw::Senders senders(image, state, port);
-    kw::Settings settings;
-    kw::EditorContext ctx{image, state, senders, settings, {}};
-    TMainWindow w(ctx);
+    BareWindow bare;
+    TMainWindow& w = bare.window;
     int prefs = 0, about = 0;
     w.openPreferences = [&] { ++prefs; };
     w.openAbout = [&] { ++about; };
