@@ -147,7 +147,7 @@ const std::array<std::string, kUserPerformances>& builtInUserPerfLines()
     static const std::array<std::string, kUserPerformances> lines = [] {
         std::array<std::string, kUserPerformances> out;
         for (int i = 0; i < kUserPerformances; ++i) {
-            char number[8];
+            char number[16];
             std::snprintf(number, sizeof number, "%03d", i + 1);
             out[size_t(i)] = std::string(number) + "  " + kBuiltIn[i];
         }
