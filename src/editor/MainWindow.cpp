@@ -1255,9 +1255,7 @@ void TMainWindow::MenuEditCopyLayerClick()
 {
     ctx_.state.layerClipboard.assign(layer().view());
     ctx_.state.clipboardFilled = true;
-    showStatus(kStatusCopied);
-    if (ctx_.status)
-        ctx_.status(kStatusCopied);
+    status(kStatusCopied);
     actions_.at("MenuEditPasteLayer")->setEnabled(true);
 }
 
@@ -1278,9 +1276,7 @@ void TMainWindow::MenuEditPasteLayerClick()
     ctx_.senders.bulk(layerKind(L));
     RefreshLayerPage();
     const std::string text = "Layerdata pasted to Layer #" + std::to_string(L) + "...";
-    showStatus(text);
-    if (ctx_.status)
-        ctx_.status(text);
+    status(text);
 }
 
 void TMainWindow::writeLayerByte(uint8_t offset, uint8_t value) { ctx_.senders.writeLayerField(offset, value); }
@@ -1344,9 +1340,7 @@ void TMainWindow::UserPerfClick(int pp)
         return;
     st.selectedUserPerf = pp;
     const std::string text = "Patch-Change " + userPerf_->item(pp)->text().toStdString();
-    showStatus(text);
-    if (ctx_.status)
-        ctx_.status(text);
+    status(text);
     ctx_.senders.selectUserPerformance(pp);
     setBusy(true);
     if (startFetch)
@@ -1357,6 +1351,15 @@ void TMainWindow::UserPerfClick(int pp)
 // What the core asks of the window
 
 void TMainWindow::showStatus(const std::string& text) { status_->setText(q(text)); }
+
+void TMainWindow::status(const std::string& text)
+{
+    // The core's setter also times the return to "OK"; without it the text just stands.
+    if (ctx_.status)
+        ctx_.status(text);
+    else
+        showStatus(text);
+}
 
 void TMainWindow::setLamp(Lamp lamp, bool bright)
 {

@@ -111,6 +111,7 @@ private:
     void PerformanceNameChange();
     void writeCommonByte(kw::BlockKind block, uint8_t offset, uint8_t value);
 
+    void status(const std::string& text);
     void setSlider(QSlider* s, int position);
     void setLabelOf(QSlider* s, const QString& text);
     void colourEditLayerCaptions();

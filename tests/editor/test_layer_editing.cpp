@@ -2,6 +2,7 @@
 #include "support/MainWindowFixture.h"
 
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QRadioButton>
 
 using kwtest::MainWindowFixture;
@@ -273,4 +274,25 @@ TEST_F(LayerEditing, ClosedPortStillWritesTheImage)
     EXPECT_EQ(layerBlock(1).data(0x11), 127);
     EXPECT_TRUE(port.sent.empty());
     EXPECT_FALSE(state.modified);
+}
+
+TEST_F(LayerEditing, CopyAndPasteKeysWorkFromTheListsButNotInTheNameBox)
+{
+    showPage("TabSheet3");
+    auto* voices = find<QListWidget>("PatchVoiceNumber");
+    voices->setFocus();
+    QTest::keyClick(voices, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_TRUE(window->action("MenuEditPasteLayer")->isEnabled());
+    port.clear();
+    QTest::keyClick(voices, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(port.sent.size(), 1u);
+
+    showPage("TabSheet5");
+    auto* name = find<QLineEdit>("PerformanceName");
+    name->setFocus();
+    name->selectAll();
+    port.clear();
+    QTest::keyClick(name, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_TRUE(port.sent.empty());
+    EXPECT_EQ(name->text(), "InitPerf");
 }

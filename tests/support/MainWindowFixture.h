@@ -7,6 +7,7 @@
 #include "midi/Senders.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QSlider>
@@ -45,13 +46,18 @@ protected:
     std::vector<std::string> statuses;
     bool inputOpen = true;
     kw::EditorContext ctx{image, state, senders, settings,
-                          [this](const std::string& s) { statuses.push_back(s); }, [this] { return inputOpen; }};
+                          [this](const std::string& s) {
+                              statuses.push_back(s);
+                              window->showStatus(s);
+                          }, [this] { return inputOpen; }};
     std::unique_ptr<TestMainWindow> window;
 
     void SetUp() override
     {
         window = std::make_unique<TestMainWindow>(ctx);
         window->show();
+        // Shortcuts only reach the active window.
+        QApplication::setActiveWindow(window.get());
         port.clear();
     }
 
