@@ -1329,11 +1329,7 @@ void TMainWindow::UserPerfClick(int pp)
         return;
     if (st.modified && !askYesNo("Caution", "Changes on actual Performance will be lost - continue?")) {
         // The synth keeps playing the previous performance; so does the list.
-        const QSignalBlocker block(userPerf_);
-        if (st.selectedUserPerf >= 0)
-            userPerf_->setCurrentRow(st.selectedUserPerf);
-        else
-            userPerf_->setCurrentRow(-1);
+        selectUserPerf(st.selectedUserPerf);
         return;
     }
     if (!ctx_.senders.portOpen() || !ctx_.inputOpen())
@@ -1392,7 +1388,12 @@ void TMainWindow::setBusy(bool busy)
 void TMainWindow::selectUserPerf(int index)
 {
     const QSignalBlocker block(userPerf_);
-    userPerf_->setCurrentRow(index >= 0 && index < userPerf_->count() ? index : -1);
+    if (index >= 0 && index < userPerf_->count()) {
+        userPerf_->setCurrentRow(index);
+    } else {
+        userPerf_->setCurrentRow(-1);
+        userPerf_->clearSelection();
+    }
 }
 
 void TMainWindow::setUserPerfEntry(int index, const std::string& text)

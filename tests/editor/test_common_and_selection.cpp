@@ -138,6 +138,7 @@ TEST_F(UserPerfSelection, ModifiedPerformanceAsksFirst)
     EXPECT_TRUE(port.sent.empty());
     EXPECT_EQ(state.selectedUserPerf, -1);
     EXPECT_EQ(find<QListWidget>("UserPerf")->currentRow(), -1);  // the list stays with the synth
+    EXPECT_TRUE(find<QListWidget>("UserPerf")->selectedItems().isEmpty());
     EXPECT_TRUE(window->isEnabled());
 
     window->answer = true;
