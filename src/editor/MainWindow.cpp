@@ -289,6 +289,10 @@ void TMainWindow::setHintsShown(bool shown)
 
 TMainWindow::~TMainWindow()
 {
+    // Children still emit while they go (the name box reports losing focus);
+    // no handler may run on a window that is half gone.
+    for (QObject* child : findChildren<QObject*>())
+        child->blockSignals(true);
     if (busy_)
         QApplication::restoreOverrideCursor();
 }
@@ -727,8 +731,8 @@ QWidget* TMainWindow::buildVoicePage()
     auto* vel = group("Velocity", QStringLiteral(" Velocity "));
     auto* vg = new QGridLayout(vel);
     vg->setHorizontalSpacing(2);
-    vg->addWidget(caption(QStringLiteral("LIMIT")), 0, 0, 1, 2);
-    vg->addWidget(caption(QStringLiteral("SENSE")), 0, 2, 1, 2);
+    vg->addWidget(caption(QStringLiteral("LIMIT")), 0, 0, 1, 2, Qt::AlignHCenter);
+    vg->addWidget(caption(QStringLiteral("SENSE")), 0, 2, 1, 2, Qt::AlignHCenter);
     vg->addWidget(barColumn("VelocityLimitLow", QStringLiteral("LO"), 80), 1, 0);
     vg->addWidget(barColumn("VelocityLimitHigh", QStringLiteral("HI"), 80), 1, 1);
     vg->addWidget(barColumn("VelocitySenseDepth", QStringLiteral("DPTH"), 80), 1, 2);
@@ -747,7 +751,7 @@ QWidget* TMainWindow::buildVoicePage()
     auto* tune = group("NoteTune", QStringLiteral(" Tune "));
     auto* tg = new QGridLayout(tune);
     tg->setHorizontalSpacing(2);
-    tg->addWidget(caption(QStringLiteral("NOTE")), 0, 0, 1, 2);
+    tg->addWidget(caption(QStringLiteral("NOTE")), 0, 0, 1, 2, Qt::AlignHCenter);
     tg->addWidget(barColumn("NoteShift", QStringLiteral("SHIFT"), 80), 1, 0);
     tg->addWidget(barColumn("NoteDetune", QStringLiteral("DET"), 80), 1, 1);
     tip("NoteShift", "Note shift (semitones)");
@@ -1253,8 +1257,13 @@ void TMainWindow::EditLayerClick(int n)
 
 void TMainWindow::MenuEditCopyLayerClick()
 {
-    ctx_.state.layerClipboard.assign(layer().view());
-    ctx_.state.clipboardFilled = true;
+    EditorState& st = ctx_.state;
+    st.layerClipboard.assign(layer().view());
+    // A muted layer is copied with the volume it will have again, not its 0.
+    const MuteMemory& m = st.mute[size_t(st.editLayer - 1)];
+    if (m.muted)
+        st.layerClipboard.data(0x07) = m.savedVolume;
+    st.clipboardFilled = true;
     status(kStatusCopied);
     actions_.at("MenuEditPasteLayer")->setEnabled(true);
 }

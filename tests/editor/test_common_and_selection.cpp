@@ -45,6 +45,16 @@ TEST_F(CommonControls, LeavingTheNameBoxSendsItAgain)
     EXPECT_EQ(kwtest::hex(kw::ByteView(port.sent[0]).subspan(9, 8)), "49 6E 69 74 50 65 72 66");
 }
 
+TEST_F(CommonControls, ClosingTheWindowWithTheNameBoxFocusedSendsNothing)
+{
+    auto* name = find<QLineEdit>("PerformanceName");
+    name->setFocus();
+    ASSERT_TRUE(name->hasFocus());
+    port.clear();
+    window.reset();
+    EXPECT_TRUE(port.sent.empty());
+}
+
 TEST_F(CommonControls, VolumePortamentoBendAndCategory)
 {
     EXPECT_EQ(slider("PitchBend")->value(), 62);

@@ -222,6 +222,18 @@ TEST_F(LayerEditing, PasteIntoAMutedLayerKeepsItSilent)
     EXPECT_EQ(layerBlock(3).data(0x07), 70);
 }
 
+TEST_F(LayerEditing, CopyingAMutedLayerKeepsItsVolume)
+{
+    move("LayerVolume", 127 - 90);
+    click("MuteLayer1");
+    window->action("MenuEditCopyLayer")->trigger();
+    EXPECT_EQ(layerBlock(1).data(0x07), 0);
+    click("EditLayer2");
+    window->action("MenuEditPasteLayer")->trigger();
+    EXPECT_EQ(layerBlock(2).data(0x07), 90);
+    EXPECT_EQ(label("LayerVolume"), "90");
+}
+
 TEST_F(LayerEditing, SwitchesAndLayerOnColours)
 {
     click("AffectAllLayers");
