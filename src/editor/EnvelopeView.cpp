@@ -1,6 +1,9 @@
 #include "editor/EnvelopeView.h"
 
+#include <QImage>
 #include <QPainter>
+
+#include <algorithm>
 
 namespace kw {
 
@@ -26,17 +29,26 @@ envelope::Geometry EnvelopeView::geometry() const
 
 void EnvelopeView::paintEvent(QPaintEvent*)
 {
-    // Logical pixels throughout: Qt maps them onto the device pixel ratio, and
-    // without antialiasing the one-pixel lines stay sharp on HiDPI screens.
-    QPainter p(this);
-    p.fillRect(rect(), Qt::black);
-    const envelope::Geometry g = geometry();
-    p.setPen(QPen(QColor(255, 0, 0), 1));
-    for (int x : g.markers)
-        p.drawLine(x, g.markerTop, x, g.markerBottom);
-    p.setPen(QPen(QColor(0, 255, 0), 1));
-    for (size_t i = 1; i < g.curve.size(); ++i)
-        p.drawLine(g.curve[i - 1].x, g.curve[i - 1].y, g.curve[i].x, g.curve[i].y);
+    // Drawn in device pixels: each box pixel maps to whole screen pixels and
+    // every line is the same whole number of pixels wide, so the picture stays
+    // sharp and even at fractional scale factors too.
+    const qreal dpr = devicePixelRatioF();
+    const int pen = std::max(1, qRound(dpr));
+    QImage img(QSize(qRound(width() * dpr), qRound(height() * dpr)), QImage::Format_RGB32);
+    img.fill(Qt::black);
+    auto dev = [dpr](int v) { return qRound(v * dpr); };
+    {
+        QPainter p(&img);
+        const envelope::Geometry g = geometry();
+        p.setPen(QPen(QColor(255, 0, 0), pen, Qt::SolidLine, Qt::FlatCap));
+        for (int x : g.markers)
+            p.drawLine(dev(x), dev(g.markerTop), dev(x), dev(g.markerBottom));
+        p.setPen(QPen(QColor(0, 255, 0), pen, Qt::SolidLine, Qt::SquareCap));
+        for (size_t i = 1; i < g.curve.size(); ++i)
+            p.drawLine(dev(g.curve[i - 1].x), dev(g.curve[i - 1].y), dev(g.curve[i].x), dev(g.curve[i].y));
+    }
+    img.setDevicePixelRatio(dpr);
+    QPainter(this).drawImage(QPoint(0, 0), img);
 }
 
 } // namespace kw
