@@ -266,25 +266,8 @@ TMainWindow::TMainWindow(EditorContext& ctx, QWidget* parent) : QMainWindow(pare
         bank_->setCurrentIndex(0);
         voices_->setCurrentRow(0);
     }
-    setHintsShown(ctx_.settings.showHints);
     setDefaults(ctx_.image, ctx_.state);
     RefreshAll();
-}
-
-bool TMainWindow::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::ToolTip && !hintsShown_)
-        return true;
-    return QMainWindow::eventFilter(watched, event);
-}
-
-void TMainWindow::setHintsShown(bool shown)
-{
-    hintsShown_ = shown;
-    // Tool tips are asked for application-wide, so one filter covers every window.
-    qApp->removeEventFilter(this);
-    if (!shown)
-        qApp->installEventFilter(this);
 }
 
 TMainWindow::~TMainWindow()

@@ -59,9 +59,6 @@ public:
     void setUserPerfEntry(int index, const std::string& text) override;
     void followKnob(const std::string& control, int position) override;
 
-    // Tool tips on or off for the whole application ("ShowHints").
-    void setHintsShown(bool shown);
-
     // Menu actions by their names, for the shell that connects the file and
     // transfer commands.
     QAction* action(const char* name) const;
@@ -164,8 +161,4 @@ private:
     QWidget* effectsPage_ = nullptr;
 
     bool busy_ = false;
-    bool hintsShown_ = true;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 };

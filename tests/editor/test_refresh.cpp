@@ -12,8 +12,6 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QToolButton>
-#include <QToolTip>
-#include <QHelpEvent>
 #include <QApplication>
 
 using kwtest::MainWindowFixture;
@@ -197,35 +195,4 @@ TEST(MainWindowLayout, PreferencesAndAboutReachTheirHooks)
     QTest::mouseClick(w.findChild<QWidget*>(QStringLiteral("SynthPicture")), Qt::LeftButton);
     EXPECT_EQ(prefs, 1);
     EXPECT_EQ(about, 2);
-}
-
-namespace {
-// Counts the tool-tip requests that reach it.
-class HintProbe : public QWidget {
-public:
-    int asked = 0;
-    bool event(QEvent* e) override
-    {
-        if (e->type() == QEvent::ToolTip) {
-            ++asked;
-            return true;
-        }
-        return QWidget::event(e);
-    }
-};
-} // namespace
-
-TEST_F(Refresh, HintsFollowTheSetting)
-{
-    HintProbe probe;
-    auto hover = [&] {
-        QHelpEvent e(QEvent::ToolTip, QPoint(5, 5), QPoint(5, 5));
-        QApplication::sendEvent(&probe, &e);
-        return probe.asked;
-    };
-    EXPECT_EQ(hover(), 1);
-    window->setHintsShown(false);
-    EXPECT_EQ(hover(), 1);
-    window->setHintsShown(true);
-    EXPECT_EQ(hover(), 2);
 }
