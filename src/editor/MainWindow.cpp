@@ -24,6 +24,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -127,6 +128,32 @@ protected:
 private:
     QSize size_;
     Painter paint_;
+};
+
+// Runs a function when one of some keys is pressed in the watched widget.
+class KeyWatch : public QObject {
+public:
+    KeyWatch(QWidget* watched, std::initializer_list<int> keys) : QObject(watched), keys_(keys)
+    {
+        watched->installEventFilter(this);
+    }
+    std::function<void()> onKey;
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::KeyPress && onKey) {
+            const int key = static_cast<QKeyEvent*>(e)->key();
+            if (std::find(keys_.begin(), keys_.end(), key) != keys_.end()) {
+                onKey();
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    std::vector<int> keys_;
 };
 
 void paintWave(QPainter& p, const QRect& r, int kind)
@@ -381,6 +408,9 @@ QWidget* TMainWindow::buildLeftColumn()
     userPerf_->setMinimumWidth(QFontMetrics(mono).horizontalAdvance(QStringLiteral("128  SQ MMMMMMMM")) + 22);
     connect(userPerf_, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* it) { UserPerfClick(userPerf_->row(it)); });
+    // Arrow keys only move the highlight; Return chooses, as a click does.
+    auto* enter = new KeyWatch(userPerf_, {Qt::Key_Return, Qt::Key_Enter});
+    enter->onKey = [this] { UserPerfClick(userPerf_->currentRow()); };
     v->addWidget(userPerf_, 1);
 
     auto* save = new QPushButton(QStringLiteral("Save changes to User-Perf"));

@@ -137,6 +137,20 @@ TEST_F(UserPerfSelection, ClickSelectsSwitchesAndStartsTheFetch)
     EXPECT_EQ(find<QLabel>("Label_PerfName")->text(), "Program 0, Bank MSB 63, LSB 65");
 }
 
+TEST_F(UserPerfSelection, ArrowsBrowseAndReturnChooses)
+{
+    auto* list = find<QListWidget>("UserPerf");
+    list->setFocus();
+    list->setCurrentRow(0);
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_TRUE(port.sent.empty());
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_EQ(sentHex().at(2), "C0 02");
+    EXPECT_EQ(state.selectedUserPerf, 2);
+    window->RefreshAll();
+}
+
 TEST_F(UserPerfSelection, ModifiedPerformanceAsksFirst)
 {
     move("FilterCutoff", 3);
