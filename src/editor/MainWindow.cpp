@@ -1301,7 +1301,6 @@ void TMainWindow::MenuEditPasteLayerClick()
     status(text);
 }
 
-void TMainWindow::writeLayerByte(uint8_t offset, uint8_t value) { ctx_.senders.writeLayerField(offset, value); }
 
 // ---------------------------------------------------------------------------
 // Common handlers

@@ -104,7 +104,6 @@ private:
     void LayerVolumeChange(int position);
     void VelocityDefaultsClick();
     void LayerOnClick(bool checked);
-    void writeLayerByte(uint8_t offset, uint8_t value);
     void PerformanceNameChange();
     void writeCommonByte(kw::BlockKind block, uint8_t offset, uint8_t value);
 
