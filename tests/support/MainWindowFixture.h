@@ -1,0 +1,107 @@
+#pragma once
+// A main window on a recording port, shown offscreen, ready for a test.
+
+#include "RecordingPort.h"
+#include "VirtualScheduler.h"
+#include "editor/MainWindow.h"
+#include "midi/Senders.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QSlider>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kwtest {
+
+// Answers the "Caution" question as the test says and records it.
+class TestMainWindow : public TMainWindow {
+public:
+    using TMainWindow::TMainWindow;
+    bool answer = true;
+    std::vector<std::string> questions;
+    std::vector<std::string> boxes;
+    bool askYesNo(const std::string& caption, const std::string& text) override
+    {
+        questions.push_back(caption + ": " + text);
+        return answer;
+    }
+    void messageBox(const std::string& text) override { boxes.push_back(text); }
+};
+
+class MainWindowFixture : public ::testing::Test {
+protected:
+    kw::PerformanceImage image;
+    kw::EditorState state;
+    RecordingPort port;
+    kw::Senders senders{image, state, port};
+    kw::Settings settings;
+    VirtualScheduler scheduler;
+    std::vector<std::string> statuses;
+    bool inputOpen = true;
+    kw::EditorContext ctx{image, state, senders, settings,
+                          [this](const std::string& s) {
+                              statuses.push_back(s);
+                              window->showStatus(s);
+                          }, [this] { return inputOpen; }};
+    std::unique_ptr<TestMainWindow> window;
+
+    void SetUp() override
+    {
+        window = std::make_unique<TestMainWindow>(ctx);
+        window->show();
+        // Shortcuts only reach the active window.
+        QApplication::setActiveWindow(window.get());
+        port.clear();
+    }
+
+    template <class T = QWidget>
+    T* find(const char* name)
+    {
+        T* w = window->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    QSlider* slider(const char* name) { return find<QSlider>(name); }
+    std::string label(const char* control)
+    {
+        return find<QLabel>(("Label_" + std::string(control)).c_str())->text().toStdString();
+    }
+    // What a drag of the bar does: one position change.
+    void move(const char* name, int position) { slider(name)->setValue(position); }
+    // Check boxes and radio buttons take clicks on their indicator and text only.
+    void click(const char* name)
+    {
+        QAbstractButton* b = find<QAbstractButton>(name);
+        const bool boxed = b->inherits("QCheckBox") || b->inherits("QRadioButton");
+        QTest::mouseClick(b, Qt::LeftButton, {}, boxed ? QPoint(6, b->height() / 2) : b->rect().center());
+    }
+    void showPage(const char* tabName)
+    {
+        auto* tabs = find<QTabWidget>("PageControl1");
+        tabs->setCurrentWidget(find(tabName));
+    }
+    void clickListRow(const char* listName, int row)
+    {
+        auto* list = find<QListWidget>(listName);
+        list->scrollToItem(list->item(row));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+    }
+
+    std::vector<std::string> sentHex() const
+    {
+        std::vector<std::string> out;
+        for (const kw::Bytes& m : port.sent)
+            out.push_back(hex(m));
+        return out;
+    }
+    kw::BulkBlock& layerBlock(int l) { return image.edit.layer(l); }
+};
+
+} // namespace kwtest
