@@ -1388,11 +1388,15 @@ void TMainWindow::setLamp(Lamp lamp, bool bright)
 
 void TMainWindow::messageBox(const std::string& text)
 {
+    if (messageHook)
+        return messageHook(text);
     QMessageBox::information(this, windowTitle(), q(text));
 }
 
 bool TMainWindow::askYesNo(const std::string& caption, const std::string& text)
 {
+    if (askHook)
+        return askHook(caption, text);
     return QMessageBox::question(this, q(caption), q(text), QMessageBox::Yes | QMessageBox::No) != QMessageBox::No;
 }
 

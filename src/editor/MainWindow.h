@@ -41,6 +41,9 @@ public:
     std::function<void()> openPreferences;
     // The picture in the left column and the About menu.
     std::function<void()> openAbout;
+    // Stand-ins for the modal boxes (tests, scripted runs); empty: real boxes.
+    std::function<void(const std::string&)> messageHook;
+    std::function<bool(const std::string& caption, const std::string& text)> askHook;
 
     // Sets every control from the image and resets the editor state.
     void RefreshAll();

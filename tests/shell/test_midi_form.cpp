@@ -6,6 +6,7 @@
 #include "shell/ToolTips.h"
 #include "support/FakeBackend.h"
 #include "support/RecordingPort.h"
+#include "support/QtApp.h"
 #include "support/VirtualScheduler.h"
 
 #include <QApplication>
@@ -24,18 +25,7 @@ using kwtest::hex;
 
 namespace {
 
-// The dialog needs a QApplication; this suite otherwise runs without one.
-QApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "test_shell";
-    static char* argv[] = {name, nullptr};
-    static QApplication* a = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    return *a;
-}
+QApplication& app() { return kwtest::qtApp(); }
 
 struct MidiFormTest : ::testing::Test {
     Settings settings;

@@ -1,0 +1,80 @@
+#pragma once
+// The program from start to exit: settings in, window and MIDI up, the
+// device check, and on the way out settings back and ports closed.
+
+#include "midi/MidiBackend.h"
+#include "model/PerformanceImage.h"
+#include "model/Settings.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class TMainWindow;
+
+namespace kw {
+
+class MidiCore;
+class MidiSession;
+class QtScheduler;
+class Senders;
+class SettingsStore;
+struct EditorContext;
+
+extern const char* const kApplicationTitle;
+
+class Application {
+public:
+    struct Options {
+        // INI file instead of the platform's settings store (tests, portable use).
+        QString settingsFile;
+        // Backends instead of every RtMidi API that works here plus the virtual CS1x.
+        std::optional<std::vector<std::unique_ptr<MidiBackend>>> backends;
+        // Where the built-in virtual CS1x keeps its memory; empty with
+        // `volatileSynth` keeps it for this run only.
+        bool volatileSynth = false;
+        // Stand-in for message boxes (tests); empty: real boxes.
+        std::function<void(const QString&)> messageBox;
+    };
+
+    explicit Application(Options options);
+    ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    // Settings read, main window created, ports opened and greeted. False:
+    // the machine has no MIDI device and the event loop must not run.
+    bool start();
+    // All nine settings written back, then input and output closed.
+    void finish();
+    // start(), the event loop when there are devices, finish(); always 0.
+    int run();
+
+    TMainWindow& window() { return *window_; }
+    Settings& settings() { return settings_; }
+    MidiSession& midi() { return *midi_; }
+    MidiCore& core() { return *core_; }
+    Senders& senders() { return *senders_; }
+    PerformanceImage& image() { return image_; }
+    EditorState& state() { return state_; }
+
+private:
+    void report(const QString& text);
+
+    Options options_;
+    Settings settings_;
+    PerformanceImage image_;
+    EditorState state_;
+    std::unique_ptr<SettingsStore> store_;
+    std::unique_ptr<QtScheduler> sched_;
+    std::unique_ptr<MidiSession> midi_;
+    std::unique_ptr<Senders> senders_;
+    std::unique_ptr<EditorContext> ctx_;
+    std::unique_ptr<TMainWindow> window_;
+    std::unique_ptr<MidiCore> core_;
+};
+
+} // namespace kw

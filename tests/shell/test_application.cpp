@@ -1,0 +1,89 @@
+#include "editor/MainWindow.h"
+#include "midi/MidiSession.h"
+#include "shell/Application.h"
+#include "support/FakeBackend.h"
+#include "support/QtApp.h"
+#include "support/RecordingPort.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace kw;
+using kwtest::FakeBackend;
+
+namespace {
+
+struct ApplicationTest : ::testing::Test {
+    QTemporaryDir dir;
+    FakeBackend::Log log;
+    QStringList boxes;
+
+    QString ini() const { return dir.filePath("settings.ini"); }
+    void store(const char* key, const QString& value)
+    {
+        QSettings s(ini(), QSettings::IniFormat);
+        s.beginGroup("CS1x");
+        s.setValue(key, value);
+    }
+    Application::Options options(std::vector<std::string> ins, std::vector<std::string> outs)
+    {
+        kwtest::qtApp();
+        Application::Options o;
+        o.settingsFile = ini();
+        std::vector<std::unique_ptr<MidiBackend>> list;
+        list.push_back(std::make_unique<FakeBackend>(std::move(ins), std::move(outs), log));
+        o.backends = std::move(list);
+        o.messageBox = [this](const QString& t) { boxes << t; };
+        return o;
+    }
+};
+
+} // namespace
+
+TEST_F(ApplicationTest, WithoutAnOutputDeviceThereIsNoEventLoopButSettingsAreWritten)
+{
+    Application app(options({"CS1x In"}, {}));
+    EXPECT_FALSE(app.start());
+    EXPECT_EQ(boxes, QStringList{"You should have at least ONE MIDI-Device in your Computer I think!"});
+    EXPECT_TRUE(log.sent.empty());
+    app.finish();
+    QSettings s(ini(), QSettings::IniFormat);
+    s.beginGroup("CS1x");
+    EXPECT_EQ(s.allKeys().size(), 9);
+    EXPECT_EQ(s.value("ShowHints").toString(), "1");
+}
+
+TEST_F(ApplicationTest, ConfiguredPortsOpenAndAreGreetedThenClosedInputFirst)
+{
+    store("Midi-IN", "CS1x In");
+    store("Midi-OUT", "CS1x Out");
+    store("LongDelay", "0");
+    Application app(options({"CS1x In"}, {"CS1x Out"}));
+    ASSERT_TRUE(app.start());
+    EXPECT_EQ(app.window().windowTitle(), QString(" ") + kApplicationTitle);
+    ASSERT_EQ(log.sent.size(), 2u);
+    EXPECT_EQ(kwtest::hex(log.sent[0]), "F0 43 10 4B 50 00 06 03 F7");
+    EXPECT_EQ(kwtest::hex(log.sent[1]), "F0 7E 00 06 01 F7");
+    // The greeting counts as a change: the first user-list click will ask.
+    EXPECT_TRUE(app.state().modified);
+    EXPECT_EQ(app.settings().transferPause(), 10);
+    // The image is the start-up performance, shown.
+    EXPECT_EQ(app.image().edit[BlockKind::Common00].data(9), 0x64);
+
+    // The identity reply comes back through the whole input path.
+    log.input(Bytes(std::begin(msg::kIdentityReply), std::end(msg::kIdentityReply)));
+    for (int i = 0; i < 20 && boxes.isEmpty(); ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(boxes, QStringList{"CS1x responding... Device-Code: 0F 05 - TG-Level: 01"});
+
+    log.events.clear();
+    app.finish();
+    ASSERT_EQ(log.events.size(), 2u);
+    EXPECT_EQ(log.events[0].rfind("close in", 0), 0u);
+    EXPECT_EQ(log.events[1].rfind("close out", 0), 0u);
+    QSettings s(ini(), QSettings::IniFormat);
+    s.beginGroup("CS1x");
+    EXPECT_EQ(s.value("LongDelay").toString(), "0");
+    EXPECT_EQ(s.value("Midi-OUT").toString(), "CS1x Out");
+}
