@@ -9,14 +9,6 @@
 
 namespace kw::fx {
 
-// Data offsets in common block 30.
-inline constexpr uint8_t kReverbTypeOffset = 0x00;
-inline constexpr uint8_t kChorusTypeOffset = 0x02;
-inline constexpr uint8_t kVariTypeOffset = 0x04;
-inline constexpr uint8_t kChorusToReverbOffset = 0x14;
-inline constexpr uint8_t kVariOnRevOffset = 0x15;
-inline constexpr uint8_t kVariOnChoOffset = 0x16;
-
 struct EffectType {
     const char* name;
     uint8_t msb, lsb;

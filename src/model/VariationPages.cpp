@@ -1,6 +1,7 @@
 #include "model/VariationPages.h"
 
 #include "model/Block.h"
+#include "model/FieldTable.h"
 
 #include <algorithm>
 
@@ -252,24 +253,19 @@ constexpr int kThru = 43;
 
 } // namespace
 
-std::pair<uint8_t, uint8_t> split14(int value)
+uint8_t pairOffset(int slot)
 {
-    return {uint8_t((value >> 7) & 0x7F), uint8_t(value & 0x7F)};
-}
-
-int join14(uint8_t high, uint8_t low)
-{
-    return 128 * high + low;
+    return uint8_t(effectPair::variationParaOffset(kParamNumbers[size_t(slot)]));
 }
 
 int loadValue(const BulkBlock& common30, int slot)
 {
-    return join14(common30.data(pairOffset(slot)), common30.data(pairOffset(slot) + 1u));
+    return effectPair::join14(common30.data(pairOffset(slot)), common30.data(pairOffset(slot) + 1u));
 }
 
 void storeValue(BulkBlock& common30, int slot, int value)
 {
-    const auto [high, low] = split14(value);
+    const auto [high, low] = effectPair::split14(value);
     common30.data(pairOffset(slot)) = high;
     common30.data(pairOffset(slot) + 1u) = low;
 }

@@ -17,10 +17,7 @@ namespace kw::vari {
 inline constexpr int kSlots = 6;
 inline constexpr std::array<int, kSlots> kParamNumbers = {1, 2, 3, 4, 5, 10};
 // Data offset in common block 30 of the slot's pair (high 7 bits first).
-inline constexpr uint8_t pairOffset(int slot) { return uint8_t(0x06 + 2 * slot); }
-
-std::pair<uint8_t, uint8_t> split14(int value);
-int join14(uint8_t high, uint8_t low);
+uint8_t pairOffset(int slot);
 int loadValue(const BulkBlock& common30, int slot);
 void storeValue(BulkBlock& common30, int slot, int value);
 

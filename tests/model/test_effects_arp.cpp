@@ -1,5 +1,5 @@
 #include "model/Arpeggiator.h"
-#include "model/AssignLists.h"
+#include "model/FieldTable.h"
 #include "model/EffectTables.h"
 #include "model/PerformanceImage.h"
 #include "model/VariationPages.h"
@@ -61,7 +61,7 @@ TEST(EffectTables, VariationDefaultsFitTheirPagesAndSplitIntoPairs)
         {0x1A, 0x05}, {0x0D, 0x03}, {0x27, 0x08}, {0x27, 0x08}, {0x00, 0x4A}, {0x00, 0x20}};
     const auto& lcr = fx::variationTypes()[9];
     for (int s = 0; s < fx::kVariParams; ++s)
-        EXPECT_EQ(vari::split14(lcr.defaults[size_t(s)]), expected[s]) << s;
+        EXPECT_EQ(effectPair::split14(lcr.defaults[size_t(s)]), expected[s]) << s;
 
     // A default outside its bar's range would be clamped on screen and lost
     // at the next touch; every enabled parameter's default must fit.
@@ -80,73 +80,6 @@ TEST(EffectTables, VariationDefaultsFitTheirPagesAndSplitIntoPairs)
             EXPECT_LE(d, spec.max) << i << "/" << s;
         }
     }
-}
-
-TEST(AssignLists, Targets)
-{
-    EXPECT_STREQ(assign::knob1Targets().front(), "Off");
-    EXPECT_STREQ(assign::knob1Targets().back(), "Oscillator Pitch");
-    EXPECT_STREQ(assign::knob2Targets()[10], "Filter Cutoff Frequency");
-    EXPECT_STREQ(assign::knob2Targets().back(), "Pitch-EG Release Level");
-    EXPECT_EQ(assign::layerOffset(2), 0x20);
-    EXPECT_EQ(assign::targetOffset(3), 0x23);
-    EXPECT_EQ(assign::levelOffset(3), 0x27);
-}
-
-TEST(ArpTempo, PositionsToStoredPairs)
-{
-    struct Case { int position; uint8_t hi, lo; int bpm; };
-    const Case cases[] = {
-        {40, 0x01, 0x49, 240}, {114, 0x00, 0x7F, 166}, {113, 0x01, 0x00, 167}, {240, 0x00, 0x01, 40},
-        {10, 0x01, 0x49, 240},  // beyond the bar is the bar's end
-    };
-    for (const auto& c : cases) {
-        const int v = arp::tempoValueFromPosition(c.position);
-        EXPECT_EQ(arp::tempoBytes(v), std::make_pair(c.hi, c.lo)) << c.position;
-        EXPECT_EQ(arp::bpm(v), c.bpm);
-        // And the refresh puts the bar back where it was.
-        if (c.position >= 40) {
-            EXPECT_EQ(arp::tempoView(c.hi, c.lo).position, c.position);
-        }
-    }
-}
-
-TEST(ArpTempo, StoredPairsToView)
-{
-    const auto midi = arp::tempoView(0, 0);
-    EXPECT_TRUE(midi.midiClock);
-    EXPECT_EQ(midi.position, 140);
-    EXPECT_EQ(midi.bpm, 140);
-
-    const auto start = arp::tempoView(0x00, 0x65);
-    EXPECT_FALSE(start.midiClock);
-    EXPECT_EQ(start.bpm, 140);
-    EXPECT_EQ(start.position, 140);
-
-    const auto high = arp::tempoView(0x01, 0x7F);  // 255: beyond 240 BPM
-    EXPECT_EQ(high.position, 40);
-    EXPECT_EQ(high.bpm, 255 + 39);
-}
-
-TEST(ArpMode, BytesAndBoxes)
-{
-    using B = arp::ModeBoxes;
-    EXPECT_EQ(arp::modeByte(B{false, false, true}), 0);
-    EXPECT_EQ(arp::modeByte(B{true, false, true}), 1);
-    EXPECT_EQ(arp::modeByte(B{false, true, true}), 2);
-    EXPECT_EQ(arp::modeByte(B{false, false, false}), 4);
-    EXPECT_EQ(arp::modeByte(B{true, false, false}), 5);
-    EXPECT_EQ(arp::modeByte(B{false, true, false}), 6);
-    // "On" wins: ticking Hold while On is ticked changes nothing.
-    EXPECT_EQ(arp::modeByte(B{true, true, false}), 5);
-    EXPECT_EQ(arp::normalised(B{true, true, true}), (B{true, false, true}));
-
-    for (uint8_t b : {0, 1, 2, 4, 5, 6})
-        EXPECT_EQ(arp::modeByte(arp::modeBoxes(b)), b);
-    // Bit 0 and bit 1 both set: shown as On only. Higher bits are ignored
-    // on display and dropped at the next edit.
-    EXPECT_EQ(arp::modeBoxes(3), (B{true, false, true}));
-    EXPECT_EQ(arp::modeByte(arp::modeBoxes(0x7D)), 5);
 }
 
 TEST(ArpLists, Entries)
