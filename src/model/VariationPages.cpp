@@ -305,13 +305,15 @@ bool hasDryWet(int i)
     return (i >= 1 && i <= 32) || (i >= 35 && i <= 39) || i == 42;
 }
 
-std::string tenths(int n, char decimalSeparator)
+std::string tenths(int n, std::string_view decimalSeparator)
 {
     const bool negative = n < 0;
     const int a = negative ? -n : n;
     std::string s = (negative ? "-" : "") + std::to_string(a / 10);
-    if (a % 10)
-        s += decimalSeparator + std::to_string(a % 10);
+    if (a % 10) {
+        s += decimalSeparator;
+        s += char('0' + a % 10);
+    }
     return s;
 }
 
@@ -325,7 +327,7 @@ std::string dryWet(int n)
     return "D < W" + std::to_string(v);
 }
 
-std::string valueText(const ParamSpec& spec, int n, char decimalSeparator)
+std::string valueText(const ParamSpec& spec, int n, std::string_view decimalSeparator)
 {
     switch (spec.rule) {
     case Rule::Off: return "0";

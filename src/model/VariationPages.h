@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace kw { class BulkBlock; }
@@ -58,8 +59,10 @@ bool hasDryWet(int typeIndex);
 
 // Label text of value n. A value beyond the rule's table shows as the bare
 // number, so a stray byte from a dump never reads past the table.
-std::string valueText(const ParamSpec& spec, int n, char decimalSeparator = '.');
-std::string tenths(int n, char decimalSeparator = '.');
+// `decimalSeparator` is the user's (only the tenths rule uses it; the tables
+// keep their own fixed texts).
+std::string valueText(const ParamSpec& spec, int n, std::string_view decimalSeparator = ".");
+std::string tenths(int n, std::string_view decimalSeparator = ".");
 std::string dryWet(int n);
 
 // The bar shows n upside down: the largest value stands at the top.

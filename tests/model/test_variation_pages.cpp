@@ -94,14 +94,14 @@ TEST(VariationDisplay, DefaultsOfHall1ReadAsTheManualDoes)
 TEST(VariationDisplay, TenthsCentredAndDryWet)
 {
     const Page& delay = page(9);
-    EXPECT_EQ(valueText(delay[0], 3333, ','), "333,3ms");
-    EXPECT_EQ(valueText(delay[0], 3333, '.'), "333.3ms");
-    EXPECT_EQ(valueText(delay[2], 5000, '.'), "500ms");
+    EXPECT_EQ(valueText(delay[0], 3333, ","), "333,3ms");
+    EXPECT_EQ(valueText(delay[0], 3333, "."), "333.3ms");
+    EXPECT_EQ(valueText(delay[2], 5000, "."), "500ms");
     EXPECT_EQ(valueText(delay[0], 0), "0ms");
     EXPECT_EQ(valueText(delay[4], 74), "10");
     EXPECT_EQ(valueText(delay[4], 1), "-63");
     EXPECT_EQ(valueText(delay[4], 0), "-64");
-    EXPECT_EQ(tenths(25, ','), "2,5");
+    EXPECT_EQ(tenths(25, ","), "2,5");
     EXPECT_EQ(tenths(120), "12");
     EXPECT_EQ(dryWet(64), "D = W");
     EXPECT_EQ(dryWet(127), "D < W63");
@@ -111,7 +111,7 @@ TEST(VariationDisplay, TenthsCentredAndDryWet)
     const Page& eq3 = page(40);
     EXPECT_EQ(valueText(eq3[0], 64), "±0dB");
     EXPECT_EQ(valueText(eq3[0], 52), "-12dB");
-    EXPECT_EQ(valueText(eq3[3], 25, ','), "2,5");
+    EXPECT_EQ(valueText(eq3[3], 25, ","), "2,5");
 }
 
 TEST(VariationDisplay, ValuesBeyondATableShowTheBareNumber)
