@@ -108,7 +108,7 @@ EffectsPage::EffectsPage(EditorContext& ctx, QWidget* parent) : QWidget(parent),
     auto* vl = new QHBoxLayout(var);
     vl->setContentsMargins(4, 2, 4, 4);
     vari_ = typeList("VariType", fx::variationTypes(), var);
-    vari_->setMinimumWidth(vari_->fontMetrics().horizontalAdvance(QStringLiteral("Early Reflection 1")) + 30);
+    vari_->setMinimumWidth(vari_->fontMetrics().horizontalAdvance(QStringLiteral("Early Reflection 1")) + 24);
     onChoice(vari_, [this](int r) { variTypeClick(r); });
     vl->addWidget(vari_);
     for (int s = 0; s < vari::kSlots; ++s) {
@@ -120,7 +120,7 @@ EffectsPage::EffectsPage(EditorContext& ctx, QWidget* parent) : QWidget(parent),
         c.caption->setMinimumHeight(c.caption->fontMetrics().height() * 3);
         c.bar->setValue(1);
         c.value->setText(QStringLiteral("0"));
-        c.widget->setFixedWidth(56);
+        c.widget->setFixedWidth(52);
         vbars_[size_t(s)] = {c.caption, c.bar, c.value};
         connect(c.bar, &QSlider::valueChanged, this, [this, s](int) { vparaChange(s); });
         vl->addWidget(c.widget);

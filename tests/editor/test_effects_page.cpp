@@ -86,7 +86,7 @@ TEST_F(EffectsPageTest, ReverbAndChorusTypesAsPairs)
 TEST_F(EffectsPageTest, VariationChoiceWritesDefaultsAndSendsTheBlock)
 {
     // Edited parameters of the same type are reset by choosing it again.
-    pc.c30().data(0x36) = 0x11;
+    pc.c30().data(0x06) = 0x11;  // P1, address 60 00 36
     chooseVariation("Delay L-C-R");
     ASSERT_EQ(pc.port.sent.size(), 1u);
     const kw::Bytes& block = pc.port.sent.front();
@@ -227,4 +227,24 @@ TEST_F(EffectsPageTest, UnknownPairsKeepTheListButTheImageKeepsThePair)
     page.refreshFromImage();
     EXPECT_EQ(value(3), "128");
     EXPECT_EQ(value(5), "D64 > W");
+}
+
+TEST(EffectsPageFresh, AnUnknownVariationAtTheFirstRefreshShowsNoPage)
+{
+    // Nothing was matched before, so there is no entry to keep: every bar is
+    // off rather than laid out for a guessed type.
+    PageContext pc;
+    pc.c30().data(4) = 0x7E;
+    pc.c30().data(0x06) = 0x10;
+    kw::EffectsPage page{pc.ctx};
+    page.refreshFromImage();
+    auto* vari = page.findChild<QListWidget*>("VariType");
+    EXPECT_EQ(currentText(vari), "");
+    EXPECT_EQ(page.shownVariationType(), -1);
+    for (const char* b : kBars) {
+        EXPECT_FALSE(page.findChild<QSlider*>(b)->isEnabled()) << b;
+        EXPECT_EQ(labelOf(&page, b), "0");
+    }
+    EXPECT_EQ(currentText(page.findChild<QListWidget*>("ReverbType")), "Hall 1");
+    EXPECT_TRUE(pc.port.sent.empty());
 }
