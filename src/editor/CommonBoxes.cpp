@@ -18,57 +18,40 @@ namespace kw {
 
 using namespace pagekit;
 
-namespace {
-
-struct BarDef {
-    const char* control;
-    const char* caption;
-};
-
-template <size_t N>
-void buildBars(EditorContext& ctx, QGroupBox* box, const BarDef (&defs)[N], std::array<FieldBar*, N>& bars)
+ControllerBox::ControllerBox(EditorContext& ctx, const QString& title, const char* name,
+                             const std::array<Bar, 3>& bars, QWidget* parent)
+    : QGroupBox(title, parent), ctx_(ctx)
 {
-    auto* lay = new QHBoxLayout(box);
+    setObjectName(QString::fromLatin1(name));
+    auto* lay = new QHBoxLayout(this);
     lay->setContentsMargins(4, 2, 4, 2);
     lay->setSpacing(0);
-    for (size_t i = 0; i < N; ++i) {
-        bars[i] = new FieldBar(ctx, row(defs[i].control), QString::fromLatin1(defs[i].caption), box);
-        bars[i]->widget()->setFixedWidth(44);
-        lay->addWidget(bars[i]->widget());
+    for (size_t i = 0; i < bars.size(); ++i) {
+        bars_[i] = new FieldBar(ctx_, row(bars[i].control), QString::fromLatin1(bars[i].caption), this);
+        bars_[i]->widget()->setFixedWidth(44);
+        lay->addWidget(bars_[i]->widget());
     }
 }
 
-} // namespace
-
-MWheelBox::MWheelBox(EditorContext& ctx, QWidget* parent) : QGroupBox(QStringLiteral(" Mod-Wheel "), parent), ctx_(ctx)
-{
-    setObjectName("MWheel");
-    static const BarDef defs[3] = {
-        {"MWLFOPMod", "LFO PMOD DPTH"}, {"MWLFOFMod", "LFO FMOD DPTH"}, {"MWFilterCtl", "FILTER CTL"}};
-    buildBars(ctx_, this, defs, bars_);
-}
-
-void MWheelBox::refreshFromImage()
+void ControllerBox::refreshFromImage()
 {
     const SendPause pause(ctx_.state);
     for (auto* b : bars_)
         b->refresh();
+}
+
+MWheelBox::MWheelBox(EditorContext& ctx, QWidget* parent)
+    : ControllerBox(ctx, QStringLiteral(" Mod-Wheel "), "MWheel",
+                    {{{"MWLFOPMod", "LFO PMOD DPTH"}, {"MWLFOFMod", "LFO FMOD DPTH"}, {"MWFilterCtl", "FILTER CTL"}}},
+                    parent)
+{
 }
 
 FootControlBox::FootControlBox(EditorContext& ctx, QWidget* parent)
-    : QGroupBox(QStringLiteral(" Foot-Controller "), parent), ctx_(ctx)
+    : ControllerBox(ctx, QStringLiteral(" Foot-Controller "), "FootControl",
+                    {{{"FCLFOFMod", "LFO FMOD DPTH"}, {"FCFilterCtl", "FILTER CTL"}, {"FCVariCtl", "VARI CTL DPTH"}}},
+                    parent)
 {
-    setObjectName("FootControl");
-    static const BarDef defs[3] = {
-        {"FCLFOFMod", "LFO FMOD DPTH"}, {"FCFilterCtl", "FILTER CTL"}, {"FCVariCtl", "VARI CTL DPTH"}};
-    buildBars(ctx_, this, defs, bars_);
-}
-
-void FootControlBox::refreshFromImage()
-{
-    const SendPause pause(ctx_.state);
-    for (auto* b : bars_)
-        b->refresh();
 }
 
 ArpeggiatorBox::ArpeggiatorBox(EditorContext& ctx, QWidget* parent)
@@ -151,18 +134,12 @@ void ArpeggiatorBox::refreshFromImage()
 
 void ArpeggiatorBox::arpeggioTypeClick(int r)
 {
-    const FieldRow& f = row("ArpeggioType");
-    BulkBlock& c00 = ctx_.image.edit[BlockKind::Common00];
-    c00.data(f.offset) = f.storedFromPosition(r);
-    sendCommon(ctx_, f.addressLow(), c00.data(f.offset));
+    storeAndSend(ctx_, row("ArpeggioType"), r);
 }
 
 void ArpeggiatorBox::arpeggioSubdivChange(int index)
 {
-    const FieldRow& f = row("ArpeggioSubdiv");
-    BulkBlock& c00 = ctx_.image.edit[BlockKind::Common00];
-    c00.data(f.offset) = f.storedFromPosition(index);
-    sendCommon(ctx_, f.addressLow(), c00.data(f.offset));
+    storeAndSend(ctx_, row("ArpeggioSubdiv"), index);
 }
 
 void ArpeggiatorBox::arpModeClick()

@@ -18,11 +18,17 @@ namespace kw {
 
 namespace pagekit { class FieldBar; }
 
-// " Mod-Wheel " (objectName `MWheel`): `MWLFOPMod`, `MWLFOFMod`, `MWFilterCtl`.
-class MWheelBox : public QGroupBox {
+// A group of three controller depth bars, each bound to its field row.
+class ControllerBox : public QGroupBox {
     Q_OBJECT
 public:
-    MWheelBox(EditorContext& ctx, QWidget* parent = nullptr);
+    struct Bar {
+        const char* control;
+        const char* caption;
+    };
+    ControllerBox(EditorContext& ctx, const QString& title, const char* name, const std::array<Bar, 3>& bars,
+                  QWidget* parent);
+    // From the image; runs no handler and sends nothing.
     void refreshFromImage();
 
 private:
@@ -30,16 +36,18 @@ private:
     std::array<pagekit::FieldBar*, 3> bars_{};
 };
 
+// " Mod-Wheel " (objectName `MWheel`): `MWLFOPMod`, `MWLFOFMod`, `MWFilterCtl`.
+class MWheelBox : public ControllerBox {
+    Q_OBJECT
+public:
+    MWheelBox(EditorContext& ctx, QWidget* parent = nullptr);
+};
+
 // " Foot-Controller " (objectName `FootControl`): `FCLFOFMod`, `FCFilterCtl`, `FCVariCtl`.
-class FootControlBox : public QGroupBox {
+class FootControlBox : public ControllerBox {
     Q_OBJECT
 public:
     FootControlBox(EditorContext& ctx, QWidget* parent = nullptr);
-    void refreshFromImage();
-
-private:
-    EditorContext& ctx_;
-    std::array<pagekit::FieldBar*, 3> bars_{};
 };
 
 // " Arpeggiator " (objectName `Arpeggiator`): mode boxes, pattern, subdivision

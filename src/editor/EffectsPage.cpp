@@ -14,7 +14,6 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -147,24 +146,27 @@ void EffectsPage::refreshFromImage()
         s->refresh();
 }
 
+namespace {
+
+// Reverb and chorus types travel as their pair in one two-byte change.
+void chooseType(EditorContext& ctx, uint8_t offset, const fx::EffectType& t)
+{
+    BulkBlock& c30 = ctx.image.edit[BlockKind::Common30];
+    c30.data(offset) = t.msb;
+    c30.data(offset + 1u) = t.lsb;
+    sendCommon2(ctx, common30Address(offset), c30.data(offset), c30.data(offset + 1u));
+}
+
+} // namespace
+
 void EffectsPage::reverbTypeClick(int r)
 {
-    const fx::EffectType& t = fx::reverbTypes()[size_t(r)];
-    BulkBlock& c30 = ctx_.image.edit[BlockKind::Common30];
-    c30.data(effectPair::kReverbType) = t.msb;
-    c30.data(effectPair::kReverbType + 1u) = t.lsb;
-    sendCommon2(ctx_, common30Address(effectPair::kReverbType), c30.data(effectPair::kReverbType),
-                c30.data(effectPair::kReverbType + 1u));
+    chooseType(ctx_, effectPair::kReverbType, fx::reverbTypes()[size_t(r)]);
 }
 
 void EffectsPage::chorusTypeClick(int r)
 {
-    const fx::EffectType& t = fx::chorusTypes()[size_t(r)];
-    BulkBlock& c30 = ctx_.image.edit[BlockKind::Common30];
-    c30.data(effectPair::kChorusType) = t.msb;
-    c30.data(effectPair::kChorusType + 1u) = t.lsb;
-    sendCommon2(ctx_, common30Address(effectPair::kChorusType), c30.data(effectPair::kChorusType),
-                c30.data(effectPair::kChorusType + 1u));
+    chooseType(ctx_, effectPair::kChorusType, fx::chorusTypes()[size_t(r)]);
 }
 
 void EffectsPage::variTypeClick(int r)
@@ -184,16 +186,15 @@ void EffectsPage::variTypeClick(int r)
 void EffectsPage::rebuildVariation(int type)
 {
     shownType_ = type;
-    std::array<BarTarget, vari::kSlots> targets = {
-        BarTarget{vbars_[0].bar, vbars_[0].name, vbars_[0].value}, BarTarget{vbars_[1].bar, vbars_[1].name, vbars_[1].value},
-        BarTarget{vbars_[2].bar, vbars_[2].name, vbars_[2].value}, BarTarget{vbars_[3].bar, vbars_[3].name, vbars_[3].value},
-        BarTarget{vbars_[4].bar, vbars_[4].name, vbars_[4].value}, BarTarget{vbars_[5].bar, vbars_[5].name, vbars_[5].value},
-    };
+    std::vector<BarTarget> targets;
+    std::vector<QSignalBlocker> blocks;
+    targets.reserve(vari::kSlots);
+    blocks.reserve(vari::kSlots);
     std::array<vari::VariationControl*, vari::kSlots> controls{};
-    std::vector<std::unique_ptr<QSignalBlocker>> blocks;
-    for (int s = 0; s < vari::kSlots; ++s) {
-        controls[size_t(s)] = &targets[size_t(s)];
-        blocks.push_back(std::make_unique<QSignalBlocker>(vbars_[size_t(s)].bar));
+    for (size_t s = 0; s < vari::kSlots; ++s) {
+        targets.emplace_back(vbars_[s].bar, vbars_[s].name, vbars_[s].value);
+        controls[s] = &targets.back();
+        blocks.emplace_back(vbars_[s].bar);
     }
     vari::setupPage(controls, type);
     for (int s = 0; s < vari::kSlots; ++s)

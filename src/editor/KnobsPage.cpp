@@ -136,10 +136,7 @@ void KnobsPage::showAssignBank()
 
 void KnobsPage::assign1ParaClick(int r)
 {
-    const FieldRow& f = row("Assign1Para");
-    BulkBlock& c00 = ctx_.image.edit[BlockKind::Common00];
-    c00.data(f.offset) = f.storedFromPosition(r);
-    sendCommon(ctx_, f.addressLow(), c00.data(f.offset));
+    storeAndSend(ctx_, row("Assign1Para"), r);
 }
 
 void KnobsPage::sendAssignBank(int t)

@@ -87,9 +87,8 @@ uint8_t& FieldBar::byte()
 
 void FieldBar::changed(int position)
 {
-    byte() = row_.storedFromPosition(position);
     col_.value->setText(text(row_.labelText(position)));
-    sendCommon(ctx_, row_.addressLow(tab_ ? tab_() : 0), byte());
+    storeAndSend(ctx_, row_, position, tab_ ? tab_() : 0);
 }
 
 void FieldBar::refresh()
@@ -168,6 +167,13 @@ QListWidget* listBox(const QString& name, const char* const* items, int count, Q
 std::string decimalSeparator()
 {
     return QLocale().decimalPoint().toStdString();
+}
+
+void storeAndSend(EditorContext& ctx, const FieldRow& row, int position, int tab)
+{
+    uint8_t& byte = ctx.image.edit[row.block].data(row.offsetFor(tab));
+    byte = row.storedFromPosition(position);
+    sendCommon(ctx, row.addressLow(tab), byte);
 }
 
 void sendCommon(EditorContext& ctx, uint8_t addressLow, uint8_t value)

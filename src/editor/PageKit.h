@@ -72,6 +72,10 @@ QListWidget* listBox(const QString& name, const char* const* items, int count, Q
 std::string decimalSeparator();
 inline QString text(const std::string& s) { return QString::fromStdString(s); }
 
+// Writes a one-byte field of a common block from a control position, then
+// sends it as a parameter change read back from the image.
+void storeAndSend(EditorContext& ctx, const FieldRow& row, int position, int tab = 0);
+
 // Sends a parameter change to common block 00/30/50 (address 60 00 xx).
 void sendCommon(EditorContext& ctx, uint8_t addressLow, uint8_t value);
 void sendCommon2(EditorContext& ctx, uint8_t addressLow, uint8_t first, uint8_t second);
