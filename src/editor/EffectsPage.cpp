@@ -119,7 +119,8 @@ EffectsPage::EffectsPage(EditorContext& ctx, QWidget* parent) : QWidget(parent),
         c.caption->setMinimumHeight(c.caption->fontMetrics().height() * 3);
         c.bar->setValue(1);
         c.value->setText(QStringLiteral("0"));
-        c.widget->setFixedWidth(52);
+        // Wide enough for the dry/wet text, the widest a label usually shows.
+        c.widget->setMinimumWidth(c.value->fontMetrics().horizontalAdvance(QStringLiteral("D63 > W")) + 2);
         vbars_[size_t(s)] = {c.caption, c.bar, c.value};
         connect(c.bar, &QSlider::valueChanged, this, [this, s](int) { vparaChange(s); });
         vl->addWidget(c.widget);
