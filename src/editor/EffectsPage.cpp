@@ -14,6 +14,7 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -198,6 +199,8 @@ void EffectsPage::rebuildVariation(int type)
         blocks.emplace_back(vbars_[s].bar);
     }
     vari::setupPage(controls, type);
+    for (const VBar& v : vbars_)
+        v.bar->setPageStep(std::max(1, (v.bar->maximum() - v.bar->minimum()) / 16));
     for (int s = 0; s < vari::kSlots; ++s)
         loadVariation(s);
 }
