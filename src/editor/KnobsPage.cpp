@@ -46,30 +46,35 @@ KnobsPage::KnobsPage(EditorContext& ctx, QWidget* parent) : QWidget(parent), ctx
         }
         scenes->addWidget(box);
     }
-    top->addLayout(scenes, 3);
+    top->addLayout(scenes, 4);
 
     auto* assign = new QGroupBox(QStringLiteral(" Assign-Knobs "), this);
     assign->setObjectName("Assign2");
-    auto* alay = new QHBoxLayout(assign);
+    // Knob 1's caption shares the row of knob 2's tabs, leaving the height
+    // to the lists and the sensitivity bar.
+    auto* alay = new QGridLayout(assign);
     alay->setContentsMargins(4, 2, 4, 4);
-
-    auto* knob1 = new QVBoxLayout;
-    knob1->addWidget(new QLabel(QStringLiteral("Knob 1"), assign));
+    alay->setVerticalSpacing(0);
+    alay->addWidget(new QLabel(QStringLiteral("Knob 1"), assign), 0, 0, Qt::AlignBottom);
     assign1Para_ = listBox("Assign1Para", assign1ParaItems().data(), int(assign1ParaItems().size()), assign);
-    knob1->addWidget(assign1Para_);
+    alay->addWidget(assign1Para_, 1, 0);
     onChoice(assign1Para_, [this](int r) { assign1ParaClick(r); });
-    alay->addLayout(knob1, 1);
 
-    auto* knob2 = new QVBoxLayout;
-    knob2->setSpacing(0);
-    knob2->addWidget(new QLabel(QStringLiteral("Knob 2"), assign));
+    auto* tabRow = new QHBoxLayout;
+    tabRow->addWidget(new QLabel(QStringLiteral("Knob 2"), assign), 0, Qt::AlignBottom);
     assign2Tab_ = new QTabBar(assign);
     assign2Tab_->setObjectName("Assign2Tab");
     for (int t = 1; t <= 4; ++t)
         assign2Tab_->addTab(QStringLiteral("Param. %1").arg(t));
     assign2Tab_->setExpanding(false);
     assign2Tab_->setDrawBase(false);
-    knob2->addWidget(assign2Tab_);
+    assign2Tab_->setUsesScrollButtons(false);
+    assign2Tab_->setStyleSheet(QStringLiteral(
+        "QTabBar::tab { padding: 2px 7px; margin-right: 1px; border: 1px solid #a8a8a8; border-bottom: none;"
+        " border-top-left-radius: 3px; border-top-right-radius: 3px; background: #e4e4e4; }"
+        "QTabBar::tab:selected { background: palette(base); }"));
+    tabRow->addWidget(assign2Tab_, 1, Qt::AlignBottom);
+    alay->addLayout(tabRow, 0, 1);
 
     auto* bank = new QFrame(assign);
     bank->setFrameShape(QFrame::StyledPanel);
@@ -97,11 +102,12 @@ KnobsPage::KnobsPage(EditorContext& ctx, QWidget* parent) : QWidget(parent), ctx
                                  QStringLiteral("Assign-Knob 2 sensitivity"), [this] { return assignTab(); });
     assign2Level_->widget()->setFixedWidth(52);
     blay->addWidget(assign2Level_->widget());
-    knob2->addWidget(bank, 1);
-    alay->addLayout(knob2, 2);
+    alay->addWidget(bank, 1, 1);
+    alay->setColumnStretch(0, 2);
+    alay->setColumnStretch(1, 3);
 
     connect(assign2Tab_, &QTabBar::currentChanged, this, [this](int) { showAssignBank(); });
-    top->addWidget(assign, 2);
+    top->addWidget(assign, 5);
 }
 
 int KnobsPage::assignTab() const

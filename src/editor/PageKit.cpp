@@ -24,7 +24,7 @@ QSlider* verticalBar(const QString& name, int min, int max, QWidget* parent)
     bar->setTickInterval(1);
     bar->setTickPosition(QSlider::NoTicks);
     bar->setPageStep(std::max(1, (max - min) / 16));
-    bar->setMinimumHeight(96);
+    bar->setMinimumHeight(72);
     // The stored value grows toward the top, so the filled part of the groove
     // is the one below the handle, not the style's default above it.
     bar->setStyleSheet(QStringLiteral(
