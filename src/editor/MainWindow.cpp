@@ -1,5 +1,9 @@
 #include "editor/MainWindow.h"
 
+#include "editor/CommonBoxes.h"
+#include "editor/EffectsPage.h"
+#include "editor/KnobsPage.h"
+
 #include "editor/EnvelopeView.h"
 #include "model/Cp1252.h"
 #include "model/FieldTable.h"
@@ -267,13 +271,9 @@ TMainWindow::TMainWindow(EditorContext& ctx, QWidget* parent) : QMainWindow(pare
         pages_->addTab(page, QString::fromLatin1(title));
     };
     addPage(buildCommonPage(), "TabSheet5", "Common");
-    // Common / Knobs: the knobs page is embedded here.
-    knobsPage_ = new QWidget;
-    new QVBoxLayout(knobsPage_);
+    knobsPage_ = new KnobsPage(ctx_);
     addPage(knobsPage_, "TabSheet1", "Common / Knobs");
-    // Common / Effects: the effects page is embedded here.
-    effectsPage_ = new QWidget;
-    new QVBoxLayout(effectsPage_);
+    effectsPage_ = new EffectsPage(ctx_);
     addPage(effectsPage_, "TabSheet2", "Common / Effects");
     addPage(buildVoicePage(), "TabSheet3", "Layer Voice");
     addPage(buildEgPage(), "TabSheet4", "Layer EG's / LFO");
@@ -661,17 +661,13 @@ QWidget* TMainWindow::buildCommonPage()
     ph->addStretch(1);
     grid->addWidget(pitch, 1, 0);
 
-    // Arpeggiator, Mod-Wheel and Foot-Controller boxes are embedded here.
-    auto* arp = group("Arpeggiator", QStringLiteral(" Arpeggiator "));
-    arp->setMinimumSize(200, 150);
-    grid->addWidget(arp, 0, 1);
+    arpeggiator_ = new ArpeggiatorBox(ctx_);
+    grid->addWidget(arpeggiator_, 0, 1);
     auto* ctl = new QHBoxLayout;
-    auto* mw = group("MWheel", QStringLiteral(" Mod-Wheel "));
-    mw->setMinimumSize(90, 120);
-    auto* fc = group("FootControl", QStringLiteral(" Foot-Controller "));
-    fc->setMinimumSize(90, 120);
-    ctl->addWidget(mw);
-    ctl->addWidget(fc);
+    modWheel_ = new MWheelBox(ctx_);
+    footControl_ = new FootControlBox(ctx_);
+    ctl->addWidget(modWheel_);
+    ctl->addWidget(footControl_);
     grid->addLayout(ctl, 1, 1);
     grid->setRowStretch(0, 1);
     grid->setRowStretch(1, 1);
@@ -1130,14 +1126,14 @@ void TMainWindow::RefreshAll()
     setCommonSliderFromStored("CommonVolume", c00.data(0x09));
     setCommonSliderFromStored("PortaTime", c50.data(0x08));
     setCommonSliderFromStored("PitchBend", c50.data(0x03));
-    // arpeggiator box refresh (its controls are set from common block 00)
+    arpeggiator_->refreshFromImage();
 
     RefreshLayerPage();
 
-    // knobs page refresh (scenes, assign knobs)
-    // mod-wheel box refresh
-    // foot-controller box refresh
-    // effects page refresh (types, variation page, send levels)
+    modWheel_->refreshFromImage();
+    footControl_->refreshFromImage();
+    knobsPage_->refreshFromImage();
+    effectsPage_->refreshFromImage();
 
     st.sendEnable = true;
     st.modified = false;

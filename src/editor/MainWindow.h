@@ -27,6 +27,11 @@ class QToolButton;
 namespace kw {
 struct FieldRow;
 class EnvelopeView;
+class KnobsPage;
+class EffectsPage;
+class ArpeggiatorBox;
+class MWheelBox;
+class FootControlBox;
 }
 
 class TMainWindow : public QMainWindow, public kw::Ui {
@@ -159,8 +164,11 @@ private:
     kw::EnvelopeView* peg_ = nullptr;
 
     // Pages and boxes another part of the editor fills in.
-    QWidget* knobsPage_ = nullptr;
-    QWidget* effectsPage_ = nullptr;
+    kw::KnobsPage* knobsPage_ = nullptr;
+    kw::EffectsPage* effectsPage_ = nullptr;
+    kw::ArpeggiatorBox* arpeggiator_ = nullptr;
+    kw::MWheelBox* modWheel_ = nullptr;
+    kw::FootControlBox* footControl_ = nullptr;
 
     bool busy_ = false;
 };
