@@ -1,0 +1,120 @@
+// The whole journey of a fetch, in virtual time: the user picks a line, the
+// virtual CS1x switches and answers seven dump requests, the window shows
+// what the synth holds.
+
+#include "editor/MainWindow.h"
+#include "midi/MidiCore.h"
+#include "midi/MidiPorts.h"
+#include "midi/VirtualBackend.h"
+#include "support/MainWindowFixture.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+
+using namespace kw;
+
+namespace {
+
+struct FetchFromSynth : ::testing::Test {
+    kwtest::VirtualScheduler sched;
+    Settings settings;
+    PerformanceImage image;
+    EditorState state;
+    std::unique_ptr<MidiPorts> ports;
+    VirtualBackend* synth = nullptr;
+    std::unique_ptr<Senders> senders;
+    std::unique_ptr<EditorContext> ctx;
+    std::unique_ptr<kwtest::TestMainWindow> window;
+    std::unique_ptr<MidiCore> core;
+
+    void SetUp() override
+    {
+        settings.midiIn = settings.midiOut = kVirtualDeviceName;
+        std::vector<std::unique_ptr<MidiBackend>> list;
+        auto backend = std::make_unique<VirtualBackend>(sched, QString());
+        synth = backend.get();
+        list.push_back(std::move(backend));
+        ports = std::make_unique<MidiPorts>(settings, std::move(list), PortHooks{},
+                                            [](std::function<void()> fn) { fn(); });
+        senders = std::make_unique<Senders>(image, state, ports->output());
+        ctx = std::make_unique<EditorContext>(EditorContext{image, state, *senders, settings, {}});
+        ctx->inputOpen = [this] { return ports->inputOpen(); };
+        window = std::make_unique<kwtest::TestMainWindow>(*ctx);
+        core = std::make_unique<MidiCore>(*senders, *window, sched, settings);
+        ctx->status = [this](const std::string& t) { core->timers.status(t); };
+        window->startFetch = [this] { core->receiver.startPerformanceFetch(); };
+        core->dispatcher.setInputOpen(ctx->inputOpen);
+        ports->setInputSink([this](const Bytes& m) { core->dispatcher.handle(m); });
+        window->show();
+        ASSERT_TRUE(ports->deviceCheck(*senders));
+        sched.advance(100);  // identity reply
+        ASSERT_EQ(window->boxes.size(), 1u);
+    }
+    void TearDown() override
+    {
+        core.reset();
+        window.reset();
+    }
+    // The synth's own panel edits user performance `pp`: parameter changes
+    // straight into its memory, as if the player had turned its knobs and stored.
+    void editOnSynth(uint8_t ah, uint8_t am, uint8_t al, uint8_t v)
+    {
+        synth->synth().handle(msg::parameterChange(ah, am, al, v));
+    }
+    template <class T>
+    T* find(const char* name) { return window->findChild<T*>(QString::fromLatin1(name)); }
+};
+
+} // namespace
+
+TEST_F(FetchFromSynth, PickingALineShowsWhatTheSynthHolds)
+{
+    // User performance 5 on the synth: another name, category, volume, cutoff
+    // on layer 1, a bank and voice, a reverb type, arpeggio tempo MIDI.
+    const char name[] = "Lead 5  ";
+    for (uint8_t i = 0; i < 8; ++i)
+        editOnSynth(0x70, 5, i, uint8_t(name[i]));
+    editOnSynth(0x70, 5, 0x08, 11);
+    editOnSynth(0x70, 5, 0x09, 90);
+    editOnSynth(0x71, 5, 0x11, 20);
+    editOnSynth(0x71, 5, 0x00, 63);
+    editOnSynth(0x71, 5, 0x01, 12);
+    editOnSynth(0x71, 5, 0x02, 3);
+    editOnSynth(0x70, 5, 0x30, 0x02);   // reverb MSB: "Room ..."
+    editOnSynth(0x70, 5, 0x29, 0);
+    editOnSynth(0x70, 5, 0x2A, 0);
+
+    QListWidget* list = find<QListWidget>("UserPerf");
+    list->scrollToItem(list->item(5));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(5)).center());
+    EXPECT_EQ(window->questions.size(), 1u);  // the greeting had set the modified flag
+    EXPECT_FALSE(window->isEnabled());
+    sched.advance(5000);
+
+    EXPECT_TRUE(window->isEnabled());
+    EXPECT_FALSE(state.modified);
+    EXPECT_EQ(window->boxes.size(), 1u);  // no error on the way
+    EXPECT_EQ(find<QLineEdit>("PerformanceName")->text(), "Lead 5  ");
+    EXPECT_EQ(find<QComboBox>("PerformanceType")->currentIndex(), 11);
+    EXPECT_EQ(find<QSlider>("CommonVolume")->value(), 127 - 90);
+    EXPECT_EQ(find<QSlider>("FilterCutoff")->value(), 127 - 20);
+    EXPECT_EQ(find<QComboBox>("PatchBankNumber")->currentText(), "PRE 12 (Drum Kits)");
+    EXPECT_EQ(find<QListWidget>("PatchVoiceNumber")->currentRow(), 3);
+    EXPECT_TRUE(find<QCheckBox>("ArpTempoMidi")->isChecked());
+    EXPECT_EQ(find<QListWidget>("UserPerf")->currentRow(), 5);
+    EXPECT_EQ(image.edit.layer(1).data(0x11), 20);
+    EXPECT_EQ(image.edit.layer(2).data(0x11), 0x40);
+    EXPECT_EQ(find<QLabel>("StatusLabel")->text(), "OK");
+}
+
+TEST_F(FetchFromSynth, KnobOnTheSynthMovesTheControlAndSendsNothingBack)
+{
+    // What the synth sends when its cutoff knob turns: the editor follows.
+    core->dispatcher.handle(Bytes{0xB0, 74, 100});
+    EXPECT_EQ(find<QSlider>("FilterCutoff")->value(), 27);
+    EXPECT_EQ(find<QLabel>("Label_FilterCutoff")->text(), "36");
+    EXPECT_EQ(image.edit.layer(1).data(0x11), 100);
+    // The synth's own edit buffer did not hear anything from us.
+    EXPECT_EQ(synth->synth().editBuffer().layer(1).data(0x11), 0x40);
+}
