@@ -12,30 +12,16 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include "E2eSupport.h"
+
 #include <fstream>
 #include <gtest/gtest.h>
 
 using namespace kw;
+using kwtest::env;
+using kwtest::runUntil;
 
 namespace {
-
-std::string env(const char* name)
-{
-    const char* v = std::getenv(name);
-    return v ? v : "";
-}
-
-bool runUntil(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) {
-        QEventLoop loop;
-        QTimer::singleShot(5, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return done();
-}
 
 void panel(const std::string& command)
 {

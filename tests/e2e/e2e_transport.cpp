@@ -1,6 +1,7 @@
 // The editor's port layer against knobwright-sim over a real JACK server.
 // run_e2e.sh starts the server and the simulator and tells us where they are.
 
+#include "E2eSupport.h"
 #include "midi/HexText.h"
 #include "midi/MidiPorts.h"
 #include "midi/RtMidiBackend.h"
@@ -15,28 +16,11 @@
 #include <gtest/gtest.h>
 
 using namespace kw;
+using kwtest::env;
+using kwtest::runUntil;
 
 namespace {
 
-std::string env(const char* name)
-{
-    const char* v = std::getenv(name);
-    return v ? v : "";
-}
-
-// Lets the event loop run (input arrives through it) until `done` or the
-// time is up; never blocks the thread in a sleep.
-bool runUntil(const std::function<bool()>& done, int ms = 5000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) {
-        QEventLoop loop;
-        QTimer::singleShot(5, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return done();
-}
 
 struct Transport : ::testing::Test {
     Settings settings;
