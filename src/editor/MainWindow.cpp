@@ -3,6 +3,7 @@
 #include "editor/CommonBoxes.h"
 #include "editor/EffectsPage.h"
 #include "editor/KnobsPage.h"
+#include "editor/PageKit.h"
 
 #include "editor/EnvelopeView.h"
 #include "model/Cp1252.h"
@@ -516,6 +517,7 @@ QSlider* TMainWindow::makeSlider(const char* name, Qt::Orientation o, int min, i
         // Minimum at the top; up on the wheel or arrow keys moves the knob up.
         s->setInvertedAppearance(true);
         s->setInvertedControls(true);
+        pagekit::styleVerticalBar(s);
     }
     return s;
 }

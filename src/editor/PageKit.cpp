@@ -13,6 +13,18 @@
 
 namespace kw::pagekit {
 
+void styleVerticalBar(QSlider* bar)
+{
+    bar->setStyleSheet(QStringLiteral(
+        "QSlider::groove:vertical { width: 4px; background: #c8c8c8; border-radius: 2px; }"
+        "QSlider::add-page:vertical { background: #3a8fd8; border-radius: 2px; }"
+        "QSlider::sub-page:vertical { background: #c8c8c8; border-radius: 2px; }"
+        "QSlider::handle:vertical { height: 8px; margin: 0 -6px; border: 1px solid #6a6a6a;"
+        " border-radius: 3px; background: #f4f4f4; }"
+        "QSlider::handle:vertical:disabled { background: #e0e0e0; border-color: #b0b0b0; }"
+        "QSlider::add-page:vertical:disabled { background: #c8c8c8; }"));
+}
+
 QSlider* verticalBar(const QString& name, int min, int max, QWidget* parent)
 {
     auto* bar = new QSlider(Qt::Vertical, parent);
@@ -25,16 +37,7 @@ QSlider* verticalBar(const QString& name, int min, int max, QWidget* parent)
     bar->setTickPosition(QSlider::NoTicks);
     bar->setPageStep(std::max(1, (max - min) / 16));
     bar->setMinimumHeight(72);
-    // The stored value grows toward the top, so the filled part of the groove
-    // is the one below the handle, not the style's default above it.
-    bar->setStyleSheet(QStringLiteral(
-        "QSlider::groove:vertical { width: 4px; background: #c8c8c8; border-radius: 2px; }"
-        "QSlider::add-page:vertical { background: #3a8fd8; border-radius: 2px; }"
-        "QSlider::sub-page:vertical { background: #c8c8c8; border-radius: 2px; }"
-        "QSlider::handle:vertical { height: 8px; margin: 0 -6px; border: 1px solid #6a6a6a;"
-        " border-radius: 3px; background: #f4f4f4; }"
-        "QSlider::handle:vertical:disabled { background: #e0e0e0; border-color: #b0b0b0; }"
-        "QSlider::add-page:vertical:disabled { background: #c8c8c8; }"));
+    styleVerticalBar(bar);
     return bar;
 }
 
@@ -56,6 +59,7 @@ Column column(const QString& name, const QString& caption, int min, int max, QWi
         c.bar->setToolTip(hint);
     c.value = new QLabel(c.widget);
     c.value->setObjectName("Label_" + name);
+    c.value->setProperty("role", "value");
     c.value->setAlignment(Qt::AlignHCenter);
     c.value->setMinimumWidth(c.value->fontMetrics().horizontalAdvance(QStringLiteral("-000")));
     lay->addWidget(c.caption);

@@ -20,6 +20,9 @@ class QWidget;
 namespace kw::pagekit {
 
 // Minimum at the top, a tick per step, as every level bar of the editor.
+// Looks of every vertical bar in the editor: the stored value grows toward
+// the top, so the filled part of the groove is the one below the handle.
+void styleVerticalBar(QSlider* bar);
 QSlider* verticalBar(const QString& name, int min, int max, QWidget* parent);
 
 // Caption above, bar in the middle, value label (`Label_` + name) below.
