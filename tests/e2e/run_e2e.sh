@@ -29,14 +29,27 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 # 1024 frames: smaller periods lost single messages on a fully loaded machine.
-jackd -n "$JACK_DEFAULT_SERVER" --no-realtime -d dummy -r 48000 -p "${KW_JACK_PERIOD:-1024}" >"$WORK/jackd.log" 2>&1 &
-JACK_PID=$!
-for _ in $(seq 100); do
-  jack_lsp >/dev/null 2>&1 && break
-  kill -0 "$JACK_PID" 2>/dev/null || break
-  sleep 0.1
+# A server now and then dies while starting on a busy machine (its shared
+# memory registry is shared with every other JACK server); try again then.
+start_jack() {
+  jackd -n "$JACK_DEFAULT_SERVER" --no-realtime -d dummy -r 48000 -p "${KW_JACK_PERIOD:-1024}" >>"$WORK/jackd.log" 2>&1 &
+  JACK_PID=$!
+  for _ in $(seq 100); do
+    jack_lsp >/dev/null 2>&1 && return 0
+    kill -0 "$JACK_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill "$JACK_PID" 2>/dev/null && wait "$JACK_PID" 2>/dev/null
+  JACK_PID=""
+  return 1
+}
+started=""
+for attempt in 1 2 3; do
+  if start_jack; then started=1; break; fi
+  echo "JACK server attempt $attempt failed" >>"$WORK/jackd.log"
+  sleep 0.5
 done
-if ! jack_lsp >/dev/null 2>&1; then
+if [ -z "$started" ]; then
   echo "JACK server did not start:"; cat "$WORK/jackd.log"
   exit 1
 fi
