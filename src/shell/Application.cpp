@@ -6,6 +6,7 @@
 #include "midi/MidiSession.h"
 #include "midi/QtScheduler.h"
 #include "midi/VirtualBackend.h"
+#include "shell/MessageWindow.h"
 #include "shell/MidiForm.h"
 #include "shell/Settings.h"
 #include "shell/ToolTips.h"
@@ -23,6 +24,7 @@ Application::~Application()
 {
     // The core holds hooks into the senders and the window; it goes first.
     core_.reset();
+    messages_.reset();
     window_.reset();
 }
 
@@ -74,6 +76,8 @@ bool Application::start()
         TMidiWindow dialog(midi_->ports(), settings_, *senders_, window_.get());
         dialog.exec();
     };
+    // The question window lives for the whole run and is reused by every ask.
+    messages_ = std::make_unique<TMessageWindow>(window_.get());
 
     return midi_->deviceCheck(*senders_);
 }

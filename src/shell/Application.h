@@ -22,6 +22,7 @@ class MidiSession;
 class QtScheduler;
 class Senders;
 class SettingsStore;
+class TMessageWindow;
 struct EditorContext;
 
 extern const char* const kApplicationTitle;
@@ -54,6 +55,7 @@ public:
     int run();
 
     TMainWindow& window() { return *window_; }
+    TMessageWindow& messageWindow() { return *messages_; }
     Settings& settings() { return settings_; }
     MidiSession& midi() { return *midi_; }
     MidiCore& core() { return *core_; }
@@ -75,6 +77,7 @@ private:
     std::unique_ptr<EditorContext> ctx_;
     std::unique_ptr<TMainWindow> window_;
     std::unique_ptr<MidiCore> core_;
+    std::unique_ptr<TMessageWindow> messages_;
 };
 
 } // namespace kw

@@ -1,6 +1,7 @@
 #include "editor/MainWindow.h"
 #include "midi/MidiSession.h"
 #include "shell/Application.h"
+#include "shell/MessageWindow.h"
 #include "support/FakeBackend.h"
 #include "support/QtApp.h"
 #include "support/RecordingPort.h"
@@ -62,6 +63,7 @@ TEST_F(ApplicationTest, ConfiguredPortsOpenAndAreGreetedThenClosedInputFirst)
     Application app(options({"CS1x In"}, {"CS1x Out"}));
     ASSERT_TRUE(app.start());
     EXPECT_EQ(app.window().windowTitle(), QString(" ") + kApplicationTitle);
+    EXPECT_EQ(app.messageWindow().windowTitle(), " Knobwright Message");
     ASSERT_EQ(log.sent.size(), 2u);
     EXPECT_EQ(kwtest::hex(log.sent[0]), "F0 43 10 4B 50 00 06 03 F7");
     EXPECT_EQ(kwtest::hex(log.sent[1]), "F0 7E 00 06 01 F7");
