@@ -1,5 +1,7 @@
 #include "midi/Dispatcher.h"
 
+#include "midi/HexText.h"
+
 #include "midi/MidiTimers.h"
 #include "midi/Receiver.h"
 #include "midi/Senders.h"
@@ -22,12 +24,6 @@ std::string piece(std::string s)
     if (s.size() > kPieceMax)
         s.resize(kPieceMax);
     return s;
-}
-
-std::string hexByte(uint8_t b)
-{
-    static const char* digits = "0123456789ABCDEF";
-    return {digits[b >> 4], digits[b & 15]};
 }
 
 struct ControllerText {

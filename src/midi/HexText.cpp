@@ -2,6 +2,12 @@
 
 namespace kw {
 
+std::string hexByte(uint8_t b)
+{
+    static const char* digits = "0123456789ABCDEF";
+    return {digits[b >> 4], digits[b & 15]};
+}
+
 std::string hexText(ByteView b)
 {
     static const char* digits = "0123456789ABCDEF";

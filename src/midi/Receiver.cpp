@@ -1,5 +1,7 @@
 #include "midi/Receiver.h"
 
+#include "midi/HexText.h"
+
 #include "midi/MidiTimers.h"
 #include "midi/Senders.h"
 #include "midi/Ui.h"
@@ -9,14 +11,6 @@
 #include <exception>
 
 namespace kw {
-
-namespace {
-std::string hexByte(uint8_t b)
-{
-    static const char* digits = "0123456789ABCDEF";
-    return {digits[b >> 4], digits[b & 15]};
-}
-} // namespace
 
 Receiver::Receiver(Senders& senders, Ui& ui, Scheduler& sched, const Settings& settings, MidiTimers& timers)
     : senders_(senders), ui_(ui), sched_(sched), settings_(settings), timers_(timers)
