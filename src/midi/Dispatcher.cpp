@@ -1,7 +1,6 @@
 #include "midi/Dispatcher.h"
 
 #include "midi/HexText.h"
-
 #include "midi/MidiTimers.h"
 #include "midi/Receiver.h"
 #include "midi/Senders.h"

@@ -1,7 +1,6 @@
 #include "midi/Receiver.h"
 
 #include "midi/HexText.h"
-
 #include "midi/MidiTimers.h"
 #include "midi/Senders.h"
 #include "midi/Ui.h"
