@@ -49,6 +49,14 @@ bool isReservedDeviceName(std::string_view name)
            && stem[3] <= '9';
 }
 
+// Windows drops trailing dots and blanks from names, and leading ones hide
+// a file or look like a path step.
+std::string trimDotsAndBlanks(const std::string& s)
+{
+    const size_t b = s.find_first_not_of(". ");
+    return b == std::string::npos ? std::string() : s.substr(b, s.find_last_not_of(". ") - b + 1);
+}
+
 // Splits "name.ext" at the extension's dot (a leading dot does not count).
 std::pair<std::string, std::string> splitExtension(const std::string& name)
 {
@@ -98,19 +106,20 @@ std::string safeFileName(std::string_view utf8)
             i += n;
         }
     }
-    const size_t b = out.find_first_not_of(". ");
-    out = b == std::string::npos ? std::string() : out.substr(b, out.find_last_not_of(". ") - b + 1);
-    if (out.empty())
-        return "_";
+    out = trimDotsAndBlanks(out);
     if (out.size() > kMaxNameBytes) {
         auto [stem, ext] = splitExtension(out);
-        if (ext.size() > 16)
+        if (ext.size() > 16) {
+            stem = out;
             ext.clear();
-        size_t keep = kMaxNameBytes - ext.size();
-        while (keep > 0 && (uint8_t(stem[keep]) & 0xC0) == 0x80)
+        }
+        size_t keep = std::min(stem.size(), kMaxNameBytes - ext.size());
+        while (keep > 0 && keep < stem.size() && (uint8_t(stem[keep]) & 0xC0) == 0x80)
             --keep;
-        out = stem.substr(0, keep) + ext;
+        out = trimDotsAndBlanks(stem.substr(0, keep) + ext);
     }
+    if (out.empty())
+        return "_";
     if (isReservedDeviceName(out)) {
         auto [stem, ext] = splitExtension(out);
         out = stem + "_" + ext;

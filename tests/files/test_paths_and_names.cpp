@@ -55,6 +55,10 @@ TEST(FileNames, SafeNameRules)
     const std::string cut = safeFileName(longName);
     EXPECT_EQ(cut.size(), 200u);
     EXPECT_TRUE(cut.ends_with("x.SYX"));
+    const std::string longExtension = safeFileName("a." + std::string(300, 'x') + " .");
+    EXPECT_EQ(longExtension.size(), 200u);
+    EXPECT_EQ(safeFileName(std::string(199, 'x') + " " + std::string(50, 'y')), std::string(199, 'x'))
+        << "a cut that ends in a blank loses it";
     // A cut never splits a character.
     std::string umlauts;
     for (int i = 0; i < 150; ++i)
