@@ -144,6 +144,15 @@ private:
         return Failed;
     }
 
+    // The number argument as 0..127; a wrong one is reported as a usage error.
+    std::optional<int> numberArgument(const std::string& text)
+    {
+        const auto number = performanceNumber(text);
+        if (!number)
+            usageError("N must be a user-performance number 1..128, not " + text);
+        return number;
+    }
+
     int saveFailed(const FileError& e) { return failed(utf8FromPath(e.path), e); }
 
     void reportSkipped(const std::string& shown, const std::vector<std::string>& skipped)
@@ -180,9 +189,9 @@ private:
 
     int extract(const std::string& bankName, const std::string& numberText, const std::string& outName)
     {
-        const auto number = performanceNumber(numberText);
+        const auto number = numberArgument(numberText);
         if (!number)
-            return usageError("N must be a user-performance number 1..128, not " + numberText);
+            return Failed;
         auto bank = readBankFile(pathFromUtf8(bankName));
         if (!bank)
             return failed(bankName, bank.error());
@@ -251,9 +260,9 @@ private:
 
     int renumber(const std::string& inName, const std::string& numberText, const std::string& outName)
     {
-        const auto number = performanceNumber(numberText);
+        const auto number = numberArgument(numberText);
         if (!number)
-            return usageError("N must be a user-performance number 1..128, not " + numberText);
+            return Failed;
         auto record = readPerformanceFile(pathFromUtf8(inName));
         if (!record)
             return failed(inName, record.error());

@@ -1,5 +1,7 @@
 #include "shell/AboutWindow.h"
 
+#include "shell/DialogFlags.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -130,8 +132,7 @@ const std::array<QPixmap, 14>& orskLogoFrames()
 }
 
 TAboutWindow::TAboutWindow(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowCloseButtonHint)
+    : QDialog(parent, kFixedDialogFlags)
 {
     setObjectName(QStringLiteral("AboutWindow"));
     setWindowTitle(QStringLiteral(" About Orsk Knobwright"));

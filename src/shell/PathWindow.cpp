@@ -1,5 +1,6 @@
 #include "shell/PathWindow.h"
 
+#include "shell/DialogFlags.h"
 #include "shell/FolderBrowser.h"
 
 #include <QComboBox>
@@ -12,8 +13,7 @@
 namespace kw {
 
 TPathWindow::TPathWindow(const QString& startFolder, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowCloseButtonHint)
+    : QDialog(parent, kFixedDialogFlags)
 {
     setObjectName(QStringLiteral("PathWindow"));
     setWindowTitle(QStringLiteral(" Select dest. path"));

@@ -1,5 +1,7 @@
 #include "shell/UserPerfSelectWindow.h"
 
+#include "shell/DialogFlags.h"
+
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -30,8 +32,7 @@ public:
 } // namespace
 
 TUserPerfSelectWindow::TUserPerfSelectWindow(const QStringList& entries, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowCloseButtonHint)
+    : QDialog(parent, kFixedDialogFlags)
 {
     setObjectName(QStringLiteral("UserPerfSelectWindow"));
     setWindowTitle(QStringLiteral("Select Dest"));
