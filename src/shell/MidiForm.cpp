@@ -2,6 +2,7 @@
 
 #include "midi/MidiPorts.h"
 #include "midi/Senders.h"
+#include "shell/DialogFlags.h"
 #include "shell/ToolTips.h"
 
 #include <QApplication>
@@ -54,8 +55,7 @@ int selectedRow(const QListWidget* l)
 } // namespace
 
 TMidiWindow::TMidiWindow(MidiPorts& ports, Settings& settings, Senders& senders, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowCloseButtonHint),
+    : QDialog(parent, kFixedDialogFlags),
       ports_(ports), settings_(settings), senders_(senders)
 {
     setObjectName(QStringLiteral("MidiWindow"));

@@ -1,0 +1,95 @@
+#pragma once
+// The performance-bank file: the magic text "Knobwright PFB" and whole
+// 317-byte records, each placed by its own number (offset 7), not by its
+// position in the file.
+
+#include "files/FileError.h"
+#include "files/FileIo.h"
+#include "files/PerformanceRecord.h"
+
+#include <array>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kw {
+
+inline constexpr std::string_view kBankMagic = "Knobwright PFB";
+inline constexpr size_t kBankMagicSize = 14;
+inline constexpr std::string_view kBankExtension = ".PFB";
+// Far beyond any real bank (128 records are 40590 bytes); a larger file is
+// refused as "Wrong filesize" instead of being read into memory.
+inline constexpr uint64_t kBankSizeLimit = kBankMagicSize + uint64_t(PerformanceRecord::kSize) * 65536;
+
+// The bank rules on a file of `size` bytes that begins with `head` (its
+// first 14 bytes, or all of it when shorter): NotABank when shorter than the
+// magic text or when that text differs in any byte, letter case included;
+// WrongFilesize when the rest is no whole number of records.
+std::optional<FileErrorKind> checkBank(ByteView head, uint64_t size);
+
+// Every record of a bank that passed checkBank(), in file order, numbers
+// unchecked.
+std::vector<PerformanceRecord> bankRecords(ByteView bank);
+
+struct BankContents {
+    // The records to use, in file order (two with one number: the later wins).
+    std::vector<PerformanceRecord> records;
+    // One line per record left out, e.g.
+    // "Performance-bank record 3 skipped: number out of range".
+    std::vector<std::string> skipped;
+};
+
+// "Performance-bank record 3 skipped: number out of range" for the record at
+// `position` (1-based, in file order).
+std::string skippedRecordReport(int position);
+
+// checkBank() and bankRecords(), keeping only records whose number names one
+// of the 128 user performances.
+Result<BankContents> parseBank(ByteView bytes);
+// The whole file after checkBank() passed on its size and first bytes.
+Result<Bytes> readBankBytes(const std::filesystem::path& path);
+Result<BankContents> readBankFile(const std::filesystem::path& path);
+
+// The bank manager's 128 slots; an all-zero record is an empty slot.
+using BankSlots = std::array<PerformanceRecord, 128>;
+// Each record into the slot of its number, a later one replacing an earlier
+// one; records outside 0..127 are left out.
+void placeRecords(BankSlots& slots, std::span<const PerformanceRecord> records);
+// The occupied slots in slot order.
+std::vector<PerformanceRecord> occupiedSlots(const BankSlots& slots);
+
+// The magic text and `records` in the given order.
+Bytes bankBytes(std::span<const PerformanceRecord> records);
+// Written atomically under exactly `path`.
+SaveError writeBankFile(const std::filesystem::path& path, std::span<const PerformanceRecord> records);
+SaveError writeBankFile(const std::filesystem::path& path, const BankSlots& slots);
+
+// A bank written one record at a time, as a transfer receives them. The
+// target changes only at commit(), and then always to a valid bank of the
+// whole records appended so far, also after a failed append or when the
+// transfer stops early.
+class BankWriter {
+public:
+    explicit BankWriter(std::filesystem::path target) : file_(std::move(target)) {}
+
+    const std::filesystem::path& target() const { return file_.target(); }
+    bool isOpen() const { return file_.isOpen(); }
+    int records() const { return records_; }
+
+    // Starts the temporary file with the magic text.
+    SaveError open();
+    SaveError append(const PerformanceRecord& record);
+    // The records appended so far become the bank at the target.
+    SaveError commit();
+    // Nothing is kept; the target stays as it was.
+    void abandon() { file_.abandon(); }
+
+private:
+    AtomicFile file_;
+    int records_ = 0;
+};
+
+} // namespace kw

@@ -1,0 +1,57 @@
+#pragma once
+// What went wrong with a file, in the words the user sees, plus the file and
+// the system's reason so that a message box can name both.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace kw {
+
+enum class FileErrorKind {
+    CannotOpen,           // missing, no permission, or a read that failed after opening
+    NotAPerformanceFile,  // a performance file of any size but 317 bytes
+    WrongFilesize,        // a bank whose records do not fill whole 317-byte units
+    NotABank,             // a bank shorter than its magic text or with another text
+    CannotSave,           // could not be created, written or put in place
+};
+
+struct FileError {
+    FileErrorKind kind;
+    std::filesystem::path path;
+    std::string reason;  // from the system ("Permission denied"); may be empty
+
+    // The fixed words of this kind, e.g. "Load-Error : Wrong filesize".
+    std::string text() const;
+    // text(), then the file and the reason on a line of their own.
+    std::string message() const;
+};
+
+// Either a value or the error that prevented it.
+template <class T>
+class Result {
+public:
+    Result(T value) : value_(std::move(value)) {}
+    Result(FileError error) : error_(std::move(error)) {}
+
+    explicit operator bool() const { return value_.has_value(); }
+    const T& operator*() const& { return *value_; }
+    T& operator*() & { return *value_; }
+    T&& operator*() && { return std::move(*value_); }
+    const T* operator->() const { return &*value_; }
+    T* operator->() { return &*value_; }
+    const FileError& error() const { return *error_; }
+
+private:
+    std::optional<T> value_;
+    std::optional<FileError> error_;
+};
+
+// Writers answer nothing on success.
+using SaveError = std::optional<FileError>;
+
+// The system's text for errno `err`.
+std::string systemReason(int err);
+
+} // namespace kw

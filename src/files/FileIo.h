@@ -1,0 +1,78 @@
+#pragma once
+// Reading whole files and writing them so that a failed or interrupted save
+// never destroys the file that was there before.
+
+#include "files/FileError.h"
+#include "model/Block.h"
+
+#include <cstdint>
+#include <filesystem>
+
+namespace kw {
+
+// A file opened for reading; reports errors as CannotOpen with the reason.
+class InputFile {
+public:
+    static Result<InputFile> open(const std::filesystem::path& path);
+    InputFile(InputFile&& other) noexcept;
+    InputFile& operator=(InputFile&& other) noexcept;
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    ~InputFile();
+
+    uint64_t size() const { return size_; }
+    // The next `count` bytes, or an error when fewer could be read.
+    Result<Bytes> read(size_t count);
+
+private:
+    InputFile(std::filesystem::path path, int fd, uint64_t size);
+    std::filesystem::path path_;
+    int fd_ = -1;
+    uint64_t size_ = 0;
+};
+
+// The whole file; files larger than `limit` are cut at `limit` bytes.
+Result<Bytes> readFileBytes(const std::filesystem::path& path, uint64_t limit);
+
+// A file written beside its target under a temporary name and renamed over
+// the target by commit(). Until then the target is untouched; abandon() or
+// destruction without commit() removes the temporary file. Every error names
+// the target and ends as CannotSave.
+class AtomicFile {
+public:
+    explicit AtomicFile(std::filesystem::path target);
+    AtomicFile(AtomicFile&& other) noexcept;
+    AtomicFile& operator=(AtomicFile&& other) noexcept;
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+    ~AtomicFile();
+
+    const std::filesystem::path& target() const { return target_; }
+    bool isOpen() const { return fd_ >= 0; }
+    // Bytes written so far (after truncate(): the size cut to).
+    uint64_t size() const { return size_; }
+
+    // Creates the temporary file.
+    SaveError open();
+    SaveError write(ByteView bytes);
+    // Cuts the temporary file to `size` bytes, dropping a half-written tail.
+    SaveError truncate(uint64_t size);
+    // Flushes to the disk and renames over the target.
+    SaveError commit();
+    // Removes the temporary file; the target stays as it was.
+    void abandon();
+
+private:
+    FileError error(int err) const;
+    void closeQuietly();
+
+    std::filesystem::path target_;
+    std::filesystem::path temp_;
+    int fd_ = -1;
+    uint64_t size_ = 0;
+};
+
+// The whole of `bytes` as the new content of `path`, all or nothing.
+SaveError writeFileAtomically(const std::filesystem::path& path, ByteView bytes);
+
+} // namespace kw

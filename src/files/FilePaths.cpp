@@ -1,0 +1,147 @@
+#include "files/FilePaths.h"
+
+#include "files/PerformanceRecord.h"
+#include "model/Cp1252.h"
+#include "model/NameTables.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+namespace fs = std::filesystem;
+
+namespace kw {
+
+namespace {
+
+constexpr std::string_view kForbidden = "<>:\"/\\|?*";
+constexpr size_t kMaxNameBytes = 200;
+
+// Length of the well-formed UTF-8 sequence at `s[i]`, 0 when it is not one.
+size_t utf8SequenceAt(std::string_view s, size_t i)
+{
+    const auto b = uint8_t(s[i]);
+    const size_t n = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+    if (n == 0 || (n == 2 && b < 0xC2) || i + n > s.size())
+        return 0;
+    for (size_t k = 1; k < n; ++k)
+        if ((uint8_t(s[i + k]) & 0xC0) != 0x80)
+            return 0;
+    return n;
+}
+
+std::string lowerAscii(std::string s)
+{
+    for (char& c : s)
+        c = char(std::tolower(uint8_t(c)));
+    return s;
+}
+
+// CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices on Windows, whatever
+// extension follows them.
+bool isReservedDeviceName(std::string_view name)
+{
+    const std::string stem = lowerAscii(std::string(name.substr(0, name.find('.'))));
+    static const std::array<std::string_view, 4> plain = {"con", "prn", "aux", "nul"};
+    if (std::find(plain.begin(), plain.end(), stem) != plain.end())
+        return true;
+    return stem.size() == 4 && (stem.starts_with("com") || stem.starts_with("lpt")) && stem[3] >= '1'
+           && stem[3] <= '9';
+}
+
+// Windows drops trailing dots and blanks from names, and leading ones hide
+// a file or look like a path step.
+std::string trimDotsAndBlanks(const std::string& s)
+{
+    const size_t b = s.find_first_not_of(". ");
+    return b == std::string::npos ? std::string() : s.substr(b, s.find_last_not_of(". ") - b + 1);
+}
+
+// Splits "name.ext" at the extension's dot (a leading dot does not count).
+std::pair<std::string, std::string> splitExtension(const std::string& name)
+{
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0)
+        return {name, {}};
+    return {name.substr(0, dot), name.substr(dot)};
+}
+
+} // namespace
+
+fs::path pathFromUtf8(std::string_view utf8)
+{
+    return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+}
+
+std::string utf8FromPath(const fs::path& path)
+{
+    const std::u8string u = path.u8string();
+    return std::string(u.begin(), u.end());
+}
+
+fs::path changeExtension(const fs::path& path, std::string_view extension)
+{
+    fs::path out = path;
+    out.replace_extension(pathFromUtf8(extension));
+    return out;
+}
+
+fs::path folderOf(const fs::path& path)
+{
+    return path.parent_path();
+}
+
+std::string safeFileName(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        const size_t n = utf8SequenceAt(utf8, i);
+        const auto c = uint8_t(utf8[i]);
+        if (n == 0 || c < 0x20 || c == 0x7F || kForbidden.find(char(c)) != std::string_view::npos) {
+            out += '_';
+            i += n ? n : 1;
+        } else {
+            out.append(utf8.substr(i, n));
+            i += n;
+        }
+    }
+    out = trimDotsAndBlanks(out);
+    if (out.size() > kMaxNameBytes) {
+        auto [stem, ext] = splitExtension(out);
+        if (ext.size() > 16) {
+            stem = out;
+            ext.clear();
+        }
+        size_t keep = std::min(stem.size(), kMaxNameBytes - ext.size());
+        while (keep > 0 && keep < stem.size() && (uint8_t(stem[keep]) & 0xC0) == 0x80)
+            --keep;
+        out = trimDotsAndBlanks(stem.substr(0, keep) + ext);
+    }
+    if (out.empty())
+        return "_";
+    if (isReservedDeviceName(out)) {
+        auto [stem, ext] = splitExtension(out);
+        out = stem + "_" + ext;
+    }
+    return out;
+}
+
+std::string performanceFileName(int category, std::string_view name8)
+{
+    return safeFileName(cp1252ToUtf8(categoryAbbrev(category) + "_" + trimBlanks(name8)) + ".SYX");
+}
+
+std::string DistinctNames::claim(const std::string& utf8Name)
+{
+    if (taken_.insert(lowerAscii(utf8Name)).second)
+        return utf8Name;
+    const auto [stem, ext] = splitExtension(utf8Name);
+    for (int k = 2;; ++k) {
+        std::string candidate = stem + " (" + std::to_string(k) + ")" + ext;
+        if (taken_.insert(lowerAscii(candidate)).second)
+            return candidate;
+    }
+}
+
+} // namespace kw

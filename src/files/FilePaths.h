@@ -1,0 +1,47 @@
+#pragma once
+// File names: extensions, folders, and names made from performance names that
+// are safe to create inside a folder the user chose.
+
+#include <filesystem>
+#include <set>
+#include <string>
+#include <string_view>
+
+namespace kw {
+
+// Paths travel as UTF-8 text between the program's parts; these keep
+// non-ASCII names intact on every platform.
+std::filesystem::path pathFromUtf8(std::string_view utf8);
+std::string utf8FromPath(const std::filesystem::path& path);
+
+// `path` with its extension replaced by `extension` (which includes its dot),
+// or with it appended when the name has none: perf.txt -> perf.SYX,
+// perf -> perf.SYX. A name's leading dot is not an extension.
+std::filesystem::path changeExtension(const std::filesystem::path& path, std::string_view extension);
+// The folder a file lies in, without a trailing separator except for a root.
+std::filesystem::path folderOf(const std::filesystem::path& path);
+
+// A single name component (UTF-8) that every common file system accepts and
+// that stays inside the folder it is created in: separators, characters that
+// Windows forbids and control characters become "_", leading and trailing
+// dots and blanks go, reserved device names (CON, LPT1, ...) get a "_", and
+// an empty result is "_". Blanks inside the name are kept.
+std::string safeFileName(std::string_view utf8);
+
+// "SQ_Pan Seq.SYX": category abbreviation, "_", the name without leading and
+// trailing blanks, ".SYX", made safe. `category` and `name8` as stored in a
+// performance (Windows-1252 bytes); the result is UTF-8.
+std::string performanceFileName(int category, std::string_view name8);
+
+// Keeps the names of one transfer distinct: a name seen before (letter case
+// ignored, as on Windows and macOS disks) gets " (2)", " (3)" ... before its
+// extension.
+class DistinctNames {
+public:
+    std::string claim(const std::string& utf8Name);
+
+private:
+    std::set<std::string> taken_;  // folded to lower case
+};
+
+} // namespace kw

@@ -1,0 +1,124 @@
+#include "FilesFixture.h"
+
+#include "files/BankFile.h"
+#include "files/NamesFile.h"
+#include "files/PerformanceFile.h"
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace kw;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Writes beyond `bytes` fail with "File too large" while it lives, for root
+// too: the way to make a save break off after the temporary file was made.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lim = saved_;
+        lim.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &lim);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    rlimit saved_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+const Bytes kOld = {'o', 'l', 'd'};
+
+} // namespace
+
+TEST(AtomicSave, ReplacesTheOldFileAndLeavesNothingElse)
+{
+    kwtest::TempDir dir;
+    kwtest::writeAll(dir / "p.SYX", kOld);
+    const PerformanceRecord r = kwtest::makeRecord(2, 3, "Organ");
+    ASSERT_FALSE(writePerformanceFile(dir / "p.SYX", r));
+    EXPECT_EQ(kwtest::readAll(dir / "p.SYX"), Bytes(r.bytes().begin(), r.bytes().end()));
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"p.SYX"});
+}
+
+TEST(AtomicSave, ASaveThatBreaksOffKeepsTheOldFileAndSaysWhy)
+{
+    kwtest::TempDir dir;
+    kwtest::writeAll(dir / "bank.PFB", kOld);
+    kwtest::writeAll(dir / "p.SYX", kOld);
+    kwtest::writeAll(dir / "n.PFN", kOld);
+    std::vector<PerformanceRecord> records(3, kwtest::makeRecord(1, 1, "X"));
+    SaveError bankError, perfError, namesError;
+    {
+        FileSizeLimit limit(100);
+        bankError = writeBankFile(dir / "bank.PFB", records);
+        perfError = writePerformanceFile(dir / "p.SYX", records[0]);
+        namesError = writeNamesFile(dir / "n.PFN", std::vector<std::string>(128, std::string(40, 'n')));
+    }
+    for (const SaveError* e : {&bankError, &perfError, &namesError}) {
+        ASSERT_TRUE(e->has_value());
+        EXPECT_EQ((*e)->kind, FileErrorKind::CannotSave);
+        EXPECT_EQ((*e)->reason, "File too large");
+    }
+    EXPECT_EQ(bankError->message(), "Load-Error : Unable to save file\n" + (dir / "bank.PFB").string() + ": File too large");
+    for (const char* name : {"bank.PFB", "p.SYX", "n.PFN"})
+        EXPECT_EQ(kwtest::readAll(dir / name), kOld) << name;
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"bank.PFB", "n.PFN", "p.SYX"}));
+}
+
+TEST(AtomicSave, ATransferCutOffByAWriteErrorStillLeavesAValidBank)
+{
+    kwtest::TempDir dir;
+    BankWriter w(dir / "backup.PFB");
+    ASSERT_FALSE(w.open());
+    SaveError failure;
+    {
+        FileSizeLimit limit(14 + 3 * 317 + 100);
+        for (int i = 0; i < 10 && !failure; ++i)
+            failure = w.append(kwtest::makeRecord(i, 1, "R"));
+    }
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(w.records(), 3);
+    ASSERT_FALSE(w.commit());
+    auto back = readBankFile(dir / "backup.PFB");
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->records.size(), 3u);
+}
+
+TEST(AtomicSave, AFolderThatCannotTakeTheFileIsReported)
+{
+    kwtest::TempDir dir;
+    kwtest::writeAll(dir / "file", kOld);
+    // A folder path through a file fails for every user, root included.
+    const SaveError e = writePerformanceFile(dir / "file" / "p.SYX", PerformanceRecord());
+    ASSERT_TRUE(e.has_value());
+    EXPECT_EQ(e->message(),
+              "Load-Error : Unable to save file\n" + (dir / "file" / "p.SYX").string() + ": Not a directory");
+    // A folder where the file should be: the rename fails and nothing stays behind.
+    fs::create_directory(dir / "taken.SYX");
+    EXPECT_TRUE(writePerformanceFile(dir / "taken.SYX", PerformanceRecord()).has_value());
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"file", "taken.SYX"}));
+}
+
+TEST(AtomicSave, AReadOnlyFolderKeepsTheOldFile)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "running as root, where folder permissions do not stop writes; the file-size "
+                        "limit and folder-path cases above cover the failure for root";
+    kwtest::TempDir dir;
+    kwtest::writeAll(dir / "names.PFN", kOld);
+    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+    const SaveError e = writeNamesFile(dir / "names.PFN", std::vector<std::string>(128, "x"));
+    fs::permissions(dir.path(), fs::perms::owner_all);
+    ASSERT_TRUE(e.has_value());
+    EXPECT_EQ(e->reason, "Permission denied");
+    EXPECT_EQ(kwtest::readAll(dir / "names.PFN"), kOld);
+}
