@@ -52,7 +52,6 @@ const Rows& rows()
 
 // Positions of "Set to defaults", in the order of Rows::velocity.
 constexpr int kVelocityDefaults[4] = {126, 0, 63, 63};
-constexpr uint8_t kVolumeOffset = 0x07;
 
 } // namespace
 
@@ -127,8 +126,8 @@ Echo EditSession::apply(const FieldRow& row, int position, int tab)
             if (position < 0 || position >= kBankRows)
                 return echo;
             const BankRow& bank = bankTable()[size_t(position)];
-            writeLayer(0x00, bank.msb);
-            writeLayer(0x01, bank.lsb);
+            writeLayer(row.offset, bank.msb);
+            writeLayer(row.offset + 1u, bank.lsb);
         } else if (&row == &r.randomPan) {
             // While the box is checked the pan bar stands at the centre, and
             // the edit layer's byte reads back as the centre too (0 is
@@ -210,21 +209,30 @@ Echo EditSession::pan(int position)
     return echo;
 }
 
+void EditSession::sendVolume(int layer)
+{
+    const BlockInfo info = blockInfo(layerKind(layer));
+    const uint8_t offset = rows().volume.offset;
+    senders_.parameterChange(info.addrHigh, info.addrMid, uint8_t(info.addrLow + offset),
+                             image_.edit.layer(layer).data(offset));
+}
+
 void EditSession::layerVolume(int position)
 {
-    const uint8_t v = rows().volume.storedFromPosition(position);
+    const FieldRow& volume = rows().volume;
+    const uint8_t v = volume.storedFromPosition(position);
     const int first = state_.affectAll ? 1 : state_.editLayer, last = state_.affectAll ? 4 : state_.editLayer;
     for (int l = first; l <= last; ++l) {
         MuteMemory& m = state_.mute[size_t(l - 1)];
         if (m.muted)
             m.savedVolume = v;  // takes effect when the layer is unmuted
         else
-            image_.edit.layer(l).data(kVolumeOffset) = v;
+            image_.edit.layer(l).data(volume.offset) = v;
     }
     // Each layer gets its own byte: a muted edit layer must not silence the
     // other layers, nor an unmuted one wake a muted layer.
     for (int l = first; l <= last; ++l)
-        senders_.parameterChange(0x60, uint8_t(l), kVolumeOffset, image_.edit.layer(l).data(kVolumeOffset));
+        sendVolume(l);
 }
 
 Echo EditSession::arpMode(const FieldRow& row, bool checked)
@@ -255,19 +263,20 @@ Echo EditSession::velocityDefaults()
 
 Echo EditSession::mute(int layer, bool down)
 {
+    const FieldRow& volume = rows().volume;
     MuteMemory& m = state_.mute[size_t(layer - 1)];
-    BulkBlock& b = image_.edit.layer(layer);
+    uint8_t& byte = image_.edit.layer(layer).data(volume.offset);
     Echo echo;
     if (down && !m.muted) {
-        m.savedVolume = b.data(kVolumeOffset);
-        b.data(kVolumeOffset) = 0;
+        m.savedVolume = byte;
+        byte = 0;
     } else if (!down && m.muted) {
-        b.data(kVolumeOffset) = m.savedVolume;
+        byte = m.savedVolume;
         if (layer == state_.editLayer)
-            echo.add(rows().volume);
+            echo.add(volume);
     }
     m.muted = down;
-    senders_.parameterChange(0x60, uint8_t(layer), kVolumeOffset, b.data(kVolumeOffset));
+    sendVolume(layer);
     return echo;
 }
 
@@ -305,7 +314,7 @@ void EditSession::copyLayer()
     // A muted layer is copied with the volume it will have again, not its 0.
     const MuteMemory& m = state_.mute[size_t(state_.editLayer - 1)];
     if (m.muted)
-        state_.layerClipboard.data(kVolumeOffset) = m.savedVolume;
+        state_.layerClipboard.data(rows().volume.offset) = m.savedVolume;
     state_.clipboardFilled = true;
     status("Layerdata copied...");
 }
@@ -320,8 +329,9 @@ void EditSession::pasteLayer()
     // A muted layer stays silent: the pasted volume waits in the mute memory.
     MuteMemory& m = state_.mute[size_t(layer - 1)];
     if (m.muted) {
-        m.savedVolume = b.data(kVolumeOffset);
-        b.data(kVolumeOffset) = 0;
+        uint8_t& volume = b.data(rows().volume.offset);
+        m.savedVolume = volume;
+        volume = 0;
     }
     senders_.bulk(layerKind(layer));
     if (ui_)
@@ -341,10 +351,10 @@ int EditSession::position(const FieldRow& row, int tab) const
         return detune::position(b.data(detune::kHighOffset), b.data(detune::kLowOffset));
     if (&row == &r.volume) {
         const MuteMemory& m = state_.mute[size_t(state_.editLayer - 1)];
-        return row.positionFromStored(m.muted ? m.savedVolume : b.data(kVolumeOffset));
+        return row.positionFromStored(m.muted ? m.savedVolume : b.data(row.offset));
     }
     if (&row == &r.bank)
-        return bankRowOf(b.data(0x00), b.data(0x01));
+        return bankRowOf(b.data(row.offset), b.data(row.offset + 1u));
     if (&row == &r.voice)
         return row.positionFromStored(b.data(row.offset));  // the list always shows a voice
     if (&row == &r.tempo || &row == &r.tempoMidi) {

@@ -136,6 +136,7 @@ private:
     Echo noteLimit(const FieldRow& row, int position);
     Echo pan(int position);
     void layerVolume(int position);
+    void sendVolume(int layer);
     Echo arpMode(const FieldRow& row, bool checked);
 
     PerformanceImage& image_;

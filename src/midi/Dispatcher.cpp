@@ -138,11 +138,8 @@ void Dispatcher::programChange(uint8_t program)
 {
     if (!settings_.programChanges || !senders_.portOpen() || !inputOpen_())
         return;
-    senders_.state().selectedUserPerf = program;
-    ui_.setBusy(true);
-    ui_.selectUserPerf(program);
-    senders_.selectUserPerformance(program);
-    rx_.startPerformanceFetch();
+    if (programChange_)
+        programChange_(program);
 }
 
 } // namespace kw
