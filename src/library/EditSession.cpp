@@ -1,6 +1,7 @@
 #include "library/EditSession.h"
 
 #include "library/Dialogs.h"
+#include "midi/MidiCore.h"
 #include "midi/Senders.h"
 #include "midi/Ui.h"
 #include "model/EffectTables.h"
@@ -435,6 +436,14 @@ void EditSession::resetForRefresh()
     state_.mute = {};
     state_.editLayer = 1;
     state_.affectAll = false;
+}
+
+void linkToCore(EditSession& session, MidiCore& core, std::function<bool()> inputOpen)
+{
+    core.dispatcher.setInputOpen(inputOpen);
+    core.dispatcher.setProgramChangeAction([&session](int program) { session.programChange(program); });
+    session.link({[&core] { core.receiver.startPerformanceFetch(); }, std::move(inputOpen),
+                  [&core](const std::string& text) { core.timers.status(text); }});
 }
 
 } // namespace kw

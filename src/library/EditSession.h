@@ -17,6 +17,7 @@
 namespace kw {
 
 class Dialogs;
+class MidiCore;
 class Senders;
 class Ui;
 
@@ -146,5 +147,11 @@ private:
     Ui* ui_ = nullptr;
     Dialogs* dialogs_ = nullptr;
 };
+
+// Links the session to the receiving core as the program runs them: a
+// switch fetches through the core's receiver and shows its texts through the
+// core's status line, and a program change from the synth (followed while
+// `inputOpen` says the input port is open) switches the session.
+void linkToCore(EditSession& session, MidiCore& core, std::function<bool()> inputOpen);
 
 } // namespace kw

@@ -70,11 +70,7 @@ bool Application::start()
     // The question window lives for the whole run and is reused by every ask.
     qtDialogs_->setParent(window_.get());
     core_ = std::make_unique<MidiCore>(*senders_, *window_, *sched_, settings_);
-    core_->dispatcher.setInputOpen([this] { return midi_->ports().inputOpen(); });
-    core_->dispatcher.setProgramChangeAction([this](int program) { session_->programChange(program); });
-    session_->link({[this] { core_->receiver.startPerformanceFetch(); },
-                    [this] { return midi_->ports().inputOpen(); },
-                    [this](const std::string& t) { core_->timers.status(t); }});
+    linkToCore(*session_, *core_, [this] { return midi_->ports().inputOpen(); });
     midi_->ports().setInputSink([this](const Bytes& m) { core_->dispatcher.handle(m); });
     QObject::connect(window_->action("MenuFilePreferences"), &QAction::triggered, window_.get(), [this] {
         TMidiWindow dialog(midi_->ports(), settings_, *senders_, window_.get());

@@ -44,10 +44,7 @@ struct FetchFromSynth : ::testing::Test {
         ctx = std::make_unique<EditorContext>(EditorContext{*session, dialogs});
         window = std::make_unique<TMainWindow>(*ctx);
         core = std::make_unique<MidiCore>(*senders, *window, sched, settings);
-        session->link({[this] { core->receiver.startPerformanceFetch(); }, [this] { return ports->inputOpen(); },
-                       [this](const std::string& t) { core->timers.status(t); }});
-        core->dispatcher.setInputOpen([this] { return ports->inputOpen(); });
-        core->dispatcher.setProgramChangeAction([this](int pp) { session->programChange(pp); });
+        linkToCore(*session, *core, [this] { return ports->inputOpen(); });
         ports->setInputSink([this](const Bytes& m) { core->dispatcher.handle(m); });
         window->show();
         ASSERT_TRUE(ports->deviceCheck(*senders));

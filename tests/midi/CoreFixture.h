@@ -114,9 +114,7 @@ struct CoreFixture : ::testing::Test {
         synth.deliver = [this](const kw::Bytes& m) { dispatcher.handle(m); };
         // A program change from the synth switches the editor as the program wires it.
         session.attach(ui, dialogs);
-        session.link({[this] { rx.startPerformanceFetch(); }, [] { return true; },
-                      [this](const std::string& t) { timers.status(t); }});
-        dispatcher.setProgramChangeAction([this](int pp) { session.programChange(pp); });
+        kw::linkToCore(session, core, [] { return true; });
     }
     // What a click in the performance list does before it starts the fetch.
     void clickPerformance(int pp)
