@@ -46,8 +46,9 @@ private:
 class EditSession {
 public:
     // What the switch of user performance needs of the receiving side. It
-    // exists only after the window and the core, so it is linked afterwards;
-    // without it the session edits but does not switch.
+    // exists only after the window and the core, so it is linked afterwards
+    // (linkToCore below); without it a list click switches nothing and a
+    // program change fetches nothing, edits go on as ever.
     struct Links {
         std::function<void()> startFetch;                 // the receiving core's performance fetch
         std::function<bool()> inputOpen;                  // the output's state is the senders'
