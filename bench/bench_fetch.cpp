@@ -22,7 +22,6 @@ public:
     void showStatus(const std::string&) override {}
     void setLamp(kw::Lamp, bool) override {}
     void messageBox(const std::string&) override {}
-    bool askYesNo(const std::string&, const std::string&) override { return true; }
     void setBusy(bool) override {}
     void refreshAll() override { ++refreshes; }
     void refreshLayerPage() override {}

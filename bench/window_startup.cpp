@@ -4,7 +4,10 @@
 //   window_startup <folder>   also writes page-<n>.png into the folder
 
 #include "editor/MainWindow.h"
+#include "library/EditSession.h"
 #include "midi/OutputPort.h"
+#include "midi/Senders.h"
+#include "shell/QtDialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -32,8 +35,9 @@ int main(int argc, char** argv)
     kw::EditorState state;
     NullPort port;
     kw::Senders senders(image, state, port);
-    kw::Settings settings;
-    kw::EditorContext ctx{image, state, senders, settings, {}};
+    kw::EditSession session(image, state, senders);
+    kw::QtDialogs dialogs;
+    kw::EditorContext ctx{session, dialogs};
     TMainWindow w(ctx);
     w.show();
     QCoreApplication::processEvents();

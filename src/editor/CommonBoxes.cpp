@@ -1,17 +1,14 @@
 #include "editor/CommonBoxes.h"
 
+#include "editor/Bindings.h"
 #include "editor/PageKit.h"
 #include "model/Arpeggiator.h"
-#include "model/FieldTable.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QListWidget>
-#include <QSignalBlocker>
-#include <QSlider>
 #include <QVBoxLayout>
 
 namespace kw {
@@ -26,18 +23,18 @@ ControllerBox::ControllerBox(EditorContext& ctx, const QString& title, const cha
     auto* lay = new QHBoxLayout(this);
     lay->setContentsMargins(4, 2, 4, 2);
     lay->setSpacing(0);
-    for (size_t i = 0; i < bars.size(); ++i) {
-        bars_[i] = new FieldBar(ctx_, row(bars[i].control), QString::fromLatin1(bars[i].caption), this);
-        bars_[i]->widget()->setFixedWidth(44);
-        lay->addWidget(bars_[i]->widget());
+    for (const Bar& bar : bars) {
+        const FieldRow& r = row(bar.control);
+        const Column c = column(QString::fromLatin1(bar.control), QString::fromLatin1(bar.caption), r.min, r.max, this);
+        bars_.push_back(new BarBinding(ctx_, r, c.bar, c.value));
+        c.widget->setFixedWidth(44);
+        lay->addWidget(c.widget);
     }
 }
 
 void ControllerBox::refreshFromImage()
 {
-    const SendPause pause(ctx_.state);
-    for (auto* b : bars_)
-        b->refresh();
+    refresh(ctx_, bars_);
 }
 
 MWheelBox::MWheelBox(EditorContext& ctx, QWidget* parent)
@@ -71,110 +68,52 @@ ArpeggiatorBox::ArpeggiatorBox(EditorContext& ctx, QWidget* parent)
         c->setToolTip(QString::fromLatin1(hint));
         return c;
     };
-    on_ = check("ArpModeOn", "On", "Arpeggiator ON/OFF");
-    hold_ = check("ArpModeHold", "Hold", "Arpeggiator Hold-mode");
-    split_ = check("ArpModeSplit", "Split", "Arpeggiator Split-mode");
-    for (QCheckBox* c : {on_, hold_, split_}) {
+    QCheckBox* modeBoxes[] = {check("ArpModeOn", "On", "Arpeggiator ON/OFF"),
+                              check("ArpModeHold", "Hold", "Arpeggiator Hold-mode"),
+                              check("ArpModeSplit", "Split", "Arpeggiator Split-mode")};
+    for (QCheckBox* c : modeBoxes) {
         modes->addWidget(c);
-        connect(c, &QCheckBox::clicked, this, [this] { arpModeClick(); });
+        all_.push_back(new CheckBinding(ctx_, row(c->objectName().toLatin1().constData()), c));
     }
     modes->addStretch(1);
     left->addLayout(modes);
 
-    type_ = listBox("ArpeggioType", arp::typeItems().data(), arp::kTypes, this, QStringLiteral("Arpeggiator-type"));
-    onChoice(type_, [this](int r) { arpeggioTypeClick(r); });
-    left->addWidget(type_, 1);
+    auto* type = listBox("ArpeggioType", arp::typeItems().data(), arp::kTypes, this, QStringLiteral("Arpeggiator-type"));
+    all_.push_back(new ListBinding(ctx_, row("ArpeggioType"), type));
+    left->addWidget(type, 1);
 
-    subdiv_ = new QComboBox(this);
-    subdiv_->setObjectName("ArpeggioSubdiv");
-    subdiv_->setToolTip(QStringLiteral("Arpeggiator sub-divide"));
+    auto* subdiv = new QComboBox(this);
+    subdiv->setObjectName("ArpeggioSubdiv");
+    subdiv->setToolTip(QStringLiteral("Arpeggiator sub-divide"));
     for (const char* s : arp::subdivItems())
-        subdiv_->addItem(QString::fromLatin1(s));
-    connect(subdiv_, &QComboBox::activated, this, [this](int i) { arpeggioSubdivChange(i); });
-    left->addWidget(subdiv_);
+        subdiv->addItem(QString::fromLatin1(s));
+    all_.push_back(new ComboBinding(ctx_, row("ArpeggioSubdiv"), subdiv, true));
+    left->addWidget(subdiv);
     lay->addLayout(left, 1);
 
     const Column tempo = column("ArpTempo", QStringLiteral("TEMPO"), tempo::kMinPosition, tempo::kMaxPosition, this,
                                 QStringLiteral("Arpeggiator tempo"));
-    tempo_ = tempo.bar;
-    tempoLabel_ = tempo.value;
+    auto* tempoBar = new BarBinding(ctx_, row("ArpTempo"), tempo.bar, tempo.value);
+    all_.push_back(tempoBar);
     tempo.widget->setFixedWidth(44);
-    connect(tempo_, &QSlider::valueChanged, this, [this](int) { arpTempoChange(); });
-    midi_ = check("ArpTempoMidi", "MIDI", "Arpeggio-tempo MIDI");
-    connect(midi_, &QCheckBox::clicked, this, [this] { arpTempoMidiClick(); });
+    QCheckBox* midi = check("ArpTempoMidi", "MIDI", "Arpeggio-tempo MIDI");
+    // Unchecked, the tempo is the bar's again, wherever it was left.
+    all_.push_back(new CheckBinding(ctx_, row("ArpTempoMidi"), midi, [this, tempoBar](bool on) {
+        if (on)
+            edit(ctx_, row("ArpTempoMidi"), 1);
+        else
+            tempoBar->reapply();
+    }));
     auto* right = new QVBoxLayout;
     right->setSpacing(2);
     right->addWidget(tempo.widget, 1, Qt::AlignHCenter);
-    right->addWidget(midi_, 0, Qt::AlignHCenter);
+    right->addWidget(midi, 0, Qt::AlignHCenter);
     lay->addLayout(right);
 }
 
 void ArpeggiatorBox::refreshFromImage()
 {
-    const SendPause pause(ctx_.state);
-    const BulkBlock& c00 = ctx_.image.edit[BlockKind::Common00];
-    selectAtTop(type_, c00.data(row("ArpeggioType").offset));
-    {
-        const QSignalBlocker block(subdiv_);
-        const int s = c00.data(row("ArpeggioSubdiv").offset);
-        subdiv_->setCurrentIndex(s < subdiv_->count() ? s : -1);
-    }
-    const tempo::View view = tempo::fromStored(c00.data(tempo::kHighOffset), c00.data(tempo::kLowOffset));
-    {
-        const QSignalBlocker block(tempo_);
-        tempo_->setValue(view.position);
-    }
-    tempoLabel_->setText(text(view.label));
-    midi_->setChecked(view.midiClock);
-    const arpMode::Boxes boxes = arpMode::boxesFromByte(c00.data(arpMode::kOffset));
-    on_->setChecked(boxes.on);
-    hold_->setChecked(boxes.hold);
-    split_->setChecked(boxes.split);
-}
-
-void ArpeggiatorBox::arpeggioTypeClick(int r)
-{
-    storeAndSend(ctx_, row("ArpeggioType"), r);
-}
-
-void ArpeggiatorBox::arpeggioSubdivChange(int index)
-{
-    storeAndSend(ctx_, row("ArpeggioSubdiv"), index);
-}
-
-void ArpeggiatorBox::arpModeClick()
-{
-    const arpMode::Boxes boxes = arpMode::normalised({on_->isChecked(), hold_->isChecked(), split_->isChecked()});
-    on_->setChecked(boxes.on);
-    hold_->setChecked(boxes.hold);
-    BulkBlock& c00 = ctx_.image.edit[BlockKind::Common00];
-    c00.data(arpMode::kOffset) = arpMode::byteFromBoxes(boxes);
-    sendCommon(ctx_, uint8_t(blockInfo(BlockKind::Common00).addrLow + arpMode::kOffset), c00.data(arpMode::kOffset));
-}
-
-void ArpeggiatorBox::arpTempoChange()
-{
-    midi_->setChecked(false);
-    const int v = tempo::valueFromPosition(tempo_->value());
-    tempoLabel_->setText(text(row("ArpTempo").labelText(tempo_->value())));
-    BulkBlock& c00 = ctx_.image.edit[BlockKind::Common00];
-    const auto [high, low] = tempo::bytes(v);
-    c00.data(tempo::kHighOffset) = high;
-    c00.data(tempo::kLowOffset) = low;
-    sendCommon2(ctx_, tempo::kHighOffset, c00.data(tempo::kHighOffset), c00.data(tempo::kLowOffset));
-}
-
-void ArpeggiatorBox::arpTempoMidiClick()
-{
-    if (!midi_->isChecked()) {
-        arpTempoChange();
-        return;
-    }
-    BulkBlock& c00 = ctx_.image.edit[BlockKind::Common00];
-    const auto [high, low] = tempo::bytes(0);
-    c00.data(tempo::kHighOffset) = high;
-    c00.data(tempo::kLowOffset) = low;
-    sendCommon2(ctx_, tempo::kHighOffset, c00.data(tempo::kHighOffset), c00.data(tempo::kLowOffset));
+    refresh(ctx_, all_);
 }
 
 } // namespace kw

@@ -6,17 +6,11 @@
 
 #include <QGroupBox>
 
-#include <array>
-
-class QCheckBox;
-class QComboBox;
-class QLabel;
-class QListWidget;
-class QSlider;
+#include <vector>
 
 namespace kw {
 
-namespace pagekit { class FieldBar; }
+namespace pagekit { class Binding; }
 
 // A group of three controller depth bars, each bound to its field row.
 class ControllerBox : public QGroupBox {
@@ -33,7 +27,7 @@ public:
 
 private:
     EditorContext& ctx_;
-    std::array<pagekit::FieldBar*, 3> bars_{};
+    std::vector<pagekit::Binding*> bars_;
 };
 
 // " Mod-Wheel " (objectName `MWheel`): `MWLFOPMod`, `MWLFOFMod`, `MWFilterCtl`.
@@ -59,21 +53,8 @@ public:
     void refreshFromImage();
 
 private:
-    void arpeggioTypeClick(int row);
-    void arpeggioSubdivChange(int index);
-    void arpModeClick();
-    void arpTempoChange();
-    void arpTempoMidiClick();
-
     EditorContext& ctx_;
-    QCheckBox* on_ = nullptr;
-    QCheckBox* hold_ = nullptr;
-    QCheckBox* split_ = nullptr;
-    QListWidget* type_ = nullptr;
-    QComboBox* subdiv_ = nullptr;
-    QSlider* tempo_ = nullptr;
-    QLabel* tempoLabel_ = nullptr;
-    QCheckBox* midi_ = nullptr;
+    std::vector<pagekit::Binding*> all_;
 };
 
 } // namespace kw

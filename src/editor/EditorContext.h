@@ -1,25 +1,22 @@
 #pragma once
-// What every page of the editor works on: the image, the editor state, the
-// senders and the settings. One instance lives for the whole run.
+// What every page of the editor works with: the edit session (the image, the
+// editor state and the one path every edit takes), the dialogs, and the
+// bindings of all the window's controls. One instance lives for the whole run.
 
-#include "midi/Senders.h"
-#include "model/PerformanceImage.h"
-#include "model/Settings.h"
-
-#include <functional>
-#include <string>
+#include "editor/Bindings.h"
+#include "library/EditSession.h"
 
 namespace kw {
 
+class Dialogs;
+
 struct EditorContext {
-    PerformanceImage& image;
-    EditorState& state;
-    Senders& senders;
-    Settings& settings;
-    // The status setter: shows a transient text in the status line.
-    std::function<void(const std::string&)> status;
-    // Whether the MIDI input port is open (the output's state is senders.portOpen()).
-    std::function<bool()> inputOpen = [] { return false; };
+    EditSession& session;
+    Dialogs& dialogs;
+    pagekit::Bindings bindings{};
+
+    PerformanceImage& image() { return session.image(); }
+    EditorState& state() { return session.state(); }
 };
 
 } // namespace kw

@@ -1,5 +1,6 @@
 #include "editor/EffectsPage.h"
 
+#include "editor/Bindings.h"
 #include "editor/PageKit.h"
 #include "model/EffectTables.h"
 #include "model/FieldTable.h"
@@ -15,7 +16,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <optional>
 #include <vector>
 
 namespace kw {
@@ -52,11 +52,6 @@ private:
     QLabel* value_;
 };
 
-uint8_t common30Address(uint8_t offset)
-{
-    return uint8_t(blockInfo(BlockKind::Common30).addrLow + offset);
-}
-
 } // namespace
 
 EffectsPage::EffectsPage(EditorContext& ctx, QWidget* parent) : QWidget(parent), ctx_(ctx)
@@ -70,14 +65,15 @@ EffectsPage::EffectsPage(EditorContext& ctx, QWidget* parent) : QWidget(parent),
     auto* rcl = new QGridLayout(rc);
     rcl->setContentsMargins(4, 2, 4, 4);
     rcl->setVerticalSpacing(1);
-    reverb_ = typeList("ReverbType", fx::reverbTypes(), rc);
-    chorus_ = typeList("ChorusType", fx::chorusTypes(), rc);
+    // A type pair missing from its table leaves the list at its previous entry.
+    auto* reverb = typeList("ReverbType", fx::reverbTypes(), rc);
+    auto* chorus = typeList("ChorusType", fx::chorusTypes(), rc);
     rcl->addWidget(new QLabel(QStringLiteral("REVERB"), rc), 0, 0);
     rcl->addWidget(new QLabel(QStringLiteral("CHORUS"), rc), 0, 1);
-    rcl->addWidget(reverb_, 1, 0);
-    rcl->addWidget(chorus_, 1, 1);
-    onChoice(reverb_, [this](int r) { reverbTypeClick(r); });
-    onChoice(chorus_, [this](int r) { chorusTypeClick(r); });
+    rcl->addWidget(reverb, 1, 0);
+    rcl->addWidget(chorus, 1, 1);
+    all_.push_back(new ListBinding(ctx_, row("ReverbType"), reverb));
+    all_.push_back(new ListBinding(ctx_, row("ChorusType"), chorus));
     top->addWidget(rc, 0, 0);
 
     auto* sends = new QGroupBox(QStringLiteral(" Effectlevels "), this);
@@ -95,11 +91,13 @@ EffectsPage::EffectsPage(EditorContext& ctx, QWidget* parent) : QWidget(parent),
         {"VariOnRev", " VARI  TO REV", "Variation on Layer Reverb-send"},
         {"VariOnCho", " VARI  TO CHO", "Variation on Layer Chorus-send"},
     };
-    for (size_t i = 0; i < 3; ++i) {
-        sends_[i] = new FieldBar(ctx_, row(defs[i].control), QString::fromLatin1(defs[i].caption), sends,
-                                 QString::fromLatin1(defs[i].hint));
-        sends_[i]->widget()->setFixedWidth(50);
-        sl->addWidget(sends_[i]->widget());
+    for (const SendDef& d : defs) {
+        const FieldRow& r = row(d.control);
+        const Column c = column(QString::fromLatin1(d.control), QString::fromLatin1(d.caption), r.min, r.max, sends,
+                                QString::fromLatin1(d.hint));
+        all_.push_back(new BarBinding(ctx_, r, c.bar, c.value));
+        c.widget->setFixedWidth(50);
+        sl->addWidget(c.widget);
     }
     top->addWidget(sends, 0, 1);
 
@@ -110,6 +108,12 @@ EffectsPage::EffectsPage(EditorContext& ctx, QWidget* parent) : QWidget(parent),
     vari_ = typeList("VariType", fx::variationTypes(), var);
     vari_->setMinimumWidth(vari_->fontMetrics().horizontalAdvance(QStringLiteral("Early Reflection 1")) + 24);
     onChoice(vari_, [this](int r) { variTypeClick(r); });
+    all_.push_back(new CustomBinding(ctx_, row("VariType"), vari_, [this] {
+        const int type = ctx_.session.position(row("VariType"));
+        if (type >= 0)
+            selectAtTop(vari_, type);
+        rebuildVariation(vari_->currentRow());
+    }));
     vl->addWidget(vari_);
     for (int s = 0; s < vari::kSlots; ++s) {
         const QString name = QStringLiteral("VPara%1").arg(vari::kParamNumbers[size_t(s)]);
@@ -134,55 +138,13 @@ EffectsPage::EffectsPage(EditorContext& ctx, QWidget* parent) : QWidget(parent),
 
 void EffectsPage::refreshFromImage()
 {
-    const SendPause pause(ctx_.state);
-    const BulkBlock& c30 = ctx_.image.edit[BlockKind::Common30];
-    auto show = [&](QListWidget* list, std::optional<int> index) {
-        if (index)
-            selectAtTop(list, *index);
-    };
-    show(reverb_, fx::reverbIndexOf(c30.data(effectPair::kReverbType), c30.data(effectPair::kReverbType + 1u)));
-    show(chorus_, fx::chorusIndexOf(c30.data(effectPair::kChorusType), c30.data(effectPair::kChorusType + 1u)));
-    show(vari_, fx::variationIndexOf(c30.data(effectPair::kVariType), c30.data(effectPair::kVariType + 1u)));
-    rebuildVariation(vari_->currentRow());
-    for (auto* s : sends_)
-        s->refresh();
-}
-
-namespace {
-
-// Reverb and chorus types travel as their pair in one two-byte change.
-void chooseType(EditorContext& ctx, uint8_t offset, const fx::EffectType& t)
-{
-    BulkBlock& c30 = ctx.image.edit[BlockKind::Common30];
-    c30.data(offset) = t.msb;
-    c30.data(offset + 1u) = t.lsb;
-    sendCommon2(ctx, common30Address(offset), c30.data(offset), c30.data(offset + 1u));
-}
-
-} // namespace
-
-void EffectsPage::reverbTypeClick(int r)
-{
-    chooseType(ctx_, effectPair::kReverbType, fx::reverbTypes()[size_t(r)]);
-}
-
-void EffectsPage::chorusTypeClick(int r)
-{
-    chooseType(ctx_, effectPair::kChorusType, fx::chorusTypes()[size_t(r)]);
+    refresh(ctx_, all_);
 }
 
 void EffectsPage::variTypeClick(int r)
 {
-    const fx::VariationType& t = fx::variationTypes()[size_t(r)];
-    BulkBlock& c30 = ctx_.image.edit[BlockKind::Common30];
-    c30.data(effectPair::kVariType) = t.msb;
-    c30.data(effectPair::kVariType + 1u) = t.lsb;
-    // A new type always starts from its own defaults, even when it is the
-    // type already chosen.
-    for (int s = 0; s < vari::kSlots; ++s)
-        vari::storeValue(c30, s, t.defaults[size_t(s)]);
+    edit(ctx_, row("VariType"), r);
     rebuildVariation(r);
-    ctx_.senders.bulk(BlockKind::Common30);
 }
 
 void EffectsPage::rebuildVariation(int type)
@@ -209,7 +171,7 @@ void EffectsPage::loadVariation(int slot)
 {
     const VBar& v = vbars_[size_t(slot)];
     const vari::ParamSpec& spec = vari::page(shownType_)[size_t(slot)];
-    const int n = vari::loadValue(ctx_.image.edit[BlockKind::Common30], slot);
+    const int n = vari::loadValue(ctx_.image().edit[BlockKind::Common30], slot);
     {
         const QSignalBlocker block(v.bar);
         v.bar->setValue(vari::positionFromValue(v.bar->minimum(), v.bar->maximum(), n));
@@ -223,12 +185,9 @@ void EffectsPage::vparaChange(int slot)
     const VBar& v = vbars_[size_t(slot)];
     const vari::ParamSpec& spec = vari::page(shownType_)[size_t(slot)];
     const int n = vari::valueFromPosition(v.bar->minimum(), v.bar->maximum(), v.bar->value());
-    BulkBlock& c30 = ctx_.image.edit[BlockKind::Common30];
-    vari::storeValue(c30, slot, n);
     if (spec.enabled())
         v.value->setText(text(vari::valueText(spec, n, decimalSeparator())));
-    const uint8_t first = vari::pairOffset(slot);
-    sendCommon2(ctx_, common30Address(first), c30.data(first), c30.data(first + 1u));
+    ctx_.session.setVariationValue(slot, n);
 }
 
 } // namespace kw

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <array>
+#include <vector>
 
 class QLabel;
 class QListWidget;
@@ -14,7 +15,7 @@ class QSlider;
 
 namespace kw {
 
-namespace pagekit { class FieldBar; }
+namespace pagekit { class Binding; }
 
 class EffectsPage : public QWidget {
     Q_OBJECT
@@ -29,8 +30,6 @@ public:
     int shownVariationType() const { return shownType_; }
 
 private:
-    void reverbTypeClick(int row);
-    void chorusTypeClick(int row);
     void variTypeClick(int row);
     void vparaChange(int slot);
     // Names, ranges and enabled states for `type`, then each bar from the image.
@@ -44,10 +43,8 @@ private:
     };
 
     EditorContext& ctx_;
-    QListWidget* reverb_ = nullptr;
-    QListWidget* chorus_ = nullptr;
     QListWidget* vari_ = nullptr;
-    std::array<pagekit::FieldBar*, 3> sends_{};
+    std::vector<pagekit::Binding*> all_;
     std::array<VBar, 6> vbars_{};
     int shownType_ = -1;
 };

@@ -1,5 +1,6 @@
 #include "editor/KnobsPage.h"
 
+#include "editor/Bindings.h"
 #include "editor/PageKit.h"
 #include "model/ValueLists.h"
 
@@ -10,8 +11,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QRadioButton>
-#include <QSignalBlocker>
-#include <QSlider>
 #include <QTabBar>
 #include <QVBoxLayout>
 
@@ -39,10 +38,11 @@ KnobsPage::KnobsPage(EditorContext& ctx, QWidget* parent) : QWidget(parent), ctx
         lay->setSpacing(0);
         for (int k = 0; k < 6; ++k) {
             const QString name = QStringLiteral("Scene%1Knob%2").arg(s + 1).arg(k + 1);
-            auto* fb = new FieldBar(ctx_, row(name.toLatin1().constData()), QString::fromLatin1(kKnobCaptions[k]), box);
-            fb->widget()->setFixedWidth(38);
-            knobs_[size_t(6 * s + k)] = fb;
-            lay->addWidget(fb->widget());
+            const FieldRow& r = row(name.toLatin1().constData());
+            const Column c = column(name, QString::fromLatin1(kKnobCaptions[k]), r.min, r.max, box);
+            all_.push_back(new BarBinding(ctx_, r, c.bar, c.value));
+            c.widget->setFixedWidth(38);
+            lay->addWidget(c.widget);
         }
         scenes->addWidget(box);
     }
@@ -56,9 +56,9 @@ KnobsPage::KnobsPage(EditorContext& ctx, QWidget* parent) : QWidget(parent), ctx
     alay->setContentsMargins(4, 2, 4, 4);
     alay->setVerticalSpacing(0);
     alay->addWidget(new QLabel(QStringLiteral("Knob 1"), assign), 0, 0, Qt::AlignBottom);
-    assign1Para_ = listBox("Assign1Para", assign1ParaItems().data(), int(assign1ParaItems().size()), assign);
-    alay->addWidget(assign1Para_, 1, 0);
-    onChoice(assign1Para_, [this](int r) { assign1ParaClick(r); });
+    auto* assign1Para = listBox("Assign1Para", assign1ParaItems().data(), int(assign1ParaItems().size()), assign);
+    alay->addWidget(assign1Para, 1, 0);
+    all_.push_back(new ListBinding(ctx_, row("Assign1Para"), assign1Para));
 
     auto* tabRow = new QHBoxLayout;
     tabRow->addWidget(new QLabel(QStringLiteral("Knob 2"), assign), 0, Qt::AlignBottom);
@@ -80,28 +80,34 @@ KnobsPage::KnobsPage(EditorContext& ctx, QWidget* parent) : QWidget(parent), ctx
     bank->setFrameShape(QFrame::StyledPanel);
     auto* blay = new QHBoxLayout(bank);
     blay->setContentsMargins(4, 4, 4, 4);
-    assign2Para_ = listBox("Assign2Para", assign2ParaItems().data(), int(assign2ParaItems().size()), bank);
-    onChoice(assign2Para_, [this](int r) { assign2ParaClick(r); });
-    blay->addWidget(assign2Para_, 1);
+    const auto tab = [this] { return assignTab(); };
+    auto* assign2Para = listBox("Assign2Para", assign2ParaItems().data(), int(assign2ParaItems().size()), bank);
+    assignBank_.push_back(new ListBinding(ctx_, row("Assign2Para"), assign2Para, true, tab));
+    blay->addWidget(assign2Para, 1);
 
     auto* affect = new QGroupBox(QStringLiteral(" Affect "), bank);
     auto* flay = new QVBoxLayout(affect);
     flay->setContentsMargins(4, 2, 4, 2);
-    layerGroup_ = new QButtonGroup(this);
+    auto* layerGroup = new QButtonGroup(this);
+    RadioBinding::Buttons layers;
     for (int l = 0; l < 4; ++l) {
         auto* rb = new QRadioButton(QStringLiteral("Layer %1").arg(l + 1), affect);
-        rb->setObjectName(QStringLiteral("Assign2Layer%1").arg(l + 1));
-        layerGroup_->addButton(rb, l);
-        assign2Layer_[size_t(l)] = rb;
+        const QString name = QStringLiteral("Assign2Layer%1").arg(l + 1);
+        rb->setObjectName(name);
+        layerGroup->addButton(rb, l);
+        layers.emplace_back(rb, &row(name.toLatin1().constData()));
         flay->addWidget(rb);
-        connect(rb, &QRadioButton::clicked, this, [this, l] { assign2LayerClick(l); });
     }
+    // A layer byte outside 0..3 leaves the buttons as they were.
+    assignBank_.push_back(new RadioBinding(ctx_, std::move(layers), false, tab));
     blay->addWidget(affect, 0, Qt::AlignTop);
 
-    assign2Level_ = new FieldBar(ctx_, row("Assign2Level"), QStringLiteral("KNOB SENSE"), bank,
-                                 QStringLiteral("Assign-Knob 2 sensitivity"), [this] { return assignTab(); });
-    assign2Level_->widget()->setFixedWidth(52);
-    blay->addWidget(assign2Level_->widget());
+    const FieldRow& level = row("Assign2Level");
+    const Column c = column(QStringLiteral("Assign2Level"), QStringLiteral("KNOB SENSE"), level.min, level.max, bank,
+                            QStringLiteral("Assign-Knob 2 sensitivity"));
+    assignBank_.push_back(new BarBinding(ctx_, level, c.bar, c.value, tab));
+    c.widget->setFixedWidth(52);
+    blay->addWidget(c.widget);
     alay->addWidget(bank, 1, 1);
     alay->setColumnStretch(0, 2);
     alay->setColumnStretch(1, 3);
@@ -117,56 +123,13 @@ int KnobsPage::assignTab() const
 
 void KnobsPage::refreshFromImage()
 {
-    {
-        const SendPause pause(ctx_.state);
-        for (auto* k : knobs_)
-            k->refresh();
-        selectAtTop(assign1Para_, ctx_.image.edit[BlockKind::Common00].data(row("Assign1Para").offset));
-    }
+    refresh(ctx_, all_);
     showAssignBank();
 }
 
 void KnobsPage::showAssignBank()
 {
-    const SendPause pause(ctx_.state);
-    const int t = assignTab();
-    const BulkBlock& c00 = ctx_.image.edit[BlockKind::Common00];
-    selectAtTop(assign2Para_, c00.data(row("Assign2Para").offsetFor(t)));
-    const int layer = c00.data(row("Assign2Layer1").offsetFor(t));
-    if (layer >= 0 && layer < 4) {
-        const QSignalBlocker block(assign2Layer_[size_t(layer)]);
-        assign2Layer_[size_t(layer)]->setChecked(true);
-    }
-    assign2Level_->refresh();
-}
-
-void KnobsPage::assign1ParaClick(int r)
-{
-    storeAndSend(ctx_, row("Assign1Para"), r);
-}
-
-void KnobsPage::sendAssignBank(int t)
-{
-    const FieldRow& para = row("Assign2Para");
-    const BulkBlock& c00 = ctx_.image.edit[BlockKind::Common00];
-    const uint8_t first = para.pairOffset(t);
-    sendCommon2(ctx_, uint8_t(blockInfo(para.block).addrLow + first), c00.data(first), c00.data(first + 1u));
-}
-
-void KnobsPage::assign2ParaClick(int r)
-{
-    const int t = assignTab();
-    const FieldRow& para = row("Assign2Para");
-    ctx_.image.edit[BlockKind::Common00].data(para.offsetFor(t)) = para.storedFromPosition(r);
-    sendAssignBank(t);
-}
-
-void KnobsPage::assign2LayerClick(int layer)
-{
-    const int t = assignTab();
-    const FieldRow& f = row(assign2Layer_[size_t(layer)]->objectName().toLatin1().constData());
-    ctx_.image.edit[BlockKind::Common00].data(f.offsetFor(t)) = f.storedFromPosition(1);
-    sendAssignBank(t);
+    refresh(ctx_, assignBank_);
 }
 
 } // namespace kw

@@ -5,16 +5,13 @@
 
 #include <QWidget>
 
-#include <array>
+#include <vector>
 
-class QButtonGroup;
-class QListWidget;
-class QRadioButton;
 class QTabBar;
 
 namespace kw {
 
-namespace pagekit { class FieldBar; }
+namespace pagekit { class Binding; }
 
 class KnobsPage : public QWidget {
     Q_OBJECT
@@ -30,19 +27,10 @@ public:
     int assignTab() const;
 
 private:
-    void assign1ParaClick(int row);
-    void assign2ParaClick(int row);
-    void assign2LayerClick(int layer);  // 0..3
-    void sendAssignBank(int tab);
-
     EditorContext& ctx_;
-    std::array<pagekit::FieldBar*, 12> knobs_{};
-    QListWidget* assign1Para_ = nullptr;
     QTabBar* assign2Tab_ = nullptr;
-    QListWidget* assign2Para_ = nullptr;
-    std::array<QRadioButton*, 4> assign2Layer_{};
-    QButtonGroup* layerGroup_ = nullptr;
-    pagekit::FieldBar* assign2Level_ = nullptr;
+    std::vector<pagekit::Binding*> all_;
+    std::vector<pagekit::Binding*> assignBank_;  // the bindings of the selected tab
 };
 
 } // namespace kw

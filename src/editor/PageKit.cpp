@@ -2,6 +2,8 @@
 
 #include <QAbstractItemView>
 #include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QLocale>
@@ -9,6 +11,7 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace kw::pagekit {
@@ -68,38 +71,92 @@ Column column(const QString& name, const QString& caption, int min, int max, QWi
     return c;
 }
 
+QLabel* levelCaption(const QString& text)
+{
+    auto* l = new QLabel(text);
+    l->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+    l->setWordWrap(true);
+    QFont f = l->font();
+    f.setPointSizeF(f.pointSizeF() * 0.75);
+    f.setBold(true);
+    l->setFont(f);
+    // Two short words stack instead of widening the column.
+    const QFontMetrics fm(f);
+    int widest = fm.horizontalAdvance(QStringLiteral("8888"));
+    for (const QString& word : text.split(QLatin1Char(' ')))
+        widest = std::max(widest, fm.horizontalAdvance(word));
+    l->setMaximumWidth(widest + 4);
+    return l;
+}
+
+QSlider* levelBar(const char* name, Qt::Orientation orientation, int min, int max)
+{
+    auto* s = new QSlider(orientation);
+    s->setObjectName(QString::fromLatin1(name));
+    s->setRange(min, max);
+    s->setTickInterval(1);
+    s->setPageStep(8);
+    if (orientation == Qt::Vertical) {
+        // Minimum at the top; up on the wheel or arrow keys moves the knob up.
+        s->setInvertedAppearance(true);
+        s->setInvertedControls(true);
+        styleVerticalBar(s);
+    }
+    return s;
+}
+
+QLabel* levelValueLabel(const char* control, int minChars)
+{
+    auto* l = new QLabel;
+    l->setObjectName(QStringLiteral("Label_") + QString::fromLatin1(control));
+    l->setProperty("role", "value");
+    l->setAlignment(Qt::AlignCenter);
+    QFont f = l->font();
+    f.setPointSizeF(f.pointSizeF() * 0.85);
+    l->setFont(f);
+    l->setMinimumWidth(QFontMetrics(f).horizontalAdvance(QString(minChars, QLatin1Char('8'))) + 6);
+    return l;
+}
+
+Column levelColumn(const FieldRow& row, const QString& caption, int length)
+{
+    Column c;
+    c.widget = new QWidget;
+    auto* v = new QVBoxLayout(c.widget);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->setSpacing(2);
+    c.caption = levelCaption(caption);
+    v->addWidget(c.caption);
+    c.bar = levelBar(row.control, Qt::Vertical, row.min, row.max);
+    c.bar->setMinimumHeight(length);
+    c.value = levelValueLabel(row.control, row.label == LabelRule::Detune ? 7 : 3);
+    v->addWidget(c.bar, 1, Qt::AlignHCenter);
+    v->addWidget(c.value, 0, Qt::AlignHCenter);
+    c.widget->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
+    return c;
+}
+
+QGroupBox* group(const char* name, const QString& title)
+{
+    auto* g = new QGroupBox(title);
+    g->setObjectName(QString::fromLatin1(name));
+    return g;
+}
+
+QGridLayout* pageGrid(QWidget* page)
+{
+    auto* grid = new QGridLayout(page);
+    grid->setContentsMargins(6, 6, 6, 6);
+    grid->setSpacing(6);
+    return grid;
+}
+
 const FieldRow& row(const char* control)
 {
     const FieldRow* r = findField(control);
     if (!r)
         throw std::logic_error(std::string("no field row for ") + control);
     return *r;
-}
-
-FieldBar::FieldBar(EditorContext& ctx, const FieldRow& row, const QString& caption, QWidget* parent,
-                   const QString& hint, std::function<int()> tab)
-    : QObject(parent), ctx_(ctx), row_(row), tab_(std::move(tab))
-{
-    col_ = column(QString::fromLatin1(row.control), caption, row.min, row.max, parent, hint);
-    QObject::connect(col_.bar, &QSlider::valueChanged, this, [this](int p) { changed(p); });
-}
-
-uint8_t& FieldBar::byte()
-{
-    return ctx_.image.edit[row_.block].data(row_.offsetFor(tab_ ? tab_() : 0));
-}
-
-void FieldBar::changed(int position)
-{
-    col_.value->setText(text(row_.labelText(position)));
-    storeAndSend(ctx_, row_, position, tab_ ? tab_() : 0);
-}
-
-void FieldBar::refresh()
-{
-    const QSignalBlocker block(col_.bar);
-    col_.bar->setValue(row_.positionFromStored(byte()));
-    col_.value->setText(text(row_.labelText(col_.bar->value())));
 }
 
 namespace {
@@ -171,23 +228,6 @@ QListWidget* listBox(const QString& name, const char* const* items, int count, Q
 std::string decimalSeparator()
 {
     return QLocale().decimalPoint().toStdString();
-}
-
-void storeAndSend(EditorContext& ctx, const FieldRow& row, int position, int tab)
-{
-    uint8_t& byte = ctx.image.edit[row.block].data(row.offsetFor(tab));
-    byte = row.storedFromPosition(position);
-    sendCommon(ctx, row.addressLow(tab), byte);
-}
-
-void sendCommon(EditorContext& ctx, uint8_t addressLow, uint8_t value)
-{
-    ctx.senders.parameterChange(0x60, 0x00, addressLow, value);
-}
-
-void sendCommon2(EditorContext& ctx, uint8_t addressLow, uint8_t first, uint8_t second)
-{
-    ctx.senders.parameterChange2(0x60, 0x00, addressLow, first, second);
 }
 
 } // namespace kw::pagekit

@@ -1,17 +1,17 @@
 #pragma once
-// Small building blocks shared by the common pages: a captioned vertical
-// track bar with its value label, a track bar bound to one field row, and
-// list boxes whose choice handler runs on every user pick.
+// The looks shared by the pages: captioned vertical bars with their value
+// labels (the plain look of the knobs and effects pages, the small bold look
+// of the level pages), group boxes, list boxes and how a list is set.
 
-#include "editor/EditorContext.h"
 #include "model/FieldTable.h"
 
-#include <QObject>
 #include <QString>
 
 #include <functional>
 #include <string>
 
+class QGridLayout;
+class QGroupBox;
 class QLabel;
 class QListWidget;
 class QSlider;
@@ -19,10 +19,10 @@ class QWidget;
 
 namespace kw::pagekit {
 
-// Minimum at the top, a tick per step, as every level bar of the editor.
 // Looks of every vertical bar in the editor: the stored value grows toward
 // the top, so the filled part of the groove is the one below the handle.
 void styleVerticalBar(QSlider* bar);
+// Minimum at the top, a tick per step, a page a sixteenth of the range.
 QSlider* verticalBar(const QString& name, int min, int max, QWidget* parent);
 
 // Caption above, bar in the middle, value label (`Label_` + name) below.
@@ -32,31 +32,23 @@ struct Column {
     QSlider* bar = nullptr;
     QLabel* value = nullptr;
 };
+// The plain look of the knobs, controller and effects bars.
 Column column(const QString& name, const QString& caption, int min, int max, QWidget* parent,
               const QString& hint = {});
 
-// A bar that edits the byte of one field row: writes the image, sets its
-// label, then sends the one-byte parameter change. `tab` picks the assign
-// bank for rows that have one.
-class FieldBar : public QObject {
-public:
-    FieldBar(EditorContext& ctx, const FieldRow& row, const QString& caption, QWidget* parent,
-             const QString& hint = {}, std::function<int()> tab = {});
-    // From the image; runs no handler and sends nothing.
-    void refresh();
-    QWidget* widget() const { return col_.widget; }
-    QSlider* bar() const { return col_.bar; }
-    QLabel* label() const { return col_.value; }
+// The look of the level pages ("Common", "Layer Voice", "Layer EG's / LFO"):
+// a small bold caption whose words stack rather than widen the column, a bar
+// of at least `length` pixels and a value label for three digits (seven for
+// the detune's hertz).
+Column levelColumn(const FieldRow& row, const QString& caption, int length);
+// The parts of that look, for the groups that arrange them otherwise.
+QLabel* levelCaption(const QString& text);
+QSlider* levelBar(const char* name, Qt::Orientation orientation, int min, int max);
+QLabel* levelValueLabel(const char* control, int minChars);
 
-private:
-    void changed(int position);
-    uint8_t& byte();
-
-    EditorContext& ctx_;
-    const FieldRow& row_;
-    Column col_;
-    std::function<int()> tab_;
-};
+QGroupBox* group(const char* name, const QString& title);
+// The grid of a level page: 6 pixels of margin and spacing.
+QGridLayout* pageGrid(QWidget* page);
 
 // The row named `control`; a missing row is a programming error caught at start.
 const FieldRow& row(const char* control);
@@ -74,26 +66,5 @@ QListWidget* listBox(const QString& name, const char* const* items, int count, Q
 // The user's decimal separator, for the labels that follow the locale.
 std::string decimalSeparator();
 inline QString text(const std::string& s) { return QString::fromStdString(s); }
-
-// Writes a one-byte field of a common block from a control position, then
-// sends it as a parameter change read back from the image.
-void storeAndSend(EditorContext& ctx, const FieldRow& row, int position, int tab = 0);
-
-// Sends a parameter change to common block 00/30/50 (address 60 00 xx).
-void sendCommon(EditorContext& ctx, uint8_t addressLow, uint8_t value);
-void sendCommon2(EditorContext& ctx, uint8_t addressLow, uint8_t first, uint8_t second);
-
-// Clears the send-enable flag for its lifetime and sets it at the end, as
-// every refresh does.
-class SendPause {
-public:
-    explicit SendPause(EditorState& st) : st_(st) { st_.sendEnable = false; }
-    ~SendPause() { st_.sendEnable = true; }
-    SendPause(const SendPause&) = delete;
-    SendPause& operator=(const SendPause&) = delete;
-
-private:
-    EditorState& st_;
-};
 
 } // namespace kw::pagekit

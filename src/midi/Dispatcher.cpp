@@ -5,11 +5,10 @@
 #include "midi/Receiver.h"
 #include "midi/Senders.h"
 #include "midi/Ui.h"
+#include "model/FieldTable.h"
 #include "model/NameTables.h"
 #include "model/PerformanceImage.h"
 #include "model/Settings.h"
-
-#include <algorithm>
 
 namespace kw {
 
@@ -35,19 +34,17 @@ constexpr ControllerText kControllerTexts[] = {
     {72, "Release", true},   {73, "Attack", true},   {74, "Cutoff", true},
 };
 
-// The synth's four front-panel knobs and the layer controls they move.
+// The synth's four front-panel knobs and the layer controls they move; the
+// controls' field rows hold where the value goes and how it reads.
 struct KnobRule {
     uint8_t controller;
     const char* control;
-    uint8_t offset;  // layer data offset
-    int base;        // position = base - value, stored = base - position
-    int minPos;
 };
 constexpr KnobRule kKnobs[] = {
-    {71, "FilterResonance", 0x12, 127, 0},
-    {72, "AEGRelTime", 0x15, 128, 1},
-    {73, "AEGAtkTime", 0x13, 128, 1},
-    {74, "FilterCutoff", 0x11, 127, 0},
+    {71, "FilterResonance"},
+    {72, "AEGRelTime"},
+    {73, "AEGAtkTime"},
+    {74, "FilterCutoff"},
 };
 
 } // namespace
@@ -125,10 +122,13 @@ void Dispatcher::followKnob(uint8_t controller, uint8_t value)
     for (const KnobRule& k : kKnobs) {
         if (k.controller != controller)
             continue;
-        const int position = std::clamp(k.base - int(value), k.minPos, 127);
+        const FieldRow* row = findField(k.control);
+        if (!row)
+            return;
+        const int position = row->positionFromStored(value);
         // The synth already has the value: write the image, move the control,
         // and send nothing back.
-        writeLayerField(senders_.image(), senders_.state(), k.offset, uint8_t(k.base - position));
+        writeLayerField(senders_.image(), senders_.state(), row->offset, row->storedFromPosition(position));
         ui_.followKnob(k.control, position);
         return;
     }
@@ -138,11 +138,8 @@ void Dispatcher::programChange(uint8_t program)
 {
     if (!settings_.programChanges || !senders_.portOpen() || !inputOpen_())
         return;
-    senders_.state().selectedUserPerf = program;
-    ui_.setBusy(true);
-    ui_.selectUserPerf(program);
-    senders_.selectUserPerformance(program);
-    rx_.startPerformanceFetch();
+    if (programChange_)
+        programChange_(program);
 }
 
 } // namespace kw

@@ -24,6 +24,10 @@ public:
     void handle(const Bytes& message);
     // Program changes are followed only while the input port is open too.
     void setInputOpen(std::function<bool()> isOpen) { inputOpen_ = std::move(isOpen); }
+    // What a program change from the synth sets off while "ProgramChanges" is
+    // on and both ports are open: the editor switches to that user
+    // performance and fetches it. Without it a program change only lights the lamp.
+    void setProgramChangeAction(std::function<void(int program)> action) { programChange_ = std::move(action); }
 
     // The status-line text of a short message; empty for program changes,
     // which show nothing of their own.
@@ -39,6 +43,7 @@ private:
     Ui& ui_;
     const Settings& settings_;
     std::function<bool()> inputOpen_ = [] { return true; };
+    std::function<void(int)> programChange_;
 };
 
 } // namespace kw

@@ -15,7 +15,6 @@ public:
     virtual void showStatus(const std::string& text) = 0;
     virtual void setLamp(Lamp lamp, bool bright) = 0;
     virtual void messageBox(const std::string& text) = 0;
-    virtual bool askYesNo(const std::string& caption, const std::string& text) = 0;
     // Disabled window with the busy cursor, or enabled with the normal cursor.
     virtual void setBusy(bool busy) = 0;
     // Sets every control from the image (the full refresh also re-enables the

@@ -221,7 +221,7 @@ int FieldRow::positionFromStored(uint8_t stored) const
     return std::clamp(p, min, max);
 }
 
-std::string FieldRow::labelText(int position, char decimalSeparator) const
+std::string FieldRow::labelText(int position, std::string_view decimalSeparator) const
 {
     const int p = std::clamp(position, min, max);
     switch (label) {

@@ -84,7 +84,11 @@ struct FieldRow {
     int positionFromStored(uint8_t stored) const;
     // Label text for a position; `decimalSeparator` only matters for Detune.
     // ItemText and None give "" (lists show their own item).
-    std::string labelText(int position, char decimalSeparator = '.') const;
+    std::string labelText(int position, std::string_view decimalSeparator = ".") const;
+    std::string labelText(int position, char decimalSeparator) const
+    {
+        return labelText(position, std::string_view(&decimalSeparator, 1));
+    }
 };
 
 const std::vector<FieldRow>& layerFieldTable();

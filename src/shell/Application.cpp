@@ -2,17 +2,19 @@
 
 #include "editor/EditorContext.h"
 #include "editor/MainWindow.h"
+#include "library/EditSession.h"
 #include "midi/MidiCore.h"
 #include "midi/MidiSession.h"
 #include "midi/QtScheduler.h"
 #include "midi/VirtualBackend.h"
 #include "shell/MessageWindow.h"
 #include "shell/MidiForm.h"
+#include "shell/QtDialogs.h"
 #include "shell/Settings.h"
 #include "shell/ToolTips.h"
 
+#include <QAction>
 #include <QApplication>
-#include <QMessageBox>
 
 namespace kw {
 
@@ -24,21 +26,24 @@ Application::~Application()
 {
     // The core holds hooks into the senders and the window; it goes first.
     core_.reset();
-    messages_.reset();
     window_.reset();
+}
+
+TMessageWindow& Application::messageWindow()
+{
+    return qtDialogs_->messageWindow();
 }
 
 void Application::report(const QString& text)
 {
-    if (options_.messageBox)
-        return options_.messageBox(text);
-    QMessageBox::information(window_ ? static_cast<QWidget*>(window_.get()) : nullptr,
-                             QString::fromLatin1(kApplicationTitle), text);
+    dialogs_->inform(text.toStdString());
 }
 
 bool Application::start()
 {
     state_.resetToStart();
+    qtDialogs_ = std::make_unique<QtDialogs>();
+    dialogs_ = options_.dialogs ? options_.dialogs : qtDialogs_.get();
     store_ = options_.settingsFile.isEmpty() ? std::make_unique<SettingsStore>()
                                              : std::make_unique<SettingsStore>(options_.settingsFile);
     settings_ = loadSettings(*store_, QCoreApplication::applicationDirPath(),
@@ -58,26 +63,19 @@ bool Application::start()
                                               options_.volatileSynth ? QString() : defaultVirtualMemoryPath());
     senders_ = std::make_unique<Senders>(image_, state_, midi_->ports().output());
 
-    ctx_ = std::make_unique<EditorContext>(EditorContext{image_, state_, *senders_, settings_, {}});
-    ctx_->inputOpen = [this] { return midi_->ports().inputOpen(); };
-    ctx_->status = [this](const std::string& t) {
-        if (core_)
-            core_->timers.status(t);
-    };
+    session_ = std::make_unique<EditSession>(image_, state_, *senders_);
+    ctx_ = std::make_unique<EditorContext>(EditorContext{*session_, *dialogs_});
     window_ = std::make_unique<TMainWindow>(*ctx_);
     window_->setWindowTitle(QLatin1Char(' ') + QString::fromLatin1(kApplicationTitle));
-    if (options_.messageBox)
-        window_->messageHook = [this](const std::string& t) { options_.messageBox(QString::fromStdString(t)); };
+    // The question window lives for the whole run and is reused by every ask.
+    qtDialogs_->setParent(window_.get());
     core_ = std::make_unique<MidiCore>(*senders_, *window_, *sched_, settings_);
-    core_->dispatcher.setInputOpen([this] { return midi_->ports().inputOpen(); });
+    linkToCore(*session_, *core_, [this] { return midi_->ports().inputOpen(); });
     midi_->ports().setInputSink([this](const Bytes& m) { core_->dispatcher.handle(m); });
-    window_->startFetch = [this] { core_->receiver.startPerformanceFetch(); };
-    window_->openPreferences = [this] {
+    QObject::connect(window_->action("MenuFilePreferences"), &QAction::triggered, window_.get(), [this] {
         TMidiWindow dialog(midi_->ports(), settings_, *senders_, window_.get());
         dialog.exec();
-    };
-    // The question window lives for the whole run and is reused by every ask.
-    messages_ = std::make_unique<TMessageWindow>(window_.get());
+    });
 
     return midi_->deviceCheck(*senders_);
 }

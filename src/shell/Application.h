@@ -8,7 +8,6 @@
 
 #include <QString>
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -17,8 +16,11 @@ class TMainWindow;
 
 namespace kw {
 
+class Dialogs;
+class EditSession;
 class MidiCore;
 class MidiSession;
+class QtDialogs;
 class QtScheduler;
 class Senders;
 class SettingsStore;
@@ -37,8 +39,9 @@ public:
         // Where the built-in virtual CS1x keeps its memory; empty with
         // `volatileSynth` keeps it for this run only.
         bool volatileSynth = false;
-        // Stand-in for message boxes (tests); empty: real boxes.
-        std::function<void(const QString&)> messageBox;
+        // Where every question and message goes instead of the program's own
+        // dialogs (tests, scripted runs); it must outlive the application.
+        Dialogs* dialogs = nullptr;
     };
 
     explicit Application(Options options);
@@ -55,7 +58,7 @@ public:
     int run();
 
     TMainWindow& window() { return *window_; }
-    TMessageWindow& messageWindow() { return *messages_; }
+    TMessageWindow& messageWindow();
     Settings& settings() { return settings_; }
     MidiSession& midi() { return *midi_; }
     MidiCore& core() { return *core_; }
@@ -74,10 +77,12 @@ private:
     std::unique_ptr<QtScheduler> sched_;
     std::unique_ptr<MidiSession> midi_;
     std::unique_ptr<Senders> senders_;
+    std::unique_ptr<QtDialogs> qtDialogs_;
+    Dialogs* dialogs_ = nullptr;
+    std::unique_ptr<EditSession> session_;
     std::unique_ptr<EditorContext> ctx_;
     std::unique_ptr<TMainWindow> window_;
     std::unique_ptr<MidiCore> core_;
-    std::unique_ptr<TMessageWindow> messages_;
 };
 
 } // namespace kw

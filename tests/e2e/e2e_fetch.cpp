@@ -1,11 +1,13 @@
 // A program change chosen on the synth's panel makes the editor fetch that
 // performance, over a real JACK server, with the real timers and pauses.
 
+#include "library/EditSession.h"
 #include "midi/MidiCore.h"
 #include "midi/MidiPorts.h"
 #include "midi/QtScheduler.h"
 #include "midi/RtMidiBackend.h"
 #include "support/RecordingUi.h"
+#include "support/ScriptedDialogs.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -49,7 +51,10 @@ TEST(EndToEnd, ProgramChangeOnTheSynthFetchesThatPerformance)
     MidiPorts ports(settings, std::move(list), PortHooks{[&](const std::string& t) { ui.messageBox(t); }, {}});
     Senders senders(img, st, ports.output());
     MidiCore core(senders, ui, sched, settings);
-    core.dispatcher.setInputOpen([&] { return ports.inputOpen(); });
+    kwtest::ScriptedDialogs dialogs;
+    EditSession session(img, st, senders);
+    session.attach(ui, dialogs);
+    linkToCore(session, core, [&] { return ports.inputOpen(); });
     ports.setInputSink([&](const Bytes& m) { core.dispatcher.handle(m); });
     ASSERT_TRUE(ports.deviceCheck(senders));
     ASSERT_TRUE(ports.inputOpen() && ports.outputOpen());

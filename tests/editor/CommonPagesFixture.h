@@ -3,10 +3,11 @@
 // common pages' bars, lists and boxes.
 
 #include "editor/EditorContext.h"
+#include "library/EditSession.h"
 #include "midi/Senders.h"
 #include "model/PerformanceImage.h"
-#include "model/Settings.h"
 #include "support/RecordingPort.h"
+#include "support/ScriptedDialogs.h"
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -25,9 +26,10 @@ struct PageContext {
     kw::PerformanceImage image;
     kw::EditorState state;
     RecordingPort port;
-    kw::Settings settings;
     kw::Senders senders{image, state, port};
-    kw::EditorContext ctx{image, state, senders, settings, [](const std::string&) {}};
+    ScriptedDialogs dialogs;
+    kw::EditSession session{image, state, senders};
+    kw::EditorContext ctx{session, dialogs};
 
     PageContext()
     {

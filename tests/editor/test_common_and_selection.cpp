@@ -116,7 +116,7 @@ protected:
     void SetUp() override
     {
         MainWindowFixture::SetUp();
-        window->startFetch = [this] { senders.request(kw::Request::of(kw::BlockKind::Common00)); };
+        startFetch = [this] { senders.request(kw::Request::of(kw::BlockKind::Common00)); };
     }
 };
 
@@ -124,7 +124,7 @@ TEST_F(UserPerfSelection, ClickSelectsSwitchesAndStartsTheFetch)
 {
     clickListRow("UserPerf", 0);
     EXPECT_EQ(sentHex(), (Strings{"B0 00 3F", "B0 20 41", "C0 00", "F0 43 20 4B 60 00 00 F7"}));
-    EXPECT_TRUE(window->questions.empty());
+    EXPECT_TRUE(dialogs.questions.empty());
     EXPECT_EQ(state.selectedUserPerf, 0);
     EXPECT_FALSE(window->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
@@ -154,20 +154,19 @@ TEST_F(UserPerfSelection, ArrowsBrowseAndReturnChooses)
 TEST_F(UserPerfSelection, ModifiedPerformanceAsksFirst)
 {
     move("FilterCutoff", 3);
-    window->answer = false;
+    dialogs.confirms = {false, true};
     port.clear();
     clickListRow("UserPerf", 7);
-    ASSERT_EQ(window->questions.size(), 1u);
-    EXPECT_EQ(window->questions[0], "Caution: Changes on actual Performance will be lost - continue?");
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_EQ(dialogs.questions[0], "Caution: Changes on actual Performance will be lost - continue?");
     EXPECT_TRUE(port.sent.empty());
     EXPECT_EQ(state.selectedUserPerf, -1);
     EXPECT_EQ(find<QListWidget>("UserPerf")->currentRow(), -1);  // the list stays with the synth
     EXPECT_TRUE(find<QListWidget>("UserPerf")->selectedItems().isEmpty());
     EXPECT_TRUE(window->isEnabled());
 
-    window->answer = true;
     clickListRow("UserPerf", 7);
-    EXPECT_EQ(window->questions.size(), 2u);
+    EXPECT_EQ(dialogs.questions.size(), 2u);
     EXPECT_EQ(sentHex().at(2), "C0 07");
     window->RefreshAll();
 }

@@ -24,8 +24,10 @@ struct FetchFromSynth : ::testing::Test {
     std::unique_ptr<MidiPorts> ports;
     VirtualBackend* synth = nullptr;
     std::unique_ptr<Senders> senders;
+    kwtest::ScriptedDialogs dialogs;
+    std::unique_ptr<EditSession> session;
     std::unique_ptr<EditorContext> ctx;
-    std::unique_ptr<kwtest::TestMainWindow> window;
+    std::unique_ptr<TMainWindow> window;
     std::unique_ptr<MidiCore> core;
 
     void SetUp() override
@@ -38,18 +40,16 @@ struct FetchFromSynth : ::testing::Test {
         ports = std::make_unique<MidiPorts>(settings, std::move(list), PortHooks{},
                                             [](std::function<void()> fn) { fn(); });
         senders = std::make_unique<Senders>(image, state, ports->output());
-        ctx = std::make_unique<EditorContext>(EditorContext{image, state, *senders, settings, {}});
-        ctx->inputOpen = [this] { return ports->inputOpen(); };
-        window = std::make_unique<kwtest::TestMainWindow>(*ctx);
+        session = std::make_unique<EditSession>(image, state, *senders);
+        ctx = std::make_unique<EditorContext>(EditorContext{*session, dialogs});
+        window = std::make_unique<TMainWindow>(*ctx);
         core = std::make_unique<MidiCore>(*senders, *window, sched, settings);
-        ctx->status = [this](const std::string& t) { core->timers.status(t); };
-        window->startFetch = [this] { core->receiver.startPerformanceFetch(); };
-        core->dispatcher.setInputOpen(ctx->inputOpen);
+        linkToCore(*session, *core, [this] { return ports->inputOpen(); });
         ports->setInputSink([this](const Bytes& m) { core->dispatcher.handle(m); });
         window->show();
         ASSERT_TRUE(ports->deviceCheck(*senders));
         sched.advance(100);  // identity reply
-        ASSERT_EQ(window->boxes.size(), 1u);
+        ASSERT_EQ(dialogs.boxes.size(), 1u);
     }
     void TearDown() override
     {
@@ -88,13 +88,13 @@ TEST_F(FetchFromSynth, PickingALineShowsWhatTheSynthHolds)
     QListWidget* list = find<QListWidget>("UserPerf");
     list->scrollToItem(list->item(5));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(5)).center());
-    EXPECT_EQ(window->questions.size(), 1u);  // the greeting had set the modified flag
+    EXPECT_EQ(dialogs.questions.size(), 1u);  // the greeting had set the modified flag
     EXPECT_FALSE(window->isEnabled());
     sched.advance(5000);
 
     EXPECT_TRUE(window->isEnabled());
     EXPECT_FALSE(state.modified);
-    EXPECT_EQ(window->boxes.size(), 1u);  // no error on the way
+    EXPECT_EQ(dialogs.boxes.size(), 1u);  // no error on the way
     EXPECT_EQ(find<QLineEdit>("PerformanceName")->text(), "Lead 5  ");
     EXPECT_EQ(find<QComboBox>("PerformanceType")->currentIndex(), 11);
     EXPECT_EQ(find<QSlider>("CommonVolume")->value(), 127 - 90);

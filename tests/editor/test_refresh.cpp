@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QAction>
 #include <QApplication>
 
 using kwtest::MainWindowFixture;
@@ -146,8 +147,9 @@ struct BareWindow {
     kw::PerformanceImage image;
     kw::EditorState state;
     kw::Senders senders{image, state, port};
-    kw::Settings settings;
-    kw::EditorContext ctx{image, state, senders, settings, {}};
+    kwtest::ScriptedDialogs dialogs;
+    kw::EditSession session{image, state, senders};
+    kw::EditorContext ctx{session, dialogs};
     TMainWindow window{ctx};
 };
 } // namespace
@@ -182,13 +184,13 @@ TEST(MainWindowLayout, EveryLayerFieldHasItsNamedControlAndLabel)
     EXPECT_EQ(w.action("MenuEditCopyLayer")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
 }
 
-TEST(MainWindowLayout, PreferencesAndAboutReachTheirHooks)
+TEST(MainWindowLayout, PreferencesAndAboutAreActionsForTheShell)
 {
     BareWindow bare;
     TMainWindow& w = bare.window;
     int prefs = 0, about = 0;
-    w.openPreferences = [&] { ++prefs; };
-    w.openAbout = [&] { ++about; };
+    QObject::connect(w.action("MenuFilePreferences"), &QAction::triggered, [&] { ++prefs; });
+    QObject::connect(w.action("MenuAbout"), &QAction::triggered, [&] { ++about; });
     w.action("MenuFilePreferences")->trigger();
     w.action("MenuAbout")->trigger();
     w.show();

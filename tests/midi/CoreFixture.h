@@ -2,11 +2,13 @@
 // The receiving core wired as in the program, talking to a small stand-in
 // synth that answers requests through the virtual clock.
 
+#include "library/EditSession.h"
 #include "midi/MidiCore.h"
 #include "model/PerformanceImage.h"
 #include "model/Settings.h"
 #include "support/RecordingPort.h"
 #include "support/RecordingUi.h"
+#include "support/ScriptedDialogs.h"
 #include "support/VirtualScheduler.h"
 
 #include <gtest/gtest.h>
@@ -103,11 +105,16 @@ struct CoreFixture : ::testing::Test {
     kw::MidiTimers& timers = core.timers;
     kw::Receiver& rx = core.receiver;
     kw::Dispatcher& dispatcher = core.dispatcher;
+    ScriptedDialogs dialogs;
+    kw::EditSession session{img, st, senders};
 
     CoreFixture()
     {
         kw::setDefaults(img, st);
         synth.deliver = [this](const kw::Bytes& m) { dispatcher.handle(m); };
+        // A program change from the synth switches the editor as the program wires it.
+        session.attach(ui, dialogs);
+        kw::linkToCore(session, core, [] { return true; });
     }
     // What a click in the performance list does before it starts the fetch.
     void clickPerformance(int pp)

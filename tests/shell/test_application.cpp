@@ -1,10 +1,12 @@
 #include "editor/MainWindow.h"
+#include "midi/Messages.h"
 #include "midi/MidiSession.h"
 #include "shell/Application.h"
 #include "shell/MessageWindow.h"
 #include "support/FakeBackend.h"
 #include "support/QtApp.h"
 #include "support/RecordingPort.h"
+#include "support/ScriptedDialogs.h"
 
 #include <QSettings>
 #include <QTemporaryDir>
@@ -12,13 +14,14 @@
 
 using namespace kw;
 using kwtest::FakeBackend;
+using Strings = std::vector<std::string>;
 
 namespace {
 
 struct ApplicationTest : ::testing::Test {
     QTemporaryDir dir;
     FakeBackend::Log log;
-    QStringList boxes;
+    kwtest::ScriptedDialogs dialogs;
 
     QString ini() const { return dir.filePath("settings.ini"); }
     void store(const char* key, const QString& value)
@@ -35,7 +38,7 @@ struct ApplicationTest : ::testing::Test {
         std::vector<std::unique_ptr<MidiBackend>> list;
         list.push_back(std::make_unique<FakeBackend>(std::move(ins), std::move(outs), log));
         o.backends = std::move(list);
-        o.messageBox = [this](const QString& t) { boxes << t; };
+        o.dialogs = &dialogs;
         return o;
     }
 };
@@ -46,7 +49,7 @@ TEST_F(ApplicationTest, WithoutAnOutputDeviceThereIsNoEventLoopButSettingsAreWri
 {
     Application app(options({"CS1x In"}, {}));
     EXPECT_FALSE(app.start());
-    EXPECT_EQ(boxes, QStringList{"You should have at least ONE MIDI-Device in your Computer I think!"});
+    EXPECT_EQ(dialogs.boxes, Strings{"You should have at least ONE MIDI-Device in your Computer I think!"});
     EXPECT_TRUE(log.sent.empty());
     app.finish();
     QSettings s(ini(), QSettings::IniFormat);
@@ -75,9 +78,9 @@ TEST_F(ApplicationTest, ConfiguredPortsOpenAndAreGreetedThenClosedInputFirst)
 
     // The identity reply comes back through the whole input path.
     log.input(Bytes(std::begin(msg::kIdentityReply), std::end(msg::kIdentityReply)));
-    for (int i = 0; i < 20 && boxes.isEmpty(); ++i)
+    for (int i = 0; i < 20 && dialogs.boxes.empty(); ++i)
         QCoreApplication::processEvents();
-    EXPECT_EQ(boxes, QStringList{"CS1x responding... Device-Code: 0F 05 - TG-Level: 01"});
+    EXPECT_EQ(dialogs.boxes, Strings{"CS1x responding... Device-Code: 0F 05 - TG-Level: 01"});
 
     log.events.clear();
     app.finish();

@@ -2,8 +2,10 @@
 // A main window on a recording port, shown offscreen, ready for a test.
 
 #include "RecordingPort.h"
+#include "ScriptedDialogs.h"
 #include "VirtualScheduler.h"
 #include "editor/MainWindow.h"
+#include "library/EditSession.h"
 #include "midi/Senders.h"
 
 #include <QAbstractButton>
@@ -14,26 +16,12 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace kwtest {
-
-// Answers the "Caution" question as the test says and records it.
-class TestMainWindow : public TMainWindow {
-public:
-    using TMainWindow::TMainWindow;
-    bool answer = true;
-    std::vector<std::string> questions;
-    std::vector<std::string> boxes;
-    bool askYesNo(const std::string& caption, const std::string& text) override
-    {
-        questions.push_back(caption + ": " + text);
-        return answer;
-    }
-    void messageBox(const std::string& text) override { boxes.push_back(text); }
-};
 
 class MainWindowFixture : public ::testing::Test {
 protected:
@@ -41,20 +29,28 @@ protected:
     kw::EditorState state;
     RecordingPort port;
     kw::Senders senders{image, state, port};
-    kw::Settings settings;
     VirtualScheduler scheduler;
+    ScriptedDialogs dialogs;
+    kw::EditSession session{image, state, senders};
     std::vector<std::string> statuses;
     bool inputOpen = true;
-    kw::EditorContext ctx{image, state, senders, settings,
-                          [this](const std::string& s) {
-                              statuses.push_back(s);
-                              window->showStatus(s);
-                          }, [this] { return inputOpen; }};
-    std::unique_ptr<TestMainWindow> window;
+    // What the receiving core does when a performance is chosen; nothing by default.
+    std::function<void()> startFetch;
+    kw::EditorContext ctx{session, dialogs};
+    std::unique_ptr<TMainWindow> window;
 
     void SetUp() override
     {
-        window = std::make_unique<TestMainWindow>(ctx);
+        window = std::make_unique<TMainWindow>(ctx);
+        session.link({[this] {
+                          if (startFetch)
+                              startFetch();
+                      },
+                      [this] { return inputOpen; },
+                      [this](const std::string& s) {
+                          statuses.push_back(s);
+                          window->showStatus(s);
+                      }});
         window->show();
         // Shortcuts only reach the active window.
         QApplication::setActiveWindow(window.get());

@@ -24,7 +24,6 @@ public:
     int selectedLine = -1;
     std::vector<std::pair<std::string, int>> knobs;
     std::vector<std::pair<int, std::string>> entries;
-    bool answer = true;
 
     void showStatus(const std::string& text) override
     {
@@ -44,7 +43,6 @@ public:
         boxes.push_back(text);
         log.push_back("box:" + text);
     }
-    bool askYesNo(const std::string&, const std::string&) override { return answer; }
     void setBusy(bool b) override
     {
         busy = b;

@@ -1,0 +1,121 @@
+#include "editor/CommonPage.h"
+
+#include "editor/CommonBoxes.h"
+#include "editor/PageKit.h"
+#include "model/Cp1252.h"
+#include "model/ValueLists.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QVBoxLayout>
+
+namespace kw {
+
+using namespace pagekit;
+
+namespace {
+
+// A level bar of the page with its hint, bound to its row.
+QWidget* levelBar(EditorContext& ctx, const char* control, const char* caption, int length, const char* hint)
+{
+    const FieldRow& r = row(control);
+    const Column c = levelColumn(r, QString::fromLatin1(caption), length);
+    new BarBinding(ctx, r, c.bar, c.value);
+    c.bar->setToolTip(QString::fromLatin1(hint));
+    return c.widget;
+}
+
+} // namespace
+
+CommonPage::CommonPage(EditorContext& ctx, QWidget* parent) : QWidget(parent), ctx_(ctx)
+{
+    QGridLayout* grid = pageGrid(this);
+
+    auto* perf = group("Performance", QStringLiteral(" Performance "));
+    auto* pg = new QGridLayout(perf);
+    pg->addWidget(new QLabel(QStringLiteral("Name")), 0, 0);
+    perfName_ = new QLineEdit;
+    perfName_->setObjectName(QStringLiteral("PerformanceName"));
+    perfName_->setToolTip(QStringLiteral("Performance name"));
+    perfName_->setMaxLength(int(perfName::kLength));
+    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    mono.setPointSizeF(mono.pointSizeF() * 1.2);
+    mono.setBold(true);
+    perfName_->setFont(mono);
+    perfName_->setFixedWidth(QFontMetrics(mono).horizontalAdvance(QString(9, QLatin1Char('M'))) + 8);
+    connect(perfName_, &QLineEdit::textEdited, this, [this] { PerformanceNameChange(); });
+    connect(perfName_, &QLineEdit::editingFinished, this, [this] { PerformanceNameChange(); });
+    new CustomBinding(ctx_, row("PerformanceName"), perfName_, [this] {
+        // The eight bytes as eight characters, trailing blanks kept.
+        const BulkBlock& c00 = ctx_.image().edit[BlockKind::Common00];
+        std::string name;
+        for (size_t i = 0; i < perfName::kLength; ++i)
+            name += char(c00.data(perfName::kOffset + i));
+        const QSignalBlocker block(perfName_);
+        perfName_->setText(text(cp1252ToUtf8(name)));
+    });
+    pg->addWidget(perfName_, 0, 1);
+    pg->addWidget(new QLabel(QStringLiteral("Category")), 1, 0);
+    auto* perfType = new QComboBox;
+    perfType->setObjectName(QStringLiteral("PerformanceType"));
+    perfType->setToolTip(QStringLiteral("Performance cathegory"));
+    perfType->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    perfType->setMinimumContentsLength(14);
+    for (const char* item : performanceTypeItems())
+        perfType->addItem(text(item));
+    new ComboBinding(ctx_, row("PerformanceType"), perfType, false);
+    pg->addWidget(perfType, 1, 1);
+    perfNumber_ = new QLabel;
+    perfNumber_->setObjectName(QStringLiteral("Label_PerfName"));
+    pg->addWidget(perfNumber_, 2, 0, 1, 2);
+    pg->setRowStretch(3, 1);
+    pg->addWidget(levelBar(ctx_, "CommonVolume", "VOLUME", 90, "Common volume"), 0, 2, 4, 1);
+    grid->addWidget(perf, 0, 0);
+
+    auto* pitch = group("Pitch", QStringLiteral(" Pitch "));
+    auto* ph = new QHBoxLayout(pitch);
+    auto* porta = new QVBoxLayout;
+    porta->addWidget(levelCaption(QStringLiteral("PORTAMENTO")));
+    auto* portaOn = new QCheckBox(QStringLiteral("ON"));
+    portaOn->setObjectName(QStringLiteral("PortaOn"));
+    portaOn->setToolTip(QStringLiteral("Portamento ON/OFF"));
+    new CheckBinding(ctx_, row("PortaOn"), portaOn);
+    porta->addWidget(portaOn);
+    porta->addStretch(1);
+    ph->addStretch(1);
+    ph->addLayout(porta);
+    ph->addSpacing(12);
+    ph->addWidget(levelBar(ctx_, "PortaTime", "TIME", 70, "Portamento time"));
+    ph->addWidget(levelBar(ctx_, "PitchBend", "BEND", 70, "Pitch-bend range (semitones)"));
+    ph->addStretch(1);
+    grid->addWidget(pitch, 1, 0);
+
+    grid->addWidget(new ArpeggiatorBox(ctx_), 0, 1);
+    auto* ctl = new QHBoxLayout;
+    ctl->addWidget(new MWheelBox(ctx_));
+    ctl->addWidget(new FootControlBox(ctx_));
+    grid->addLayout(ctl, 1, 1);
+    grid->setRowStretch(0, 1);
+    grid->setRowStretch(1, 1);
+}
+
+void CommonPage::showProgram(int line)
+{
+    perfNumber_->setText(QStringLiteral("Program %1, Bank MSB 63, LSB 65")
+                             .arg(line < 0 ? QStringLiteral("---") : QString::number(line)));
+}
+
+void CommonPage::PerformanceNameChange()
+{
+    ctx_.session.setName(utf8ToCp1252(perfName_->text().toStdString()));
+}
+
+} // namespace kw

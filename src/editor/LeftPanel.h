@@ -1,0 +1,45 @@
+#pragma once
+// The left column of the main window: the user-performance list, the
+// button that stores the edit, the edit-layer choice with the four mute
+// buttons and "Edit all Layers simult.", and the synth picture.
+
+#include "editor/EditorContext.h"
+
+#include <QWidget>
+
+class QAction;
+class QCheckBox;
+class QListWidget;
+class QRadioButton;
+class QToolButton;
+
+namespace kw {
+
+class LeftPanel : public QWidget {
+    Q_OBJECT
+public:
+    // A click on the picture triggers `about`.
+    LeftPanel(EditorContext& ctx, QAction* about, QWidget* parent = nullptr);
+
+    // The edit layer, the mute buttons and the affect-all box from the editor state.
+    void showEditorState();
+    // Selects line `index` of `UserPerf` (-1: none) without running its handler.
+    void selectUserPerf(int index);
+    void setUserPerfEntry(int index, const QString& text);
+    int currentUserPerf() const;
+
+    void UserPerfClick(int row);
+    void EditLayerClick(int layer);
+    void MuteLayerClick(int layer, bool down);
+
+private:
+    void showMuted(int layer);
+
+    EditorContext& ctx_;
+    QListWidget* userPerf_ = nullptr;
+    QRadioButton* editLayer_[4] = {};
+    QToolButton* muteLayer_[4] = {};
+    QCheckBox* affectAll_ = nullptr;
+};
+
+} // namespace kw

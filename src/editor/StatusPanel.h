@@ -1,0 +1,26 @@
+#pragma once
+// The strip under the pages: the status line `StatusLabel` and the MIDI
+// monitor `GroupMidiInOut` with its IN and OUT lamps.
+
+#include "midi/Ui.h"
+
+#include <QFrame>
+
+class QLabel;
+
+namespace kw {
+
+class StatusPanel : public QFrame {
+    Q_OBJECT
+public:
+    explicit StatusPanel(QWidget* parent = nullptr);
+    void setText(const QString& text);
+    void setLamp(Lamp lamp, bool bright);
+
+private:
+    QLabel* status_ = nullptr;
+    QFrame* lampIn_ = nullptr;
+    QFrame* lampOut_ = nullptr;
+};
+
+} // namespace kw

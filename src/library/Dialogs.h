@@ -1,0 +1,61 @@
+#pragma once
+// Everything the editor's commands need to ask of the user, without knowing
+// which toolkit asks. The program answers with Qt's dialogs and the editor's
+// own windows; tests answer from a script. All texts are UTF-8.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kw {
+
+// A running progress window. Closed at the latest when the object goes.
+class Progress {
+public:
+    virtual ~Progress() = default;
+    virtual void setValue(int value) = 0;
+    virtual void setText(const std::string& text) = 0;
+    // True once the user has pressed the cancel button.
+    virtual bool cancelled() const = 0;
+    virtual void close() = 0;
+};
+
+// What the user-performance chooser shows.
+struct UserPerfChoice {
+    std::string caption;
+    std::string buttonText;
+    int selected = -1;                  // line shown selected (-1: none)
+    int topIndex = 0;                   // line scrolled to the top
+    std::vector<std::string> entries;   // the 128 lines of the user-performance list
+};
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // The two-button question window: 1 for the first button, 2 for the
+    // second, 0 when it was closed without either.
+    virtual int ask(const std::string& text, const std::string& firstButton, const std::string& secondButton) = 0;
+    // A standard Yes/No question box with its own caption; true unless the
+    // user answered No.
+    virtual bool confirm(const std::string& caption, const std::string& text) = 0;
+    // A message box with an OK button.
+    virtual void inform(const std::string& text) = 0;
+
+    // `filter` in the usual "Description (*.EXT *.ext);;All files (*)" form.
+    // Empty: the user cancelled.
+    virtual std::optional<std::string> chooseOpenFile(const std::string& title, const std::string& filter,
+                                                      const std::string& folder) = 0;
+    virtual std::optional<std::string> chooseSaveFile(const std::string& title, const std::string& filter,
+                                                      const std::string& folder,
+                                                      const std::string& proposedName) = 0;
+    virtual std::optional<std::string> chooseFolder(const std::string& startFolder) = 0;
+    // The index of the chosen line, or nothing when the user cancelled.
+    virtual std::optional<int> chooseUserPerf(const UserPerfChoice& choice) = 0;
+
+    // Opens a progress window counting from 0 to `maximum`.
+    virtual std::unique_ptr<Progress> progress(const std::string& title, const std::string& text, int maximum) = 0;
+};
+
+} // namespace kw

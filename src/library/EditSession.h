@@ -1,0 +1,158 @@
+#pragma once
+// The one path every edit takes. A control's position goes through its
+// field row into the image (the edit layer's block, or all four under
+// "Edit all Layers simult."), then out as the message the row names; the
+// senders set the modified flag for what really went out. The rules that tie
+// fields together live here too (mute memory, note limits, random pan,
+// layer volume, copy and paste), and the switch to another user performance.
+
+#include "model/FieldTable.h"
+#include "model/PerformanceImage.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kw {
+
+class Dialogs;
+class MidiCore;
+class Senders;
+class Ui;
+
+// Controls that an edit changed besides the one that made it: the caller
+// sets each of them again from the image, and nothing else.
+struct Echo {
+    std::vector<const FieldRow*> rows;
+    void add(const FieldRow& row) { rows.push_back(&row); }
+    bool empty() const { return rows.empty(); }
+};
+
+// Sending stays off while controls are set from the image. Pauses nest: each
+// gives back the state it found.
+class SendsPaused {
+public:
+    explicit SendsPaused(EditorState& st) : st_(st), was_(st.sendEnable) { st_.sendEnable = false; }
+    ~SendsPaused() { st_.sendEnable = was_; }
+    SendsPaused(const SendsPaused&) = delete;
+    SendsPaused& operator=(const SendsPaused&) = delete;
+
+private:
+    EditorState& st_;
+    bool was_;
+};
+
+class EditSession {
+public:
+    // What the switch of user performance needs of the receiving side. It
+    // exists only after the window and the core, so it is linked afterwards
+    // (linkToCore below); without it a list click switches nothing and a
+    // program change fetches nothing, edits go on as ever.
+    struct Links {
+        std::function<void()> startFetch;                 // the receiving core's performance fetch
+        std::function<bool()> inputOpen;                  // the output's state is the senders'
+        std::function<void(const std::string&)> status;  // a status-line text that returns to "OK"
+    };
+
+    EditSession(PerformanceImage& image, EditorState& state, Senders& senders);
+    void link(Links links) { links_ = std::move(links); }
+    // The window that shows the session (busy state, the UserPerf line, the
+    // layer page) and the dialogs it asks through. The window attaches
+    // itself when it is made and detaches when it goes.
+    void attach(Ui& ui, Dialogs& dialogs)
+    {
+        ui_ = &ui;
+        dialogs_ = &dialogs;
+    }
+    void detach()
+    {
+        ui_ = nullptr;
+        dialogs_ = nullptr;
+    }
+
+    PerformanceImage& image() { return image_; }
+    const PerformanceImage& image() const { return image_; }
+    EditorState& state() { return state_; }
+    const EditorState& state() const { return state_; }
+
+    // --- Edits -----------------------------------------------------------
+
+    // A control of `row` moved to `position`: a bar's position, a list's or
+    // selector's entry, 1/0 for a check box, 1 for the radio button clicked,
+    // the bank table row for `PatchBankNumber`, the effect table entry for the
+    // three type lists. `tab` picks the assign bank of the rows that have one.
+    // Unchecking `ArpTempoMidi` stores nothing by itself: the tempo bar's
+    // position is then applied as `ArpTempo`.
+    Echo apply(const FieldRow& row, int position, int tab = 0);
+    // "Set to defaults" of the velocity group: limits 1 and 127, sense 64 and 64.
+    Echo velocityDefaults();
+    // Mute button of layer 1..4 pressed or released.
+    Echo mute(int layer, bool down);
+    // The performance name as typed (Windows-1252), cut or padded to eight.
+    void setName(std::string_view text);
+    // A variation parameter (slot 0..5) as its 14-bit value.
+    void setVariationValue(int slot, int value);
+
+    // The edit layer (1..4); the window shows the new layer at once.
+    void setEditLayer(int layer);
+    void setAffectAll(bool on) { state_.affectAll = on; }
+    void copyLayer();
+    // Does nothing until something was copied.
+    void pasteLayer();
+
+    // --- Showing the image ----------------------------------------------
+
+    // The position a control of `row` shows for the image, clamped as the
+    // control would. Lists give the stored entry as it is, so an entry past
+    // their end shows nothing selected; -1 means the image names no entry of
+    // the control's table and the control stays as it was.
+    int position(const FieldRow& row, int tab = 0) const;
+    // The text the control's value label shows for the image.
+    std::string shownText(const FieldRow& row, int tab, std::string_view decimalSeparator) const;
+
+    // --- User performances ----------------------------------------------
+
+    // A click (or Return) on line `pp` of the user-performance list whose
+    // text is `line`: asks before an edited performance is dropped, then
+    // switches the synth and fetches the performance.
+    void chooseUserPerf(int pp, const std::string& line);
+    // The synth switched to `pp` by itself: follow it and fetch.
+    void programChange(int pp);
+
+    // The editor state as the full refresh leaves it: edit layer 1, no
+    // affect-all, no layer muted, nothing modified.
+    void resetForRefresh();
+
+private:
+    enum class Origin { List, Synth };
+    void switchTo(int pp, Origin origin, const std::string& line);
+
+    BulkBlock& block(const FieldRow& row);
+    const BulkBlock& block(const FieldRow& row) const;
+    BulkBlock& editLayer() { return image_.edit.layer(state_.editLayer); }
+    void writeLayer(size_t offset, uint8_t value);
+    void send(const FieldRow& row, int tab = 0);
+    void status(const std::string& text);
+
+    Echo noteLimit(const FieldRow& row, int position);
+    Echo pan(int position);
+    void layerVolume(int position);
+    void sendVolume(int layer);
+    Echo arpMode(const FieldRow& row, bool checked);
+
+    PerformanceImage& image_;
+    EditorState& state_;
+    Senders& senders_;
+    Links links_;
+    Ui* ui_ = nullptr;
+    Dialogs* dialogs_ = nullptr;
+};
+
+// Links the session to the receiving core as the program runs them: a
+// switch fetches through the core's receiver and shows its texts through the
+// core's status line, and a program change from the synth (followed while
+// `inputOpen` says the input port is open) switches the session.
+void linkToCore(EditSession& session, MidiCore& core, std::function<bool()> inputOpen);
+
+} // namespace kw

@@ -1,0 +1,131 @@
+#include "shell/QtDialogs.h"
+
+#include "shell/MessageWindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QProgressDialog>
+
+namespace kw {
+
+namespace {
+
+QString q(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+std::optional<std::string> chosen(const QString& path)
+{
+    if (path.isEmpty())
+        return std::nullopt;
+    return path.toStdString();
+}
+
+class QtProgress : public Progress {
+public:
+    QtProgress(QWidget* parent, const std::string& title, const std::string& text, int maximum)
+        : dialog_(q(text), QStringLiteral("Cancel"), 0, maximum, parent)
+    {
+        dialog_.setWindowTitle(q(title));
+        dialog_.setWindowModality(Qt::WindowModal);
+        dialog_.setMinimumDuration(0);
+        dialog_.setAutoClose(false);
+        dialog_.setAutoReset(false);
+        dialog_.setValue(0);
+    }
+    void setValue(int value) override { dialog_.setValue(value); }
+    void setText(const std::string& text) override { dialog_.setLabelText(q(text)); }
+    bool cancelled() const override { return dialog_.wasCanceled(); }
+    void close() override { dialog_.close(); }
+
+private:
+    QProgressDialog dialog_;
+};
+
+} // namespace
+
+QtDialogs::~QtDialogs()
+{
+    // A question window without a parent window is ours to remove.
+    if (messages_ && !messages_->parent())
+        delete messages_;
+}
+
+void QtDialogs::setParent(QWidget* window)
+{
+    parent_ = window;
+    if (messages_ && !messages_->parent())
+        delete messages_;
+    messages_ = new TMessageWindow(window);
+}
+
+TMessageWindow& QtDialogs::messageWindow()
+{
+    if (!messages_)
+        messages_ = new TMessageWindow(parent_);
+    return *messages_;
+}
+
+int QtDialogs::ask(const std::string& text, const std::string& firstButton, const std::string& secondButton)
+{
+    return messageWindow().ask(q(text), q(firstButton), q(secondButton));
+}
+
+bool QtDialogs::confirm(const std::string& caption, const std::string& text)
+{
+    return QMessageBox::question(parent_, q(caption), q(text), QMessageBox::Yes | QMessageBox::No) !=
+           QMessageBox::No;
+}
+
+void QtDialogs::inform(const std::string& text)
+{
+    const QString title = parent_ ? parent_->windowTitle() : QApplication::applicationDisplayName();
+    QMessageBox::information(parent_, title, q(text));
+}
+
+std::optional<std::string> QtDialogs::chooseOpenFile(const std::string& title, const std::string& filter,
+                                                     const std::string& folder)
+{
+    return chosen(QFileDialog::getOpenFileName(parent_, q(title), q(folder), q(filter)));
+}
+
+std::optional<std::string> QtDialogs::chooseSaveFile(const std::string& title, const std::string& filter,
+                                                     const std::string& folder, const std::string& proposedName)
+{
+    return chosen(QFileDialog::getSaveFileName(parent_, q(title), QDir(q(folder)).filePath(q(proposedName)),
+                                               q(filter)));
+}
+
+// Stand-in until the folder chooser `TPathWindow` joins the shell: Qt's own.
+std::optional<std::string> QtDialogs::chooseFolder(const std::string& startFolder)
+{
+    return chosen(QFileDialog::getExistingDirectory(parent_, QString(), q(startFolder)));
+}
+
+// Stand-in until the user-performance chooser `TUserPerfSelectWindow` joins
+// the shell: a plain list to pick from.
+std::optional<int> QtDialogs::chooseUserPerf(const UserPerfChoice& choice)
+{
+    QStringList entries;
+    for (const std::string& e : choice.entries)
+        entries << q(e);
+    QInputDialog d(parent_);
+    d.setWindowTitle(q(choice.caption));
+    d.setLabelText(q(choice.caption));
+    d.setOkButtonText(q(choice.buttonText));
+    d.setComboBoxItems(entries);
+    if (choice.selected >= 0 && choice.selected < entries.size())
+        d.setTextValue(entries[choice.selected]);
+    if (d.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const int index = int(entries.indexOf(d.textValue()));
+    return index < 0 ? std::nullopt : std::optional<int>(index);
+}
+
+std::unique_ptr<Progress> QtDialogs::progress(const std::string& title, const std::string& text, int maximum)
+{
+    return std::make_unique<QtProgress>(parent_, title, text, maximum);
+}
+
+} // namespace kw

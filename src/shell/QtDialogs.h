@@ -1,0 +1,40 @@
+#pragma once
+// The program's dialogs: the question window, Qt's message boxes, file
+// dialogs and progress window, all belonging to the main window.
+
+#include "library/Dialogs.h"
+
+#include <QPointer>
+#include <QWidget>
+
+namespace kw {
+
+class TMessageWindow;
+
+class QtDialogs : public Dialogs {
+public:
+    ~QtDialogs() override;
+
+    // The window the dialogs belong to. The question window is made then,
+    // once, and asked again by every command that needs a choice.
+    void setParent(QWidget* window);
+    TMessageWindow& messageWindow();
+
+    int ask(const std::string& text, const std::string& firstButton, const std::string& secondButton) override;
+    bool confirm(const std::string& caption, const std::string& text) override;
+    // Titled like the main window, or like the program before it exists.
+    void inform(const std::string& text) override;
+    std::optional<std::string> chooseOpenFile(const std::string& title, const std::string& filter,
+                                              const std::string& folder) override;
+    std::optional<std::string> chooseSaveFile(const std::string& title, const std::string& filter,
+                                              const std::string& folder, const std::string& proposedName) override;
+    std::optional<std::string> chooseFolder(const std::string& startFolder) override;
+    std::optional<int> chooseUserPerf(const UserPerfChoice& choice) override;
+    std::unique_ptr<Progress> progress(const std::string& title, const std::string& text, int maximum) override;
+
+private:
+    QPointer<QWidget> parent_;
+    QPointer<TMessageWindow> messages_;
+};
+
+} // namespace kw

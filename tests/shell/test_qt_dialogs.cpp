@@ -1,0 +1,108 @@
+// The program's dialogs: the question window made once and reused, boxes
+// titled like the main window, and a window that takes its dialogs along.
+#include "shell/MessageWindow.h"
+#include "shell/QtDialogs.h"
+#include "support/QtApp.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using kw::QtDialogs;
+
+namespace {
+
+// Runs `act` on the modal window once it is up.
+void whenModal(std::function<void(QWidget*)> act)
+{
+    QTimer::singleShot(0, [act] {
+        QWidget* modal = QApplication::activeModalWidget();
+        ASSERT_NE(modal, nullptr);
+        act(modal);
+    });
+}
+
+QAbstractButton* buttonOf(QWidget* box, const QString& text)
+{
+    for (QAbstractButton* b : box->findChildren<QAbstractButton*>())
+        if (b->text().remove(QLatin1Char('&')) == text)
+            return b;
+    return nullptr;
+}
+
+} // namespace
+
+TEST(QtDialogs, AsksThroughTheOneQuestionWindowOfTheMainWindow)
+{
+    kwtest::qtApp();
+    auto* window = new QWidget;
+    window->setWindowTitle(QStringLiteral(" Knobwright"));
+    QtDialogs dialogs;
+    dialogs.setParent(window);
+    QPointer<kw::TMessageWindow> question = &dialogs.messageWindow();
+    EXPECT_EQ(question->parent(), window);
+
+    whenModal([](QWidget* w) { w->findChild<QPushButton*>("CancelButton")->click(); });
+    EXPECT_EQ(dialogs.ask("Save as SysEx or as bank file?", "SysEx", "Bank"), 2);
+    whenModal([](QWidget* w) { w->findChild<QPushButton*>("OKButton")->click(); });
+    EXPECT_EQ(dialogs.ask("Again?", "Yes", "No"), 1);
+    EXPECT_EQ(&dialogs.messageWindow(), question.data()) << "reused, not made again";
+
+    // It goes with its window; the dialogs do not delete it a second time.
+    delete window;
+    EXPECT_TRUE(question.isNull());
+}
+
+TEST(QtDialogs, BoxesCarryTheWindowsTitleAndNoEndsTheQuestion)
+{
+    kwtest::qtApp();
+    QWidget window;
+    window.setWindowTitle(QStringLiteral(" Knobwright"));
+    QtDialogs dialogs;
+    dialogs.setParent(&window);
+
+    QString title, text;
+    whenModal([&](QWidget* box) {
+        title = box->windowTitle();
+        text = static_cast<QMessageBox*>(box)->text();
+        buttonOf(box, "OK")->click();
+    });
+    dialogs.inform("CS1x responding...");
+    EXPECT_EQ(title, " Knobwright");
+    EXPECT_EQ(text, "CS1x responding...");
+
+    whenModal([&](QWidget* box) {
+        title = box->windowTitle();
+        buttonOf(box, "No")->click();
+    });
+    EXPECT_FALSE(dialogs.confirm("Caution", "Changes on actual Performance will be lost - continue?"));
+    EXPECT_EQ(title, "Caution");
+    whenModal([&](QWidget* box) { buttonOf(box, "Yes")->click(); });
+    EXPECT_TRUE(dialogs.confirm("Caution", "Changes on actual Performance will be lost - continue?"));
+}
+
+TEST(QtDialogs, UserPerformanceChoiceGivesTheLineOrNothing)
+{
+    kwtest::qtApp();
+    QWidget window;
+    QtDialogs dialogs;
+    dialogs.setParent(&window);
+    kw::UserPerfChoice choice{"Select User-Performance", "Send", 1, 0, {"001  DR umTrax2", "002  SQ Pan Seq", "003  SQ MC-Line1"}};
+
+    whenModal([](QWidget* d) {
+        d->findChild<QComboBox*>()->setCurrentIndex(2);
+        buttonOf(d, "Send")->click();
+    });
+    EXPECT_EQ(dialogs.chooseUserPerf(choice), 2);
+    whenModal([](QWidget* d) { buttonOf(d, "Cancel")->click(); });
+    EXPECT_EQ(dialogs.chooseUserPerf(choice), std::nullopt);
+}
