@@ -7,6 +7,7 @@
 #include "midi/MidiSession.h"
 #include "midi/QtScheduler.h"
 #include "midi/VirtualBackend.h"
+#include "shell/AboutWindow.h"
 #include "shell/MessageWindow.h"
 #include "shell/MidiForm.h"
 #include "shell/QtDialogs.h"
@@ -75,6 +76,10 @@ bool Application::start()
     QObject::connect(window_->action("MenuFilePreferences"), &QAction::triggered, window_.get(), [this] {
         TMidiWindow dialog(midi_->ports(), settings_, *senders_, window_.get());
         dialog.exec();
+    });
+    QObject::connect(window_->action("MenuAbout"), &QAction::triggered, window_.get(), [this] {
+        TAboutWindow about(window_.get());
+        about.exec();
     });
 
     return midi_->deviceCheck(*senders_);

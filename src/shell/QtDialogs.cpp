@@ -1,11 +1,12 @@
 #include "shell/QtDialogs.h"
 
 #include "shell/MessageWindow.h"
+#include "shell/PathWindow.h"
+#include "shell/UserPerfSelectWindow.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
-#include <QInputDialog>
 #include <QMessageBox>
 #include <QProgressDialog>
 
@@ -97,30 +98,30 @@ std::optional<std::string> QtDialogs::chooseSaveFile(const std::string& title, c
                                                q(filter)));
 }
 
-// Stand-in until the folder chooser `TPathWindow` joins the shell: Qt's own.
 std::optional<std::string> QtDialogs::chooseFolder(const std::string& startFolder)
 {
-    return chosen(QFileDialog::getExistingDirectory(parent_, QString(), q(startFolder)));
+    TPathWindow window(q(startFolder), parent_);
+    window.exec();
+    if (!window.confirmed())
+        return std::nullopt;
+    return window.folder().toStdString();
 }
 
-// Stand-in until the user-performance chooser `TUserPerfSelectWindow` joins
-// the shell: a plain list to pick from.
+// The callers accept only a confirmed choice of an actual line.
 std::optional<int> QtDialogs::chooseUserPerf(const UserPerfChoice& choice)
 {
     QStringList entries;
     for (const std::string& e : choice.entries)
         entries << q(e);
-    QInputDialog d(parent_);
-    d.setWindowTitle(q(choice.caption));
-    d.setLabelText(q(choice.caption));
-    d.setOkButtonText(q(choice.buttonText));
-    d.setComboBoxItems(entries);
-    if (choice.selected >= 0 && choice.selected < entries.size())
-        d.setTextValue(entries[choice.selected]);
-    if (d.exec() != QDialog::Accepted)
+    TUserPerfSelectWindow window(entries, parent_);
+    window.setCaption(q(choice.caption));
+    window.setButtonText(q(choice.buttonText));
+    window.setSelected(choice.selected);
+    window.setTopIndex(choice.topIndex);
+    window.exec();
+    if (!window.confirmed() || window.selected() < 0)
         return std::nullopt;
-    const int index = int(entries.indexOf(d.textValue()));
-    return index < 0 ? std::nullopt : std::optional<int>(index);
+    return window.selected();
 }
 
 std::unique_ptr<Progress> QtDialogs::progress(const std::string& title, const std::string& text, int maximum)

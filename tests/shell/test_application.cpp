@@ -8,7 +8,11 @@
 #include "support/RecordingPort.h"
 #include "support/ScriptedDialogs.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QSettings>
+#include <QTest>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -91,4 +95,27 @@ TEST_F(ApplicationTest, ConfiguredPortsOpenAndAreGreetedThenClosedInputFirst)
     s.beginGroup("CS1x");
     EXPECT_EQ(s.value("LongDelay").toString(), "0");
     EXPECT_EQ(s.value("Midi-OUT").toString(), "CS1x Out");
+}
+
+TEST_F(ApplicationTest, AboutMenuAndSynthPictureOpenTheAboutBox)
+{
+    Application app(options({"CS1x In"}, {"CS1x Out"}));
+    ASSERT_TRUE(app.start());
+    QStringList seen;
+    auto closeWhenUp = [&seen] {
+        QTimer::singleShot(0, [&seen] {
+            if (QWidget* w = QApplication::activeModalWidget()) {
+                seen << w->windowTitle();
+                w->close();
+            }
+        });
+    };
+    closeWhenUp();
+    app.window().action("MenuAbout")->trigger();
+    closeWhenUp();
+    auto* picture = app.window().findChild<QWidget*>("SynthPicture");
+    ASSERT_NE(picture, nullptr);
+    QTest::mouseClick(picture, Qt::LeftButton);
+    EXPECT_EQ(seen, (QStringList{" About Orsk Knobwright", " About Orsk Knobwright"}));
+    app.finish();
 }

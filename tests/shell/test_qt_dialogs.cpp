@@ -6,7 +6,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QComboBox>
+#include <QListWidget>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -99,10 +99,20 @@ TEST(QtDialogs, UserPerformanceChoiceGivesTheLineOrNothing)
     kw::UserPerfChoice choice{"Select User-Performance", "Send", 1, 0, {"001  DR umTrax2", "002  SQ Pan Seq", "003  SQ MC-Line1"}};
 
     whenModal([](QWidget* d) {
-        d->findChild<QComboBox*>()->setCurrentIndex(2);
+        EXPECT_EQ(d->windowTitle(), "Select User-Performance");
+        auto* list = d->findChild<QListWidget*>("UserPerfSelect");
+        ASSERT_NE(list, nullptr);
+        EXPECT_EQ(list->currentRow(), 1);
+        list->setCurrentRow(2);
         buttonOf(d, "Send")->click();
     });
     EXPECT_EQ(dialogs.chooseUserPerf(choice), 2);
+    // Confirming with no line chosen is no choice.
+    whenModal([](QWidget* d) {
+        d->findChild<QListWidget*>("UserPerfSelect")->setCurrentRow(-1);
+        buttonOf(d, "Send")->click();
+    });
+    EXPECT_EQ(dialogs.chooseUserPerf(choice), std::nullopt);
     whenModal([](QWidget* d) { buttonOf(d, "Cancel")->click(); });
     EXPECT_EQ(dialogs.chooseUserPerf(choice), std::nullopt);
 }
