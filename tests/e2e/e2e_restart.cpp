@@ -1,0 +1,185 @@
+// The JACK server dies and comes back under the running editor and the
+// simulator: confirming the same devices in Preferences brings the ports back
+// to life, and the editor quits cleanly whatever happened to the server, with
+// its own virtual CS1x memory saved.
+
+#include "E2eSupport.h"
+#include "editor/MainWindow.h"
+#include "midi/Messages.h"
+#include "midi/MidiCore.h"
+#include "midi/MidiSession.h"
+#include "midi/Senders.h"
+#include "midi/VirtualBackend.h"
+#include "midi/VirtualCs1x.h"
+#include "shell/Application.h"
+#include "shell/MidiForm.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fstream>
+#include <gtest/gtest.h>
+
+using namespace kw;
+using kwtest::env;
+using kwtest::runUntil;
+
+namespace {
+
+const QString kResponding = QStringLiteral("CS1x responding... Device-Code: 0F 05 - TG-Level: 01");
+
+int lines(const std::string& path)
+{
+    std::ifstream f(path);
+    int n = 0;
+    for (std::string l; std::getline(f, l);)
+        ++n;
+    return n;
+}
+
+// Has run_e2e.sh do something to the server or the simulator; the event loop
+// keeps running meanwhile.
+bool control(const std::string& command)
+{
+    const std::string ack = env("KW_E2E_ACK");
+    const int before = lines(ack);
+    {
+        std::ofstream c(env("KW_E2E_CONTROL"));
+        c << command << '\n';
+    }
+    if (!runUntil([&] { return lines(ack) > before; }, 30000))
+        return false;
+    std::ifstream f(ack);
+    std::string last;
+    for (std::string l; std::getline(f, l);)
+        last = l;
+    return last == command + " ok";
+}
+
+struct ServerRestart : ::testing::Test {
+    QTemporaryDir home;
+    QStringList boxes;
+    std::unique_ptr<Application> app;
+
+    QString memoryFile() const { return home.filePath("data/Knobwright/Virtual CS1x.syx"); }
+
+    void SetUp() override
+    {
+        ASSERT_FALSE(env("KW_E2E_CONTROL").empty()) << "run through run_e2e.sh";
+        // The built-in virtual CS1x keeps its memory under the data home.
+        qputenv("XDG_DATA_HOME", home.filePath("data").toLocal8Bit());
+        {
+            QSettings s(home.filePath("settings.ini"), QSettings::IniFormat);
+            s.beginGroup("CS1x");
+            s.setValue("Midi-IN", QString::fromStdString(env("KW_SIM_PORT")));
+            s.setValue("Midi-OUT", QString::fromStdString(env("KW_SIM_PORT")));
+            s.setValue("LongDelay", "0");
+        }
+        Application::Options o;
+        o.settingsFile = home.filePath("settings.ini");
+        o.messageBox = [this](const QString& t) { boxes << t; };
+        app = std::make_unique<Application>(std::move(o));
+        ASSERT_TRUE(app->start());
+        ASSERT_TRUE(app->midi().ports().inputOpen() && app->midi().ports().outputOpen()) << boxes.join("|").toStdString();
+        ASSERT_TRUE(runUntil([&] { return boxes.contains(kResponding); })) << "no identity reply at start";
+        boxes.clear();
+    }
+
+    // A change the virtual CS1x has not written yet (it waits a quiet second).
+    void touchVirtualSynth(uint8_t letter)
+    {
+        VirtualBackend* v = app->midi().virtualSynth();
+        ASSERT_NE(v, nullptr);
+        v->synth().handle(msg::parameterChange(0x70, 5, 0x00, letter));
+    }
+    void quitAndExpectSaved(uint8_t letter)
+    {
+        app->finish();
+        app.reset();
+        QFile f(memoryFile());
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << "the virtual CS1x memory was not saved";
+        const QByteArray data = f.readAll();
+        VirtualCs1x reloaded;
+        reloaded.loadMemoryImage(ByteView(reinterpret_cast<const uint8_t*>(data.constData()), size_t(data.size())));
+        EXPECT_EQ(reloaded.user(5)[BlockKind::UserCommon00].data(0), letter);
+    }
+    // Preferences, the same devices still chosen, OK.
+    void confirmPreferences()
+    {
+        TMidiWindow dialog(app->midi().ports(), app->settings(), app->senders());
+        dialog.setMessageBox([this](const QString& t) { boxes << t; });
+        QTest::mouseClick(dialog.findChild<QPushButton*>("MidiDeviceOK"), Qt::LeftButton);
+    }
+};
+
+} // namespace
+
+TEST_F(ServerRestart, QuitAfterTheServerCameBackIsCleanAndSavesTheVirtualSynth)
+{
+    ASSERT_TRUE(control("restart-jack"));
+    // The editor still holds clients of the server that died: its ports and
+    // the objects that list the devices.
+    app->midi().ports().rescan();
+    touchVirtualSynth('Q');
+    quitAndExpectSaved('Q');
+}
+
+TEST_F(ServerRestart, QuitAfterReopeningThePortsOnTheNewServerIsClean)
+{
+    // Opening clients on the new server makes the JACK library free the
+    // clients of the old one; closing those afterwards crashed.
+    ASSERT_TRUE(control("restart-jack"));
+    MidiPorts& ports = app->midi().ports();
+    ports.rescan();
+    ports.openInput(ports.configuredInput());
+    ports.openOutput(ports.configuredOutput());
+    app->senders().request(Request::identity());
+    EXPECT_TRUE(runUntil([&] { return boxes.contains(kResponding); }));
+    touchVirtualSynth('N');
+    quitAndExpectSaved('N');
+}
+
+TEST_F(ServerRestart, QuitWhileTheServerIsGoneIsCleanToo)
+{
+    ASSERT_TRUE(control("kill-jack"));
+    runUntil([] { return false; }, 300);
+    app->senders().parameterChange(0x60, 1, 0x11, 0x20);
+    touchVirtualSynth('K');
+    quitAndExpectSaved('K');
+    EXPECT_TRUE(control("restart-jack"));  // for the tests after this one
+}
+
+TEST_F(ServerRestart, ConfirmingTheSameDevicesReconnectsAfterTheServerOrTheSimulatorRestarted)
+{
+    ASSERT_TRUE(control("restart-jack"));
+    confirmPreferences();
+    EXPECT_TRUE(runUntil([&] { return boxes.contains(kResponding); }, 5000))
+        << "the ports were not reopened: " << boxes.join(" | ").toStdString();
+
+    boxes.clear();
+    ASSERT_TRUE(control("restart-sim"));
+    confirmPreferences();
+    EXPECT_TRUE(runUntil([&] { return boxes.contains(kResponding); }, 5000))
+        << "the ports were not reopened: " << boxes.join(" | ").toStdString();
+
+    // A port that works is left alone: nothing is reopened, nothing is sent.
+    boxes.clear();
+    confirmPreferences();
+    runUntil([] { return false; }, 1500);
+    EXPECT_TRUE(boxes.isEmpty()) << boxes.join(" | ").toStdString();
+
+    touchVirtualSynth('R');
+    quitAndExpectSaved('R');
+}
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
