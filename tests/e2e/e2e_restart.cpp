@@ -85,8 +85,22 @@ struct ServerRestart : ::testing::Test {
         app = std::make_unique<Application>(std::move(o));
         ASSERT_TRUE(app->start());
         ASSERT_TRUE(app->midi().ports().inputOpen() && app->midi().ports().outputOpen()) << boxes.join("|").toStdString();
-        ASSERT_TRUE(runUntil([&] { return boxes.contains(kResponding); })) << "no identity reply at start";
+        ASSERT_TRUE(greeted()) << "no identity reply at start";
         boxes.clear();
+    }
+
+    // The synth answers the identity request. A loaded machine now and then
+    // loses a message on the dummy JACK driver, so the request is repeated;
+    // a port that does not work stays silent however often it is asked.
+    bool greeted(bool askFirst = false)
+    {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            if (attempt > 0 || askFirst)
+                app->senders().request(Request::identity());
+            if (runUntil([&] { return boxes.contains(kResponding); }, 3000))
+                return true;
+        }
+        return false;
     }
 
     // A change the virtual CS1x has not written yet (it waits a quiet second).
@@ -137,8 +151,7 @@ TEST_F(ServerRestart, QuitAfterReopeningThePortsOnTheNewServerIsClean)
     ports.rescan();
     ports.openInput(ports.configuredInput());
     ports.openOutput(ports.configuredOutput());
-    app->senders().request(Request::identity());
-    EXPECT_TRUE(runUntil([&] { return boxes.contains(kResponding); }));
+    EXPECT_TRUE(greeted(true));
     touchVirtualSynth('N');
     quitAndExpectSaved('N');
 }
@@ -147,7 +160,9 @@ TEST_F(ServerRestart, QuitWhileTheServerIsGoneIsCleanToo)
 {
     ASSERT_TRUE(control("kill-jack"));
     runUntil([] { return false; }, 300);
+    // Sending to it fails, and says so.
     app->senders().parameterChange(0x60, 1, 0x11, 0x20);
+    EXPECT_EQ(boxes, QStringList{"MIDI-Out error: the JACK server has shut down"});
     touchVirtualSynth('K');
     quitAndExpectSaved('K');
     EXPECT_TRUE(control("restart-jack"));  // for the tests after this one
@@ -157,14 +172,12 @@ TEST_F(ServerRestart, ConfirmingTheSameDevicesReconnectsAfterTheServerOrTheSimul
 {
     ASSERT_TRUE(control("restart-jack"));
     confirmPreferences();
-    EXPECT_TRUE(runUntil([&] { return boxes.contains(kResponding); }, 5000))
-        << "the ports were not reopened: " << boxes.join(" | ").toStdString();
+    EXPECT_TRUE(greeted()) << "the ports were not reopened: " << boxes.join(" | ").toStdString();
 
     boxes.clear();
     ASSERT_TRUE(control("restart-sim"));
     confirmPreferences();
-    EXPECT_TRUE(runUntil([&] { return boxes.contains(kResponding); }, 5000))
-        << "the ports were not reopened: " << boxes.join(" | ").toStdString();
+    EXPECT_TRUE(greeted()) << "the ports were not reopened: " << boxes.join(" | ").toStdString();
 
     // A port that works is left alone: nothing is reopened, nothing is sent.
     boxes.clear();
