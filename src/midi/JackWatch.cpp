@@ -68,26 +68,19 @@ void ensureWatching(Watch& w)
 
 } // namespace
 
-Life lifeForNewClient(const std::string& clientName)
+std::optional<Life> lifeForNewClient(const std::string& clientName)
 {
     Watch& w = watch();
     std::lock_guard lock(w.mutex);
     if (!w.client)
         w.name = clientName;
     ensureWatching(w);
-    return currentLife.load();
+    if (!w.client)
+        return std::nullopt;
+    return w.life;
 }
 
-bool alive(Life life)
-{
-    if (life != currentLife.load())
-        return false;
-    Watch& w = watch();
-    std::lock_guard lock(w.mutex);
-    if (!w.client)
-        ensureWatching(w);
-    return life == currentLife.load();
-}
+bool alive(Life life) { return life == currentLife.load(); }
 
 std::vector<std::string> connections(const std::string& portName)
 {
@@ -117,7 +110,7 @@ bool watching()
 
 #else
 
-Life lifeForNewClient(const std::string&) { return 1; }
+std::optional<Life> lifeForNewClient(const std::string&) { return Life(1); }
 bool alive(Life) { return true; }
 std::vector<std::string> connections(const std::string&) { return {}; }
 bool watching() { return false; }

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,11 +19,11 @@ namespace kw::jack {
 // Which life of the server a client belongs to.
 using Life = uint64_t;
 
-// Call right before opening a client: watches the server that runs now (if
-// any) and returns its life.
-Life lifeForNewClient(const std::string& clientName);
-// The server of `life` has not died since. Also watches a server that has
-// started meanwhile, so that a client that found it on its own is covered.
+// Call right before opening a client: watches the server that runs now and
+// returns its life; nothing when no server runs (then open no client: RtMidi
+// would connect it later, to a server nobody watches).
+std::optional<Life> lifeForNewClient(const std::string& clientName);
+// The server of `life` has not died since.
 bool alive(Life life);
 // Full names of the ports connected to port `portName`, seen by the watching
 // client; empty when the port does not exist or nothing watches.

@@ -247,8 +247,12 @@ Opened<OpenRt<Rt>> openRt(int api, const std::string& client, const std::string&
     o->client = client;
     o->ourPortName = ourPortName;
     o->trap = std::make_unique<ErrorTrap>();
-    if (isJack(api))
-        o->life = jack::lifeForNewClient(client);
+    if (isJack(api)) {
+        const auto life = jack::lifeForNewClient(client);
+        if (!life)
+            return {nullptr, MidiResult::BadDeviceId, "the JACK server is not running"};
+        o->life = *life;
+    }
     try {
         o->rt = std::make_unique<Rt>(RtMidi::Api(api), client);
     } catch (const RtMidiError& e) {
@@ -284,7 +288,8 @@ RtMidiBackend::RtMidiBackend(int api, std::string clientName)
     : api_(api), client_(std::move(clientName)), listIn_(std::make_unique<Lister<RtMidiIn>>()),
       listOut_(std::make_unique<Lister<RtMidiOut>>())
 {
-    // Throws, as documented, when the API does not work here.
+    // Throws, as documented, when the API does not work here (a JACK server
+    // that is not running yet may come later).
     lister(*listIn_);
     lister(*listOut_);
 }
@@ -296,18 +301,22 @@ RtMidiBackend::~RtMidiBackend()
 }
 
 template <class Rt>
-Rt& RtMidiBackend::lister(Lister<Rt>& l)
+Rt* RtMidiBackend::lister(Lister<Rt>& l)
 {
     if (l.rt && (!isJack(api_) || jack::alive(l.life)))
-        return *l.rt;
+        return l.rt.get();
     // Its server died: a new object finds the one that runs now (if any).
     retire(l);
-    if (isJack(api_))
-        l.life = jack::lifeForNewClient(client_);
+    if (isJack(api_)) {
+        const auto life = jack::lifeForNewClient(client_);
+        if (!life)
+            return nullptr;  // no server, no ports
+        l.life = *life;
+    }
     l.rt = std::make_unique<Rt>(RtMidi::Api(api_), client_);
     // Listing problems show up as empty lists, not as exceptions.
     l.rt->setErrorCallback([](RtMidiError::Type, const std::string&, void*) {}, nullptr);
-    return *l.rt;
+    return l.rt.get();
 }
 
 template <class Rt>
@@ -323,7 +332,8 @@ std::string RtMidiBackend::apiName() const { return RtMidi::getApiName(RtMidi::A
 std::vector<std::string> RtMidiBackend::inputNames()
 {
     try {
-        return namesOf(lister(*listIn_), client_);
+        auto* rt = lister(*listIn_);
+        return rt ? namesOf(*rt, client_) : std::vector<std::string>{};
     } catch (const RtMidiError&) {
         return {};
     }
@@ -332,7 +342,8 @@ std::vector<std::string> RtMidiBackend::inputNames()
 std::vector<std::string> RtMidiBackend::outputNames()
 {
     try {
-        return namesOf(lister(*listOut_), client_);
+        auto* rt = lister(*listOut_);
+        return rt ? namesOf(*rt, client_) : std::vector<std::string>{};
     } catch (const RtMidiError&) {
         return {};
     }

@@ -42,8 +42,9 @@ private:
     // the JACK server it was made in.
     template <class Rt>
     struct Lister;
+    // The working lister; null while no JACK server runs.
     template <class Rt>
-    Rt& lister(Lister<Rt>& l);
+    Rt* lister(Lister<Rt>& l);
     template <class Rt>
     void retire(Lister<Rt>& l);
 

@@ -8,6 +8,7 @@
 #include "midi/VirtualBackend.h"
 #include "shell/MessageWindow.h"
 #include "shell/MidiForm.h"
+#include "shell/QuitSignals.h"
 #include "shell/Settings.h"
 #include "shell/ToolTips.h"
 
@@ -39,8 +40,12 @@ void Application::report(const QString& text)
 bool Application::start()
 {
     state_.resetToStart();
+    // A signal to end the program (a logout, Ctrl+C) is a normal exit.
+    quitSignals_ = std::make_unique<QuitSignals>([] { QCoreApplication::exit(0); });
     store_ = options_.settingsFile.isEmpty() ? std::make_unique<SettingsStore>()
                                              : std::make_unique<SettingsStore>(options_.settingsFile);
+    if (!store_->openProblem().isEmpty())
+        report(store_->openProblem());
     settings_ = loadSettings(*store_, QCoreApplication::applicationDirPath(),
                              [this](const QString& e) { report(e); });
     setToolTipsShown(settings_.showHints);
@@ -92,8 +97,12 @@ void Application::finish()
         }
         store_.reset();
     }
-    if (midi_)
+    if (midi_) {
+        // What the user keeps is written before the ports close: closing
+        // them is where a driver in trouble may take the process down.
+        midi_->saveVirtualMemory();
         midi_->closePorts();
+    }
 }
 
 int Application::run()

@@ -6,6 +6,7 @@
 #include "support/QtApp.h"
 #include "support/RecordingPort.h"
 
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -88,4 +89,22 @@ TEST_F(ApplicationTest, ConfiguredPortsOpenAndAreGreetedThenClosedInputFirst)
     s.beginGroup("CS1x");
     EXPECT_EQ(s.value("LongDelay").toString(), "0");
     EXPECT_EQ(s.value("Midi-OUT").toString(), "CS1x Out");
+}
+
+TEST_F(ApplicationTest, ADamagedSettingsFileIsToldOfAtStart)
+{
+    {
+        QFile f(ini());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("no equals sign\n[CS1x]\nLongDelay=0\n");
+    }
+    Application app(options({"In"}, {"Out"}));
+    app.start();
+    ASSERT_FALSE(boxes.isEmpty());
+    EXPECT_TRUE(boxes[0].startsWith("The settings file '" + ini() + "' is damaged.")) << boxes[0].toStdString();
+    EXPECT_FALSE(app.settings().longDelay) << "what could be read is used";
+    app.finish();
+    QSettings s(ini(), QSettings::IniFormat);
+    s.beginGroup("CS1x");
+    EXPECT_EQ(s.allKeys().size(), 9);
 }
