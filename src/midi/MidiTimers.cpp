@@ -2,6 +2,8 @@
 
 #include "midi/Ui.h"
 
+#include <utility>
+
 namespace kw {
 
 MidiTimers::MidiTimers(Scheduler& sched, Ui& ui)
@@ -14,7 +16,8 @@ MidiTimers::MidiTimers(Scheduler& sched, Ui& ui)
                        onTimeout_();
                }),
       status_(sched, [this] { ui_.showStatus("OK"); }),
-      sendQuiet_(sched, [] {})
+      sendQuiet_(sched, [] {}),
+      sendBox_(sched, [this] { ui_.messageBox(std::exchange(sendFailure_, {})); })
 {
     status_.start(kStartStatusMs);
 }
@@ -45,10 +48,12 @@ void MidiTimers::sendFailed(const std::string& text)
 {
     const bool first = !sendQuiet_.active();
     sendQuiet_.start(kSendFailureQuietMs);
-    if (first)
-        ui_.messageBox(text);
-    else
+    if (!first) {
         status(text);
+        return;
+    }
+    sendFailure_ = text;
+    sendBox_.start(0);
 }
 
 } // namespace kw

