@@ -16,6 +16,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include "QtBenchmarkMain.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -142,11 +144,4 @@ BENCHMARK(BM_LampRestartBySingleShots);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return kwbench::runWithQt(argc, argv); }
