@@ -12,6 +12,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include "QtBenchmarkMain.h"
+
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -75,11 +77,4 @@ BENCHMARK(BM_PerformanceFetch)->Arg(1)->Arg(0)->ArgName("long")->Iterations(10)-
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return kwbench::runWithQt(argc, argv); }

@@ -93,10 +93,10 @@ void Dispatcher::handle(const Bytes& message)
     timers_.inputActivity();
 
     if (message[0] == 0xF0) {
-        if (senders_.pending().isNone())
+        // Only the reply to what was asked for is taken; anything else is
+        // unsolicited, also while a request waits for its reply.
+        if (!rx_.receive(message))
             timers_.status("Received Bullshit...");
-        else
-            rx_.receive(message);
         return;
     }
 

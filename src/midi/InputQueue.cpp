@@ -5,8 +5,8 @@
 
 namespace kw {
 
-InputQueue::InputQueue(UiPost post, std::function<void(InputItem&)> deliver)
-    : post_(std::move(post)), deliver_(std::move(deliver)), self_(std::make_shared<InputQueue*>(this))
+InputQueue::InputQueue(UiPost post, std::function<void(InputItem&)> deliver, std::chrono::microseconds slice)
+    : post_(std::move(post)), deliver_(std::move(deliver)), slice_(slice), self_(std::make_shared<InputQueue*>(this))
 {
 }
 
@@ -27,27 +27,35 @@ void InputQueue::push(InputItem item)
             wake = true;
         }
     }
-    if (wake) {
-        std::weak_ptr<InputQueue*> weak = self_;
-        post_([weak] {
-            if (auto alive = weak.lock(); alive && *alive)
-                (*alive)->drain();
-        });
-    }
+    if (wake)
+        postDrain();
+}
+
+void InputQueue::postDrain()
+{
+    std::weak_ptr<InputQueue*> weak = self_;
+    post_([weak] {
+        if (auto alive = weak.lock(); alive && *alive)
+            (*alive)->drain();
+    });
 }
 
 void InputQueue::drain()
 {
+    if (draining_)
+        return;
+    draining_ = true;
     const auto self = self_;
-    // Take one item at a time so that a handler which runs a nested event
-    // loop (a message box) cannot see the queue out of order.
+    const auto end = std::chrono::steady_clock::now() + slice_;
+    // One item at a time, so that a handler which runs a nested event loop
+    // cannot see the queue out of order.
     for (;;) {
         InputItem item;
         {
             std::lock_guard lock(mutex_);
             if (items_.empty()) {
                 wakePending_ = false;
-                return;
+                break;
             }
             item = std::move(items_.front());
             items_.pop_front();
@@ -55,7 +63,14 @@ void InputQueue::drain()
         deliver_(item);
         if (!*self)
             return;  // the handler closed the port that owned this queue
+        if (std::chrono::steady_clock::now() >= end) {
+            // A backlog: the window gets its turn, the rest comes next.
+            draining_ = false;
+            postDrain();
+            return;
+        }
     }
+    draining_ = false;
 }
 
 size_t InputQueue::size() const

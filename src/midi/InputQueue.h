@@ -6,6 +6,7 @@
 
 #include <QObject>
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -25,24 +26,36 @@ struct InputItem {
 
 class InputQueue {
 public:
+    // How long one drain may hand over items before it lets the event loop
+    // run (paint, the user's clicks, timers) and goes on afterwards.
+    static constexpr std::chrono::milliseconds kSlice{5};
+
     // `deliver` runs on the UI thread for every item, in the order pushed.
-    InputQueue(UiPost post, std::function<void(InputItem&)> deliver);
+    InputQueue(UiPost post, std::function<void(InputItem&)> deliver,
+               std::chrono::microseconds slice = kSlice);
     ~InputQueue();
     InputQueue(const InputQueue&) = delete;
     InputQueue& operator=(const InputQueue&) = delete;
 
     // Any thread.
     void push(InputItem item);
-    // UI thread: hands over everything queued so far.
+    // UI thread: hands over what is queued, for one slice at most; what is
+    // left is handed over by a drain posted anew.
     void drain();
     size_t size() const;
 
 private:
+    void postDrain();
+
     UiPost post_;
     std::function<void(InputItem&)> deliver_;
     mutable std::mutex mutex_;
     std::deque<InputItem> items_;
     bool wakePending_ = false;
+    std::chrono::microseconds slice_;
+    // A handler ran an event loop of its own (a message box) that found the
+    // next drain: the drain under way goes on when the box closes.
+    bool draining_ = false;
     // Lets a posted drain find out that the queue is gone.
     std::shared_ptr<InputQueue*> self_;
 };

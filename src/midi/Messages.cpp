@@ -14,6 +14,39 @@ size_t Request::replyLength() const
     return 0;
 }
 
+ReplyCheck checkReply(const Request& r, int performance, ByteView m)
+{
+    using Match = ReplyCheck::Match;
+    if (m.size() < 2 || m.front() != 0xF0)
+        return {};
+    switch (r.type) {
+    case Request::Type::None: return {};
+    case Request::Type::Identity: {
+        // F0 7E dd 06 02 (manufacturer, family, member, version) F7
+        if (m.size() < 5 || m[1] != 0x7E || m[3] != 0x06 || m[4] != 0x02)
+            return {};
+        if (m.size() != sizeof msg::kIdentityReply || m.back() != 0xF7)
+            return {Match::Wrong, kWrongBlocksizeText};
+        return {Match::Reply};
+    }
+    case Request::Type::Block: {
+        // F0 43 0n 4B bh bl ah am al data.. checksum F7
+        const BlockInfo info = blockInfo(r.block);
+        const uint8_t mid = info.userForm ? uint8_t(performance & 0x7F) : info.addrMid;
+        if (m.size() < 9 || m[1] != 0x43 || (m[2] & 0xF0) != 0x00 || m[3] != 0x4B || m[6] != info.addrHigh
+            || m[7] != mid || m[8] != info.addrLow)
+            return {};
+        const size_t count = size_t(m[4]) << 7 | m[5];
+        if (m.size() != info.length() || count != info.dataLength || m.back() != 0xF7)
+            return {Match::Wrong, kWrongBlocksizeText};
+        if (bulkChecksum(m) != m[m.size() - 2])
+            return {Match::Wrong, kWrongChecksumText};
+        return {Match::Reply};
+    }
+    }
+    return {};
+}
+
 namespace msg {
 
 Bytes parameterChange(uint8_t ah, uint8_t am, uint8_t al, uint8_t value)

@@ -26,6 +26,26 @@ struct Request {
     size_t replyLength() const;
 };
 
+// Texts of a reply that is not what was asked for.
+inline constexpr const char* kWrongBlocksizeText = "Receive-Error - Wrong blocksize";
+inline constexpr const char* kWrongChecksumText = "Receive-Error - Wrong checksum";
+
+// How an incoming System Exclusive message stands to a request.
+struct ReplyCheck {
+    enum class Match : uint8_t {
+        Reply,   // the reply: for a block a bulk dump (any device number) of the
+                 // requested address and length with a right checksum; for the
+                 // identity request an identity reply
+        Wrong,   // meant as the reply (its address, or the identity reply's
+                 // opening) but damaged: `why` says how
+        Other,   // something else altogether
+    };
+    Match match = Match::Other;
+    const char* why = nullptr;
+};
+// `performance` is the number a user-block request carried.
+ReplyCheck checkReply(const Request& r, int performance, ByteView message);
+
 namespace msg {
 inline constexpr uint8_t kIdentityRequest[] = {0xF0, 0x7E, 0x00, 0x06, 0x01, 0xF7};
 inline constexpr uint8_t kStartup[] = {0xF0, 0x43, 0x10, 0x4B, 0x50, 0x00, 0x06, 0x03, 0xF7};

@@ -21,19 +21,30 @@ public:
     virtual ~BackendInput() = default;
     // MidiResult code; after a failure the port counts as still open.
     virtual int close() = 0;
+    // False when the port is known to have stopped working since it opened
+    // (the device or the driver's server went away and came back, say).
+    virtual bool working() { return true; }
 };
 
 class BackendOutput {
 public:
     virtual ~BackendOutput() = default;
     virtual int send(ByteView message) = 0;
+    // The driver's own words for the last failed send; may be empty.
+    virtual std::string errorText() const { return {}; }
     virtual int close() = 0;
+    virtual bool working() { return true; }
 };
 
 template <class Port>
 struct Opened {
+    Opened(std::unique_ptr<Port> p, int r, std::string why = {})
+        : port(std::move(p)), result(r), reason(std::move(why))
+    {
+    }
     std::unique_ptr<Port> port;   // null when the open failed
     int result = 0;               // MidiResult code
+    std::string reason;           // the driver's words on trouble, even when the port opened
 };
 
 class MidiBackend {

@@ -137,6 +137,8 @@ void MidiPorts::openInput(int device)
         show("Unable to open MIDI-IN-Device <" + settings_.midiIn + "> : " + std::to_string(lastResult_));
         return;
     }
+    if (!opened.reason.empty())
+        show("MIDI-In error: " + opened.reason);
     inChannel_ = std::move(channel);
     in_ = std::move(opened.port);
 }
@@ -172,6 +174,8 @@ void MidiPorts::openOutput(int device)
         show("Unable to open MIDI-OUT-Device <" + settings_.midiOut + "> : " + std::to_string(lastResult_));
         return;
     }
+    if (!opened.reason.empty())
+        show("MIDI-Out error: " + opened.reason);
     out_ = std::move(opened.port);
 }
 
@@ -194,5 +198,7 @@ int MidiPorts::Facade::send(ByteView message)
         return p_.lastResult_ = MidiResult::InvalidHandle;
     return p_.lastResult_ = p_.out_->send(message);
 }
+
+std::string MidiPorts::Facade::failureReason() const { return p_.out_ ? p_.out_->errorText() : std::string(); }
 
 } // namespace kw

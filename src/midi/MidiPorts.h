@@ -62,6 +62,10 @@ public:
     bool closeOutput();
     bool inputOpen() const { return in_ != nullptr; }
     bool outputOpen() const { return out_ != nullptr; }
+    // Open, and not known to have stopped working (its device or the
+    // driver's server went away since it opened).
+    bool inputWorking() const { return in_ && in_->working(); }
+    bool outputWorking() const { return out_ && out_->working(); }
     int lastResult() const { return lastResult_; }
 
     // Stays valid while the ports are reopened; the senders hold on to it.
@@ -78,6 +82,7 @@ private:
         explicit Facade(MidiPorts& p) : p_(p) {}
         bool isOpen() const override { return p_.outputOpen(); }
         int send(ByteView message) override;
+        std::string failureReason() const override;
     private:
         MidiPorts& p_;
     };

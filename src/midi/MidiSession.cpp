@@ -8,7 +8,7 @@ namespace kw {
 MidiSession::MidiSession(Settings& settings, Scheduler& sched, PortHooks hooks, const QString& virtualMemory)
 {
     auto backends = systemBackends();
-    auto v = std::make_unique<VirtualBackend>(sched, virtualMemory);
+    auto v = std::make_unique<VirtualBackend>(sched, virtualMemory, hooks.messageBox);
     virtual_ = v.get();
     backends.push_back(std::move(v));
     ports_ = std::make_unique<MidiPorts>(settings, std::move(backends), std::move(hooks));
@@ -24,6 +24,8 @@ MidiSession::MidiSession(Settings& settings, std::vector<std::unique_ptr<MidiBac
     : ports_(std::make_unique<MidiPorts>(settings, std::move(backends), std::move(hooks), std::move(post)))
 {
 }
+
+bool MidiSession::saveVirtualMemory() { return !virtual_ || virtual_->saveMemory(); }
 
 void MidiSession::closePorts()
 {

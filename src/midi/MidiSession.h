@@ -9,6 +9,7 @@
 //     if (midi.deviceCheck(senders))   // false: no MIDI device, no event loop
 //         app.exec();
 //     ...write the settings...
+//     midi.saveVirtualMemory();
 //     midi.closePorts();
 
 #include "midi/MidiPorts.h"
@@ -35,6 +36,9 @@ public:
     VirtualBackend* virtualSynth() { return virtual_; }
 
     bool deviceCheck(Senders& senders) { return ports_->deviceCheck(senders); }
+    // Writes the virtual CS1x's memory now if it changed (a failure is
+    // reported); done before the ports close at exit, which may go wrong.
+    bool saveVirtualMemory();
     // Input first, then output; each only when open.
     void closePorts();
 

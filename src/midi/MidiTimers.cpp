@@ -1,24 +1,31 @@
 #include "midi/MidiTimers.h"
 
-#include "midi/Senders.h"
 #include "midi/Ui.h"
+
+#include <utility>
 
 namespace kw {
 
-MidiTimers::MidiTimers(Scheduler& sched, Ui& ui, const Senders& senders)
-    : ui_(ui), senders_(senders),
+MidiTimers::MidiTimers(Scheduler& sched, Ui& ui)
+    : ui_(ui),
       in_(sched, [this] { ui_.setLamp(Lamp::In, false); }),
       out_(sched, [this] { ui_.setLamp(Lamp::Out, false); }),
-      request_(sched, [this] { requestTimedOut(); }),
-      status_(sched, [this] { ui_.showStatus("OK"); })
+      request_(sched,
+               [this] {
+                   if (onTimeout_)
+                       onTimeout_();
+               }),
+      status_(sched, [this] { ui_.showStatus("OK"); }),
+      sendQuiet_(sched, [] {}),
+      sendBox_(sched, [this] { ui_.messageBox(std::exchange(sendFailure_, {})); })
 {
     status_.start(kStartStatusMs);
 }
 
-void MidiTimers::status(const std::string& text)
+void MidiTimers::status(const std::string& text, int ms)
 {
     ui_.showStatus(text);
-    status_.start(kStatusMs);
+    status_.start(ms);
 }
 
 void MidiTimers::inputActivity()
@@ -37,26 +44,16 @@ void MidiTimers::restartRequestTimeout() { request_.start(kRequestTimeoutMs); }
 
 void MidiTimers::stopRequestTimeout() { request_.stop(); }
 
-void MidiTimers::requestTimedOut()
+void MidiTimers::sendFailed(const std::string& text)
 {
-    // The pending request and any chain stay as they are: a late reply still
-    // completes what was started.
-    ui_.setBusy(false);
-    const Request& pending = senders_.pending();
-    if (pending.isNone())
+    const bool first = !sendQuiet_.active();
+    sendQuiet_.start(kSendFailureQuietMs);
+    if (!first) {
+        status(text);
         return;
-    const char* detail = pending.type == Request::Type::Identity ? "Please check cabling and/or device-settings"
-                                                                 : "MIDI-Data receive-timeout!";
-    ui_.messageBox(std::string("CS1x does not respond on selected MIDI-device!\n") + detail);
-}
-
-void connectSenders(Senders& senders, MidiTimers& timers, Ui& ui)
-{
-    senders.setHooks({
-        [&timers] { timers.outputActivity(); },
-        [&timers] { timers.restartRequestTimeout(); },
-        [&ui](const std::string& text) { ui.messageBox(text); },
-    });
+    }
+    sendFailure_ = text;
+    sendBox_.start(0);
 }
 
 } // namespace kw

@@ -1,15 +1,16 @@
 #pragma once
 // The main window's four timers, kept out of the window so the core can drive
 // them and tests can run them in virtual time: the two activity lamps, the
-// request time-out and the status line's return to "OK".
+// request time-out and the status line's return to "OK". Also the quiet time
+// that keeps a run of failed sends down to one message.
 
 #include "midi/Scheduler.h"
 
+#include <functional>
 #include <string>
 
 namespace kw {
 
-class Senders;
 class Ui;
 
 class MidiTimers {
@@ -18,32 +19,40 @@ public:
     static constexpr int kRequestTimeoutMs = 1000;
     static constexpr int kStatusMs = 750;
     static constexpr int kStartStatusMs = 500;
+    // How long a report (a transfer that failed, say) stays in the status line.
+    static constexpr int kReportMs = 4000;
+    // Failed sends closer together than this are one burst, told once.
+    static constexpr int kSendFailureQuietMs = 1000;
 
     // Starts the status timer, so the line reads "OK" shortly after start-up.
-    MidiTimers(Scheduler& sched, Ui& ui, const Senders& senders);
+    MidiTimers(Scheduler& sched, Ui& ui);
 
-    // The status setter: shows a transient text, back to "OK" after 750 ms.
-    void status(const std::string& text);
+    // The status setter: shows a transient text, back to "OK" after `ms`.
+    void status(const std::string& text, int ms = kStatusMs);
     // Lamps: bright now, dark again 50 ms after the most recent activity.
     void inputActivity();
     void outputActivity();
-    // Dump-request time-out: restarted by every request, stopped by any reply.
+    // Dump-request time-out: restarted by every request; what it means when
+    // it runs out is up to the handler (the receiver).
     void restartRequestTimeout();
     void stopRequestTimeout();
     bool requestTimeoutRunning() const { return request_.active(); }
+    void setRequestTimeoutHandler(std::function<void()> fn) { onTimeout_ = std::move(fn); }
+    // A send failed: the first of a burst is shown in a box (once the send
+    // has returned: a box runs an event loop of its own), the rest only in
+    // the status line.
+    void sendFailed(const std::string& text);
 
 private:
-    void requestTimedOut();
-
     Ui& ui_;
-    const Senders& senders_;
+    std::function<void()> onTimeout_;
     OneShot in_;
     OneShot out_;
     OneShot request_;
     OneShot status_;
+    OneShot sendQuiet_;
+    OneShot sendBox_;
+    std::string sendFailure_;
 };
-
-// Hooks the senders to the lamp, the time-out and the message box.
-void connectSenders(Senders& senders, MidiTimers& timers, Ui& ui);
 
 } // namespace kw

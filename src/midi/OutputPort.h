@@ -1,6 +1,8 @@
 #pragma once
 #include "model/Block.h"
 
+#include <string>
+
 namespace kw {
 
 // Result codes of a port call. The numbers are the ones users of the original
@@ -25,6 +27,8 @@ public:
     // Sends one complete message (System Exclusive or a short channel
     // message); returns a MidiResult code.
     virtual int send(ByteView message) = 0;
+    // The driver's own words for the last failed send; may be empty.
+    virtual std::string failureReason() const { return {}; }
 };
 
 } // namespace kw

@@ -4,8 +4,74 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 
 namespace kw {
+
+namespace {
+
+class QtTimer : public Scheduler::Timer {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit QtTimer(std::function<void()> fn) : fn_(std::move(fn))
+    {
+        timer_.setSingleShot(true);
+        timer_.setTimerType(Qt::PreciseTimer);  // lamps and pauses are tens of ms
+        QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { fired(); });
+    }
+    void start(int ms) override
+    {
+        const Clock::time_point due = Clock::now() + std::chrono::milliseconds(std::max(ms, 0));
+        due_ = due;
+        active_ = true;
+        // Already set to go off no later than that: it will sleep on then.
+        if (timer_.isActive() && armedFor_ <= due)
+            return;
+        arm(due);
+    }
+    void stop() override
+    {
+        active_ = false;
+        timer_.stop();
+    }
+    bool active() const override { return active_; }
+
+private:
+    void arm(Clock::time_point due)
+    {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(due - Clock::now()).count();
+        armedFor_ = due;
+        timer_.start(int(std::max<decltype(left)>(left, 0)));
+    }
+    void fired()
+    {
+        if (!active_)
+            return;
+        if (Clock::now() < due_) {
+            arm(due_);  // restarted meanwhile
+            return;
+        }
+        active_ = false;
+        fn_();
+    }
+
+    std::function<void()> fn_;
+    QTimer timer_;
+    Clock::time_point due_{};
+    Clock::time_point armedFor_{};
+    bool active_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<Scheduler::Timer> QtScheduler::timer(std::function<void()> fn)
+{
+    Q_ASSERT(!owner_ || owner_ == QThread::currentThread());
+    if (!owner_)
+        owner_ = QThread::currentThread();
+    return std::make_unique<QtTimer>(std::move(fn));
+}
 
 QtScheduler::~QtScheduler()
 {

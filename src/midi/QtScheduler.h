@@ -21,6 +21,10 @@ public:
 
     TimerId after(int ms, std::function<void()> fn) override;
     void cancel(TimerId id) override;
+    // One QTimer for the life of the timer. A restart that only moves the
+    // time later (a lamp restarted by every message of a flood) touches no Qt
+    // timer at all: when the QTimer fires early it sleeps on for the rest.
+    std::unique_ptr<Timer> timer(std::function<void()> fn) override;
     // Timers started and neither fired nor cancelled.
     size_t pending() const { return timers_.size(); }
 

@@ -7,105 +7,249 @@
 #include "model/Settings.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <exception>
 
 namespace kw {
 
+namespace {
+constexpr const char* kNoResponse = "CS1x does not respond on selected MIDI-device!\n";
+constexpr const char* kTimeoutText = "MIDI-Data receive-timeout!";
+constexpr const char* kCablingText = "Please check cabling and/or device-settings";
+constexpr const char* kPortClosedText = "no MIDI-OUT device open";
+using Match = ReplyCheck::Match;
+} // namespace
+
 Receiver::Receiver(Senders& senders, Ui& ui, Scheduler& sched, const Settings& settings, MidiTimers& timers)
     : senders_(senders), ui_(ui), sched_(sched), settings_(settings), timers_(timers)
 {
+    timers_.setRequestTimeoutHandler([this] { requestTimedOut(); });
 }
 
-Receiver::~Receiver() { cancelPause(); }
+Receiver::~Receiver()
+{
+    timers_.setRequestTimeoutHandler({});
+    cancelPause();
+}
 
 PerformanceImage& Receiver::image() { return senders_.image(); }
 EditorState& Receiver::state() { return senders_.state(); }
 
 void Receiver::status(const std::string& text) { timers_.status(text); }
 
-void Receiver::request(Request r, int performance)
+void Receiver::report(const std::string& text) { timers_.status(text, MidiTimers::kReportMs); }
+
+void Receiver::say(std::string box) { boxes_.push_back(std::move(box)); }
+
+void Receiver::flushBoxes()
 {
-    awaited_ = r;
-    if (!senders_.portOpen()) {
-        // The port went away mid-chain: nothing is sent and nothing will
-        // answer, but the window must not stay disabled for good. The
-        // time-out gives it back as it would for a silent synth.
-        timers_.restartRequestTimeout();
-        return;
+    // Last, when everything is in order: a box may run an event loop of its
+    // own, in which more input and timers are handled.
+    while (!boxes_.empty()) {
+        const std::string text = std::move(boxes_.front());
+        boxes_.pop_front();
+        ui_.messageBox(text);
     }
-    senders_.request(r, performance);
 }
 
-void Receiver::afterPause(std::function<void()> next)
+void Receiver::requestSent(const Request& r, int performance)
 {
-    cancelPause();
-    pausing_ = true;
-    pause_ = sched_.after(settings_.transferPause(), [this, next = std::move(next)] {
-        pausing_ = false;
-        guarded(next);
+    if (sendingForChain_)
+        return;
+    if (r.type == Request::Type::Identity)
+        identityWait_ = Wait{r, 0};
+    else if (r.type == Request::Type::Block)
+        lone_ = Wait{r, performance};
+}
+
+void Receiver::answered(const Request& r)
+{
+    if (senders_.pending() == r)
+        senders_.clearPending();
+}
+
+void Receiver::settleTimeout()
+{
+    const bool waiting = awaited_ || stale_ || (identityWait_ && !identityWait_->timedOut)
+                         || (lone_ && !lone_->timedOut);
+    if (!waiting)
+        timers_.stopRequestTimeout();
+}
+
+bool Receiver::storeInImage(const Request& r, ByteView reply)
+{
+    if (r.type != Request::Type::Block)
+        return false;
+    PerformanceImage& img = image();
+    BulkBlock& block = blockInfo(r.block).userForm ? img.transfer[r.block] : img.edit[r.block];
+    return block.assign(reply);
+}
+
+bool Receiver::receive(ByteView m)
+{
+    if (awaited_) {
+        const ReplyCheck c = checkReply(awaited_->request, awaited_->performance, m);
+        if (c.match != Match::Other) {
+            answered(awaited_->request);
+            if (c.match == Match::Reply) {
+                awaited_.reset();
+                settleTimeout();
+                step([&] { return chain_->replyArrived(*this, m); });
+            } else {
+                attemptFailed({c.why, c.why});
+            }
+            flushBoxes();
+            return true;
+        }
+    }
+    if (stale_ && checkReply(stale_->request, stale_->performance, m).match != Match::Other) {
+        answered(stale_->request);
+        stale_.reset();
+        settleTimeout();
+        // The replaced fetch's reply is in: the new one may ask now.
+        if (chain_)
+            schedulePause([this] { beginChain(); });
+        return true;
+    }
+    if (identityWait_) {
+        const ReplyCheck c = checkReply(Request::identity(), 0, m);
+        if (c.match != Match::Other) {
+            identityWait_.reset();
+            answered(Request::identity());
+            settleTimeout();
+            if (c.match == Match::Reply) {
+                std::copy(m.begin(), m.end(), identity_.begin());
+                say("CS1x responding... Device-Code: " + hexByte(identity_[8]) + " " + hexByte(identity_[9])
+                    + " - TG-Level: " + hexByte(identity_[13]));
+            } else {
+                say(c.why);
+            }
+            flushBoxes();
+            return true;
+        }
+    }
+    if (lone_) {
+        const ReplyCheck c = checkReply(lone_->request, lone_->performance, m);
+        if (c.match != Match::Other) {
+            const Request r = lone_->request;
+            lone_.reset();
+            answered(r);
+            settleTimeout();
+            if (c.match == Match::Reply)
+                storeInImage(r, m);
+            else
+                say(c.why);
+            flushBoxes();
+            return true;
+        }
+    }
+    return false;
+}
+
+void Receiver::requestTimedOut()
+{
+    const bool chainTimedOut = awaited_.has_value();
+    bool beginReplacement = false;
+    if (stale_) {
+        // The replaced fetch's reply is not coming; the new one asks now.
+        stale_.reset();
+        beginReplacement = chain_ != nullptr;
+    }
+    if (identityWait_ && !identityWait_->timedOut) {
+        // Still taken (and greeted) if it comes late.
+        identityWait_->timedOut = true;
+        say(std::string(kNoResponse) + kCablingText);
+    }
+    if (lone_ && !lone_->timedOut) {
+        lone_->timedOut = true;
+        say(std::string(kNoResponse) + kTimeoutText);
+    }
+    if (chainTimedOut)
+        attemptFailed({kTimeoutText, std::string(kNoResponse) + kTimeoutText});
+    else if (beginReplacement)
+        beginChain();
+    if (!chain_)
+        ui_.setBusy(false);
+    flushBoxes();
+}
+
+void Receiver::request(Request r, int performance)
+{
+    awaited_ = Wait{r, performance};
+    sendAwaited();
+}
+
+void Receiver::sendAwaited()
+{
+    awaited_->unsent.clear();
+    if (!senders_.portOpen()) {
+        awaited_->unsent = kPortClosedText;
+        return;
+    }
+    sendingForChain_ = true;
+    const bool sent = senders_.request(awaited_->request, awaited_->performance);
+    sendingForChain_ = false;
+    if (!sent)
+        awaited_->unsent = senders_.lastFailure();
+}
+
+void Receiver::attemptFailed(const Failure& f)
+{
+    if (awaited_->attempt > 0) {
+        stopChain(f);
+        return;
+    }
+    // Asked for once more, after the pause; a late reply to the first asking
+    // meanwhile is not taken (it would race the second one's).
+    retry_ = std::move(awaited_);
+    awaited_.reset();
+    retry_->attempt = 1;
+    settleTimeout();
+    status(f.reason + " - asking again");
+    schedulePause([this] {
+        if (!retry_)
+            return;
+        awaited_ = std::move(retry_);
+        retry_.reset();
+        sendAwaited();
+        afterStep(true);
     });
 }
 
-void Receiver::cancelPause()
+void Receiver::step(const std::function<bool()>& fn)
 {
-    if (pausing_)
-        sched_.cancel(pause_);
-    pausing_ = false;
+    bool goesOn = false;
+    std::string failure;
+    try {
+        goesOn = fn();
+    } catch (const std::exception& e) {
+        failure = e.what();
+    } catch (...) {
+        failure = "Error";
+    }
+    if (!failure.empty()) {
+        stopChain({failure, failure});
+        return;
+    }
+    afterStep(goesOn);
 }
 
-bool Receiver::store(const Request& r, ByteView message)
+void Receiver::afterStep(bool goesOn)
 {
-    if (message.size() != r.replyLength()) {
-        ui_.messageBox("Receive-Error - Wrong blocksize");
-        return false;
-    }
-    if (r.type == Request::Type::Identity) {
-        std::copy(message.begin(), message.end(), identity_.begin());
-        ui_.messageBox("CS1x responding... Device-Code: " + hexByte(identity_[8]) + " " + hexByte(identity_[9])
-                       + " - TG-Level: " + hexByte(identity_[13]));
-        return true;
-    }
-    PerformanceImage& img = image();
-    BulkBlock& block = blockInfo(r.block).userForm ? img.transfer[r.block] : img.edit[r.block];
-    return block.assign(message);
-}
-
-void Receiver::receive(ByteView message)
-{
-    const Request r = senders_.pending();
-    if (r.isNone())
-        return;
-    const bool late = !timers_.requestTimeoutRunning();
-    timers_.stopRequestTimeout();
-    const bool stored = store(r, message);
-    senders_.clearPending();
-
-    // Only the reply to the chain's own request moves the chain on; a reply
-    // to some other request (an identity check, say) is stored and that is all.
-    if (!chain_ || awaited_.isNone() || !(r == awaited_))
-        return;
-    awaited_ = Request::none();
-
-    if (beginAfterReply_) {
-        beginAfterReply_ = false;
-        if (late && chain_->keepsWindowBusy())
-            ui_.setBusy(true);
-        afterPause([this] { beginChain(); });
-        return;
-    }
-    bool goesOn = true;
-    if (!guarded([&] { goesOn = chain_->blockArrived(*this, stored); }))
+    if (!chain_)
         return;
     if (!goesOn) {
-        chainEnded();
+        finishChain();
         return;
     }
-    // The time-out gave the window back; the chain is running again.
-    if (late && chain_->keepsWindowBusy())
-        ui_.setBusy(true);
+    if (awaited_ && !awaited_->unsent.empty()) {
+        // The senders have told the user already when the port failed.
+        attemptFailed({awaited_->unsent, {}});
+        return;
+    }
+    if (!awaited_ && !pausing_ && !stale_)
+        finishChain();  // it asked for nothing more: nothing would ever move it on
 }
-
-bool Receiver::chainStalled() const { return !pausing_ && !timers_.requestTimeoutRunning(); }
 
 void Receiver::startPerformanceFetch()
 {
@@ -121,97 +265,130 @@ void Receiver::startChain(std::unique_ptr<Chain> chain)
     if (!chain_) {
         chain_ = std::move(chain);
         beginChain();
-        return;
-    }
-    if (chainStalled()) {
-        // Its reply is not coming; without this nothing could ever run again.
+    } else if (chain_->isPerformanceFetch() && chain->isPerformanceFetch()) {
+        // The synth has switched again: only the newest performance matters.
         try {
             chain_->abandon(*this);
         } catch (...) {
         }
-        replaceChain(std::move(chain));
-        beginChain();
-        return;
-    }
-    if (chain_->isPerformanceFetch() && chain->isPerformanceFetch()) {
-        // The synth has switched again: only the newest performance matters.
-        // A reply still on its way must come in before the new requests go
-        // out, or it would be taken for the first of them.
-        const bool replyOnItsWay = !pausing_;
-        replaceChain(std::move(chain));
-        if (replyOnItsWay)
-            beginAfterReply_ = true;
-        else
+        cancelPause();
+        if (awaited_)
+            stale_ = std::move(awaited_);
+        awaited_.reset();
+        retry_.reset();
+        chain_ = std::move(chain);
+        if (stale_) {
+            if (chain_->keepsWindowBusy())
+                ui_.setBusy(true);
+        } else {
             beginChain();
-        return;
+        }
+    } else {
+        if (queued_) {
+            try {
+                queued_->abandon(*this);
+            } catch (...) {
+            }
+        }
+        queued_ = std::move(chain);
     }
-    queued_ = std::move(chain);
-}
-
-void Receiver::replaceChain(std::unique_ptr<Chain> chain)
-{
-    cancelPause();
-    beginAfterReply_ = false;
-    chain_ = std::move(chain);
+    flushBoxes();
 }
 
 void Receiver::beginChain()
 {
-    guarded([this] { chain_->begin(*this); });
-}
-
-bool Receiver::guarded(const std::function<void()>& step)
-{
-    try {
-        step();
+    if (chain_->keepsWindowBusy())
+        ui_.setBusy(true);
+    step([this] {
+        chain_->begin(*this);
         return true;
-    } catch (const std::exception& e) {
-        chainFailed(e.what());
-    } catch (...) {
-        chainFailed("Error");
-    }
-    return false;
+    });
 }
 
-void Receiver::chainFailed(const std::string& what)
+void Receiver::stopChain(const Failure& f)
 {
-    // The chain stops where it failed (a file that cannot be written, say):
-    // it releases what it holds, the user is told, and the window and the
-    // receiver are free for whatever comes next.
-    std::unique_ptr<Chain> failed = std::move(chain_);
+    std::unique_ptr<Chain> stopped = std::move(chain_);
     cancelPause();
-    beginAfterReply_ = false;
-    awaited_ = Request::none();
-    try {
-        failed->abandon(*this);
-    } catch (...) {
+    if (awaited_)
+        answered(awaited_->request);  // a late reply is nobody's now
+    awaited_.reset();
+    retry_.reset();
+    settleTimeout();
+    if (stopped) {
+        try {
+            stopped->stopped(*this, f.reason);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "knobwright: stopping a transfer: %s\n", e.what());
+        } catch (...) {
+        }
     }
-    ui_.setBusy(false);
-    ui_.messageBox(what);
-    chainEnded();
+    if (!f.box.empty())
+        say(f.box);
+    nextChain();
 }
 
-void Receiver::chainEnded()
+void Receiver::finishChain()
 {
     cancelPause();
+    awaited_.reset();
+    retry_.reset();
     chain_.reset();
-    if (!queued_)
+    nextChain();
+}
+
+void Receiver::nextChain()
+{
+    if (!queued_) {
+        ui_.setBusy(false);
         return;
+    }
     chain_ = std::move(queued_);
     if (chain_->keepsWindowBusy())
         ui_.setBusy(true);
-    afterPause([this] { beginChain(); });
+    schedulePause([this] { beginChain(); });
+}
+
+void Receiver::afterPause(std::function<void()> next)
+{
+    schedulePause([this, next = std::move(next)] {
+        step([&] {
+            next();
+            return true;
+        });
+    });
+}
+
+void Receiver::schedulePause(std::function<void()> fn)
+{
+    cancelPause();
+    pausing_ = true;
+    pause_ = sched_.after(settings_.transferPause(), [this, fn = std::move(fn)] {
+        pausing_ = false;
+        fn();
+        flushBoxes();
+    });
+}
+
+void Receiver::cancelPause()
+{
+    if (pausing_)
+        sched_.cancel(pause_);
+    pausing_ = false;
 }
 
 void PerformanceFetch::begin(Receiver& rx)
 {
     toCome_ = 6;
+    performance_ = rx.state().selectedUserPerf;
     rx.request(Request::of(BlockKind::Common00));
 }
 
-bool PerformanceFetch::blockArrived(Receiver& rx, bool)
+bool PerformanceFetch::replyArrived(Receiver& rx, ByteView reply)
 {
+    blocks_.at(kBlocksPerPerformance - 1 - toCome_).assign(reply);
     if (toCome_ == 0) {
+        // All seven are in: only now does the image change.
+        rx.image().edit = blocks_;
         rx.ui().refreshAll();
         return false;
     }
@@ -232,6 +409,14 @@ void PerformanceFetch::requestNext(Receiver& rx)
         break;
     }
     }
+}
+
+void PerformanceFetch::stopped(Receiver& rx, const std::string& why)
+{
+    // The window keeps showing what it showed, and the modified flag stays.
+    std::string number = std::to_string(performance_ + 1);
+    number.insert(0, number.size() < 3 ? 3 - number.size() : 0, '0');
+    rx.report((performance_ >= 0 ? "Perf. #" + number : std::string("Performance")) + " not fetched: " + why);
 }
 
 } // namespace kw

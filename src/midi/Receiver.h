@@ -1,14 +1,22 @@
 #pragma once
-// Takes the reply to the pending request, stores it where the request said,
-// and lets the running chain send its next request.
+// Takes the reply to each request, checks that it is what was asked for,
+// and lets the running chain send its next request. Replies are asked for
+// once more when they are wrong or do not come; a chain that still gets no
+// good reply is stopped, keeping what is complete.
+//
+// Whenever no chain runs, the main window is enabled; while one runs,
+// something (a pause or the request time-out) always moves it on.
 
 #include "midi/Chain.h"
 #include "midi/Messages.h"
 #include "midi/Scheduler.h"
+#include "model/PerformanceImage.h"
 
 #include <array>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace kw {
@@ -17,7 +25,6 @@ class MidiTimers;
 class Senders;
 class Ui;
 struct Settings;
-struct PerformanceImage;
 struct EditorState;
 
 class Receiver {
@@ -27,14 +34,19 @@ public:
     Receiver(const Receiver&) = delete;
     Receiver& operator=(const Receiver&) = delete;
 
-    // A complete System Exclusive message (F0 .. F7) that arrived while a
-    // request was pending. Its length decides; its content is never examined.
-    void receive(ByteView message);
+    // A complete System Exclusive message (F0 .. F7). True when it answered,
+    // rightly or wrongly, a request that is awaited; false when nothing asked
+    // for it (the caller reports it as unsolicited data).
+    bool receive(ByteView message);
+    // Every request that went out (the senders tell us).
+    void requestSent(const Request& r, int performance);
+    // The request time-out ran out.
+    void requestTimedOut();
 
     // Fetches the synth's edit buffer into the image, ending in the full
-    // refresh. Callers send the select sequence and make the window busy first.
-    // A fetch started while another fetch runs replaces it (the synth has
-    // moved on); one started during another kind of chain follows that chain.
+    // refresh. Callers send the select sequence first. A fetch started while
+    // another fetch runs replaces it (the synth has moved on); one started
+    // during another kind of chain follows that chain.
     void startPerformanceFetch();
     // Runs a chain now, or after the running one (see startPerformanceFetch).
     void startChain(std::unique_ptr<Chain> chain);
@@ -53,23 +65,46 @@ public:
     EditorState& state();
     const Settings& settings() const { return settings_; }
     void status(const std::string& text);
+    // A status text that stands a while: a chain's last word.
+    void report(const std::string& text);
+    // The chain's next request; its reply comes to Chain::replyArrived.
     void request(Request r, int performance = 0);
     // Runs `next` after the transfer pause, without blocking; dropped if the
-    // chain is replaced meanwhile.
+    // chain is replaced or stopped meanwhile.
     void afterPause(std::function<void()> next);
+    // Where the reply to a request made outside any chain goes: its block of
+    // the image or of the transfer image.
+    bool storeInImage(const Request& r, ByteView reply);
 
 private:
-    bool store(const Request& r, ByteView message);
-    // The chain waits for a reply that the time-out has given up on, or for
-    // nothing at all: nothing will move it on.
-    bool chainStalled() const;
-    void replaceChain(std::unique_ptr<Chain> chain);
+    struct Wait {
+        Wait(Request r, int pp) : request(r), performance(pp) {}
+        Request request;
+        int performance = 0;
+        int attempt = 0;         // 1 once it has been asked for again
+        bool timedOut = false;   // for lone requests: reported, still taken if it comes
+        std::string unsent;      // why it could not be sent
+    };
+    struct Failure {
+        std::string reason;  // short, for the status line
+        std::string box;     // shown in a box; empty: already told
+    };
+
+    void sendAwaited();
+    void attemptFailed(const Failure& f);
+    void step(const std::function<bool()>& fn);
+    void afterStep(bool goesOn);
     void beginChain();
-    // Runs a chain step; false when it threw and the chain was ended.
-    bool guarded(const std::function<void()>& step);
-    void chainFailed(const std::string& what);
-    void chainEnded();
+    void stopChain(const Failure& f);
+    void finishChain();
+    void nextChain();
+    void schedulePause(std::function<void()> fn);
     void cancelPause();
+    // Stops the time-out when no reply is awaited any more.
+    void settleTimeout();
+    void answered(const Request& r);
+    void say(std::string box);
+    void flushBoxes();
 
     Senders& senders_;
     Ui& ui_;
@@ -78,27 +113,39 @@ private:
     MidiTimers& timers_;
     std::unique_ptr<Chain> chain_;
     std::unique_ptr<Chain> queued_;
-    // The chain was replaced while a reply to the old one was on its way: the
-    // new one begins once that reply has been taken in.
-    bool beginAfterReply_ = false;
-    // The request the running chain sent last and has had no reply to.
-    Request awaited_;
+    // The running chain's request without its reply yet.
+    std::optional<Wait> awaited_;
+    // Asked for again after the transfer pause.
+    std::optional<Wait> retry_;
+    // The request of a fetch that a newer one replaced: its reply is on its
+    // way and must come in (or time out) before the new one asks, or it would
+    // pass for the new one's first reply.
+    std::optional<Wait> stale_;
+    // Requests made outside any chain.
+    std::optional<Wait> identityWait_;
+    std::optional<Wait> lone_;
+    bool sendingForChain_ = false;
     bool pausing_ = false;
     Scheduler::TimerId pause_ = 0;
+    std::deque<std::string> boxes_;
     std::array<uint8_t, kIdentityLength> identity_{};
 };
 
-// The seven-block fetch of the synth's edit buffer.
+// The seven-block fetch of the synth's edit buffer. The blocks are collected
+// apart and go into the image only when all seven are in.
 class PerformanceFetch : public Chain {
 public:
     void begin(Receiver& rx) override;
-    bool blockArrived(Receiver& rx, bool stored) override;
+    bool replyArrived(Receiver& rx, ByteView reply) override;
+    void stopped(Receiver& rx, const std::string& why) override;
     bool isPerformanceFetch() const override { return true; }
     int blocksToCome() const { return toCome_; }
 
 private:
     void requestNext(Receiver& rx);
     int toCome_ = 6;
+    int performance_ = -1;
+    BlockSet blocks_{false};
 };
 
 } // namespace kw

@@ -4,9 +4,12 @@
 
 #include <rtmidi/RtMidi.h>
 
-#include <atomic>
+#include "midi/JackWatch.h"
+
 #include <cctype>
 #include <functional>
+#include <mutex>
+#include <type_traits>
 
 namespace kw {
 
@@ -46,28 +49,45 @@ std::string stablePortName(const std::string& raw)
 
 namespace {
 
+bool isJack(int api) { return api == RtMidi::UNIX_JACK; }
+
 int resultOf(RtMidiError::Type t)
 {
     switch (t) {
-    case RtMidiError::WARNING:
-    case RtMidiError::DEBUG_WARNING: return MidiResult::NotReady;
+    case RtMidiError::DEBUG_WARNING: return MidiResult::Ok;  // chatter, not trouble
     case RtMidiError::NO_DEVICES_FOUND:
     case RtMidiError::INVALID_DEVICE: return MidiResult::BadDeviceId;
-    case RtMidiError::INVALID_PARAMETER:
-    case RtMidiError::INVALID_USE: return MidiResult::InvalidParam;
-    default: return MidiResult::Error;
+    case RtMidiError::INVALID_PARAMETER: return MidiResult::InvalidParam;
+    case RtMidiError::INVALID_USE: return MidiResult::InvalidHandle;
+    default: return MidiResult::Error;  // reported with RtMidi's own words
     }
 }
 
 // RtMidi reports trouble through a callback (or by throwing when none is
-// set); each port keeps the worst thing it heard since it last looked.
+// set); each port keeps the first thing it heard since it last looked. The
+// callback may run on a driver thread.
 struct ErrorTrap {
-    std::atomic<int> result{MidiResult::Ok};
-    static void callback(RtMidiError::Type type, const std::string&, void* self)
+    std::mutex mutex;
+    int result = MidiResult::Ok;
+    std::string reason;
+    static void callback(RtMidiError::Type type, const std::string& text, void* self)
     {
-        static_cast<ErrorTrap*>(self)->result = resultOf(type);
+        auto* t = static_cast<ErrorTrap*>(self);
+        const int r = resultOf(type);
+        std::lock_guard lock(t->mutex);
+        if (r == MidiResult::Ok || t->result != MidiResult::Ok)
+            return;
+        t->result = r;
+        t->reason = text;
     }
-    int take() { return result.exchange(MidiResult::Ok); }
+    std::pair<int, std::string> take()
+    {
+        std::lock_guard lock(mutex);
+        auto out = std::make_pair(result, std::move(reason));
+        result = MidiResult::Ok;
+        reason.clear();
+        return out;
+    }
 };
 
 bool ownPort(const std::string& name, const std::string& client)
@@ -99,6 +119,16 @@ int findPort(Rt& rt, const std::string& name, int occurrence)
     return -1;
 }
 
+template <class Rt>
+bool listsRaw(Rt& rt, const std::string& raw)
+{
+    const unsigned n = rt.getPortCount();
+    for (unsigned i = 0; i < n; ++i)
+        if (rt.getPortName(i) == raw)
+            return true;
+    return false;
+}
+
 // Where the driver's thread delivers; set up before the port opens, so not
 // even the first message waits in RtMidi's own queue.
 struct InputTarget {
@@ -110,131 +140,236 @@ struct InputTarget {
     }
 };
 
+// One opened RtMidi port with everything RtMidi holds pointers to, and where
+// it is connected. A port whose JACK server died is never called into again:
+// it is buried whole when closed (see JackWatch.h).
+template <class Rt>
+struct OpenRt {
+    std::unique_ptr<Rt> rt;
+    std::unique_ptr<ErrorTrap> trap;
+    std::unique_ptr<InputTarget> target;
+    int api = 0;
+    jack::Life life = 0;
+    std::string client;
+    std::string ourPortName;
+    std::string device;  // the device's port as the driver names it
+
+    bool serverAlive() const { return !isJack(api) || jack::alive(life); }
+    bool working() const
+    {
+        if (!rt || !serverAlive())
+            return false;
+        if (!isJack(api))
+            return listsRaw(*rt, device);
+        // JACK keeps our port when the device goes away, and a device that
+        // comes back is not connected to it again.
+        for (const std::string& c : jack::connections(device))
+            if (stablePortName(c) == client + ":" + ourPortName)
+                return true;
+        return false;
+    }
+    void close()
+    {
+        if (!rt)
+            return;
+        if (!serverAlive()) {
+            jack::bury(std::move(rt));
+            jack::bury(std::move(trap));
+            jack::bury(std::move(target));
+            return;
+        }
+        if constexpr (std::is_same_v<Rt, RtMidiIn>)
+            rt->cancelCallback();
+        rt->closePort();
+        rt.reset();
+    }
+};
+
 class RtInput : public BackendInput {
 public:
-    RtInput(std::unique_ptr<RtMidiIn> in, std::unique_ptr<InputTarget> target, std::unique_ptr<ErrorTrap> trap)
-        : in_(std::move(in)), target_(std::move(target)), trap_(std::move(trap))
-    {
-    }
+    explicit RtInput(OpenRt<RtMidiIn> in) : in_(std::move(in)) {}
     ~RtInput() override { close(); }
     int close() override
     {
-        if (in_) {
-            in_->cancelCallback();
-            in_->closePort();
-            in_.reset();
-        }
+        in_.close();
         return MidiResult::Ok;
     }
+    bool working() override { return in_.working(); }
 
 private:
-    std::unique_ptr<RtMidiIn> in_;
-    std::unique_ptr<InputTarget> target_;
-    std::unique_ptr<ErrorTrap> trap_;
+    OpenRt<RtMidiIn> in_;
 };
 
 class RtOutput : public BackendOutput {
 public:
-    RtOutput(std::unique_ptr<RtMidiOut> out, std::unique_ptr<ErrorTrap> trap)
-        : out_(std::move(out)), trap_(std::move(trap))
-    {
-    }
+    explicit RtOutput(OpenRt<RtMidiOut> out) : out_(std::move(out)) {}
     ~RtOutput() override { close(); }
     int send(ByteView m) override
     {
-        if (!out_)
+        reason_.clear();
+        if (!out_.rt)
             return MidiResult::InvalidHandle;
         if (m.empty())
             return MidiResult::InvalidParam;
-        trap_->take();
-        out_->sendMessage(m.data(), m.size());
-        return trap_->take();
+        if (!out_.serverAlive()) {
+            // RtMidi would queue it for a client that no longer runs, and
+            // wait for room in that queue for ever once it is full.
+            reason_ = "the JACK server has shut down";
+            return MidiResult::Error;
+        }
+        out_.trap->take();
+        out_.rt->sendMessage(m.data(), m.size());
+        auto [result, reason] = out_.trap->take();
+        reason_ = std::move(reason);
+        return result;
     }
+    std::string errorText() const override { return reason_; }
     int close() override
     {
-        if (out_) {
-            out_->closePort();
-            out_.reset();
-        }
+        out_.close();
         return MidiResult::Ok;
     }
+    bool working() override { return out_.working(); }
 
 private:
-    std::unique_ptr<RtMidiOut> out_;
-    std::unique_ptr<ErrorTrap> trap_;
+    OpenRt<RtMidiOut> out_;
+    std::string reason_;
 };
+
+// A fresh RtMidi object of our own, opened on the `occurrence`-th port called
+// `name`; the result code (and RtMidi's words) when that fails.
+template <class Rt>
+Opened<OpenRt<Rt>> openRt(int api, const std::string& client, const std::string& name, int occurrence,
+                          const char* ourPortName, const std::function<void(Rt&, OpenRt<Rt>&)>& prepare = {})
+{
+    auto o = std::make_unique<OpenRt<Rt>>();
+    o->api = api;
+    o->client = client;
+    o->ourPortName = ourPortName;
+    o->trap = std::make_unique<ErrorTrap>();
+    if (isJack(api)) {
+        const auto life = jack::lifeForNewClient(client);
+        if (!life)
+            return {nullptr, MidiResult::BadDeviceId, "the JACK server is not running"};
+        o->life = *life;
+    }
+    try {
+        o->rt = std::make_unique<Rt>(RtMidi::Api(api), client);
+    } catch (const RtMidiError& e) {
+        return {nullptr, resultOf(e.getType()), e.getMessage()};
+    }
+    o->rt->setErrorCallback(&ErrorTrap::callback, o->trap.get());
+    auto failed = [&](int code, std::string reason) {
+        o->close();
+        return Opened<OpenRt<Rt>>{nullptr, code, std::move(reason)};
+    };
+    const int index = findPort(*o->rt, name, occurrence);
+    if (index < 0)
+        return failed(MidiResult::BadDeviceId, {});
+    o->device = o->rt->getPortName(unsigned(index));
+    if (prepare)
+        prepare(*o->rt, *o);
+    o->rt->openPort(unsigned(index), ourPortName);
+    auto [r, reason] = o->trap->take();
+    if (!o->rt->isPortOpen())
+        return failed(r == MidiResult::Ok ? MidiResult::Error : r, std::move(reason));
+    return {std::move(o), MidiResult::Ok, std::move(reason)};
+}
 
 } // namespace
 
-RtMidiBackend::RtMidiBackend(int api, std::string clientName) : api_(api), client_(std::move(clientName))
+template <class Rt>
+struct RtMidiBackend::Lister {
+    std::unique_ptr<Rt> rt;
+    jack::Life life = 0;
+};
+
+RtMidiBackend::RtMidiBackend(int api, std::string clientName)
+    : api_(api), client_(std::move(clientName)), listIn_(std::make_unique<Lister<RtMidiIn>>()),
+      listOut_(std::make_unique<Lister<RtMidiOut>>())
 {
-    listIn_ = std::make_unique<RtMidiIn>(RtMidi::Api(api), client_);
-    listOut_ = std::make_unique<RtMidiOut>(RtMidi::Api(api), client_);
-    // Listing problems show up as empty lists, not as exceptions.
-    listIn_->setErrorCallback([](RtMidiError::Type, const std::string&, void*) {}, nullptr);
-    listOut_->setErrorCallback([](RtMidiError::Type, const std::string&, void*) {}, nullptr);
+    // Throws, as documented, when the API does not work here (a JACK server
+    // that is not running yet may come later).
+    lister(*listIn_);
+    lister(*listOut_);
 }
 
-RtMidiBackend::~RtMidiBackend() = default;
+RtMidiBackend::~RtMidiBackend()
+{
+    retire(*listIn_);
+    retire(*listOut_);
+}
+
+template <class Rt>
+Rt* RtMidiBackend::lister(Lister<Rt>& l)
+{
+    if (l.rt && (!isJack(api_) || jack::alive(l.life)))
+        return l.rt.get();
+    // Its server died: a new object finds the one that runs now (if any).
+    retire(l);
+    if (isJack(api_)) {
+        const auto life = jack::lifeForNewClient(client_);
+        if (!life)
+            return nullptr;  // no server, no ports
+        l.life = *life;
+    }
+    l.rt = std::make_unique<Rt>(RtMidi::Api(api_), client_);
+    // Listing problems show up as empty lists, not as exceptions.
+    l.rt->setErrorCallback([](RtMidiError::Type, const std::string&, void*) {}, nullptr);
+    return l.rt.get();
+}
+
+template <class Rt>
+void RtMidiBackend::retire(Lister<Rt>& l)
+{
+    if (l.rt && isJack(api_) && !jack::alive(l.life))
+        jack::bury(std::move(l.rt));
+    l.rt.reset();
+}
 
 std::string RtMidiBackend::apiName() const { return RtMidi::getApiName(RtMidi::Api(api_)); }
 
-std::vector<std::string> RtMidiBackend::inputNames() { return namesOf(*listIn_, client_); }
-
-std::vector<std::string> RtMidiBackend::outputNames() { return namesOf(*listOut_, client_); }
-
-namespace {
-
-// A fresh RtMidi object of our own, opened on the `occurrence`-th port called
-// `name`; null and the result code when that fails.
-template <class Rt>
-std::pair<std::unique_ptr<Rt>, int> openRt(int api, const std::string& client, ErrorTrap& trap,
-                                           const std::string& name, int occurrence, const char* ourPortName,
-                                           const std::function<void(Rt&)>& prepare = {})
+std::vector<std::string> RtMidiBackend::inputNames()
 {
-    std::unique_ptr<Rt> rt;
     try {
-        rt = std::make_unique<Rt>(RtMidi::Api(api), client);
-    } catch (const RtMidiError& e) {
-        return {nullptr, resultOf(e.getType())};
+        auto* rt = lister(*listIn_);
+        return rt ? namesOf(*rt, client_) : std::vector<std::string>{};
+    } catch (const RtMidiError&) {
+        return {};
     }
-    rt->setErrorCallback(&ErrorTrap::callback, &trap);
-    const int index = findPort(*rt, name, occurrence);
-    if (index < 0)
-        return {nullptr, MidiResult::BadDeviceId};
-    if (prepare)
-        prepare(*rt);
-    rt->openPort(unsigned(index), ourPortName);
-    const int r = trap.take();
-    if (!rt->isPortOpen())
-        return {nullptr, r == MidiResult::Ok ? MidiResult::Error : r};
-    return {std::move(rt), MidiResult::Ok};
 }
 
-} // namespace
+std::vector<std::string> RtMidiBackend::outputNames()
+{
+    try {
+        auto* rt = lister(*listOut_);
+        return rt ? namesOf(*rt, client_) : std::vector<std::string>{};
+    } catch (const RtMidiError&) {
+        return {};
+    }
+}
 
 Opened<BackendInput> RtMidiBackend::openInput(const std::string& name, int occurrence, RawInput sink)
 {
-    auto trap = std::make_unique<ErrorTrap>();
     auto target = std::make_unique<InputTarget>(InputTarget{std::move(sink)});
-    auto [in, result] = openRt<RtMidiIn>(api_, client_, *trap, name, occurrence, "MIDI-IN", [&](RtMidiIn& rt) {
+    auto opened = openRt<RtMidiIn>(api_, client_, name, occurrence, "MIDI-IN", [&](RtMidiIn& rt, OpenRt<RtMidiIn>& o) {
         // SysEx in, timing messages in (the dispatcher shows them), active
         // sensing out before it costs anything.
         rt.ignoreTypes(false, false, true);
         rt.setCallback(&InputTarget::received, target.get());
+        o.target = std::move(target);
     });
-    if (!in)
-        return {nullptr, result};
-    return {std::make_unique<RtInput>(std::move(in), std::move(target), std::move(trap)), MidiResult::Ok};
+    if (!opened.port)
+        return {nullptr, opened.result, std::move(opened.reason)};
+    return {std::make_unique<RtInput>(std::move(*opened.port)), MidiResult::Ok, std::move(opened.reason)};
 }
 
 Opened<BackendOutput> RtMidiBackend::openOutput(const std::string& name, int occurrence)
 {
-    auto trap = std::make_unique<ErrorTrap>();
-    auto [out, result] = openRt<RtMidiOut>(api_, client_, *trap, name, occurrence, "MIDI-OUT");
-    if (!out)
-        return {nullptr, result};
-    return {std::make_unique<RtOutput>(std::move(out), std::move(trap)), MidiResult::Ok};
+    auto opened = openRt<RtMidiOut>(api_, client_, name, occurrence, "MIDI-OUT");
+    if (!opened.port)
+        return {nullptr, opened.result, std::move(opened.reason)};
+    return {std::make_unique<RtOutput>(std::move(*opened.port)), MidiResult::Ok, std::move(opened.reason)};
 }
 
 std::unique_ptr<RtMidiBackend> backendByName(const std::string& apiName, std::string clientName)

@@ -38,10 +38,20 @@ public:
     int api() const { return api_; }
 
 private:
+    // The RtMidi object that lists one direction's ports, and which life of
+    // the JACK server it was made in.
+    template <class Rt>
+    struct Lister;
+    // The working lister; null while no JACK server runs.
+    template <class Rt>
+    Rt* lister(Lister<Rt>& l);
+    template <class Rt>
+    void retire(Lister<Rt>& l);
+
     int api_;
     std::string client_;
-    std::unique_ptr<RtMidiIn> listIn_;
-    std::unique_ptr<RtMidiOut> listOut_;
+    std::unique_ptr<Lister<RtMidiIn>> listIn_;
+    std::unique_ptr<Lister<RtMidiOut>> listOut_;
 };
 
 // Every compiled RtMidi API that works here, ALSA before JACK; APIs that

@@ -7,14 +7,30 @@ Senders::Senders(PerformanceImage& img, EditorState& st, OutputPort& port, Sende
 {
 }
 
-void Senders::sendLong(ByteView bytes)
+bool Senders::sendShort(ByteView bytes)
 {
     lastResult_ = port_.send(bytes);
-    const std::string text = midiResultText(lastResult_);
-    if (!text.empty() && hooks_.report)
-        hooks_.report(text);
+    if (lastResult_ == MidiResult::Ok)
+        return true;
+    // The four codes the driver interface names; anything else in the
+    // driver's own words. Either way the message did not go out.
+    lastFailure_ = midiResultText(lastResult_);
+    if (lastFailure_.empty()) {
+        const std::string reason = port_.failureReason();
+        lastFailure_ = "MIDI-Out error: " + (reason.empty() ? "code " + std::to_string(lastResult_) : reason);
+    }
+    if (hooks_.report)
+        hooks_.report(lastFailure_);
+    return false;
+}
+
+bool Senders::sendLong(ByteView bytes)
+{
+    if (!sendShort(bytes))
+        return false;
     if (hooks_.outputActivity)
         hooks_.outputActivity();
+    return true;
 }
 
 void Senders::parameterChange(uint8_t ah, uint8_t am, uint8_t al, uint8_t value)
@@ -73,19 +89,23 @@ void Senders::editLayerBlocks(bool allLayers)
     }
 }
 
-void Senders::request(Request r, int performance)
+bool Senders::request(Request r, int performance)
 {
     if (!port_.isOpen())
-        return;
+        return false;
     pending_ = r;
     if (r.type == Request::Type::None)
-        return;
-    if (r.type == Request::Type::Identity)
-        sendLong(msg::kIdentityRequest);
-    else
-        sendLong(msg::dumpRequest(r.block, performance));
+        return false;
+    const bool sent = r.type == Request::Type::Identity ? sendLong(msg::kIdentityRequest)
+                                                        : sendLong(msg::dumpRequest(r.block, performance));
+    if (!sent) {
+        // Nothing is on its way, so nothing is awaited.
+        pending_ = Request::none();
+        return false;
+    }
     if (hooks_.requestSent)
-        hooks_.requestSent();
+        hooks_.requestSent(r, performance);
+    return true;
 }
 
 void Senders::startupMessage()
@@ -100,11 +120,11 @@ void Senders::selectUserPerformance(int pp)
 {
     if (!port_.isOpen())
         return;
-    // Short messages: their results are not reported.
+    bool any = false;
     for (const Bytes& m : msg::selectUserPerformance(pp))
-        port_.send(m);
+        any |= sendShort(m);
     // The out lamp shows every message sent, short ones included.
-    if (hooks_.outputActivity)
+    if (any && hooks_.outputActivity)
         hooks_.outputActivity();
 }
 

@@ -11,9 +11,9 @@
 namespace kw {
 
 struct SenderHooks {
-    std::function<void()> outputActivity;              // MIDI-out lamp
-    std::function<void()> requestSent;                 // restart the request time-out
-    std::function<void(const std::string&)> report;    // message box
+    std::function<void()> outputActivity;                        // MIDI-out lamp, after each message sent
+    std::function<void(const Request&, int performance)> requestSent;  // a request went out
+    std::function<void(const std::string&)> report;              // a send failed: tell the user
 };
 
 class Senders {
@@ -35,14 +35,17 @@ public:
     // Layers 1..4 back to back, or the edit layer alone.
     void editLayerBlocks(bool allLayers);
     // Dump request (or identity request); goes out even while sending is
-    // disabled, becomes the pending request and restarts the time-out.
-    void request(Request r, int performance = 0);
+    // disabled and becomes the pending request. False when it did not go
+    // out (port closed, or the port failed: then it is not pending either).
+    bool request(Request r, int performance = 0);
     void startupMessage();
     void selectUserPerformance(int pp);
 
     const Request& pending() const { return pending_; }
     void clearPending() { pending_ = Request::none(); }
     int lastResult() const { return lastResult_; }
+    // What the user was told about the last failed send.
+    const std::string& lastFailure() const { return lastFailure_; }
     bool portOpen() const { return port_.isOpen(); }
 
     PerformanceImage& image() { return img_; }
@@ -50,7 +53,9 @@ public:
 
 private:
     bool mayEdit() const { return port_.isOpen() && st_.sendEnable; }
-    void sendLong(ByteView bytes);
+    // False when the port failed; the failure is reported.
+    bool sendLong(ByteView bytes);
+    bool sendShort(ByteView bytes);
 
     PerformanceImage& img_;
     EditorState& st_;
@@ -58,6 +63,7 @@ private:
     SenderHooks hooks_;
     Request pending_;
     int lastResult_ = 0;
+    std::string lastFailure_;
 };
 
 } // namespace kw

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 #include <memory>
 
 namespace kw {
@@ -19,21 +20,37 @@ QString defaultVirtualMemoryPath();
 
 // Loads the virtual CS1x's memory from a file and writes it back a moment
 // after it changes (and when destroyed), so a burst of edits costs one write.
+// Nothing in the file is lost silently: a file that cannot be read whole is
+// moved aside (".bad") after the intact parts are taken, and a memory that
+// cannot be written is reported.
 class VirtualMemoryFile {
 public:
-    // An empty path keeps the memory for this run only.
-    VirtualMemoryFile(VirtualCs1x& synth, Scheduler& sched, QString path, int delayMs = 1000);
+    using Report = std::function<void(const std::string&)>;
+    // An empty path keeps the memory for this run only. `report` tells the
+    // user (a message box); without it, the text goes to standard error.
+    VirtualMemoryFile(VirtualCs1x& synth, Scheduler& sched, QString path, int delayMs = 1000, Report report = {});
     ~VirtualMemoryFile();
     VirtualMemoryFile(const VirtualMemoryFile&) = delete;
     VirtualMemoryFile& operator=(const VirtualMemoryFile&) = delete;
+    // Writes the memory now; false (after telling the user, once until a
+    // write works again) when it cannot.
     bool save();
+    bool dirty() const { return dirty_; }
     const QString& path() const { return path_; }
 
 private:
+    void load();
+    bool write(QString* error);
+    void tell(const std::string& text) const;
+
     VirtualCs1x& synth_;
     QString path_;
+    Report report_;
     OneShot timer_;
     bool dirty_ = false;
+    // The file holds something we could not read; it is never written over.
+    bool keepOff_ = false;
+    bool failureTold_ = false;
 };
 
 // Time a message of `bytes` bytes takes on a MIDI cable, in ms (at least 1).
@@ -41,7 +58,7 @@ int midiWireMs(size_t bytes);
 
 class VirtualBackend : public MidiBackend {
 public:
-    VirtualBackend(Scheduler& sched, QString memoryPath);
+    VirtualBackend(Scheduler& sched, QString memoryPath, VirtualMemoryFile::Report report = {});
     ~VirtualBackend() override;
 
     std::string apiName() const override { return "Virtual"; }
@@ -51,6 +68,8 @@ public:
     Opened<BackendOutput> openOutput(const std::string& name, int occurrence) override;
 
     VirtualCs1x& synth() { return synth_; }
+    // Writes the memory now if it changed since it was last written.
+    bool saveMemory() { return !memory_.dirty() || memory_.save(); }
 
 private:
     class In;

@@ -53,32 +53,32 @@ void VirtualCs1x::changed()
 
 VirtualCs1x::Place VirtualCs1x::locate(uint8_t ah, uint8_t am, uint8_t al)
 {
-    auto common = [&](BlockSet& set) -> Place {
+    auto common = [&](BlockSet& set, int perf) -> Place {
         for (int i = 2; i >= 0; --i) {
             if (al < kCommonBase[i])
                 continue;
             BulkBlock& b = set.at(i);
             const size_t off = size_t(al - kCommonBase[i]);
             if (off < b.dataLength())
-                return {&b, off};
+                return {&b, off, perf, i};
             return {};
         }
         return {};
     };
     if (ah == 0x60) {
         if (am == 0)
-            return common(edit_);
+            return common(edit_, 0);
         if (am >= 1 && am <= 4 && al < edit_.layer(am).dataLength())
-            return {&edit_.layer(am), al};
+            return {&edit_.layer(am), al, 0, 2 + am};
         return {};
     }
     if (am >= kUserPerformances)
         return {};
     BlockSet& u = user_[am];
     if (ah == 0x70)
-        return common(u);
+        return common(u, 1 + am);
     if (ah >= 0x71 && ah <= 0x74 && al < u.layer(ah - 0x70).dataLength())
-        return {&u.layer(ah - 0x70), al};
+        return {&u.layer(ah - 0x70), al, 1 + am, 2 + ah - 0x70};
     return {};
 }
 
@@ -88,19 +88,26 @@ Bytes VirtualCs1x::dump(BlockKind k, int pp)
     return set[k].outgoing(pp);
 }
 
-bool VirtualCs1x::takeBulk(ByteView m)
+VirtualCs1x::Place VirtualCs1x::placeOf(ByteView m)
 {
     // F0 43 0n 4B bh bl ah am al data.. cs F7
     if (m.size() < 12)
-        return false;
+        return {};
     const size_t n = size_t(m[4]) << 7 | m[5];
     if (m.size() != n + 11 || bulkChecksum(m) != m[m.size() - 2])
-        return false;  // the instrument ignores a damaged dump
-    const Place p = locate(m[6], m[7], m[8]);
+        return {};  // the instrument ignores a damaged dump
+    Place p = locate(m[6], m[7], m[8]);
     if (!p.block || p.offset + n > p.block->dataLength())
-        return false;
-    std::copy(m.begin() + 9, m.begin() + 9 + long(n), &p.block->data(p.offset));
-    return true;
+        return {};
+    return p;
+}
+
+VirtualCs1x::Place VirtualCs1x::takeBulk(ByteView m)
+{
+    const Place p = placeOf(m);
+    if (p.block)
+        std::copy(m.begin() + 9, m.end() - 2, &p.block->data(p.offset));
+    return p;
 }
 
 std::vector<Bytes> VirtualCs1x::selectOnPanel(int pp)
@@ -172,7 +179,7 @@ std::vector<Bytes> VirtualCs1x::handle(ByteView m)
         return {};
     }
     case 0x00:
-        if (takeBulk(m))
+        if (takeBulk(m).block)
             changed();
         return {};
     default:
@@ -196,13 +203,42 @@ Bytes VirtualCs1x::memoryImage() const
     return out;
 }
 
-int VirtualCs1x::loadMemoryImage(ByteView image)
+MemoryLoad VirtualCs1x::loadMemoryImage(ByteView image)
 {
-    int taken = 0;
-    for (const Bytes& m : splitSysEx(image))
-        if (m.size() >= 4 && m[1] == kYamaha && m[2] == 0x00 && m[3] == kModel && takeBulk(m))
-            ++taken;
-    return taken;
+    MemoryLoad load;
+    // Each block of each performance, whole, once; a performance is taken
+    // only when all seven of its blocks are there, so none is ever half old
+    // and half new.
+    std::array<Bytes, MemoryLoad::kPerformances * kBlocksPerPerformance> found;
+    bool duplicate = false;
+    size_t messageBytes = 0;
+    for (Bytes& m : splitSysEx(image)) {
+        messageBytes += m.size();
+        // A file written under another device number (by a synth set to it,
+        // say) is the user's memory all the same.
+        const bool ours = m.size() >= 4 && m[1] == kYamaha && (m[2] & 0xF0) == 0x00 && m[3] == kModel;
+        const Place p = ours ? placeOf(m) : Place{};
+        if (!p.block || p.offset != 0 || m.size() != p.block->size()) {
+            ++load.rejected;
+            continue;
+        }
+        Bytes& slot = found[size_t(p.performance) * kBlocksPerPerformance + size_t(p.index)];
+        if (!slot.empty())
+            duplicate = true;
+        slot = std::move(m);
+    }
+    for (size_t perf = 0; perf < MemoryLoad::kPerformances; ++perf) {
+        const auto first = found.begin() + long(perf * kBlocksPerPerformance);
+        load.blocks[perf] = uint8_t(std::count_if(first, first + kBlocksPerPerformance, [](const Bytes& b) { return !b.empty(); }));
+        if (load.blocks[perf] != kBlocksPerPerformance)
+            continue;
+        for (auto it = first; it != first + kBlocksPerPerformance; ++it)
+            takeBulk(*it);
+        load.taken += kBlocksPerPerformance;
+    }
+    load.whole = !duplicate && load.rejected == 0 && messageBytes == image.size()
+                 && load.taken == MemoryLoad::kPerformances * kBlocksPerPerformance;
+    return load;
 }
 
 std::vector<Bytes> splitSysEx(ByteView stream)

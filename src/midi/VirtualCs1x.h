@@ -6,12 +6,24 @@
 
 #include "model/PerformanceImage.h"
 
+#include <array>
 #include <functional>
 #include <vector>
 
 namespace kw {
 
 inline constexpr const char* kVirtualDeviceName = "Virtual CS1x";
+
+// What loading a memory image found.
+struct MemoryLoad {
+    static constexpr int kPerformances = 1 + 128;  // the edit buffer, then user performances 1 to 128
+    int taken = 0;     // bulk dumps taken into memory (whole performances only)
+    int rejected = 0;  // messages that are no well-formed whole block of this memory
+    // Intact blocks found, per performance; a performance is taken when all 7 are.
+    std::array<uint8_t, kPerformances> blocks{};
+    // Every block once, nothing else, and not a byte more or less.
+    bool whole = false;
+};
 
 class VirtualCs1x {
 public:
@@ -36,18 +48,23 @@ public:
     // The complete memory as bulk dumps: the edit buffer, then user
     // performances 1 to 128 (41 KB of valid SysEx a real CS1x accepts too).
     Bytes memoryImage() const;
-    // Takes every well-formed bulk dump of `image` into memory; returns how
-    // many were taken. Damaged parts are skipped and leave that memory as is.
-    int loadMemoryImage(ByteView image);
+    // Takes every performance of `image` whose seven blocks are all there and
+    // intact, whatever their device number; the others keep what they had.
+    MemoryLoad loadMemoryImage(ByteView image);
     void resetMemory();
 
 private:
     struct Place {
         BulkBlock* block = nullptr;
         size_t offset = 0;
+        int performance = 0;  // 0: the edit buffer, 1 + pp: user performance pp
+        int index = 0;        // of the block within its performance
     };
     Place locate(uint8_t ah, uint8_t am, uint8_t al);
-    bool takeBulk(ByteView m);
+    // Where a well-formed dump of this memory goes; none for anything else.
+    Place placeOf(ByteView m);
+    // The place written, or none when the dump was not taken.
+    Place takeBulk(ByteView m);
     Bytes dump(BlockKind k, int pp);
     void changed();
 

@@ -217,9 +217,11 @@ int main(int argc, char** argv)
     std::fflush(stdout);
     app.exec();
 
+    // The memory first: closing ports of a JACK server that went away may
+    // not come back.
+    memoryFile.save();
     in->cancelCallback();
     in->closePort();
     out->closePort();
-    memoryFile.save();
     return 0;
 }

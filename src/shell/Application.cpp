@@ -11,6 +11,7 @@
 #include "shell/MessageWindow.h"
 #include "shell/MidiForm.h"
 #include "shell/QtDialogs.h"
+#include "shell/QuitSignals.h"
 #include "shell/Settings.h"
 #include "shell/ToolTips.h"
 
@@ -45,8 +46,12 @@ bool Application::start()
     state_.resetToStart();
     qtDialogs_ = std::make_unique<QtDialogs>();
     dialogs_ = options_.dialogs ? options_.dialogs : qtDialogs_.get();
+    // A signal to end the program (a logout, Ctrl+C) is a normal exit.
+    quitSignals_ = std::make_unique<QuitSignals>([] { QCoreApplication::exit(0); });
     store_ = options_.settingsFile.isEmpty() ? std::make_unique<SettingsStore>()
                                              : std::make_unique<SettingsStore>(options_.settingsFile);
+    if (!store_->openProblem().isEmpty())
+        report(store_->openProblem());
     settings_ = loadSettings(*store_, QCoreApplication::applicationDirPath(),
                              [this](const QString& e) { report(e); });
     setToolTipsShown(settings_.showHints);
@@ -95,8 +100,12 @@ void Application::finish()
         }
         store_.reset();
     }
-    if (midi_)
+    if (midi_) {
+        // What the user keeps is written before the ports close: closing
+        // them is where a driver in trouble may take the process down.
+        midi_->saveVirtualMemory();
         midi_->closePorts();
+    }
 }
 
 int Application::run()

@@ -23,6 +23,7 @@ class MidiSession;
 class QtDialogs;
 class QtScheduler;
 class Senders;
+class QuitSignals;
 class SettingsStore;
 class TMessageWindow;
 struct EditorContext;
@@ -50,9 +51,11 @@ public:
     Application& operator=(const Application&) = delete;
 
     // Settings read, main window created, ports opened and greeted. False:
-    // the machine has no MIDI device and the event loop must not run.
+    // the machine has no MIDI device and the event loop must not run. From
+    // here on SIGTERM, SIGINT and SIGHUP end the event loop.
     bool start();
-    // All nine settings written back, then input and output closed.
+    // All nine settings written back, the virtual CS1x's memory saved, then
+    // input and output closed.
     void finish();
     // start(), the event loop when there are devices, finish(); always 0.
     int run();
@@ -70,6 +73,7 @@ private:
     void report(const QString& text);
 
     Options options_;
+    std::unique_ptr<QuitSignals> quitSignals_;
     Settings settings_;
     PerformanceImage image_;
     EditorState state_;

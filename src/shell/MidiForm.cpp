@@ -147,17 +147,18 @@ void TMidiWindow::MidiDeviceOKClick()
     if (in < 0 || out < 0) {
         messageBox_(QStringLiteral("Please choose BOTH MIDI-Devices before editing!"));
     } else {
-        // A device whose port did not open (it was missing at start) is
+        // A device whose port did not open (it was missing at start) or has
+        // stopped working (the device or the driver's server came back) is
         // opened again when chosen, even under the name already set.
         const std::string inName = ListMidiInDevice->item(in)->text().toStdString();
-        if (inName != settings_.midiIn || !ports_.inputOpen()) {
+        if (inName != settings_.midiIn || !ports_.inputWorking()) {
             settings_.midiIn = inName;
             ports_.openInput(in);
             senders_.request(Request::identity());
             ports_.setConfiguredInput(in);
         }
         const std::string outName = ListMidiOutDevice->item(out)->text().toStdString();
-        if (outName != settings_.midiOut || !ports_.outputOpen()) {
+        if (outName != settings_.midiOut || !ports_.outputWorking()) {
             settings_.midiOut = outName;
             ports_.openOutput(out);
             senders_.request(Request::identity());

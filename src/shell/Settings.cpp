@@ -1,17 +1,57 @@
 #include "shell/Settings.h"
 
+#include <QFile>
+
 namespace kw {
 
 SettingsStore::SettingsStore()
-    : settings_(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                            QStringLiteral("Orsk Inc."), QStringLiteral("Knobwright")))
+    : make_([] {
+          return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orsk Inc."),
+                                             QStringLiteral("Knobwright"));
+      })
 {
-    settings_->beginGroup(QStringLiteral("CS1x"));
+    open();
 }
 
 SettingsStore::SettingsStore(const QString& iniPath)
-    : settings_(std::make_unique<QSettings>(iniPath, QSettings::IniFormat))
+    : make_([iniPath] { return std::make_unique<QSettings>(iniPath, QSettings::IniFormat); })
 {
+    open();
+}
+
+void SettingsStore::open()
+{
+    settings_ = make_();
+    // Qt reads a file's sections only when they are asked for; asking for
+    // every key brings a damaged part to light now rather than at exit.
+    settings_->allKeys();
+    const QString file = settings_->fileName();
+    switch (settings_->status()) {
+    case QSettings::NoError: break;
+    case QSettings::AccessError:
+        problem_ = QStringLiteral("The settings in '%1' cannot be read; the defaults are used.").arg(file);
+        break;
+    case QSettings::FormatError: {
+        // The damaged file is kept aside and read from there; at exit a
+        // clean one is written in its place.
+        QString aside = file + QStringLiteral(".bad");
+        for (int n = 2; QFile::exists(aside); ++n)
+            aside = file + QStringLiteral(".bad.") + QString::number(n);
+        settings_.reset();
+        if (QFile::rename(file, aside)) {
+            settings_ = std::make_unique<QSettings>(aside, QSettings::IniFormat);
+            problem_ = QStringLiteral("The settings file '%1' is damaged. It was moved to '%2'; what could be read "
+                                      "from it is used, the rest has its default value.")
+                           .arg(file, aside);
+        } else {
+            settings_ = make_();
+            problem_ = QStringLiteral("The settings file '%1' is damaged; what could be read from it is used, the "
+                                      "rest has its default value.")
+                           .arg(file);
+        }
+        break;
+    }
+    }
     settings_->beginGroup(QStringLiteral("CS1x"));
 }
 
@@ -39,10 +79,7 @@ bool SettingsStore::readFlag(const char* name)
 
 void SettingsStore::writeText(const char* name, const QString& text)
 {
-    settings_->setValue(QString::fromLatin1(name), text);
-    settings_->sync();
-    if (settings_->status() != QSettings::NoError)
-        throw SettingsError(std::string("Failed to set data for '") + name + "'");
+    written_.emplace_back(QString::fromLatin1(name), text);
 }
 
 void SettingsStore::writeFlag(const char* name, bool on)
@@ -50,7 +87,23 @@ void SettingsStore::writeFlag(const char* name, bool on)
     writeText(name, on ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-void SettingsStore::sync() { settings_->sync(); }
+void SettingsStore::sync()
+{
+    if (written_.empty())
+        return;
+    // A writer of its own: Qt keeps the first trouble a settings object met
+    // (a damaged file read at start, say), so only a fresh one tells whether
+    // this write went through.
+    const auto writer = make_();
+    writer->beginGroup(QStringLiteral("CS1x"));
+    for (const auto& [name, value] : written_)
+        writer->setValue(name, value);
+    writer->sync();
+    const QString first = written_.front().first;
+    written_.clear();
+    if (writer->status() == QSettings::AccessError)
+        throw SettingsError("Failed to set data for '" + first.toStdString() + "'");
+}
 
 Settings loadSettings(SettingsStore& store, const QString& programFolder,
                       const std::function<void(const QString&)>& onError)
@@ -89,6 +142,9 @@ void saveSettings(SettingsStore& store, const Settings& s)
         store.writeText(kTextSettingNames[i], QString::fromStdString(*texts[i]));
     for (size_t i = 0; i < 4; ++i)
         store.writeFlag(kFlagSettingNames[i], flags[i]);
+    // One write for all nine: a large settings file is rewritten once, and a
+    // failure cannot leave some of them written and the rest not.
+    store.sync();
 }
 
 } // namespace kw

@@ -10,6 +10,8 @@
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 namespace kw {
 
@@ -25,25 +27,37 @@ public:
     // A store in an INI file of our choice (tests, portable installs).
     explicit SettingsStore(const QString& iniPath);
 
+    // Empty when the store could be read whole; otherwise what to tell the
+    // user at start (a damaged file is moved aside first, and read there).
+    const QString& openProblem() const { return problem_; }
+
     // Missing: empty. Not a string: SettingsError("Invalid data type for '...'").
     QString readText(const char* name);
     // Missing or not a number: on.
     bool readFlag(const char* name);
+    // Set in memory; sync() writes everything set, in one go.
     void writeText(const char* name, const QString& text);
     void writeFlag(const char* name, bool on);
+    // Writes what was set since the last sync, in one go;
+    // SettingsError("Failed to set data for '...'") when it did not reach the
+    // store (the first of them is named: none of them arrived).
     void sync();
 
-    QSettings& backend() { return *settings_; }
-
 private:
+    void open();
+
+    // A new settings object on the store.
+    std::function<std::unique_ptr<QSettings>()> make_;
     std::unique_ptr<QSettings> settings_;
+    std::vector<std::pair<QString, QString>> written_;
+    QString problem_;
 };
 
 // Reads all nine in order; empty folders become `programFolder`. A value that
 // cannot be read keeps its default and its error is passed to `onError`.
 Settings loadSettings(SettingsStore& store, const QString& programFolder,
                       const std::function<void(const QString&)>& onError = {});
-// Writes all nine, in order, changed or not.
+// Writes all nine, in order, changed or not, in one write.
 void saveSettings(SettingsStore& store, const Settings& s);
 
 } // namespace kw

@@ -2,6 +2,15 @@
 # Starts a private JACK server (dummy driver, no realtime) and knobwright-sim
 # on it, runs the end-to-end test program against them, and stops both again
 # whatever happens. Usage: run_e2e.sh SIM_BINARY TEST_BINARY [test args...]
+#
+# While the test runs it may write commands, one a line, into the FIFO named
+# by KW_E2E_CONTROL; each is answered by a line "<command> ok" or "<command>
+# failed" appended to the file KW_E2E_ACK:
+#   kill-jack     the server dies (SIGKILL), the simulator with it
+#   restart-jack  a new server and a new simulator come up under the same names
+#   restart-sim   the simulator alone is stopped and started again
+# The server and the simulator stay children of this script, so a killed one
+# is reaped at once (JACK refuses a new server while the old one is a zombie).
 set -u
 SIM="$1"; TEST="$2"; shift 2
 
@@ -20,7 +29,8 @@ WORK="$(mktemp -d /tmp/kw-e2e.XXXXXX)"
 JACK_PID=""; SIM_PID=""
 
 cleanup() {
-  exec 3>&-
+  exec 3>&- 4>&-
+  [ -n "${TEST_PID:-}" ] && kill "$TEST_PID" 2>/dev/null && wait "$TEST_PID" 2>/dev/null
   [ -n "$SIM_PID" ] && kill "$SIM_PID" 2>/dev/null && wait "$SIM_PID" 2>/dev/null
   [ -n "$JACK_PID" ] && kill "$JACK_PID" 2>/dev/null && wait "$JACK_PID" 2>/dev/null
   rm -rf "$WORK"
@@ -43,13 +53,15 @@ start_jack() {
   JACK_PID=""
   return 1
 }
-started=""
-for attempt in 1 2 3; do
-  if start_jack; then started=1; break; fi
-  echo "JACK server attempt $attempt failed" >>"$WORK/jackd.log"
-  sleep 0.5
-done
-if [ -z "$started" ]; then
+start_jack_retrying() {
+  for attempt in 1 2 3; do
+    start_jack && return 0
+    echo "JACK server attempt $attempt failed" >>"$WORK/jackd.log"
+    sleep 0.5
+  done
+  return 1
+}
+if ! start_jack_retrying; then
   echo "JACK server did not start:"; cat "$WORK/jackd.log"
   exit 1
 fi
@@ -58,22 +70,51 @@ fi
 # holding it open read-write here keeps it from ever reading end-of-file.
 mkfifo "$WORK/panel"
 exec 3<>"$WORK/panel"
-"$SIM" --api jack --volatile --trace <"$WORK/panel" >"$WORK/sim.log" 2>&1 &
-SIM_PID=$!
-for _ in $(seq 100); do
-  [ "$(jack_lsp 2>/dev/null | grep -c 'Virtual CS1x')" -ge 2 ] && break
-  kill -0 "$SIM_PID" 2>/dev/null || break
-  sleep 0.1
-done
-if [ "$(jack_lsp 2>/dev/null | grep -c 'Virtual CS1x')" -lt 2 ]; then
+start_sim() {
+  "$SIM" --api jack --volatile --trace <"$WORK/panel" >>"$WORK/sim.log" 2>&1 &
+  SIM_PID=$!
+  for _ in $(seq 100); do
+    [ "$(jack_lsp 2>/dev/null | grep -c 'Virtual CS1x')" -ge 2 ] && return 0
+    kill -0 "$SIM_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  return 1
+}
+stop() {  # SIGNAL PID
+  [ -n "$2" ] && kill "-$1" "$2" 2>/dev/null && wait "$2" 2>/dev/null
+  return 0
+}
+if ! start_sim; then
   echo "knobwright-sim did not come up:"; cat "$WORK/sim.log"
   exit 1
 fi
 
+control() {
+  case "$1" in
+    kill-jack) stop KILL "$JACK_PID"; JACK_PID=""; stop KILL "$SIM_PID"; SIM_PID="" ;;
+    restart-jack) stop KILL "$JACK_PID"; JACK_PID=""; stop KILL "$SIM_PID"; SIM_PID=""
+                  start_jack_retrying && start_sim ;;
+    restart-sim) stop TERM "$SIM_PID"; SIM_PID=""; start_sim ;;
+    *) return 1 ;;
+  esac
+}
+
+mkfifo "$WORK/control"
+exec 4<>"$WORK/control"
+: >"$WORK/ack"
 # Bounded, so a hung test still leaves time to stop the server and the sim.
-KW_SIM_PANEL="$WORK/panel" KW_SIM_TRACE="$WORK/sim.log" KW_SIM_PORT="knobwright-sim:Virtual CS1x" timeout 90 "$TEST" "$@"
+KW_SIM_PANEL="$WORK/panel" KW_SIM_TRACE="$WORK/sim.log" KW_SIM_PORT="knobwright-sim:Virtual CS1x" \
+  KW_E2E_CONTROL="$WORK/control" KW_E2E_ACK="$WORK/ack" timeout 90 "$TEST" "$@" &
+TEST_PID=$!
+while kill -0 "$TEST_PID" 2>/dev/null; do
+  if read -t 0.2 -r command <&4; then
+    if control "$command"; then echo "$command ok" >>"$WORK/ack"; else echo "$command failed" >>"$WORK/ack"; fi
+  fi
+done
+wait "$TEST_PID"
 rc=$?
 if [ $rc -ne 0 ]; then
   echo "--- simulator trace ---"; cat "$WORK/sim.log"
+  echo "--- JACK server ---"; tail -n 20 "$WORK/jackd.log"
 fi
 exit $rc

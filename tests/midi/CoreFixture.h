@@ -35,14 +35,14 @@ inline std::optional<kw::BlockKind> requestedBlock(const kw::Bytes& m)
 }
 
 // A block the way the synth would send it, with data that tells the blocks
-// (and the performances) apart.
-inline kw::Bytes syntheticBlock(kw::BlockKind k, int tag = 0)
+// (and the performances) apart; user blocks are addressed to `number`.
+inline kw::Bytes syntheticBlock(kw::BlockKind k, int tag = 0, int number = 0)
 {
     kw::BulkBlock b(k);
     for (size_t i = 0; i < b.dataLength(); ++i)
         b.data(i) = uint8_t((int(k) * 9 + int(i) + tag * 31) & 0x7F);
-    b.stampAll(0);
-    return b.outgoing(0);
+    b.stampAll(number);
+    return b.outgoing(number);
 }
 
 // Records what is sent and answers identity and dump requests `replyDelay`
@@ -70,7 +70,7 @@ public:
         if (msg == kw::Bytes(std::begin(kw::msg::kIdentityRequest), std::end(kw::msg::kIdentityRequest)))
             reply = kw::Bytes(std::begin(kw::msg::kIdentityReply), std::end(kw::msg::kIdentityReply));
         else if (const auto k = requestedBlock(msg)) {
-            reply = syntheticBlock(*k, tag);
+            reply = syntheticBlock(*k, tag, msg[5]);
             if (answer)
                 reply = answer(*k, *reply);
         }

@@ -118,3 +118,40 @@ TEST(InputQueue, AQueueDestroyedWithAWakeUnderwayIsNotTouched)
     posted[0]();
     EXPECT_EQ(delivered, 0);
 }
+
+TEST(InputQueue, ABacklogIsHandedOverInSlicesSoTheEventLoopGetsItsTurn)
+{
+    std::vector<std::function<void()>> posted;
+    std::vector<int> got;
+    std::function<void()> nested;
+    InputQueue q([&](std::function<void()> fn) { posted.push_back(std::move(fn)); },
+                 [&](InputItem& it) {
+                     got.push_back(it.bytes[1]);
+                     if (nested)
+                         nested();  // a handler running an event loop of its own
+                 },
+                 std::chrono::microseconds(0));
+    for (uint8_t i = 0; i < 5; ++i)
+        q.push({0, Bytes{0x90, i, 1}});
+    ASSERT_EQ(posted.size(), 1u) << "one wake for a burst";
+    posted[0]();
+    EXPECT_EQ(got, (std::vector<int>{0})) << "one slice, then the event loop's turn";
+    ASSERT_EQ(posted.size(), 2u);
+
+    // A drain found by a nested event loop leaves the one under way alone.
+    nested = [&] {
+        nested = nullptr;
+        posted[1]();
+    };
+    posted[1]();
+    EXPECT_EQ(got, (std::vector<int>{0, 1})) << "nothing handed over inside the handler";
+    for (size_t i = 2; i < posted.size(); ++i)
+        posted[i]();
+    EXPECT_EQ(got, (std::vector<int>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(q.size(), 0u);
+
+    // Once empty, the next message wakes it again.
+    const size_t before = posted.size();
+    q.push({0, Bytes{0x90, 9, 1}});
+    EXPECT_EQ(posted.size(), before + 1);
+}

@@ -6,8 +6,28 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <memory>
+#include <new>
 #include <string>
+
+// Counts what is allocated while a test asks for it.
+namespace {
+std::atomic<bool> counting{false};
+std::atomic<long> allocations{0};
+} // namespace
+
+void* operator new(std::size_t n)
+{
+    if (counting)
+        ++allocations;
+    if (void* p = std::malloc(n ? n : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -72,5 +92,46 @@ TEST(QtScheduler, CallbacksMayRearmAndCancelAndTheSchedulerMayGoWithTimersPendin
         s.after(10000, [&] { fired += 1000; });
     }
     QCoreApplication::processEvents();
+    EXPECT_EQ(fired, 1);
+}
+
+TEST(QtScheduler, ARestartedTimerIsTheSameTimerAndFiresAtItsLatestTime)
+{
+    app();
+    kw::QtScheduler s;
+    QElapsedTimer clock;
+    qint64 firedAt = -1;
+    int fired = 0;
+    kw::OneShot lamp(s, [&] {
+        ++fired;
+        firedAt = clock.elapsed();
+    });
+    clock.start();
+    lamp.start(50);
+    // A flood: every message restarts the lamp. Nothing may be made anew.
+    allocations = 0;
+    counting = true;
+    for (int i = 0; i < 10000; ++i)
+        lamp.start(50);
+    counting = false;
+    EXPECT_EQ(allocations.load(), 0);
+
+    spinUntil([&] { return clock.elapsed() >= 30; });
+    lamp.start(50);  // later again: fires 50 ms from here, not before
+    spinUntil([&] { return fired > 0; });
+    EXPECT_EQ(fired, 1);
+    EXPECT_GE(firedAt, 80);
+
+    // An earlier time is kept too, and a stopped timer stays quiet.
+    fired = 0;
+    clock.restart();
+    lamp.start(5000);
+    lamp.start(10);
+    spinUntil([&] { return fired > 0; });
+    EXPECT_LT(firedAt, 1000);
+    lamp.start(10);
+    lamp.stop();
+    EXPECT_FALSE(lamp.active());
+    spinUntil([] { return false; }, 50);
     EXPECT_EQ(fired, 1);
 }

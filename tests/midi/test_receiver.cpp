@@ -34,17 +34,31 @@ struct ReceiverTest : kwtest::CoreFixture {
 // Stands for the chains still to come: two user requests, no pause.
 struct TwoUserBlocks : Chain {
     int left = 2;
-    bool* abandoned = nullptr;
+    std::string* stoppedWhy = nullptr;
     void begin(Receiver& rx) override { rx.request(Request::of(BlockKind::UserCommon00), 9); }
-    bool blockArrived(Receiver& rx, bool) override
+    bool replyArrived(Receiver& rx, ByteView) override
     {
         if (--left == 0)
             return false;
         rx.request(Request::of(BlockKind::UserCommon30), 9);
         return true;
     }
-    void abandon(Receiver&) override { *abandoned = true; }
+    void stopped(Receiver&, const std::string& why) override
+    {
+        if (stoppedWhy)
+            *stoppedWhy = why;
+    }
 };
+
+// Which requests went out, as block kinds.
+std::vector<BlockKind> kinds(const std::vector<Bytes>& sent)
+{
+    std::vector<BlockKind> out;
+    for (const Bytes& m : sent)
+        if (auto k = kwtest::requestedBlock(m))
+            out.push_back(*k);
+    return out;
+}
 
 } // namespace
 
@@ -77,7 +91,8 @@ TEST_F(ReceiverTest, WholeFetchFillsTheImageAndRefreshesOnceInVirtualTime)
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_FALSE(rx.chainRunning());
     // Disabled from the click to the full refresh, never in between.
-    EXPECT_EQ(std::count(ui.log.begin(), ui.log.end(), "busy:0"), 0);
+    const auto refresh = std::find(ui.log.begin(), ui.log.end(), "refreshAll");
+    EXPECT_EQ(std::count(ui.log.begin(), refresh, "busy:0"), 0);
     EXPECT_FALSE(ui.busy);
 
     std::vector<std::string> progress;
@@ -92,23 +107,74 @@ TEST_F(ReceiverTest, WholeFetchFillsTheImageAndRefreshesOnceInVirtualTime)
         EXPECT_EQ(t[i] - t[i - 1], synth.replyDelay + 100);
 }
 
-TEST_F(ReceiverTest, WrongLengthIsReportedNothingStoredAndTheChainGoesOn)
+TEST_F(ReceiverTest, OnlyTheRequestedBlockIsTheReplyAndAStrayOneLeavesTheWaitGoingOn)
 {
-    synth.answer = [](BlockKind k, Bytes reply) -> std::optional<Bytes> {
-        return k == BlockKind::Common00 ? kwtest::syntheticBlock(BlockKind::Layer1) : reply;  // 52 bytes
+    // A parameter change from the synth and another block, both between a
+    // request and its reply: neither is taken for the reply.
+    synth.answer = [this](BlockKind k, Bytes reply) -> std::optional<Bytes> {
+        if (k == BlockKind::Common30) {
+            dispatcher.handle(kwtest::bytes("F0 43 10 4B 60 01 11 40 F7"));
+            dispatcher.handle(kwtest::syntheticBlock(BlockKind::Layer1, 5));
+        }
+        return reply;
     };
-    const Bytes before = editBytes(BlockKind::Common00);
-    clickPerformance(0);
-    clock.advance(synth.replyDelay + 100);
-    EXPECT_EQ(ui.boxes, Boxes{kWrongSize});
-    EXPECT_EQ(editBytes(BlockKind::Common00), before);
-    EXPECT_EQ(lastRequests(1)[0], "F0 43 20 4B 60 00 30 F7");
-
+    clickPerformance(2);
     clock.runAll();
     EXPECT_EQ(synth.requests(), kFetchRequests);
-    EXPECT_EQ(editBytes(BlockKind::Common00), before);
-    EXPECT_EQ(editBytes(BlockKind::Layer4), kwtest::syntheticBlock(BlockKind::Layer4));
+    expectImageHolds(2);
     EXPECT_EQ(ui.refreshAllCount, 1);
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_NE(std::find(ui.statuses.begin(), ui.statuses.end(), "Received Bullshit..."), ui.statuses.end());
+}
+
+TEST_F(ReceiverTest, AWrongReplyIsAskedForOnceMore)
+{
+    int asked = 0;
+    synth.answer = [&](BlockKind k, Bytes reply) -> std::optional<Bytes> {
+        if (k != BlockKind::Layer2 || asked++ > 0)
+            return reply;
+        reply[20] ^= 0x01;  // the checksum no longer fits
+        return reply;
+    };
+    clickPerformance(1);
+    clock.runAll();
+    EXPECT_EQ(kinds(synth.sent), (std::vector<BlockKind>{BlockKind::Common00, BlockKind::Common30, BlockKind::Common50,
+                                                         BlockKind::Layer1, BlockKind::Layer2, BlockKind::Layer2,
+                                                         BlockKind::Layer3, BlockKind::Layer4}));
+    expectImageHolds(1);
+    EXPECT_EQ(ui.refreshAllCount, 1);
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_NE(std::find(ui.statuses.begin(), ui.statuses.end(), "Receive-Error - Wrong checksum - asking again"),
+              ui.statuses.end());
+}
+
+TEST_F(ReceiverTest, AFetchThatFailsTwiceStopsAndLeavesTheImageAsItWas)
+{
+    // Seen live: the layers come, one does not fit. Nothing of the fetch may
+    // reach the image, or the window would show a performance made of two.
+    synth.answer = [](BlockKind k, Bytes reply) -> std::optional<Bytes> {
+        if (k == BlockKind::Layer3)
+            reply.insert(reply.end() - 2, 0x00);  // one data byte too many
+        return reply;
+    };
+    const PerformanceImage before = img;
+    st.modified = true;
+    clickPerformance(4);
+    clock.advance(1000);
+    EXPECT_EQ(kinds(synth.sent).size(), 7u) << "layer 3 asked for twice, layer 4 never";
+    EXPECT_EQ(kinds(synth.sent).back(), BlockKind::Layer3);
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(hex(img.edit.at(i).view()), hex(before.edit.at(i).view())) << i;
+    EXPECT_EQ(ui.refreshAllCount, 0);
+    EXPECT_TRUE(st.modified);
+    EXPECT_FALSE(rx.chainRunning());
+    EXPECT_FALSE(ui.busy);
+    EXPECT_FALSE(timers.requestTimeoutRunning());
+    EXPECT_EQ(ui.boxes, Boxes{kWrongSize});
+    EXPECT_EQ(ui.statusLine, "Perf. #005 not fetched: Receive-Error - Wrong blocksize");
+    // It stays long enough to be read.
+    clock.advance(2500);
+    EXPECT_EQ(ui.statusLine, "Perf. #005 not fetched: Receive-Error - Wrong blocksize");
 }
 
 TEST_F(ReceiverTest, UserBlocksGoToTheTransferImageAndAShortUserLayerIsReported)
@@ -117,20 +183,23 @@ TEST_F(ReceiverTest, UserBlocksGoToTheTransferImageAndAShortUserLayerIsReported)
     synth.tag = 7;
     senders.request(Request::of(BlockKind::UserCommon30), 7);
     clock.runAll();
-    EXPECT_EQ(hex(img.transfer[BlockKind::UserCommon30].view()), hex(kwtest::syntheticBlock(BlockKind::UserCommon30, 7)));
+    EXPECT_EQ(hex(img.transfer[BlockKind::UserCommon30].view()), hex(kwtest::syntheticBlock(BlockKind::UserCommon30, 7, 7)));
     EXPECT_EQ(editBytes(BlockKind::Common30), editBefore);
 
     synth.deliver = nullptr;
     senders.request(Request::of(BlockKind::UserLayer2), 7);
     const std::string layerBefore = hex(img.transfer[BlockKind::UserLayer2].view());
-    Bytes shortLayer = kwtest::syntheticBlock(BlockKind::UserLayer2, 1);
+    // The same block of another performance is not the reply.
+    dispatcher.handle(kwtest::syntheticBlock(BlockKind::UserLayer2, 1, 8));
+    EXPECT_EQ(ui.statusLine, "Received Bullshit...");
+    Bytes shortLayer = kwtest::syntheticBlock(BlockKind::UserLayer2, 1, 7);
     shortLayer.pop_back();
     dispatcher.handle(shortLayer);
     EXPECT_EQ(ui.boxes, Boxes{kWrongSize});
     EXPECT_EQ(hex(img.transfer[BlockKind::UserLayer2].view()), layerBefore);
 }
 
-TEST_F(ReceiverTest, TimeoutGivesTheWindowBackAndALateReplyStillCompletesTheFetch)
+TEST_F(ReceiverTest, ATimeoutAsksOnceMoreAndTheWindowStaysDisabledMeanwhile)
 {
     synth.answer = [this](BlockKind k, Bytes reply) -> std::optional<Bytes> {
         synth.replyDelay = k == BlockKind::Common50 ? 1500 : 5;
@@ -138,17 +207,72 @@ TEST_F(ReceiverTest, TimeoutGivesTheWindowBackAndALateReplyStillCompletesTheFetc
     };
     clickPerformance(0);
     clock.advance(2 * (5 + 100) + 1000);
-    ASSERT_EQ(ui.boxes, Boxes{kTimeoutBox});
-    EXPECT_FALSE(ui.busy);
-    EXPECT_EQ(senders.pending(), Request::of(BlockKind::Common50));
+    EXPECT_TRUE(ui.boxes.empty()) << "asked again first";
+    EXPECT_TRUE(ui.busy);
+    EXPECT_EQ(ui.statusLine, "MIDI-Data receive-timeout! - asking again");
+    clock.advance(100);
+    EXPECT_EQ(kinds(synth.sent).back(), BlockKind::Common50);
+    EXPECT_EQ(kinds(synth.sent).size(), 4u);
 
-    clock.advance(500);
-    EXPECT_TRUE(ui.busy) << "the fetch runs again, so the window is disabled again";
+    // The first asking's reply comes late and is taken; the second one's,
+    // later still, belongs to nothing.
     clock.runAll();
-    EXPECT_EQ(synth.requests(), kFetchRequests);
+    EXPECT_EQ(kinds(synth.sent).size(), 8u);
     expectImageHolds(0);
     EXPECT_EQ(ui.refreshAllCount, 1);
-    EXPECT_EQ(ui.boxes.size(), 1u);
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_FALSE(ui.busy);
+    EXPECT_EQ(std::count(ui.log.begin(), std::find(ui.log.begin(), ui.log.end(), "refreshAll"), "busy:0"), 0);
+}
+
+TEST_F(ReceiverTest, NoReplyTwiceStopsTheFetchAndALateReplyIsNobodys)
+{
+    synth.answer = [this](BlockKind k, Bytes reply) -> std::optional<Bytes> {
+        synth.replyDelay = k == BlockKind::Layer1 ? 5000 : 5;
+        return reply;
+    };
+    const Bytes before = editBytes(BlockKind::Layer1);
+    const Bytes common = editBytes(BlockKind::Common00);
+    clickPerformance(9);
+    clock.advance(4 * (5 + 100) + 1000 + 100 + 1000);
+    EXPECT_EQ(ui.boxes, Boxes{kTimeoutBox});
+    EXPECT_EQ(ui.statusLine, "Perf. #010 not fetched: MIDI-Data receive-timeout!");
+    EXPECT_FALSE(ui.busy);
+    EXPECT_FALSE(rx.chainRunning());
+    EXPECT_TRUE(senders.pending().isNone());
+    clock.runAll();
+    EXPECT_EQ(editBytes(BlockKind::Layer1), before);
+    EXPECT_EQ(editBytes(BlockKind::Common00), common);
+    EXPECT_EQ(ui.refreshAllCount, 0);
+    EXPECT_EQ(ui.statuses.back(), "OK");
+    EXPECT_EQ(ui.statuses[ui.statuses.size() - 2], "Received Bullshit...");
+}
+
+TEST_F(ReceiverTest, WhenNoChainRunsTheWindowIsEnabled)
+{
+    // A fetch times out; Preferences OK sends the identity request; a program
+    // change arrives from the synth; then the identity reply. This left the
+    // window disabled for good, with nothing pending and no timer running.
+    int commons = 0;
+    synth.answer = [&](BlockKind k, Bytes reply) -> std::optional<Bytes> {
+        if (k == BlockKind::Common00 && commons++ < 2)
+            return std::nullopt;
+        return reply;
+    };
+    clickPerformance(0);
+    clock.advance(1000);
+    synth.replyDelay = 50;
+    senders.request(Request::identity());
+    clock.advance(10);
+    dispatcher.handle(kwtest::bytes("C0 03"));
+    synth.replyDelay = 5;
+    clock.runAll();
+    EXPECT_FALSE(rx.chainRunning());
+    EXPECT_FALSE(ui.busy);
+    EXPECT_FALSE(timers.requestTimeoutRunning());
+    EXPECT_EQ(ui.refreshAllCount, 1);
+    expectImageHolds(3);
+    EXPECT_EQ(ui.boxes, Boxes{"CS1x responding... Device-Code: 0F 05 - TG-Level: 01"});
 }
 
 TEST_F(ReceiverTest, TimeoutTextsDependOnThePendingRequest)
@@ -232,40 +356,44 @@ TEST_F(ReceiverTest, OtherChainsFinishBeforeAFetchAndOnlyTheirOwnRepliesMoveThem
     EXPECT_EQ(lastRequests(7), kFetchRequests);
     EXPECT_EQ(ui.refreshAllCount, 1);
 
-    // An identity check in between takes the pending request; its reply must
-    // not count as the chain's block. The chain is stalled then, and the next
-    // chain takes over, letting the old one release what it holds.
+    // An identity check in between: its reply is the identity's, not the
+    // chain's block. The chain's own reply never comes; it is asked for once
+    // more, then the chain stops and the fetch waiting behind it runs.
     synth.clear();
     synth.deliver = nullptr;
-    bool abandoned = false;
+    std::string why;
     auto owned = std::make_unique<TwoUserBlocks>();
-    owned->abandoned = &abandoned;
+    owned->stoppedWhy = &why;
     TwoUserBlocks* chain = owned.get();
     rx.startChain(std::move(owned));
     senders.request(Request::identity());
     dispatcher.handle(Bytes(std::begin(msg::kIdentityReply), std::end(msg::kIdentityReply)));
     EXPECT_EQ(chain->left, 2);
-    EXPECT_EQ(synth.requests().size(), 1u);
+    EXPECT_EQ(ui.boxes.back(), "CS1x responding... Device-Code: 0F 05 - TG-Level: 01");
     rx.startPerformanceFetch();
-    EXPECT_TRUE(abandoned);
+    EXPECT_TRUE(rx.chainQueued());
+    clock.advance(1000 + 100 + 1000);
+    EXPECT_EQ(why, "MIDI-Data receive-timeout!");
+    EXPECT_EQ(synth.requests().size(), 2u);
+    clock.advance(100);
     EXPECT_EQ(lastRequests(1)[0], "F0 43 20 4B 60 00 00 F7");
+    EXPECT_TRUE(ui.busy);
 }
 
 TEST_F(ReceiverTest, AFailingChainStepEndsThatChainAndReceivingGoesOn)
 {
     struct FailsOnFirstBlock : TwoUserBlocks {
-        bool blockArrived(Receiver&, bool) override { throw std::runtime_error("Disk full"); }
+        bool replyArrived(Receiver&, ByteView) override { throw std::runtime_error("Disk full"); }
     };
-    bool abandoned = false;
+    std::string why;
     auto chain = std::make_unique<FailsOnFirstBlock>();
-    chain->abandoned = &abandoned;
+    chain->stoppedWhy = &why;
     ui.setBusy(true);
     rx.startChain(std::move(chain));
     rx.startPerformanceFetch();
     clock.advance(synth.replyDelay);
-    EXPECT_TRUE(abandoned);
+    EXPECT_EQ(why, "Disk full");
     EXPECT_EQ(ui.boxes, Boxes{"Disk full"});
-    EXPECT_NE(std::find(ui.log.begin(), ui.log.end(), "busy:0"), ui.log.end());
 
     // The fetch that was waiting runs now, and the window is busy for it.
     EXPECT_TRUE(ui.busy);

@@ -1,5 +1,6 @@
 #include "midi/Senders.h"
 #include "support/RecordingPort.h"
+#include "CoreFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +19,7 @@ struct SendersTest : ::testing::Test {
     void SetUp() override
     {
         setDefaults(img, st);
-        senders.setHooks({[this] { ++lamps; }, [this] { ++timeouts; },
+        senders.setHooks({[this] { ++lamps; }, [this](const Request&, int) { ++timeouts; },
                           [this](const std::string& t) { boxes.push_back(t); }});
     }
     std::string sent(size_t i) const { return hex(port.sent.at(i)); }
@@ -143,22 +144,59 @@ TEST_F(SendersTest, StartupMessageAndSelectSequence)
     EXPECT_EQ(sent(4), "F0 43 10 4B 60 00 29 01 49 F7");
 }
 
-TEST_F(SendersTest, OnlyTheFourKnownFailuresAreReported)
+TEST_F(SendersTest, EveryFailedSendIsReportedAndCountsAsNotSent)
 {
+    struct ExplainingPort : kwtest::RecordingPort {
+        std::string failureReason() const override { return result == 1 ? "ALSA said no" : ""; }
+    };
+    ExplainingPort port;
+    Senders senders(img, st, port);
+    senders.setHooks({[this] { ++lamps; }, [this](const Request&, int) { ++timeouts; },
+                      [this](const std::string& t) { boxes.push_back(t); }});
     for (int code : {0, 1, 2, 5, 11, 64, 67, 68}) {
         port.result = code;
         senders.parameterChange(0x60, 0, 9, 1);
     }
-    EXPECT_EQ(boxes, (std::vector<std::string>{"MMSYSERR_INVALHANDLE", "MMSYSERR_INVALPARAM",
-                                               "MIDIERR_UNPREPARED", "MIDIERR_NOTREADY"}));
+    EXPECT_EQ(boxes, (std::vector<std::string>{"MIDI-Out error: ALSA said no", "MIDI-Out error: code 2",
+                                               "MMSYSERR_INVALHANDLE", "MMSYSERR_INVALPARAM", "MIDIERR_UNPREPARED",
+                                               "MIDIERR_NOTREADY", "MIDI-Out error: code 68"}));
     EXPECT_EQ(senders.lastResult(), 68);
-    // A failed send still counts as sent: modified set, pending kept.
+    EXPECT_EQ(lamps, 1) << "only the message that went out lights the lamp";
+
+    // A request that failed is not pending and starts no time-out.
     port.result = 67;
-    st.modified = false;
-    senders.request(Request::of(BlockKind::Common30));
-    EXPECT_EQ(senders.pending(), Request::of(BlockKind::Common30));
-    // Results of the three short messages are ignored.
+    EXPECT_FALSE(senders.request(Request::of(BlockKind::Common30)));
+    EXPECT_TRUE(senders.pending().isNone());
+    EXPECT_EQ(timeouts, 0);
+    port.result = 0;
+    EXPECT_TRUE(senders.request(Request::of(BlockKind::Common30)));
+    EXPECT_EQ(timeouts, 1);
+
+    // The short messages of the select sequence are reported too.
     boxes.clear();
+    port.result = 1;
     senders.selectUserPerformance(1);
-    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(boxes.size(), 3u);
+}
+
+namespace {
+struct SendFailures : kwtest::CoreFixture {};
+} // namespace
+
+TEST_F(SendFailures, ABurstIsToldOnceInABox)
+{
+    synth.result = 1;
+    for (int i = 0; i < 20; ++i) {
+        senders.parameterChange(0x60, 1, 0x11, uint8_t(i));
+        clock.advance(50);
+    }
+    EXPECT_EQ(ui.boxes, std::vector<std::string>{"MIDI-Out error: code 1"});
+    EXPECT_EQ(ui.statusLine, "MIDI-Out error: code 1");
+    // After a quiet second, the next failure is a new burst. Its box comes
+    // once the send has returned.
+    clock.advance(1000);
+    senders.parameterChange(0x60, 1, 0x11, 0);
+    EXPECT_EQ(ui.boxes.size(), 1u);
+    clock.advance(0);
+    EXPECT_EQ(ui.boxes.size(), 2u);
 }

@@ -9,6 +9,9 @@
 #include "midi/VirtualBackend.h"
 #include "model/UserPerfList.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -20,6 +23,22 @@ using kwtest::hex;
 namespace {
 
 Bytes request(BlockKind k, int pp = 0) { return msg::dumpRequest(k, pp); }
+
+void writeFile(const QString& path, ByteView bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+}
+
+Bytes readFile(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray d = f.readAll();
+    return Bytes(d.begin(), d.end());
+}
 
 // A well-formed bulk dump of `kind` with every data byte `fill`.
 Bytes bulkOf(BlockKind kind, int pp, uint8_t fill)
@@ -150,7 +169,9 @@ TEST(VirtualCs1x, MemoryImageRoundTripsAndSurvivesDamage)
     EXPECT_EQ(image.size(), 319u + 128u * 317u);
 
     VirtualCs1x b;
-    EXPECT_EQ(b.loadMemoryImage(image), 7 + 128 * 7);
+    const MemoryLoad whole = b.loadMemoryImage(image);
+    EXPECT_EQ(whole.taken, 7 + 128 * 7);
+    EXPECT_TRUE(whole.whole);
     EXPECT_EQ(b.memoryImage(), image);
 
     // A cut-off file with a flipped byte: the intact blocks are taken, the
@@ -158,7 +179,14 @@ TEST(VirtualCs1x, MemoryImageRoundTripsAndSurvivesDamage)
     Bytes broken(image.begin(), image.begin() + long(image.size() / 2));
     broken[319 + 100] ^= 0x01;   // inside user 1's common 00
     VirtualCs1x c;
-    EXPECT_GT(c.loadMemoryImage(broken), 0);
+    const MemoryLoad part = c.loadMemoryImage(broken);
+    EXPECT_GT(part.taken, 0);
+    EXPECT_FALSE(part.whole);
+    EXPECT_EQ(part.blocks[0], 7);
+    EXPECT_EQ(part.blocks[1], 6) << "user 1's common 00 was damaged";
+    EXPECT_EQ(part.blocks[2], 7);
+    EXPECT_EQ(part.blocks[128], 0);
+    EXPECT_EQ(part.taken % 7, 0) << "whole performances only";
     EXPECT_EQ(nameOf(c.user(0)), nameOf(VirtualCs1x().user(0)));
     EXPECT_EQ(nameOf(c.user(127)), nameOf(VirtualCs1x().user(127)));
 }
@@ -210,6 +238,120 @@ TEST(VirtualBackend, MemoryPersistsBetweenRunsAfterAQuietSecond)
     VirtualBackend again(sched, path);
     EXPECT_EQ(again.synth().user(77).layer(2).data(5), (0x31 + 5) & 0x7F);
     EXPECT_EQ(nameOf(again.synth().user(77)).substr(0, 2), "AB");
+}
+
+TEST(VirtualBackend, AMemoryFileUnderAnotherDeviceNumberIsTheUsersMemoryAllTheSame)
+{
+    // Written by a synth set to device number 6, say. It used to be ignored,
+    // and the first program change wrote factory data over it.
+    VirtualCs1x mine;
+    mine.handle(bulkOf(BlockKind::UserCommon00, 3, 0x41));
+    Bytes image = mine.memoryImage();
+    for (size_t i = 0; i + 2 < image.size(); ++i)
+        if (image[i] == 0xF0 && image[i + 1] == 0x43)
+            image[i + 2] = 0x05;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Virtual CS1x.syx");
+    writeFile(path, image);
+    kwtest::VirtualScheduler sched;
+    std::vector<std::string> told;
+    {
+        VirtualBackend backend(sched, path, [&](const std::string& t) { told.push_back(t); });
+        EXPECT_EQ(nameOf(backend.synth().user(3)), nameOf(mine.user(3)));
+        auto out = backend.openOutput(kVirtualDeviceName, 0);
+        for (const Bytes& m : msg::selectUserPerformance(3))
+            out.port->send(m);
+        sched.runAll();
+    }
+    EXPECT_TRUE(told.empty());
+    VirtualCs1x reread;
+    EXPECT_TRUE(reread.loadMemoryImage(readFile(path)).whole);
+    EXPECT_EQ(nameOf(reread.user(3)), nameOf(mine.user(3)));
+    EXPECT_EQ(nameOf(reread.editBuffer()), nameOf(mine.user(3)));
+}
+
+TEST(VirtualBackend, AMemoryFileThatCannotBeReadWholeIsMovedAsideAndWhatWasKeptIsNamed)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Virtual CS1x.syx");
+    kwtest::VirtualScheduler sched;
+    VirtualCs1x mine;
+    for (int pp = 0; pp < 128; ++pp)
+        mine.handle(bulkOf(BlockKind::UserCommon00, pp, uint8_t(0x30 + pp % 40)));
+    const Bytes image = mine.memoryImage();
+
+    // Cut short in the middle of user performance 60: the first 59 come
+    // whole; of the 60th only some blocks came, so none of it is taken.
+    const Bytes cut(image.begin(), image.begin() + long(319 + 59 * 317 + 100));
+    writeFile(path, cut);
+    std::vector<std::string> told;
+    {
+        VirtualBackend backend(sched, path, [&](const std::string& t) { told.push_back(t); });
+        EXPECT_EQ(nameOf(backend.synth().user(58)), nameOf(mine.user(58)));
+        EXPECT_EQ(nameOf(backend.synth().user(59)), nameOf(VirtualCs1x().user(59)));
+    }
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("19122 bytes long, not 40895"), std::string::npos) << told[0];
+    EXPECT_NE(told[0].find("Kept from it: the edit buffer and user performances 1-59;"), std::string::npos) << told[0];
+    EXPECT_NE(told[0].find(".bad"), std::string::npos) << told[0];
+    EXPECT_EQ(readFile(path + ".bad"), cut);
+    EXPECT_FALSE(QFile::exists(path)) << "nothing changed, nothing written yet";
+
+    // Garbage of the right size, and a second bad file beside the first.
+    told.clear();
+    writeFile(path, Bytes(image.size(), 0x55));
+    { VirtualBackend backend(sched, path, [&](const std::string& t) { told.push_back(t); }); }
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("Kept from it: nothing"), std::string::npos) << told[0];
+    EXPECT_EQ(readFile(path + ".bad"), cut);
+    EXPECT_EQ(readFile(path + ".bad.2"), Bytes(image.size(), 0x55));
+
+    // One block damaged inside a file of the right size.
+    told.clear();
+    Bytes flipped = image;
+    flipped[319 + 317 * 9 + 60] ^= 0x01;  // user 10's common 30
+    writeFile(path, flipped);
+    { VirtualBackend backend(sched, path, [&](const std::string& t) { told.push_back(t); }); }
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("user performances 1-9, 11-128"), std::string::npos) << told[0];
+}
+
+TEST(VirtualBackend, AMemoryThatCannotBeWrittenIsReported)
+{
+    QTemporaryDir dir;
+    kwtest::VirtualScheduler sched;
+    std::vector<std::string> told;
+    // A plain file where its folder should be: no writing there, root or not.
+    writeFile(dir.filePath("plain"), Bytes{1});
+    const QString path = dir.filePath("plain/Virtual CS1x.syx");
+    {
+        VirtualBackend backend(sched, path, [&](const std::string& t) { told.push_back(t); });
+        auto out = backend.openOutput(kVirtualDeviceName, 0);
+        out.port->send(bytes("F0 43 10 4B 70 4D 00 41 F7"));
+        sched.advance(1000);
+        ASSERT_EQ(told.size(), 1u);
+        EXPECT_EQ(told[0].rfind("The virtual CS1x memory could not be saved to '" + path.toStdString() + "'", 0), 0u)
+            << told[0];
+        // Told once, not at every change.
+        out.port->send(bytes("F0 43 10 4B 70 4D 00 42 F7"));
+        sched.advance(1000);
+        EXPECT_EQ(told.size(), 1u);
+        EXPECT_FALSE(backend.saveMemory());
+    }
+
+    // A folder where the file should be: it cannot be read, and is left alone.
+    told.clear();
+    QDir(dir.path()).mkpath("folder/Virtual CS1x.syx");
+    const QString inPlace = dir.filePath("folder/Virtual CS1x.syx");
+    {
+        VirtualBackend backend(sched, inPlace, [&](const std::string& t) { told.push_back(t); });
+        auto out = backend.openOutput(kVirtualDeviceName, 0);
+        out.port->send(bytes("F0 43 10 4B 70 4D 00 41 F7"));
+        sched.runAll();
+    }
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("cannot be read"), std::string::npos) << told[0];
+    EXPECT_TRUE(QFileInfo(inPlace).isDir());
 }
 
 TEST(VirtualBackend, EditorGreetingGetsTheIdentityReplyThroughThePortLayer)

@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
@@ -118,4 +119,22 @@ TEST_F(ApplicationTest, AboutMenuAndSynthPictureOpenTheAboutBox)
     QTest::mouseClick(picture, Qt::LeftButton);
     EXPECT_EQ(seen, (QStringList{" About Orsk Knobwright", " About Orsk Knobwright"}));
     app.finish();
+}
+
+TEST_F(ApplicationTest, ADamagedSettingsFileIsToldOfAtStart)
+{
+    {
+        QFile f(ini());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("no equals sign\n[CS1x]\nLongDelay=0\n");
+    }
+    Application app(options({"In"}, {"Out"}));
+    app.start();
+    ASSERT_FALSE(dialogs.boxes.empty());
+    EXPECT_EQ(dialogs.boxes[0].rfind("The settings file '" + ini().toStdString() + "' is damaged.", 0), 0u) << dialogs.boxes[0];
+    EXPECT_FALSE(app.settings().longDelay) << "what could be read is used";
+    app.finish();
+    QSettings s(ini(), QSettings::IniFormat);
+    s.beginGroup("CS1x");
+    EXPECT_EQ(s.allKeys().size(), 9);
 }

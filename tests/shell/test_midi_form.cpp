@@ -39,10 +39,13 @@ struct MidiFormTest : ::testing::Test {
 
     void SetUp() override { app(); }
 
+    FakeBackend* fake = nullptr;  // the backend of the last start()
+
     void start(std::vector<std::string> ins, std::vector<std::string> outs)
     {
         std::vector<std::unique_ptr<MidiBackend>> list;
         list.push_back(std::make_unique<FakeBackend>(std::move(ins), std::move(outs), log));
+        fake = static_cast<FakeBackend*>(list.back().get());
         midi = std::make_unique<MidiSession>(settings, std::move(list), PortHooks{},
                                              [this](std::function<void()> fn) { sched.after(0, std::move(fn)); });
         senders = std::make_unique<Senders>(img, st, midi->ports().output());
@@ -111,6 +114,30 @@ TEST_F(MidiFormTest, UnchangedDevicesOnlyApplyTheFlags)
     EXPECT_FALSE(settings.longDelay);
     EXPECT_EQ(settings.transferPause(), 10);
     EXPECT_FALSE(settings.programChanges);
+}
+
+TEST_F(MidiFormTest, APortThatStoppedWorkingIsReopenedUnderTheSameName)
+{
+    settings.midiIn = "In";
+    settings.midiOut = "Out";
+    start({"In"}, {"Out"});
+
+    // The synth (or the driver's server) went away and came back: the input
+    // port is still open but hears nothing.
+    fake->inWorking = false;
+    click(dialog().get(), "MidiDeviceOK");
+    EXPECT_EQ(log.events, (std::vector<std::string>{"close in In#0", "open in In#0"}));
+    ASSERT_EQ(log.sent.size(), 1u);
+    EXPECT_EQ(hex(log.sent[0]), "F0 7E 00 06 01 F7");
+
+    // The same for the output; the greeting goes through the new port.
+    fake->inWorking = true;
+    fake->outWorking = false;
+    log.events.clear();
+    log.sentVia.clear();
+    click(dialog().get(), "MidiDeviceOK");
+    EXPECT_EQ(log.events, (std::vector<std::string>{"close out Out#0", "open out Out#0"}));
+    EXPECT_EQ(log.sentVia, std::vector<std::string>{"Out#0"});
 }
 
 TEST_F(MidiFormTest, ChangedInputOnlyGreetsThroughTheOpenOutput)

@@ -1,5 +1,8 @@
 #include "shell/Settings.h"
 
+#include <QDir>
+#include <QFile>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -92,4 +95,54 @@ TEST_F(SettingsTest, NonStringValueFailsWithItsName)
     EXPECT_EQ(errors, (QStringList{"Invalid data type for 'Midi-OUT'", "Invalid data type for 'ShowHints'"}));
     EXPECT_EQ(s.midiOut, "");
     EXPECT_TRUE(s.showHints);
+}
+
+TEST_F(SettingsTest, ADamagedFileIsToldOfAtStartKeptAsideAndGetsAllNineAtExit)
+{
+    // A line Qt cannot parse outside the group, then what can still be read.
+    const QByteArray damaged("garbage without an equals sign\n\x01\x02\n[CS1x]\nLongDelay=0\nMidi-IN=Port A\n");
+    {
+        QFile f(path());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(damaged);
+    }
+    SettingsStore store(path());
+    EXPECT_TRUE(store.openProblem().contains(path())) << store.openProblem().toStdString();
+    EXPECT_TRUE(store.openProblem().contains(path() + ".bad")) << store.openProblem().toStdString();
+    {
+        QFile copy(path() + ".bad");
+        ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+        EXPECT_EQ(copy.readAll(), damaged);
+    }
+
+    Settings s = loadSettings(store, "/prog");
+    EXPECT_FALSE(s.longDelay);
+    EXPECT_EQ(s.midiIn, "Port A");
+    s.midiOut = "Port B";
+    EXPECT_NO_THROW(saveSettings(store, s));
+    QSettings raw(path(), QSettings::IniFormat);
+    raw.beginGroup("CS1x");
+    EXPECT_EQ(raw.allKeys().size(), 9);
+    EXPECT_EQ(raw.value("Midi-OUT").toString(), "Port B");
+    EXPECT_EQ(raw.value("LongDelay").toString(), "0");
+    EXPECT_EQ(raw.value("ProgramChanges").toString(), "1");
+}
+
+TEST_F(SettingsTest, AStoreThatCannotBeWrittenNamesWhatFailed)
+{
+    // A folder where the file should be: unreadable and unwritable, even for root.
+    ASSERT_TRUE(QDir(dir.path()).mkdir("knobwright.ini"));
+    SettingsStore store(path());
+    EXPECT_FALSE(store.openProblem().isEmpty());
+    const Settings s = loadSettings(store, "/prog");
+    try {
+        saveSettings(store, s);
+        ADD_FAILURE() << "no error";
+    } catch (const SettingsError& e) {
+        EXPECT_STREQ(e.what(), "Failed to set data for 'Midi-IN'");
+    }
+
+    // A healthy file says nothing.
+    SettingsStore fine(dir.filePath("fine.ini"));
+    EXPECT_TRUE(fine.openProblem().isEmpty());
 }

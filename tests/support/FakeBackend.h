@@ -26,6 +26,9 @@ public:
     int openOutResult = kw::MidiResult::Ok;
     int closeInResult = kw::MidiResult::Ok;
     int closeOutResult = kw::MidiResult::Ok;
+    // What the open ports say when asked whether they still work.
+    bool inWorking = true;
+    bool outWorking = true;
 
     std::string apiName() const override { return "Fake"; }
     std::vector<std::string> inputNames() override { return ins_; }
@@ -57,6 +60,7 @@ private:
                 b.log_.input = {};
             return b.closeInResult;
         }
+        bool working() override { return b.inWorking; }
         FakeBackend& b;
         std::string id;
     };
@@ -73,6 +77,7 @@ private:
             b.log_.events.push_back("close out " + id);
             return b.closeOutResult;
         }
+        bool working() override { return b.outWorking; }
         FakeBackend& b;
         std::string id;
     };
