@@ -9,6 +9,11 @@ Senders::Senders(PerformanceImage& img, EditorState& st, OutputPort& port, Sende
 
 void Senders::sendLong(ByteView bytes)
 {
+    if (const auto bad = msg::firstNon7BitByte(bytes)) {
+        if (hooks_.report)
+            hooks_.report(msg::non7BitReport(bytes, *bad));
+        return;
+    }
     lastResult_ = port_.send(bytes);
     const std::string text = midiResultText(lastResult_);
     if (!text.empty() && hooks_.report)
