@@ -137,18 +137,10 @@ void RadioBinding::refresh()
 
 // ---------------------------------------------------------------------------
 
-ListBinding::ListBinding(EditorContext& ctx, const FieldRow& row, QListWidget* list, bool everyPick,
-                         std::function<int()> tab)
+ListBinding::ListBinding(EditorContext& ctx, const FieldRow& row, QListWidget* list, std::function<int()> tab)
     : Binding(ctx, row, list, std::move(tab)), list_(list)
 {
-    if (everyPick) {
-        onChoice(list_, [this](int r) { edited(r); });
-    } else {
-        connect(list_, &QListWidget::currentRowChanged, this, [this](int r) {
-            if (r >= 0)
-                edited(r);
-        });
-    }
+    onChoice(list_, [this](int r) { edited(r); });
 }
 
 void ListBinding::refresh()

@@ -82,7 +82,7 @@ KnobsPage::KnobsPage(EditorContext& ctx, QWidget* parent) : QWidget(parent), ctx
     blay->setContentsMargins(4, 4, 4, 4);
     const auto tab = [this] { return assignTab(); };
     auto* assign2Para = listBox("Assign2Para", assign2ParaItems().data(), int(assign2ParaItems().size()), bank);
-    assignBank_.push_back(new ListBinding(ctx_, row("Assign2Para"), assign2Para, true, tab));
+    assignBank_.push_back(new ListBinding(ctx_, row("Assign2Para"), assign2Para, tab));
     blay->addWidget(assign2Para, 1);
 
     auto* affect = new QGroupBox(QStringLiteral(" Affect "), bank);

@@ -59,7 +59,9 @@ LayerVoicePage::LayerVoicePage(EditorContext& ctx, QWidget* parent) : QWidget(pa
     bank_->setMinimumContentsLength(16);
     for (const BankRow& r : bankTable())
         bank_->addItem(text(cp1252ToUtf8(r.name)));
-    connect(bank_, &QComboBox::currentIndexChanged, this, [this](int i) {
+    // Every pick, also of the bank already shown: under "Edit all Layers
+    // simult." that puts the other layers in this bank too.
+    connect(bank_, &QComboBox::activated, this, [this](int i) {
         if (i >= 0)
             PatchBankNumberChange(i);
     });
@@ -80,7 +82,7 @@ LayerVoicePage::LayerVoicePage(EditorContext& ctx, QWidget* parent) : QWidget(pa
     voices_->setUniformItemSizes(true);
     for (int p = 0; p < kVoicesPerBank; ++p)
         voices_->addItem(text(cp1252ToUtf8(voiceEntry(0, p))));
-    new ListBinding(ctx_, pagekit::row("PatchVoiceNumber"), voices_, false);
+    new ListBinding(ctx_, pagekit::row("PatchVoiceNumber"), voices_);
     pv->addWidget(voices_, 1);
     voices_->setMinimumHeight(200);
     patch->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);

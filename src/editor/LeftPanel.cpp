@@ -171,7 +171,7 @@ void LeftPanel::selectUserPerf(int index)
 {
     const QSignalBlocker block(userPerf_);
     if (index >= 0 && index < userPerf_->count()) {
-        userPerf_->setCurrentRow(index);
+        userPerf_->setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
     } else {
         userPerf_->setCurrentRow(-1);
         userPerf_->clearSelection();
@@ -184,9 +184,10 @@ void LeftPanel::setUserPerfEntry(int index, const QString& entry)
         userPerf_->item(index)->setText(entry);
 }
 
-int LeftPanel::currentUserPerf() const
+int LeftPanel::selectedUserPerf() const
 {
-    return userPerf_->currentRow();
+    const QList<QListWidgetItem*> selected = userPerf_->selectedItems();
+    return selected.isEmpty() ? -1 : userPerf_->row(selected.front());
 }
 
 void LeftPanel::UserPerfClick(int row)

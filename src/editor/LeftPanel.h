@@ -26,7 +26,9 @@ public:
     // Selects line `index` of `UserPerf` (-1: none) without running its handler.
     void selectUserPerf(int index);
     void setUserPerfEntry(int index, const QString& text);
-    int currentUserPerf() const;
+    // The selected line (-1: none). Qt makes a line current when the list
+    // takes the focus without selecting it: that line is not chosen.
+    int selectedUserPerf() const;
 
     void UserPerfClick(int row);
     void EditLayerClick(int layer);

@@ -183,7 +183,7 @@ void TMainWindow::MenuEditPasteLayerClick()
 void TMainWindow::RefreshLayerPage()
 {
     const SendsPaused pause(ctx_.state());
-    common_->showProgram(left_->currentUserPerf());
+    common_->showProgram(left_->selectedUserPerf());
     ctx_.bindings.refreshLayer();
 }
 
@@ -193,7 +193,7 @@ void TMainWindow::RefreshAll()
         const SendsPaused pause(ctx_.state());
         ctx_.session.resetForRefresh();
         left_->showEditorState();
-        common_->showProgram(left_->currentUserPerf());
+        common_->showProgram(left_->selectedUserPerf());
         ctx_.bindings.refreshAll();
     }
     setBusy(false);

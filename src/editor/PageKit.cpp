@@ -1,7 +1,11 @@
 #include "editor/PageKit.h"
 
 #include <QAbstractItemView>
+#include <QCoreApplication>
 #include <QEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScopedValueRollback>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -161,36 +165,58 @@ const FieldRow& row(const char* control)
 
 namespace {
 
-// Tells a click on the entry that is already current (which changes no
-// row) from one that moves the selection (already handled on the change).
+// Tells the user's picks from entries that only became current: a press on
+// an entry and its release is a pick, and so is every move a key makes.
 class ChoiceWatcher : public QObject {
 public:
     ChoiceWatcher(QListWidget* list, std::function<void(int)> handler)
-        : QObject(list), handler_(std::move(handler))
+        : QObject(list), list_(list), handler_(std::move(handler))
     {
+        list->installEventFilter(this);
         list->viewport()->installEventFilter(this);
         connect(list, &QListWidget::currentRowChanged, this, [this](int r) {
-            handledOnChange_ = true;
-            if (r >= 0)
+            if (byKey_ && r >= 0)
                 handler_(r);
-        });
-        connect(list, &QAbstractItemView::clicked, this, [this](const QModelIndex& i) {
-            if (!handledOnChange_ && i.isValid())
-                handler_(i.row());
         });
     }
 
 protected:
-    bool eventFilter(QObject*, QEvent* e) override
+    bool eventFilter(QObject* watched, QEvent* e) override
     {
-        if (e->type() == QEvent::MouseButtonPress)
-            handledOnChange_ = false;
+        if (watched == list_ && e->type() == QEvent::KeyPress && !byKey_) {
+            const int key = static_cast<QKeyEvent*>(e)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                if (list_->currentRow() >= 0 && !list_->signalsBlocked())
+                    handler_(list_->currentRow());
+                return false;
+            }
+            // The list takes the key here, with the flag up exactly while the
+            // key moves it; the key is then done with.
+            const QScopedValueRollback<bool> keying(byKey_, true);
+            QCoreApplication::sendEvent(list_, e);
+            e->accept();
+            return true;
+        }
+        if (watched == list_->viewport()) {
+            auto* m = static_cast<QMouseEvent*>(e);
+            if (e->type() == QEvent::MouseButtonPress) {
+                pressed_ = m->button() == Qt::LeftButton && list_->indexAt(m->position().toPoint()).isValid();
+            } else if (e->type() == QEvent::MouseButtonRelease && m->button() == Qt::LeftButton && pressed_) {
+                // The press made its entry current (a drag, the last one
+                // passed over); the release picks it.
+                pressed_ = false;
+                if (list_->currentRow() >= 0 && !list_->signalsBlocked())
+                    handler_(list_->currentRow());
+            }
+        }
         return false;
     }
 
 private:
+    QListWidget* list_;
     std::function<void(int)> handler_;
-    bool handledOnChange_ = false;
+    bool byKey_ = false;
+    bool pressed_ = false;
 };
 
 } // namespace

@@ -53,9 +53,10 @@ QGridLayout* pageGrid(QWidget* page);
 // The row named `control`; a missing row is a programming error caught at start.
 const FieldRow& row(const char* control);
 
-// Calls `handler(row)` whenever the user picks an entry, with the mouse or
-// the keyboard, also when it is the entry already selected. Entries set by
-// the program (under a QSignalBlocker) never reach it.
+// Calls `handler(row)` whenever the user picks an entry: every click (also
+// on the entry already selected), Return, and every move of the arrow keys,
+// which audition as they go. Entries made current by the program or by Qt
+// itself (the first entry, when the list takes the focus) never reach it.
 void onChoice(QListWidget* list, std::function<void(int)> handler);
 // Selects entry `index` and scrolls it to the top; an index outside the
 // list shows no selection. Runs no handler.

@@ -88,7 +88,7 @@ TEST_F(VoiceSelection, BankUnderAffectAllSendsFourLayerBlocksAndKeepsPrograms)
     auto* voices = find<QListWidget>("PatchVoiceNumber");
     voices->verticalScrollBar()->setValue(20);
     port.clear();
-    bank->setCurrentIndex(drums);
+    pick("PatchBankNumber", drums);
     ASSERT_EQ(port.sent.size(), 4u);
     for (int l = 1; l <= 4; ++l) {
         EXPECT_EQ(kwtest::hex(kw::ByteView(port.sent[size_t(l - 1)]).subspan(6, 3)),
@@ -109,6 +109,50 @@ TEST_F(VoiceSelection, VoiceClickSendsTheProgramNumber)
     clickListRow("PatchVoiceNumber", 5);
     EXPECT_EQ(sentHex(), (Strings{"F0 43 10 4B 60 01 02 05 F7"}));
     EXPECT_EQ(layerBlock(1).data(0x02), 5);
+}
+
+TEST_F(VoiceSelection, ClickingTheSelectedVoiceUnderAffectAllSetsEveryLayer)
+{
+    for (int l = 1; l <= 4; ++l)
+        layerBlock(l).data(0x02) = uint8_t(10 * l);
+    window->RefreshAll();
+    click("AffectAllLayers");
+    showPage("TabSheet3");
+    auto* voices = find<QListWidget>("PatchVoiceNumber");
+    ASSERT_EQ(voices->currentRow(), 10);
+    port.clear();
+    clickListRow("PatchVoiceNumber", 10);
+    EXPECT_EQ(sentHex(), (Strings{"F0 43 10 4B 60 01 02 0A F7", "F0 43 10 4B 60 02 02 0A F7",
+                                  "F0 43 10 4B 60 03 02 0A F7", "F0 43 10 4B 60 04 02 0A F7"}));
+    for (int l = 1; l <= 4; ++l)
+        EXPECT_EQ(layerBlock(l).data(0x02), 10);
+
+    // The arrow keys still audition voice by voice.
+    port.clear();
+    voices->setFocus();
+    QTest::keyClick(voices, Qt::Key_Down);
+    ASSERT_EQ(port.sent.size(), 4u);
+    EXPECT_EQ(sentHex().front(), "F0 43 10 4B 60 01 02 0B F7");
+
+    // The bank already shown, chosen again, goes to every layer as well.
+    layerBlock(3).data(0x00) = 0x3F;
+    port.clear();
+    pick("PatchBankNumber", find<QComboBox>("PatchBankNumber")->currentIndex());
+    ASSERT_EQ(port.sent.size(), 4u);
+    EXPECT_EQ(layerBlock(3).data(0x00), layerBlock(1).data(0x00));
+}
+
+TEST_F(VoiceSelection, AListTakingTheFocusChoosesNothing)
+{
+    // A pattern the list does not hold: nothing selected, nothing current.
+    image.edit[kw::BlockKind::Common00].data(0x2B) = 99;
+    window->RefreshAll();
+    auto* arp = find<QListWidget>("ArpeggioType");
+    ASSERT_TRUE(arp->selectedItems().isEmpty());
+    port.clear();
+    arp->setFocus();
+    EXPECT_TRUE(port.sent.empty());
+    EXPECT_EQ(image.edit[kw::BlockKind::Common00].data(0x2B), 99);
 }
 
 class UserPerfSelection : public MainWindowFixture {
@@ -135,6 +179,20 @@ TEST_F(UserPerfSelection, ClickSelectsSwitchesAndStartsTheFetch)
     EXPECT_TRUE(window->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(find<QLabel>("Label_PerfName")->text(), "Program 0, Bank MSB 63, LSB 65");
+}
+
+TEST_F(UserPerfSelection, NoLineSelectedShowsNoProgramAfterALayerSwitch)
+{
+    // Taking the focus, the list makes its first line current, not selected.
+    auto* list = find<QListWidget>("UserPerf");
+    list->setFocus();
+    EXPECT_EQ(list->currentRow(), 0);
+    click("EditLayer2");
+    EXPECT_EQ(find<QLabel>("Label_PerfName")->text(), "Program ---, Bank MSB 63, LSB 65");
+    clickListRow("UserPerf", 4);
+    window->RefreshAll();  // the fetch is over
+    click("EditLayer3");
+    EXPECT_EQ(find<QLabel>("Label_PerfName")->text(), "Program 4, Bank MSB 63, LSB 65");
 }
 
 TEST_F(UserPerfSelection, ArrowsBrowseAndReturnChooses)
