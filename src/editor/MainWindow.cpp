@@ -16,7 +16,9 @@
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QLineEdit>
 #include <QShortcut>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -72,6 +74,13 @@ TMainWindow::TMainWindow(EditorContext& ctx, QWidget* parent) : QMainWindow(pare
     addPage(new LayerVoicePage(ctx_), "TabSheet3", "Layer Voice");
     addPage(new LayerEgPage(ctx_), "TabSheet4", "Layer EG's / LFO");
     pages->setCurrentIndex(0);
+    // A page switch may hand the focus to the page's first control; the name
+    // box would then send on the next click elsewhere as if the user had
+    // left it. The focus goes to the page tabs instead.
+    connect(pages, &QTabWidget::currentChanged, this, [this, pages] {
+        if (common_->nameBox()->hasFocus())
+            pages->tabBar()->setFocus(Qt::OtherFocusReason);
+    });
     right->addWidget(pages, 1);
     status_ = new StatusPanel;
     right->addWidget(status_);
