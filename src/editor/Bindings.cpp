@@ -41,6 +41,7 @@ BarBinding::BarBinding(EditorContext& ctx, const FieldRow& row, QSlider* bar, QL
                        std::function<int()> tab)
     : Binding(ctx, row, bar, std::move(tab)), bar_(bar), label_(label)
 {
+    fixValueLabel(label_, labelTexts(row, bar_->minimum(), bar_->maximum()));
     connect(bar_, &QSlider::valueChanged, this, [this](int p) { moved(p); });
 }
 

@@ -54,7 +54,8 @@ private:
     std::function<int()> tab_;
 };
 
-// A track bar and its value label; a picture drawn from the bar redraws with it.
+// A track bar and its value label, sized once for the widest text the bar can
+// show; a picture drawn from the bar redraws with it.
 class BarBinding : public Binding {
 public:
     BarBinding(EditorContext& ctx, const FieldRow& row, QSlider* bar, QLabel* label, std::function<int()> tab = {});

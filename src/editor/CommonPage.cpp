@@ -178,8 +178,13 @@ CommonPage::CommonPage(EditorContext& ctx, QWidget* parent) : QWidget(parent), c
 
     grid->addWidget(new ArpeggiatorBox(ctx_), 0, 1);
     auto* ctl = new QHBoxLayout;
-    ctl->addWidget(new MWheelBox(ctx_));
-    ctl->addWidget(new FootControlBox(ctx_));
+    auto* wheel = new MWheelBox(ctx_);
+    auto* foot = new FootControlBox(ctx_);
+    std::vector<QLabel*> captions = wheel->captions();
+    captions.insert(captions.end(), foot->captions().begin(), foot->captions().end());
+    equalHeights(captions);
+    ctl->addWidget(wheel);
+    ctl->addWidget(foot);
     grid->addLayout(ctl, 1, 1);
     grid->setRowStretch(0, 1);
     grid->setRowStretch(1, 1);

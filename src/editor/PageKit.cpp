@@ -16,9 +16,16 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdlib>
 #include <stdexcept>
 
 namespace kw::pagekit {
+
+namespace {
+// A value label's frame: one pixel of border and two of padding each side.
+constexpr int kValueFrameWidth = 6;
+constexpr int kValueFrameHeight = 2;
+} // namespace
 
 void styleVerticalBar(QSlider* bar)
 {
@@ -48,19 +55,23 @@ QSlider* verticalBar(const QString& name, int min, int max, QWidget* parent)
     return bar;
 }
 
-Column column(const QString& name, const QString& caption, int min, int max, QWidget* parent, const QString& hint)
+Column column(const QString& name, const QString& caption, int min, int max, int width, QWidget* parent,
+              const QString& hint)
 {
     Column c;
     c.widget = new QWidget(parent);
+    c.widget->setFixedWidth(width);
     auto* lay = new QVBoxLayout(c.widget);
     lay->setContentsMargins(1, 0, 1, 0);
     lay->setSpacing(2);
     c.caption = new QLabel(caption, c.widget);
     c.caption->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
     c.caption->setWordWrap(true);
+    c.caption->setFixedWidth(width - 2);
     QFont small = c.caption->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
     c.caption->setFont(small);
+    c.caption->setFixedHeight(captionHeight(c.caption));
     c.bar = verticalBar(name, min, max, c.widget);
     if (!hint.isEmpty())
         c.bar->setToolTip(hint);
@@ -68,10 +79,13 @@ Column column(const QString& name, const QString& caption, int min, int max, QWi
     c.value->setObjectName("Label_" + name);
     c.value->setProperty("role", "value");
     c.value->setAlignment(Qt::AlignHCenter);
-    c.value->setMinimumWidth(c.value->fontMetrics().horizontalAdvance(QStringLiteral("-000")));
+    QFont bold = c.value->font();
+    bold.setBold(true);
+    c.value->setFont(bold);
+    c.value->setMinimumWidth(QFontMetrics(bold).horizontalAdvance(QStringLiteral("-000")));
     lay->addWidget(c.caption);
     lay->addWidget(c.bar, 1, Qt::AlignHCenter);
-    lay->addWidget(c.value);
+    lay->addWidget(c.value, 0, Qt::AlignHCenter);
     return c;
 }
 
@@ -90,6 +104,7 @@ QLabel* levelCaption(const QString& text)
     for (const QString& word : text.split(QLatin1Char(' ')))
         widest = std::max(widest, fm.horizontalAdvance(word));
     l->setMaximumWidth(widest + 4);
+    l->setFixedHeight(captionHeight(l));
     return l;
 }
 
@@ -117,8 +132,9 @@ QLabel* levelValueLabel(const char* control, int minChars)
     l->setAlignment(Qt::AlignCenter);
     QFont f = l->font();
     f.setPointSizeF(f.pointSizeF() * 0.85);
+    f.setBold(true);
     l->setFont(f);
-    l->setMinimumWidth(QFontMetrics(f).horizontalAdvance(QString(minChars, QLatin1Char('8'))) + 6);
+    l->setMinimumWidth(QFontMetrics(f).horizontalAdvance(QString(minChars, QLatin1Char('8'))) + kValueFrameWidth);
     return l;
 }
 
@@ -133,11 +149,52 @@ Column levelColumn(const FieldRow& row, const QString& caption, int length)
     v->addWidget(c.caption);
     c.bar = levelBar(row.control, Qt::Vertical, row.min, row.max);
     c.bar->setMinimumHeight(length);
-    c.value = levelValueLabel(row.control, row.label == LabelRule::Detune ? 7 : 3);
+    c.value = levelValueLabel(row.control, 3);
     v->addWidget(c.bar, 1, Qt::AlignHCenter);
     v->addWidget(c.value, 0, Qt::AlignHCenter);
     c.widget->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
     return c;
+}
+
+void fixValueLabel(QLabel* label, const std::vector<std::string>& texts)
+{
+    const QFontMetrics fm(label->font());
+    int widest = label->minimumWidth() - kValueFrameWidth;
+    for (const std::string& t : texts)
+        widest = std::max(widest, fm.horizontalAdvance(text(t)));
+    label->setFixedSize(widest + kValueFrameWidth, fm.height() + kValueFrameHeight);
+}
+
+std::vector<std::string> labelTexts(const FieldRow& row, int min, int max)
+{
+    // The rules are monotonic in their digits: the widest texts stand at the
+    // ends of the range, with the centre's own words ("CTR", "±0") between.
+    std::vector<int> positions;
+    for (int p = min; p <= max; ++p)
+        if (max - min <= 40 || p - min <= 12 || max - p <= 12 || p == 0 || p == 64 || std::abs(p - (min + max) / 2) <= 2)
+            positions.push_back(p);
+    std::vector<std::string> texts;
+    const std::string separator = decimalSeparator();
+    for (int p : positions)
+        texts.push_back(row.labelText(p, separator));
+    return texts;
+}
+
+int captionHeight(const QLabel* caption)
+{
+    if (!caption->wordWrap())
+        return caption->sizeHint().height();
+    const int width = caption->maximumWidth() < QWIDGETSIZE_MAX ? caption->maximumWidth() : caption->sizeHint().width();
+    return caption->heightForWidth(width);
+}
+
+void equalHeights(const std::vector<QLabel*>& captions)
+{
+    int tallest = 0;
+    for (const QLabel* c : captions)
+        tallest = std::max(tallest, captionHeight(c));
+    for (QLabel* c : captions)
+        c->setFixedHeight(tallest);
 }
 
 QGroupBox* group(const char* name, const QString& title)

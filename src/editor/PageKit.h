@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class QGridLayout;
 class QGroupBox;
@@ -32,8 +33,9 @@ struct Column {
     QSlider* bar = nullptr;
     QLabel* value = nullptr;
 };
-// The plain look of the knobs, controller and effects bars.
-Column column(const QString& name, const QString& caption, int min, int max, QWidget* parent,
+// The plain look of the knobs, controller and effects bars, in a column of
+// `width` pixels.
+Column column(const QString& name, const QString& caption, int min, int max, int width, QWidget* parent,
               const QString& hint = {});
 
 // The look of the level pages ("Common", "Layer Voice", "Layer EG's / LFO"):
@@ -45,6 +47,19 @@ Column levelColumn(const FieldRow& row, const QString& caption, int length);
 QLabel* levelCaption(const QString& text);
 QSlider* levelBar(const char* name, Qt::Orientation orientation, int min, int max);
 QLabel* levelValueLabel(const char* control, int minChars);
+
+// Gives a value label a fixed size that holds the widest of `texts` (and
+// whatever minimum width it was made with) in its own font, so a new value
+// never moves anything on the window and never clips.
+void fixValueLabel(QLabel* label, const std::vector<std::string>& texts);
+// Every text the value label of a bar bound to `row` shows over the range
+// min..max, in the user's decimal separator.
+std::vector<std::string> labelTexts(const FieldRow& row, int min, int max);
+// Captions over bars that stand side by side get one height, the most any of
+// them needs at its width: equal values then sit at equal heights.
+void equalHeights(const std::vector<QLabel*>& captions);
+// The height a word-wrapped caption needs at its own (maximum) width.
+int captionHeight(const QLabel* caption);
 
 QGroupBox* group(const char* name, const QString& title);
 // The grid of a level page: 6 pixels of margin and spacing.
