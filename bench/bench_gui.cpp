@@ -32,6 +32,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QPaintEvent>
 #include <QProcess>
 #include <QSettings>
 #include <QSlider>
@@ -396,9 +397,16 @@ std::vector<Row> windowRows(int edits)
     {
         struct Paints : QObject {
             int n = 0;
-            bool eventFilter(QObject*, QEvent* e) override
+            bool show = qEnvironmentVariableIsSet("KW_BENCH_DEBUG");
+            bool eventFilter(QObject* o, QEvent* e) override
             {
-                n += e->type() == QEvent::Paint;
+                if (e->type() == QEvent::Paint) {
+                    ++n;
+                    if (show)
+                        std::fprintf(stderr, "  paint %s %s %s\n", o->metaObject()->className(),
+                                     qPrintable(o->objectName()),
+                                     qPrintable(QString("%1x%2").arg(static_cast<QPaintEvent*>(e)->rect().width()).arg(static_cast<QPaintEvent*>(e)->rect().height())));
+                }
                 return false;
             }
         } paints;
@@ -409,6 +417,9 @@ std::vector<Row> windowRows(int edits)
             const std::vector<QSlider*> bars = b.bars(page);
             for (int i = 0; i < 200; ++i) {
                 paints.n = 0;
+                paints.show = qEnvironmentVariableIsSet("KW_BENCH_DEBUG") && (i == 3 || i == 4);
+                if (paints.show)
+                    std::fprintf(stderr, "page %d, %s\n", page, qPrintable(bars[size_t(i) % bars.size()]->objectName()));
                 WindowBench::nudge(bars[size_t(i) % bars.size()], i / int(bars.size()));
                 repaint();
                 counts.push_back(paints.n);
@@ -514,7 +525,6 @@ Row fetchRow(int fetches)
     Heartbeat beat;
     for (int i = 0; i < fetches; ++i) {
         run.app->state().modified = false;  // no "Caution" question
-        QWidget& w = run.app->window();
         bool started = false;
         beat.reset();
         // The click runs inside the event loop, as the user's would.
@@ -522,7 +532,8 @@ Row fetchRow(int fetches)
             left->UserPerfClick(i % 128);
             started = true;
         });
-        runUntil([&] { return started && w.isEnabled(); }, 5000);
+        // Busy until the full refresh: the wait cursor tells.
+        runUntil([&] { return started && !QApplication::overrideCursor(); }, 5000);
         // The end: the full refresh ran; its repaint follows in the loop.
         runUntil([] { return false; }, 30);
         worst.push_back(beat.worst());

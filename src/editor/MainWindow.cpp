@@ -26,6 +26,58 @@ using namespace kw;
 
 namespace {
 QString q(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+// Swallows the user's input to one window and everything in it (its
+// controls, menus, shortcuts), as disabling it would. Disabling greys every
+// control out and back again: two repaints of the whole window per fetch.
+class InputBlock : public QObject {
+public:
+    explicit InputBlock(QWidget* window) : QObject(window), window_(window) {}
+
+protected:
+    bool eventFilter(QObject* target, QEvent* e) override
+    {
+        switch (e->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+        case QEvent::ContextMenu:
+        case QEvent::InputMethod:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+        case QEvent::TabletMove:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop: return ours(target);
+        default: return false;
+        }
+    }
+
+private:
+    // A control of the window, or a menu entry or shortcut that belongs to it;
+    // other windows (a box it shows) stay usable.
+    bool ours(QObject* target) const
+    {
+        if (auto* w = qobject_cast<QWidget*>(target))
+            return w->window() == window_;
+        for (QObject* o = target; o; o = o->parent())
+            if (o == window_)
+                return true;
+        return false;
+    }
+
+    QWidget* window_;
+};
+
 } // namespace
 
 TMainWindow::TMainWindow(EditorContext& ctx, QWidget* parent) : QMainWindow(parent), ctx_(ctx)
@@ -228,11 +280,15 @@ void TMainWindow::messageBox(const std::string& text)
 
 void TMainWindow::setBusy(bool busy)
 {
-    setEnabled(!busy);
-    if (busy && !busy_)
+    if (busy && !busy_) {
+        inputBlock_ = new InputBlock(this);
+        qApp->installEventFilter(inputBlock_);
         QApplication::setOverrideCursor(Qt::WaitCursor);
-    else if (!busy && busy_)
+    } else if (!busy && busy_) {
+        delete inputBlock_;
+        inputBlock_ = nullptr;
         QApplication::restoreOverrideCursor();
+    }
     busy_ = busy;
 }
 

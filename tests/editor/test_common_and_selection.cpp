@@ -170,15 +170,39 @@ TEST_F(UserPerfSelection, ClickSelectsSwitchesAndStartsTheFetch)
     EXPECT_EQ(sentHex(), (Strings{"B0 00 3F", "B0 20 41", "C0 00", "F0 43 20 4B 60 00 00 F7"}));
     EXPECT_TRUE(dialogs.questions.empty());
     EXPECT_EQ(state.selectedUserPerf, 0);
-    EXPECT_FALSE(window->isEnabled());
+    EXPECT_TRUE(window->isBusy());
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
     EXPECT_EQ(statuses.back(), "Patch-Change 001  DR umTrax2");
 
-    // The fetch ends in the full refresh: enabled again, normal cursor, program shown.
+    // The fetch ends in the full refresh: input taken again, normal cursor, program shown.
     window->RefreshAll();
-    EXPECT_TRUE(window->isEnabled());
+    EXPECT_FALSE(window->isBusy());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(find<QLabel>("Label_PerfName")->text(), "Program 0, Bank MSB 63, LSB 65");
+}
+
+TEST_F(UserPerfSelection, WhileTheFetchRunsTheWindowRefusesEveryInput)
+{
+    clickListRow("UserPerf", 2);
+    ASSERT_TRUE(window->isBusy());
+    port.clear();
+    click("PortaOn");
+    move("FilterCutoff", 0);  // not the user: the bar itself still moves
+    port.clear();
+    QTest::mouseClick(slider("CommonVolume"), Qt::LeftButton);
+    QTest::keyClick(slider("CommonVolume"), Qt::Key_Home);
+    clickListRow("UserPerf", 9);
+    QTest::keyClick(window.get(), Qt::Key_C, Qt::ControlModifier);  // Copy Layerdata
+    EXPECT_TRUE(port.sent.empty());
+    EXPECT_FALSE(find<QAbstractButton>("PortaOn")->isChecked());
+    EXPECT_EQ(state.selectedUserPerf, 2);
+    EXPECT_FALSE(window->action("MenuEditPasteLayer")->isEnabled()) << "nothing was copied";
+
+    window->RefreshAll();
+    click("PortaOn");
+    EXPECT_EQ(sentHex(), (Strings{"F0 43 10 4B 60 00 57 01 F7"}));
+    QTest::keyClick(window.get(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_TRUE(window->action("MenuEditPasteLayer")->isEnabled());
 }
 
 TEST_F(UserPerfSelection, NoLineSelectedShowsNoProgramAfterALayerSwitch)
@@ -221,7 +245,7 @@ TEST_F(UserPerfSelection, ModifiedPerformanceAsksFirst)
     EXPECT_EQ(state.selectedUserPerf, -1);
     EXPECT_EQ(find<QListWidget>("UserPerf")->currentRow(), -1);  // the list stays with the synth
     EXPECT_TRUE(find<QListWidget>("UserPerf")->selectedItems().isEmpty());
-    EXPECT_TRUE(window->isEnabled());
+    EXPECT_FALSE(window->isBusy());
 
     clickListRow("UserPerf", 7);
     EXPECT_EQ(dialogs.questions.size(), 2u);
@@ -235,10 +259,10 @@ TEST_F(UserPerfSelection, WithoutBothPortsNothingHappens)
     clickListRow("UserPerf", 3);
     EXPECT_TRUE(port.sent.empty());
     EXPECT_EQ(state.selectedUserPerf, -1);
-    EXPECT_TRUE(window->isEnabled());
+    EXPECT_FALSE(window->isBusy());
     inputOpen = true;
     port.open = false;
     clickListRow("UserPerf", 3);
     EXPECT_TRUE(port.sent.empty());
-    EXPECT_TRUE(window->isEnabled());
+    EXPECT_FALSE(window->isBusy());
 }
