@@ -57,7 +57,12 @@ private:
 
 } // namespace
 
-LeftPanel::LeftPanel(EditorContext& ctx, QAction* about, QWidget* parent) : QWidget(parent), ctx_(ctx)
+LeftPanel::LeftPanel(EditorContext& ctx, QAction* about, QWidget* parent)
+    : QWidget(parent),
+      ctx_(ctx),
+      // Made once: the style builds a standard icon anew each time it is asked.
+      volumeIcon_(style()->standardIcon(QStyle::SP_MediaVolume)),
+      mutedIcon_(style()->standardIcon(QStyle::SP_MediaVolumeMuted))
 {
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(0, 0, 0, 0);
@@ -108,7 +113,7 @@ LeftPanel::LeftPanel(EditorContext& ctx, QAction* about, QWidget* parent) : QWid
         m->setObjectName(QStringLiteral("MuteLayer%1").arg(n));
         m->setToolTip(QStringLiteral("Mute Layer %1").arg(n));
         m->setCheckable(true);  // its own group: any number may be down
-        m->setIcon(style()->standardIcon(QStyle::SP_MediaVolume));
+        m->setIcon(volumeIcon_);
         m->setAutoRaise(false);
         muteLayer_[i] = m;
         connect(m, &QToolButton::toggled, this, [this, n] { showMuted(n); });
@@ -129,6 +134,8 @@ LeftPanel::LeftPanel(EditorContext& ctx, QAction* about, QWidget* parent) : QWid
             QPalette p = r->palette();
             const bool on = ctx_.image().edit.layer(n).data(row("LayerOn").offset) != 0;
             const QColor c = on ? QColor(Qt::blue) : QColor(Qt::black);
+            if (p.color(QPalette::WindowText) == c && p.color(QPalette::ButtonText) == c)
+                continue;  // a new palette repaints the button, also when nothing changed
             p.setColor(QPalette::WindowText, c);
             p.setColor(QPalette::ButtonText, c);
             r->setPalette(p);
@@ -146,7 +153,11 @@ LeftPanel::LeftPanel(EditorContext& ctx, QAction* about, QWidget* parent) : QWid
 void LeftPanel::showMuted(int layer)
 {
     QToolButton* m = muteLayer_[layer - 1];
-    m->setIcon(style()->standardIcon(m->isChecked() ? QStyle::SP_MediaVolumeMuted : QStyle::SP_MediaVolume));
+    bool& shown = shownMuted_[layer - 1];
+    if (shown == m->isChecked())
+        return;
+    shown = m->isChecked();
+    m->setIcon(shown ? mutedIcon_ : volumeIcon_);
 }
 
 void LeftPanel::showEditorState()

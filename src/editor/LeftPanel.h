@@ -5,6 +5,7 @@
 
 #include "editor/EditorContext.h"
 
+#include <QIcon>
 #include <QWidget>
 
 class QAction;
@@ -42,6 +43,9 @@ private:
     QRadioButton* editLayer_[4] = {};
     QToolButton* muteLayer_[4] = {};
     QCheckBox* affectAll_ = nullptr;
+    QIcon volumeIcon_;
+    QIcon mutedIcon_;
+    bool shownMuted_[4] = {};
 };
 
 } // namespace kw
