@@ -1,5 +1,6 @@
 #include "editor/LayerVoicePage.h"
 
+#include "editor/Looks.h"
 #include "editor/PageKit.h"
 #include "model/Cp1252.h"
 #include "model/NameTables.h"
@@ -79,6 +80,7 @@ LayerVoicePage::LayerVoicePage(EditorContext& ctx, QWidget* parent) : QWidget(pa
     voices_ = new QListWidget;
     voices_->setObjectName(QStringLiteral("PatchVoiceNumber"));
     voices_->setToolTip(QStringLiteral("Layer Voice-select"));
+    looks::blackList(voices_);
     voices_->setUniformItemSizes(true);
     for (int p = 0; p < kVoicesPerBank; ++p)
         voices_->addItem(text(cp1252ToUtf8(voiceEntry(0, p))));

@@ -1,5 +1,6 @@
 #include "editor/LeftPanel.h"
 
+#include "editor/Looks.h"
 #include "editor/PageKit.h"
 #include "editor/Pictures.h"
 #include "model/Cp1252.h"
@@ -78,6 +79,7 @@ LeftPanel::LeftPanel(EditorContext& ctx, QAction* about, QWidget* parent)
     userPerf_->setObjectName(QStringLiteral("UserPerf"));
     userPerf_->setToolTip(QStringLiteral("Select active User-Performance"));
     userPerf_->setUniformItemSizes(true);
+    looks::blackList(userPerf_);
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setBold(true);
     userPerf_->setFont(mono);

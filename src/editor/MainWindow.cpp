@@ -6,6 +6,7 @@
 #include "editor/LayerEgPage.h"
 #include "editor/LayerVoicePage.h"
 #include "editor/LeftPanel.h"
+#include "editor/Looks.h"
 #include "editor/StatusPanel.h"
 #include "library/Dialogs.h"
 #include "model/Cp1252.h"
@@ -84,13 +85,6 @@ TMainWindow::TMainWindow(EditorContext& ctx, QWidget* parent) : QMainWindow(pare
 {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QLatin1Char(' ') + QApplication::applicationDisplayName());
-    setStyleSheet(QStringLiteral(
-        "QLabel[role=\"value\"] { background: black; color: #00ff00; font-weight: bold;"
-        "  border: 1px solid #404040; padding: 0px 2px; }"
-        "QListWidget#UserPerf, QListWidget#PatchVoiceNumber { background: black; color: #00ff00;"
-        "  font-weight: bold; selection-background-color: #00a000; selection-color: black; }"
-        "QLabel#StatusLabel { background: black; color: yellow; font-weight: bold; padding: 1px 6px; }"
-        "QGroupBox { font-weight: bold; }"));
     ctx_.session.attach(*this, ctx_.dialogs);
 
     buildMenus();
@@ -138,6 +132,7 @@ TMainWindow::TMainWindow(EditorContext& ctx, QWidget* parent) : QMainWindow(pare
     right->addWidget(status_);
     outer->addLayout(right, 1);
     setCentralWidget(central);
+    looks::boldGroupTitles(this);
     // A fixed frame like a hardware panel, sized by its layouts so larger
     // fonts and HiDPI screens still get room.
     layout()->setSizeConstraint(QLayout::SetFixedSize);

@@ -1,5 +1,7 @@
 #include "editor/PageKit.h"
 
+#include "editor/Looks.h"
+
 #include <QAbstractItemView>
 #include <QCoreApplication>
 #include <QEvent>
@@ -27,21 +29,9 @@ constexpr int kValueFrameWidth = 6;
 constexpr int kValueFrameHeight = 2;
 } // namespace
 
-void styleVerticalBar(QSlider* bar)
-{
-    bar->setStyleSheet(QStringLiteral(
-        "QSlider::groove:vertical { width: 4px; background: #c8c8c8; border-radius: 2px; }"
-        "QSlider::add-page:vertical { background: #3a8fd8; border-radius: 2px; }"
-        "QSlider::sub-page:vertical { background: #c8c8c8; border-radius: 2px; }"
-        "QSlider::handle:vertical { height: 8px; margin: 0 -6px; border: 1px solid #6a6a6a;"
-        " border-radius: 3px; background: #f4f4f4; }"
-        "QSlider::handle:vertical:disabled { background: #e0e0e0; border-color: #b0b0b0; }"
-        "QSlider::add-page:vertical:disabled { background: #c8c8c8; }"));
-}
-
 QSlider* verticalBar(const QString& name, int min, int max, QWidget* parent)
 {
-    auto* bar = new QSlider(Qt::Vertical, parent);
+    auto* bar = new looks::Bar(Qt::Vertical, parent);
     bar->setObjectName(name);
     bar->setRange(min, max);
     bar->setInvertedAppearance(true);
@@ -51,7 +41,6 @@ QSlider* verticalBar(const QString& name, int min, int max, QWidget* parent)
     bar->setTickPosition(QSlider::NoTicks);
     bar->setPageStep(std::max(1, (max - min) / 16));
     bar->setMinimumHeight(72);
-    styleVerticalBar(bar);
     return bar;
 }
 
@@ -75,14 +64,10 @@ Column column(const QString& name, const QString& caption, int min, int max, int
     c.bar = verticalBar(name, min, max, c.widget);
     if (!hint.isEmpty())
         c.bar->setToolTip(hint);
-    c.value = new QLabel(c.widget);
+    c.value = new looks::ValueLabel(c.widget);
     c.value->setObjectName("Label_" + name);
-    c.value->setProperty("role", "value");
     c.value->setAlignment(Qt::AlignHCenter);
-    QFont bold = c.value->font();
-    bold.setBold(true);
-    c.value->setFont(bold);
-    c.value->setMinimumWidth(QFontMetrics(bold).horizontalAdvance(QStringLiteral("-000")));
+    c.value->setMinimumWidth(c.value->fontMetrics().horizontalAdvance(QStringLiteral("-000")));
     lay->addWidget(c.caption);
     lay->addWidget(c.bar, 1, Qt::AlignHCenter);
     lay->addWidget(c.value, 0, Qt::AlignHCenter);
@@ -110,7 +95,7 @@ QLabel* levelCaption(const QString& text)
 
 QSlider* levelBar(const char* name, Qt::Orientation orientation, int min, int max)
 {
-    auto* s = new QSlider(orientation);
+    auto* s = new looks::Bar(orientation);
     s->setObjectName(QString::fromLatin1(name));
     s->setRange(min, max);
     s->setTickInterval(1);
@@ -119,16 +104,14 @@ QSlider* levelBar(const char* name, Qt::Orientation orientation, int min, int ma
         // Minimum at the top; up on the wheel or arrow keys moves the knob up.
         s->setInvertedAppearance(true);
         s->setInvertedControls(true);
-        styleVerticalBar(s);
     }
     return s;
 }
 
 QLabel* levelValueLabel(const char* control, int minChars)
 {
-    auto* l = new QLabel;
+    auto* l = new looks::ValueLabel;
     l->setObjectName(QStringLiteral("Label_") + QString::fromLatin1(control));
-    l->setProperty("role", "value");
     l->setAlignment(Qt::AlignCenter);
     QFont f = l->font();
     f.setPointSizeF(f.pointSizeF() * 0.85);

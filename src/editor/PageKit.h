@@ -20,9 +20,6 @@ class QWidget;
 
 namespace kw::pagekit {
 
-// Looks of every vertical bar in the editor: the stored value grows toward
-// the top, so the filled part of the groove is the one below the handle.
-void styleVerticalBar(QSlider* bar);
 // Minimum at the top, a tick per step, a page a sixteenth of the range.
 QSlider* verticalBar(const QString& name, int min, int max, QWidget* parent);
 

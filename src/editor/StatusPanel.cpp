@@ -1,5 +1,6 @@
 #include "editor/StatusPanel.h"
 
+#include "editor/Looks.h"
 #include "editor/PageKit.h"
 
 #include <QGroupBox>
@@ -53,6 +54,7 @@ StatusPanel::StatusPanel(QWidget* parent) : QFrame(parent)
     h->setContentsMargins(4, 2, 4, 2);
     status_ = new QLabel(QStringLiteral("OK"));
     status_->setObjectName(QStringLiteral("StatusLabel"));
+    looks::statusLine(status_);
     status_->setMinimumWidth(240);
     status_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     h->addWidget(status_, 1);
