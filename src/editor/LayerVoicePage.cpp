@@ -171,6 +171,10 @@ LayerVoicePage::LayerVoicePage(EditorContext& ctx, QWidget* parent) : QWidget(pa
 
 void LayerVoicePage::listVoices(int bankRow)
 {
+    // Most layer switches stay in the bank already listed.
+    if (bankRow == listedBank_)
+        return;
+    listedBank_ = bankRow;
     const QSignalBlocker block(voices_);
     for (int p = 0; p < kVoicesPerBank; ++p)
         voices_->item(p)->setText(text(cp1252ToUtf8(voiceEntry(bankRow, p))));

@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScopedValueRollback>
+#include <QScrollBar>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -275,6 +276,12 @@ void selectAtTop(QListWidget* list, int index)
         return;
     }
     list->setCurrentRow(index);
+    // Scrolling lays the list out again; a list that already shows the entry
+    // at the top (a layer switch between layers on the same voice) is left be.
+    const QScrollBar* scroll = list->verticalScrollBar();
+    if (list->isVisible() && list->verticalScrollMode() == QAbstractItemView::ScrollPerItem &&
+        scroll->value() == index)
+        return;
     list->scrollToItem(list->item(index), QAbstractItemView::PositionAtTop);
 }
 
