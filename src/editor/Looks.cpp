@@ -175,6 +175,7 @@ void Bar::paintEvent(QPaintEvent*)
 ValueLabel::ValueLabel(QWidget* parent) : QLabel(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setContentsMargins(kMarginX, kMarginY, kMarginX, kMarginY);
     QFont bold = font();
     bold.setBold(true);
     setFont(bold);
@@ -182,12 +183,11 @@ ValueLabel::ValueLabel(QWidget* parent) : QLabel(parent)
 
 void ValueLabel::paintEvent(QPaintEvent*)
 {
-    // A one-pixel frame, black inside, the text two pixels in from the sides.
     QPainter p(this);
     p.fillRect(rect(), kValueFrame);
     p.fillRect(rect().adjusted(1, 1, -1, -1), Qt::black);
     p.setPen(kLime);
-    p.drawText(rect().adjusted(3, 1, -3, -1), int(alignment()), text());
+    p.drawText(contentsRect(), int(alignment()), text());
 }
 
 void blackList(QListWidget* list)

@@ -39,6 +39,9 @@ private:
 // value repaints the label and nothing else.
 class ValueLabel : public QLabel {
 public:
+    // One pixel of frame all round, two more of room at the sides.
+    static constexpr int kMarginX = 3, kMarginY = 1;
+
     explicit ValueLabel(QWidget* parent = nullptr);
 
 protected:

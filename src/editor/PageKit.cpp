@@ -25,9 +25,9 @@
 namespace kw::pagekit {
 
 namespace {
-// A value label's frame: one pixel of border and two of padding each side.
-constexpr int kValueFrameWidth = 6;
-constexpr int kValueFrameHeight = 2;
+// What a value label needs beside its text: its frame and room at the sides.
+constexpr int kValueFrameWidth = 2 * looks::ValueLabel::kMarginX;
+constexpr int kValueFrameHeight = 2 * looks::ValueLabel::kMarginY;
 } // namespace
 
 QSlider* verticalBar(const QString& name, int min, int max, QWidget* parent)
