@@ -9,11 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 KW_BUILD_DIR=build scripts/build.sh
-export QT_QPA_PLATFORM=offscreen
-if [ -z "${XDG_RUNTIME_DIR:-}" ] || [ ! -w "${XDG_RUNTIME_DIR}" ]; then
-  export XDG_RUNTIME_DIR="$(mktemp -d /tmp/kw-runtime.XXXXXX)"
-  chmod 0700 "$XDG_RUNTIME_DIR"
-fi
+. scripts/offscreen-env.sh
 out="${1:-build/bench-results.json}"
 rows="$(mktemp /tmp/kw-bench-rows.XXXXXX)"
 trap 'rm -f "$rows"' EXIT
