@@ -211,10 +211,10 @@ namespace {
 class ChoiceWatcher : public QObject {
 public:
     ChoiceWatcher(QListWidget* list, std::function<void(int)> handler)
-        : QObject(list), list_(list), handler_(std::move(handler))
+        : QObject(list), list_(list), viewport_(list->viewport()), handler_(std::move(handler))
     {
         list->installEventFilter(this);
-        list->viewport()->installEventFilter(this);
+        viewport_->installEventFilter(this);
         connect(list, &QListWidget::currentRowChanged, this, [this](int r) {
             if (byKey_ && r >= 0)
                 handler_(r);
@@ -224,37 +224,54 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override
     {
-        if (watched == list_ && e->type() == QEvent::KeyPress && !byKey_) {
-            const int key = static_cast<QKeyEvent*>(e)->key();
-            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-                if (list_->currentRow() >= 0 && !list_->signalsBlocked())
-                    handler_(list_->currentRow());
-                return false;
-            }
-            // The list takes the key here, with the flag up exactly while the
-            // key moves it; the key is then done with.
-            const QScopedValueRollback<bool> keying(byKey_, true);
-            QCoreApplication::sendEvent(list_, e);
-            e->accept();
-            return true;
+        // Only the events it acts on are looked at: a list going away still
+        // sends its viewport others.
+        switch (e->type()) {
+        case QEvent::KeyPress: return watched == list_ && keyPressed(static_cast<QKeyEvent*>(e));
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+            if (watched == viewport_)
+                mouse(static_cast<QMouseEvent*>(e));
+            return false;
+        default: return false;
         }
-        if (watched == list_->viewport()) {
-            auto* m = static_cast<QMouseEvent*>(e);
-            if (e->type() == QEvent::MouseButtonPress) {
-                pressed_ = m->button() == Qt::LeftButton && list_->indexAt(m->position().toPoint()).isValid();
-            } else if (e->type() == QEvent::MouseButtonRelease && m->button() == Qt::LeftButton && pressed_) {
-                // The press made its entry current (a drag, the last one
-                // passed over); the release picks it.
-                pressed_ = false;
-                if (list_->currentRow() >= 0 && !list_->signalsBlocked())
-                    handler_(list_->currentRow());
-            }
-        }
-        return false;
     }
 
 private:
+    bool keyPressed(QKeyEvent* e)
+    {
+        if (byKey_)
+            return false;
+        if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+            if (list_->currentRow() >= 0 && !list_->signalsBlocked())
+                handler_(list_->currentRow());
+            return false;
+        }
+        // The list takes the key here, with the flag up exactly while the
+        // key moves it; the key is then done with.
+        const QScopedValueRollback<bool> keying(byKey_, true);
+        QCoreApplication::sendEvent(list_, e);
+        e->accept();
+        return true;
+    }
+
+    void mouse(QMouseEvent* m)
+    {
+        if (m->button() != Qt::LeftButton)
+            return;
+        if (m->type() == QEvent::MouseButtonPress) {
+            pressed_ = list_->indexAt(m->position().toPoint()).isValid();
+        } else if (pressed_) {
+            // The press made its entry current (a drag, the last one
+            // passed over); the release picks it.
+            pressed_ = false;
+            if (list_->currentRow() >= 0 && !list_->signalsBlocked())
+                handler_(list_->currentRow());
+        }
+    }
+
     QListWidget* list_;
+    QObject* viewport_;
     std::function<void(int)> handler_;
     bool byKey_ = false;
     bool pressed_ = false;
