@@ -41,6 +41,7 @@ BarBinding::BarBinding(EditorContext& ctx, const FieldRow& row, QSlider* bar, QL
                        std::function<int()> tab)
     : Binding(ctx, row, bar, std::move(tab)), bar_(bar), label_(label)
 {
+    fixValueLabel(label_, labelTexts(row, bar_->minimum(), bar_->maximum()));
     connect(bar_, &QSlider::valueChanged, this, [this](int p) { moved(p); });
 }
 
@@ -137,18 +138,10 @@ void RadioBinding::refresh()
 
 // ---------------------------------------------------------------------------
 
-ListBinding::ListBinding(EditorContext& ctx, const FieldRow& row, QListWidget* list, bool everyPick,
-                         std::function<int()> tab)
+ListBinding::ListBinding(EditorContext& ctx, const FieldRow& row, QListWidget* list, std::function<int()> tab)
     : Binding(ctx, row, list, std::move(tab)), list_(list)
 {
-    if (everyPick) {
-        onChoice(list_, [this](int r) { edited(r); });
-    } else {
-        connect(list_, &QListWidget::currentRowChanged, this, [this](int r) {
-            if (r >= 0)
-                edited(r);
-        });
-    }
+    onChoice(list_, [this](int r) { edited(r); });
 }
 
 void ListBinding::refresh()

@@ -54,7 +54,8 @@ private:
     std::function<int()> tab_;
 };
 
-// A track bar and its value label; a picture drawn from the bar redraws with it.
+// A track bar and its value label, sized once for the widest text the bar can
+// show; a picture drawn from the bar redraws with it.
 class BarBinding : public Binding {
 public:
     BarBinding(EditorContext& ctx, const FieldRow& row, QSlider* bar, QLabel* label, std::function<int()> tab = {});
@@ -105,12 +106,12 @@ private:
     bool lastTakesTheRest_;
 };
 
-// A list box: the entry is the position. `everyPick` runs the edit on every
-// pick, also of the entry already selected; otherwise on a change of entry.
+// A list box: the entry is the position. Every pick of the user edits, also
+// of the entry already selected (under "Edit all Layers simult." that sets
+// the other layers too); the arrow keys audition as they move.
 class ListBinding : public Binding {
 public:
-    ListBinding(EditorContext& ctx, const FieldRow& row, QListWidget* list, bool everyPick = true,
-                std::function<int()> tab = {});
+    ListBinding(EditorContext& ctx, const FieldRow& row, QListWidget* list, std::function<int()> tab = {});
     void refresh() override;
 
 private:

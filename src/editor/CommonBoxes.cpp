@@ -25,9 +25,10 @@ ControllerBox::ControllerBox(EditorContext& ctx, const QString& title, const cha
     lay->setSpacing(0);
     for (const Bar& bar : bars) {
         const FieldRow& r = row(bar.control);
-        const Column c = column(QString::fromLatin1(bar.control), QString::fromLatin1(bar.caption), r.min, r.max, this);
+        const Column c =
+            column(QString::fromLatin1(bar.control), QString::fromLatin1(bar.caption), r.min, r.max, 44, this);
         bars_.push_back(new BarBinding(ctx_, r, c.bar, c.value));
-        c.widget->setFixedWidth(44);
+        captions_.push_back(c.caption);
         lay->addWidget(c.widget);
     }
 }
@@ -91,11 +92,10 @@ ArpeggiatorBox::ArpeggiatorBox(EditorContext& ctx, QWidget* parent)
     left->addWidget(subdiv);
     lay->addLayout(left, 1);
 
-    const Column tempo = column("ArpTempo", QStringLiteral("TEMPO"), tempo::kMinPosition, tempo::kMaxPosition, this,
-                                QStringLiteral("Arpeggiator tempo"));
+    const Column tempo = column("ArpTempo", QStringLiteral("TEMPO"), tempo::kMinPosition, tempo::kMaxPosition, 44,
+                                this, QStringLiteral("Arpeggiator tempo"));
     auto* tempoBar = new BarBinding(ctx_, row("ArpTempo"), tempo.bar, tempo.value);
     all_.push_back(tempoBar);
-    tempo.widget->setFixedWidth(44);
     QCheckBox* midi = check("ArpTempoMidi", "MIDI", "Arpeggio-tempo MIDI");
     // Unchecked, the tempo is the bar's again, wherever it was left.
     all_.push_back(new CheckBinding(ctx_, row("ArpTempoMidi"), midi, [this, tempoBar](bool on) {

@@ -8,6 +8,8 @@
 
 #include <vector>
 
+class QLabel;
+
 namespace kw {
 
 namespace pagekit { class Binding; }
@@ -24,10 +26,13 @@ public:
                   QWidget* parent);
     // From the image; runs no handler and sends nothing.
     void refreshFromImage();
+    // The captions over the three bars, for lining them up with a neighbour's.
+    const std::vector<QLabel*>& captions() const { return captions_; }
 
 private:
     EditorContext& ctx_;
     std::vector<pagekit::Binding*> bars_;
+    std::vector<QLabel*> captions_;
 };
 
 // " Mod-Wheel " (objectName `MWheel`): `MWLFOPMod`, `MWLFOFMod`, `MWFilterCtl`.

@@ -2,11 +2,12 @@
 
 #include "editor/CommonBoxes.h"
 #include "editor/PageKit.h"
-#include "model/Cp1252.h"
 #include "model/ValueLists.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
+#include <QFocusEvent>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -15,13 +16,78 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QValidator>
 #include <QVBoxLayout>
+
+#include <functional>
 
 namespace kw {
 
 using namespace pagekit;
 
 namespace {
+
+// What the synth can store in a name: printable ASCII. Anything else is
+// dropped as it is typed or pasted, and the user is told why.
+class NameValidator : public QValidator {
+public:
+    NameValidator(QObject* parent, std::function<void()> refused) : QValidator(parent), refused_(std::move(refused)) {}
+
+    static bool storable(QChar c) { return c.unicode() >= 0x20 && c.unicode() <= 0x7E; }
+
+    State validate(QString& input, int& pos) const override
+    {
+        QString kept;
+        int cursor = pos;
+        for (int i = 0; i < input.size(); ++i) {
+            if (storable(input[i]))
+                kept += input[i];
+            else if (i < pos)
+                --cursor;
+        }
+        if (kept.size() != input.size()) {
+            input = kept;
+            pos = cursor;
+            if (refused_)
+                refused_();
+        }
+        return Acceptable;
+    }
+
+private:
+    std::function<void()> refused_;
+};
+
+// The user left the box for another control of this window. Switching to
+// another application, opening a menu, the window being disabled or a page
+// switch take the focus away as well, but they are not leaving.
+class LeaveWatch : public QObject {
+public:
+    LeaveWatch(QWidget* box, std::function<void()> left) : QObject(box), left_(std::move(left))
+    {
+        box->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        // A box that is going out of sight (its page left, the window
+        // closed) is not left by the user either.
+        if (e->type() == QEvent::FocusOut && !watched->signalsBlocked() && static_cast<QWidget*>(watched)->isVisible()) {
+            switch (static_cast<QFocusEvent*>(e)->reason()) {
+            case Qt::MouseFocusReason:
+            case Qt::TabFocusReason:
+            case Qt::BacktabFocusReason:
+            case Qt::ShortcutFocusReason: left_(); break;
+            default: break;
+            }
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> left_;
+};
 
 // A level bar of the page with its hint, bound to its row.
 QWidget* levelBar(EditorContext& ctx, const char* control, const char* caption, int length, const char* hint)
@@ -51,16 +117,28 @@ CommonPage::CommonPage(EditorContext& ctx, QWidget* parent) : QWidget(parent), c
     mono.setBold(true);
     perfName_->setFont(mono);
     perfName_->setFixedWidth(QFontMetrics(mono).horizontalAdvance(QString(9, QLatin1Char('M'))) + 8);
-    connect(perfName_, &QLineEdit::textEdited, this, [this] { PerformanceNameChange(); });
-    connect(perfName_, &QLineEdit::editingFinished, this, [this] { PerformanceNameChange(); });
+    auto* validator = new NameValidator(perfName_, [this] {
+        ctx_.session.status("Only ASCII characters fit into a name");
+    });
+    perfName_->setValidator(validator);
+    connect(perfName_, &QLineEdit::textEdited, this, [this](const QString& t) {
+        if (t != lastName_)
+            PerformanceNameChange();
+    });
+    connect(perfName_, &QLineEdit::returnPressed, this, [this] { PerformanceNameChange(); });
+    new LeaveWatch(perfName_, [this] { PerformanceNameChange(); });
     new CustomBinding(ctx_, row("PerformanceName"), perfName_, [this] {
-        // The eight bytes as eight characters, trailing blanks kept.
+        // The eight bytes as eight characters, trailing blanks kept; a byte
+        // the synth cannot hold (from a file) shows as a blank.
         const BulkBlock& c00 = ctx_.image().edit[BlockKind::Common00];
-        std::string name;
-        for (size_t i = 0; i < perfName::kLength; ++i)
-            name += char(c00.data(perfName::kOffset + i));
+        QString name;
+        for (size_t i = 0; i < perfName::kLength; ++i) {
+            const QChar c(c00.data(perfName::kOffset + i));
+            name += NameValidator::storable(c) ? c : QLatin1Char(' ');
+        }
         const QSignalBlocker block(perfName_);
-        perfName_->setText(text(cp1252ToUtf8(name)));
+        perfName_->setText(name);
+        lastName_ = name;
     });
     pg->addWidget(perfName_, 0, 1);
     pg->addWidget(new QLabel(QStringLiteral("Category")), 1, 0);
@@ -100,8 +178,13 @@ CommonPage::CommonPage(EditorContext& ctx, QWidget* parent) : QWidget(parent), c
 
     grid->addWidget(new ArpeggiatorBox(ctx_), 0, 1);
     auto* ctl = new QHBoxLayout;
-    ctl->addWidget(new MWheelBox(ctx_));
-    ctl->addWidget(new FootControlBox(ctx_));
+    auto* wheel = new MWheelBox(ctx_);
+    auto* foot = new FootControlBox(ctx_);
+    std::vector<QLabel*> captions = wheel->captions();
+    captions.insert(captions.end(), foot->captions().begin(), foot->captions().end());
+    equalHeights(captions);
+    ctl->addWidget(wheel);
+    ctl->addWidget(foot);
     grid->addLayout(ctl, 1, 1);
     grid->setRowStretch(0, 1);
     grid->setRowStretch(1, 1);
@@ -115,7 +198,8 @@ void CommonPage::showProgram(int line)
 
 void CommonPage::PerformanceNameChange()
 {
-    ctx_.session.setName(utf8ToCp1252(perfName_->text().toStdString()));
+    lastName_ = perfName_->text();
+    ctx_.session.setName(lastName_.toLatin1().toStdString());
 }
 
 } // namespace kw

@@ -91,14 +91,16 @@ EffectsPage::EffectsPage(EditorContext& ctx, QWidget* parent) : QWidget(parent),
         {"VariOnRev", " VARI  TO REV", "Variation on Layer Reverb-send"},
         {"VariOnCho", " VARI  TO CHO", "Variation on Layer Chorus-send"},
     };
+    std::vector<QLabel*> sendCaptions;
     for (const SendDef& d : defs) {
         const FieldRow& r = row(d.control);
-        const Column c = column(QString::fromLatin1(d.control), QString::fromLatin1(d.caption), r.min, r.max, sends,
-                                QString::fromLatin1(d.hint));
+        const Column c = column(QString::fromLatin1(d.control), QString::fromLatin1(d.caption), r.min, r.max, 50,
+                                sends, QString::fromLatin1(d.hint));
         all_.push_back(new BarBinding(ctx_, r, c.bar, c.value));
-        c.widget->setFixedWidth(50);
+        sendCaptions.push_back(c.caption);
         sl->addWidget(c.widget);
     }
+    equalHeights(sendCaptions);
     top->addWidget(sends, 0, 1);
 
     auto* var = new QGroupBox(QStringLiteral(" Variation "), this);
@@ -115,25 +117,104 @@ EffectsPage::EffectsPage(EditorContext& ctx, QWidget* parent) : QWidget(parent),
         rebuildVariation(vari_->currentRow());
     }));
     vl->addWidget(vari_);
+    vl->addStretch(1);
+    // Every bar keeps one width and its caption one height whatever the type
+    // shows, so choosing a type or moving a bar never moves the window.
+    std::array<std::vector<std::string>, vari::kSlots> texts;
+    for (int s = 0; s < vari::kSlots; ++s)
+        texts[size_t(s)] = variationTexts(s);
+    const int width = variationColumnWidth(texts);
     for (int s = 0; s < vari::kSlots; ++s) {
         const QString name = QStringLiteral("VPara%1").arg(vari::kParamNumbers[size_t(s)]);
-        const Column c = column(name, QStringLiteral("--"), 0, 1, var,
+        const Column c = column(name, QStringLiteral("--"), 0, 1, width, var,
                                 QStringLiteral("Variation Parameter %1 (depends on V.-Type)")
                                     .arg(vari::kParamNumbers[size_t(s)]));
         c.caption->setObjectName("Text_" + name);
-        c.caption->setMinimumHeight(c.caption->fontMetrics().height() * 3);
         c.bar->setValue(1);
         c.value->setText(QStringLiteral("0"));
-        // Wide enough for the dry/wet text, the widest a label usually shows.
-        c.widget->setMinimumWidth(c.value->fontMetrics().horizontalAdvance(QStringLiteral("D63 > W")) + 2);
+        fixValueLabel(c.value, texts[size_t(s)]);
         vbars_[size_t(s)] = {c.caption, c.bar, c.value};
         connect(c.bar, &QSlider::valueChanged, this, [this, s](int) { vparaChange(s); });
         vl->addWidget(c.widget);
+        vl->addStretch(1);
     }
+    fitVariationCaptions();
     top->addWidget(var, 1, 0, 1, 2);
     top->setRowStretch(0, 2);
     top->setRowStretch(1, 3);
     top->setColumnStretch(0, 1);
+}
+
+namespace {
+
+// Every page the variation list can show, each once.
+std::vector<const vari::Page*> variationPages()
+{
+    std::vector<const vari::Page*> pages;
+    for (int i = -1; i <= int(fx::variationTypes().size()); ++i)
+        if (std::find(pages.begin(), pages.end(), &vari::page(i)) == pages.end())
+            pages.push_back(&vari::page(i));
+    return pages;
+}
+
+} // namespace
+
+std::vector<std::string> EffectsPage::variationTexts(int slot)
+{
+    // Numbers grow toward the ends of their range; tables and the dry/wet
+    // balance are read whole. The stored zeros of the start-up image too.
+    const std::string separator = decimalSeparator();
+    std::vector<std::string> texts{"0"};
+    for (const vari::Page* page : variationPages()) {
+        const vari::ParamSpec& spec = (*page)[size_t(slot)];
+        if (!spec.enabled())
+            continue;
+        const bool whole = spec.rule == vari::Rule::Table || spec.rule == vari::Rule::DryWet;
+        texts.push_back(vari::valueText(spec, 0, separator));
+        for (int n = spec.min; n <= spec.max; ++n)
+            if (whole || n - spec.min <= 12 || spec.max - n <= 12)
+                texts.push_back(vari::valueText(spec, n, separator));
+    }
+    return texts;
+}
+
+int EffectsPage::variationColumnWidth(const std::array<std::vector<std::string>, vari::kSlots>& texts) const
+{
+    // Wide enough for the longest word of any parameter name and for the
+    // widest value, and no narrower than a bar with room around it.
+    QFont small = font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    const QFontMetrics words(small);
+    int widest = 76;
+    for (const vari::Page* page : variationPages())
+        for (const vari::ParamSpec& spec : *page)
+            for (const QString& word : QString::fromLatin1(spec.name).split(QLatin1Char(' ')))
+                widest = std::max(widest, words.horizontalAdvance(word) + 4);
+    QLabel value;
+    QFont bold = font();
+    bold.setBold(true);
+    value.setFont(bold);
+    for (const std::vector<std::string>& t : texts) {
+        fixValueLabel(&value, t);
+        widest = std::max(widest, value.minimumWidth() + 2);
+    }
+    return widest;
+}
+
+void EffectsPage::fitVariationCaptions()
+{
+    // The tallest name any type gives any bar decides all six.
+    QLabel* caption = vbars_[0].name;
+    const QString shown = caption->text();
+    int tallest = 0;
+    for (const vari::Page* page : variationPages())
+        for (const vari::ParamSpec& spec : *page) {
+            caption->setText(QString::fromLatin1(spec.name));
+            tallest = std::max(tallest, caption->heightForWidth(caption->maximumWidth()));
+        }
+    caption->setText(shown);
+    for (const VBar& v : vbars_)
+        v.name->setFixedHeight(tallest);
 }
 
 void EffectsPage::refreshFromImage()

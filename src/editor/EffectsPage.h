@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <array>
+#include <string>
 #include <vector>
 
 class QLabel;
@@ -35,6 +36,10 @@ private:
     // Names, ranges and enabled states for `type`, then each bar from the image.
     void rebuildVariation(int type);
     void loadVariation(int slot);
+    // Every text the value label of bar `slot` shows for any type.
+    static std::vector<std::string> variationTexts(int slot);
+    int variationColumnWidth(const std::array<std::vector<std::string>, 6>& texts) const;
+    void fitVariationCaptions();
 
     struct VBar {
         QLabel* name = nullptr;

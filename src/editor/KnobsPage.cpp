@@ -30,6 +30,7 @@ KnobsPage::KnobsPage(EditorContext& ctx, QWidget* parent) : QWidget(parent), ctx
     top->setSpacing(4);
 
     auto* scenes = new QHBoxLayout;
+    std::vector<QLabel*> captions;
     for (int s = 0; s < 2; ++s) {
         auto* box = new QGroupBox(s == 0 ? QStringLiteral(" Scene 1 ") : QStringLiteral(" Scene 2 "), this);
         box->setObjectName(s == 0 ? "Scene1" : "Scene2");
@@ -39,13 +40,14 @@ KnobsPage::KnobsPage(EditorContext& ctx, QWidget* parent) : QWidget(parent), ctx
         for (int k = 0; k < 6; ++k) {
             const QString name = QStringLiteral("Scene%1Knob%2").arg(s + 1).arg(k + 1);
             const FieldRow& r = row(name.toLatin1().constData());
-            const Column c = column(name, QString::fromLatin1(kKnobCaptions[k]), r.min, r.max, box);
+            const Column c = column(name, QString::fromLatin1(kKnobCaptions[k]), r.min, r.max, 38, box);
             all_.push_back(new BarBinding(ctx_, r, c.bar, c.value));
-            c.widget->setFixedWidth(38);
+            captions.push_back(c.caption);
             lay->addWidget(c.widget);
         }
         scenes->addWidget(box);
     }
+    equalHeights(captions);
     top->addLayout(scenes, 4);
 
     auto* assign = new QGroupBox(QStringLiteral(" Assign-Knobs "), this);
@@ -82,7 +84,7 @@ KnobsPage::KnobsPage(EditorContext& ctx, QWidget* parent) : QWidget(parent), ctx
     blay->setContentsMargins(4, 4, 4, 4);
     const auto tab = [this] { return assignTab(); };
     auto* assign2Para = listBox("Assign2Para", assign2ParaItems().data(), int(assign2ParaItems().size()), bank);
-    assignBank_.push_back(new ListBinding(ctx_, row("Assign2Para"), assign2Para, true, tab));
+    assignBank_.push_back(new ListBinding(ctx_, row("Assign2Para"), assign2Para, tab));
     blay->addWidget(assign2Para, 1);
 
     auto* affect = new QGroupBox(QStringLiteral(" Affect "), bank);
@@ -103,10 +105,9 @@ KnobsPage::KnobsPage(EditorContext& ctx, QWidget* parent) : QWidget(parent), ctx
     blay->addWidget(affect, 0, Qt::AlignTop);
 
     const FieldRow& level = row("Assign2Level");
-    const Column c = column(QStringLiteral("Assign2Level"), QStringLiteral("KNOB SENSE"), level.min, level.max, bank,
-                            QStringLiteral("Assign-Knob 2 sensitivity"));
+    const Column c = column(QStringLiteral("Assign2Level"), QStringLiteral("KNOB SENSE"), level.min, level.max, 52,
+                            bank, QStringLiteral("Assign-Knob 2 sensitivity"));
     assignBank_.push_back(new BarBinding(ctx_, level, c.bar, c.value, tab));
-    c.widget->setFixedWidth(52);
     blay->addWidget(c.widget);
     alay->addWidget(bank, 1, 1);
     alay->setColumnStretch(0, 2);

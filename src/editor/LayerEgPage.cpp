@@ -6,6 +6,7 @@
 
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QLabel>
 #include <QHBoxLayout>
 #include <QRadioButton>
 #include <QSlider>
@@ -42,9 +43,12 @@ const Part kLfo[] = {{"Speed", "SPEED", "Speed"},
 const Part kFilter[] = {{"Cutoff", "CUTOFF", "cutoff-frequency"}, {"Resonance", "RESONANCE", "resonance-level"}};
 
 // The bars of one group side by side, with their hints.
+// The captions of a row of groups, lined up together at the end.
+using Captions = std::vector<QLabel*>;
+
 template <size_t N>
 void addBars(EditorContext& ctx, QHBoxLayout* into, const char* prefix, const char* hintPrefix,
-             const Part (&parts)[N], std::vector<BarBinding*>* bound = nullptr)
+             const Part (&parts)[N], Captions& captions, std::vector<BarBinding*>* bound = nullptr)
 {
     for (const Part& p : parts) {
         const FieldRow& r = row((std::string(prefix) + p.suffix).c_str());
@@ -52,6 +56,7 @@ void addBars(EditorContext& ctx, QHBoxLayout* into, const char* prefix, const ch
         auto* binding = new BarBinding(ctx, r, c.bar, c.value);
         into->addWidget(c.widget);
         c.bar->setToolTip(QString::fromLatin1(hintPrefix) + QString::fromLatin1(p.hint));
+        captions.push_back(c.caption);
         if (bound)
             bound->push_back(binding);
     }
@@ -61,7 +66,7 @@ void addBars(EditorContext& ctx, QHBoxLayout* into, const char* prefix, const ch
 template <size_t N>
 QGroupBox* envelopeGroup(EditorContext& ctx, const char* name, const char* title, const char* pictureName,
                          const char* prefix, const char* hintPrefix, const Part (&parts)[N], EnvelopeView::Kind kind,
-                         QSize design)
+                         QSize design, Captions& captions)
 {
     auto* g = group(name, QString::fromLatin1(title));
     auto* v = new QVBoxLayout(g);
@@ -69,7 +74,7 @@ QGroupBox* envelopeGroup(EditorContext& ctx, const char* name, const char* title
     auto* h = new QHBoxLayout;
     h->setSpacing(1);
     std::vector<BarBinding*> bound;
-    addBars(ctx, h, prefix, hintPrefix, parts, &bound);
+    addBars(ctx, h, prefix, hintPrefix, parts, captions, &bound);
     v->addLayout(h);
     std::vector<QSlider*> sliders;
     for (BarBinding* b : bound)
@@ -92,12 +97,14 @@ QGroupBox* envelopeGroup(EditorContext& ctx, const char* name, const char* title
 LayerEgPage::LayerEgPage(EditorContext& ctx, QWidget* parent) : QWidget(parent)
 {
     QGridLayout* grid = pageGrid(this);
+    Captions envelopes, levels;
     QGroupBox* amp = envelopeGroup(ctx, "AmpEG", " Amp EG ", "PaintAEG", "AEG", "Amp-EG ", kAdsr,
-                                   EnvelopeView::Kind::Adsr, QSize(90, 31));
+                                   EnvelopeView::Kind::Adsr, QSize(90, 31), envelopes);
     QGroupBox* fil = envelopeGroup(ctx, "FilterEG", " Filter EG ", "PaintFEG", "FEG", "Filter-EG ", kAdsr,
-                                   EnvelopeView::Kind::Adsr, QSize(90, 31));
+                                   EnvelopeView::Kind::Adsr, QSize(90, 31), envelopes);
     QGroupBox* pit = envelopeGroup(ctx, "PitchEG", " Pitch EG ", "PaintPEG", "PEG", "Pitch-EG ", kPitch,
-                                   EnvelopeView::Kind::Pitch, QSize(146, 31));
+                                   EnvelopeView::Kind::Pitch, QSize(146, 31), envelopes);
+    equalHeights(envelopes);
     grid->addWidget(amp, 0, 0);
     grid->addWidget(fil, 0, 1);
     grid->addWidget(pit, 0, 2, 1, 2);
@@ -105,7 +112,7 @@ LayerEgPage::LayerEgPage(EditorContext& ctx, QWidget* parent) : QWidget(parent)
     auto* lfo = group("LFOMod", QStringLiteral(" LFO Levels "));
     auto* lh = new QHBoxLayout(lfo);
     lh->setSpacing(1);
-    addBars(ctx, lh, "LFO", "LFO ", kLfo);
+    addBars(ctx, lh, "LFO", "LFO ", kLfo, levels);
     grid->addWidget(lfo, 1, 0);
 
     auto* wave = group("LFOWave", QStringLiteral(" LFO Waveform "));
@@ -124,14 +131,19 @@ LayerEgPage::LayerEgPage(EditorContext& ctx, QWidget* parent) : QWidget(parent)
         pic->setObjectName(QString::fromLatin1(waveImages[i]));
         pic->setToolTip(QString::fromLatin1(waveHints[i]));
         pictures[i] = pic;
-        wg->addWidget(r, i, 0);
-        wg->addWidget(pic, i, 1);
+        // Each button right beside its picture; the room left over stays at the side.
+        auto* beside = new QHBoxLayout;
+        beside->setSpacing(4);
+        beside->addWidget(r);
+        beside->addWidget(pic);
+        beside->addStretch(1);
+        wg->addLayout(beside, i, 0);
         waves.emplace_back(r, &row(waveNames[i]));
     }
     auto* we = new QRadioButton(QStringLiteral("Element"));
     we->setObjectName(QStringLiteral("LFOWaveElement"));
     we->setToolTip(QStringLiteral("LFO wave element-settings"));
-    wg->addWidget(we, 3, 0, 1, 2);
+    wg->addWidget(we, 3, 0);
     waves.emplace_back(we, &row("LFOWaveElement"));
     // A byte that no picture stands for shows "Element".
     auto* waveBinding = new RadioBinding(ctx, std::move(waves), true);
@@ -160,7 +172,8 @@ LayerEgPage::LayerEgPage(EditorContext& ctx, QWidget* parent) : QWidget(parent)
     auto* freq = group("FilterFreq", QStringLiteral(" Filter Frequency "));
     auto* fh = new QHBoxLayout(freq);
     fh->setSpacing(1);
-    addBars(ctx, fh, "Filter", "Filter ", kFilter);
+    addBars(ctx, fh, "Filter", "Filter ", kFilter, levels);
+    equalHeights(levels);
     grid->addWidget(freq, 1, 3);
     grid->setRowStretch(0, 1);
     grid->setRowStretch(1, 1);

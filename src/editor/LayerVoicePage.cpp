@@ -1,5 +1,6 @@
 #include "editor/LayerVoicePage.h"
 
+#include "editor/Looks.h"
 #include "editor/PageKit.h"
 #include "model/Cp1252.h"
 #include "model/NameTables.h"
@@ -59,7 +60,9 @@ LayerVoicePage::LayerVoicePage(EditorContext& ctx, QWidget* parent) : QWidget(pa
     bank_->setMinimumContentsLength(16);
     for (const BankRow& r : bankTable())
         bank_->addItem(text(cp1252ToUtf8(r.name)));
-    connect(bank_, &QComboBox::currentIndexChanged, this, [this](int i) {
+    // Every pick, also of the bank already shown: under "Edit all Layers
+    // simult." that puts the other layers in this bank too.
+    connect(bank_, &QComboBox::activated, this, [this](int i) {
         if (i >= 0)
             PatchBankNumberChange(i);
     });
@@ -77,10 +80,11 @@ LayerVoicePage::LayerVoicePage(EditorContext& ctx, QWidget* parent) : QWidget(pa
     voices_ = new QListWidget;
     voices_->setObjectName(QStringLiteral("PatchVoiceNumber"));
     voices_->setToolTip(QStringLiteral("Layer Voice-select"));
+    looks::blackList(voices_);
     voices_->setUniformItemSizes(true);
     for (int p = 0; p < kVoicesPerBank; ++p)
         voices_->addItem(text(cp1252ToUtf8(voiceEntry(0, p))));
-    new ListBinding(ctx_, pagekit::row("PatchVoiceNumber"), voices_, false);
+    new ListBinding(ctx_, pagekit::row("PatchVoiceNumber"), voices_);
     pv->addWidget(voices_, 1);
     voices_->setMinimumHeight(200);
     patch->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
@@ -167,6 +171,10 @@ LayerVoicePage::LayerVoicePage(EditorContext& ctx, QWidget* parent) : QWidget(pa
 
 void LayerVoicePage::listVoices(int bankRow)
 {
+    // Most layer switches stay in the bank already listed.
+    if (bankRow == listedBank_)
+        return;
+    listedBank_ = bankRow;
     const QSignalBlocker block(voices_);
     for (int p = 0; p < kVoicesPerBank; ++p)
         voices_->item(p)->setText(text(cp1252ToUtf8(voiceEntry(bankRow, p))));

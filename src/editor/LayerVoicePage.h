@@ -27,6 +27,7 @@ private:
     EditorContext& ctx_;
     QComboBox* bank_ = nullptr;
     QListWidget* voices_ = nullptr;
+    int listedBank_ = 0;  // made with the first bank's names
 };
 
 } // namespace kw

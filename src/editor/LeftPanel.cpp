@@ -1,5 +1,6 @@
 #include "editor/LeftPanel.h"
 
+#include "editor/Looks.h"
 #include "editor/PageKit.h"
 #include "editor/Pictures.h"
 #include "model/Cp1252.h"
@@ -57,7 +58,12 @@ private:
 
 } // namespace
 
-LeftPanel::LeftPanel(EditorContext& ctx, QAction* about, QWidget* parent) : QWidget(parent), ctx_(ctx)
+LeftPanel::LeftPanel(EditorContext& ctx, QAction* about, QWidget* parent)
+    : QWidget(parent),
+      ctx_(ctx),
+      // Made once: the style builds a standard icon anew each time it is asked.
+      volumeIcon_(style()->standardIcon(QStyle::SP_MediaVolume)),
+      mutedIcon_(style()->standardIcon(QStyle::SP_MediaVolumeMuted))
 {
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(0, 0, 0, 0);
@@ -73,6 +79,7 @@ LeftPanel::LeftPanel(EditorContext& ctx, QAction* about, QWidget* parent) : QWid
     userPerf_->setObjectName(QStringLiteral("UserPerf"));
     userPerf_->setToolTip(QStringLiteral("Select active User-Performance"));
     userPerf_->setUniformItemSizes(true);
+    looks::blackList(userPerf_);
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setBold(true);
     userPerf_->setFont(mono);
@@ -108,7 +115,7 @@ LeftPanel::LeftPanel(EditorContext& ctx, QAction* about, QWidget* parent) : QWid
         m->setObjectName(QStringLiteral("MuteLayer%1").arg(n));
         m->setToolTip(QStringLiteral("Mute Layer %1").arg(n));
         m->setCheckable(true);  // its own group: any number may be down
-        m->setIcon(style()->standardIcon(QStyle::SP_MediaVolume));
+        m->setIcon(volumeIcon_);
         m->setAutoRaise(false);
         muteLayer_[i] = m;
         connect(m, &QToolButton::toggled, this, [this, n] { showMuted(n); });
@@ -129,6 +136,8 @@ LeftPanel::LeftPanel(EditorContext& ctx, QAction* about, QWidget* parent) : QWid
             QPalette p = r->palette();
             const bool on = ctx_.image().edit.layer(n).data(row("LayerOn").offset) != 0;
             const QColor c = on ? QColor(Qt::blue) : QColor(Qt::black);
+            if (p.color(QPalette::WindowText) == c && p.color(QPalette::ButtonText) == c)
+                continue;  // a new palette repaints the button, also when nothing changed
             p.setColor(QPalette::WindowText, c);
             p.setColor(QPalette::ButtonText, c);
             r->setPalette(p);
@@ -146,7 +155,11 @@ LeftPanel::LeftPanel(EditorContext& ctx, QAction* about, QWidget* parent) : QWid
 void LeftPanel::showMuted(int layer)
 {
     QToolButton* m = muteLayer_[layer - 1];
-    m->setIcon(style()->standardIcon(m->isChecked() ? QStyle::SP_MediaVolumeMuted : QStyle::SP_MediaVolume));
+    bool& shown = shownMuted_[layer - 1];
+    if (shown == m->isChecked())
+        return;
+    shown = m->isChecked();
+    m->setIcon(shown ? mutedIcon_ : volumeIcon_);
 }
 
 void LeftPanel::showEditorState()
@@ -171,7 +184,7 @@ void LeftPanel::selectUserPerf(int index)
 {
     const QSignalBlocker block(userPerf_);
     if (index >= 0 && index < userPerf_->count()) {
-        userPerf_->setCurrentRow(index);
+        userPerf_->setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
     } else {
         userPerf_->setCurrentRow(-1);
         userPerf_->clearSelection();
@@ -184,9 +197,10 @@ void LeftPanel::setUserPerfEntry(int index, const QString& entry)
         userPerf_->item(index)->setText(entry);
 }
 
-int LeftPanel::currentUserPerf() const
+int LeftPanel::selectedUserPerf() const
 {
-    return userPerf_->currentRow();
+    const QList<QListWidgetItem*> selected = userPerf_->selectedItems();
+    return selected.isEmpty() ? -1 : userPerf_->row(selected.front());
 }
 
 void LeftPanel::UserPerfClick(int row)

@@ -5,6 +5,7 @@
 
 #include "editor/EditorContext.h"
 
+#include <QIcon>
 #include <QWidget>
 
 class QAction;
@@ -26,7 +27,9 @@ public:
     // Selects line `index` of `UserPerf` (-1: none) without running its handler.
     void selectUserPerf(int index);
     void setUserPerfEntry(int index, const QString& text);
-    int currentUserPerf() const;
+    // The selected line (-1: none). Qt makes a line current when the list
+    // takes the focus without selecting it: that line is not chosen.
+    int selectedUserPerf() const;
 
     void UserPerfClick(int row);
     void EditLayerClick(int layer);
@@ -40,6 +43,9 @@ private:
     QRadioButton* editLayer_[4] = {};
     QToolButton* muteLayer_[4] = {};
     QCheckBox* affectAll_ = nullptr;
+    QIcon volumeIcon_;
+    QIcon mutedIcon_;
+    bool shownMuted_[4] = {};
 };
 
 } // namespace kw

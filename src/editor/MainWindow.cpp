@@ -6,6 +6,7 @@
 #include "editor/LayerEgPage.h"
 #include "editor/LayerVoicePage.h"
 #include "editor/LeftPanel.h"
+#include "editor/Looks.h"
 #include "editor/StatusPanel.h"
 #include "library/Dialogs.h"
 #include "model/Cp1252.h"
@@ -16,7 +17,9 @@
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QLineEdit>
 #include <QShortcut>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -24,19 +27,64 @@ using namespace kw;
 
 namespace {
 QString q(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+// Swallows the user's input to one window and everything in it (its
+// controls, menus, shortcuts), as disabling it would. Disabling greys every
+// control out and back again: two repaints of the whole window per fetch.
+class InputBlock : public QObject {
+public:
+    explicit InputBlock(QWidget* window) : QObject(window), window_(window) {}
+
+protected:
+    bool eventFilter(QObject* target, QEvent* e) override
+    {
+        switch (e->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+        case QEvent::ContextMenu:
+        case QEvent::InputMethod:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+        case QEvent::TabletMove:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop: return ours(target);
+        default: return false;
+        }
+    }
+
+private:
+    // A control of the window, or a menu entry or shortcut that belongs to it;
+    // other windows (a box it shows) stay usable.
+    bool ours(QObject* target) const
+    {
+        if (auto* w = qobject_cast<QWidget*>(target))
+            return w->window() == window_;
+        for (QObject* o = target; o; o = o->parent())
+            if (o == window_)
+                return true;
+        return false;
+    }
+
+    QWidget* window_;
+};
+
 } // namespace
 
 TMainWindow::TMainWindow(EditorContext& ctx, QWidget* parent) : QMainWindow(parent), ctx_(ctx)
 {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QLatin1Char(' ') + QApplication::applicationDisplayName());
-    setStyleSheet(QStringLiteral(
-        "QLabel[role=\"value\"] { background: black; color: #00ff00; font-weight: bold;"
-        "  border: 1px solid #404040; padding: 0px 2px; }"
-        "QListWidget#UserPerf, QListWidget#PatchVoiceNumber { background: black; color: #00ff00;"
-        "  font-weight: bold; selection-background-color: #00a000; selection-color: black; }"
-        "QLabel#StatusLabel { background: black; color: yellow; font-weight: bold; padding: 1px 6px; }"
-        "QGroupBox { font-weight: bold; }"));
     ctx_.session.attach(*this, ctx_.dialogs);
 
     buildMenus();
@@ -72,11 +120,19 @@ TMainWindow::TMainWindow(EditorContext& ctx, QWidget* parent) : QMainWindow(pare
     addPage(new LayerVoicePage(ctx_), "TabSheet3", "Layer Voice");
     addPage(new LayerEgPage(ctx_), "TabSheet4", "Layer EG's / LFO");
     pages->setCurrentIndex(0);
+    // A page switch may hand the focus to the page's first control; the name
+    // box would then send on the next click elsewhere as if the user had
+    // left it. The focus goes to the page tabs instead.
+    connect(pages, &QTabWidget::currentChanged, this, [this, pages] {
+        if (common_->nameBox()->hasFocus())
+            pages->tabBar()->setFocus(Qt::OtherFocusReason);
+    });
     right->addWidget(pages, 1);
     status_ = new StatusPanel;
     right->addWidget(status_);
     outer->addLayout(right, 1);
     setCentralWidget(central);
+    looks::boldGroupTitles(this);
     // A fixed frame like a hardware panel, sized by its layouts so larger
     // fonts and HiDPI screens still get room.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -183,7 +239,7 @@ void TMainWindow::MenuEditPasteLayerClick()
 void TMainWindow::RefreshLayerPage()
 {
     const SendsPaused pause(ctx_.state());
-    common_->showProgram(left_->currentUserPerf());
+    common_->showProgram(left_->selectedUserPerf());
     ctx_.bindings.refreshLayer();
 }
 
@@ -193,7 +249,7 @@ void TMainWindow::RefreshAll()
         const SendsPaused pause(ctx_.state());
         ctx_.session.resetForRefresh();
         left_->showEditorState();
-        common_->showProgram(left_->currentUserPerf());
+        common_->showProgram(left_->selectedUserPerf());
         ctx_.bindings.refreshAll();
     }
     setBusy(false);
@@ -219,11 +275,15 @@ void TMainWindow::messageBox(const std::string& text)
 
 void TMainWindow::setBusy(bool busy)
 {
-    setEnabled(!busy);
-    if (busy && !busy_)
+    if (busy && !busy_) {
+        inputBlock_ = new InputBlock(this);
+        qApp->installEventFilter(inputBlock_);
         QApplication::setOverrideCursor(Qt::WaitCursor);
-    else if (!busy && busy_)
+    } else if (!busy && busy_) {
+        delete inputBlock_;
+        inputBlock_ = nullptr;
         QApplication::restoreOverrideCursor();
+    }
     busy_ = busy;
 }
 

@@ -41,6 +41,10 @@ public:
     void setUserPerfEntry(int index, const std::string& text) override;
     void followKnob(const std::string& control, int position) override;
 
+    // While busy (a fetch runs) the window refuses every input, as a
+    // disabled window would, but keeps its look.
+    bool isBusy() const { return busy_; }
+
     // Menu actions by their names ("MenuFilePreferences", "MenuAbout", ...),
     // for the shell that connects the commands; the synth picture triggers
     // "MenuAbout".
@@ -57,5 +61,6 @@ private:
     kw::LeftPanel* left_ = nullptr;
     kw::CommonPage* common_ = nullptr;
     kw::StatusPanel* status_ = nullptr;
+    QObject* inputBlock_ = nullptr;
     bool busy_ = false;
 };

@@ -1,7 +1,14 @@
 #include "editor/PageKit.h"
 
+#include "editor/Looks.h"
+
 #include <QAbstractItemView>
+#include <QCoreApplication>
 #include <QEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScopedValueRollback>
+#include <QScrollBar>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -12,25 +19,20 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdlib>
 #include <stdexcept>
 
 namespace kw::pagekit {
 
-void styleVerticalBar(QSlider* bar)
-{
-    bar->setStyleSheet(QStringLiteral(
-        "QSlider::groove:vertical { width: 4px; background: #c8c8c8; border-radius: 2px; }"
-        "QSlider::add-page:vertical { background: #3a8fd8; border-radius: 2px; }"
-        "QSlider::sub-page:vertical { background: #c8c8c8; border-radius: 2px; }"
-        "QSlider::handle:vertical { height: 8px; margin: 0 -6px; border: 1px solid #6a6a6a;"
-        " border-radius: 3px; background: #f4f4f4; }"
-        "QSlider::handle:vertical:disabled { background: #e0e0e0; border-color: #b0b0b0; }"
-        "QSlider::add-page:vertical:disabled { background: #c8c8c8; }"));
-}
+namespace {
+// What a value label needs beside its text: its frame and room at the sides.
+constexpr int kValueFrameWidth = 2 * looks::ValueLabel::kMarginX;
+constexpr int kValueFrameHeight = 2 * looks::ValueLabel::kMarginY;
+} // namespace
 
 QSlider* verticalBar(const QString& name, int min, int max, QWidget* parent)
 {
-    auto* bar = new QSlider(Qt::Vertical, parent);
+    auto* bar = new looks::Bar(Qt::Vertical, parent);
     bar->setObjectName(name);
     bar->setRange(min, max);
     bar->setInvertedAppearance(true);
@@ -40,34 +42,36 @@ QSlider* verticalBar(const QString& name, int min, int max, QWidget* parent)
     bar->setTickPosition(QSlider::NoTicks);
     bar->setPageStep(std::max(1, (max - min) / 16));
     bar->setMinimumHeight(72);
-    styleVerticalBar(bar);
     return bar;
 }
 
-Column column(const QString& name, const QString& caption, int min, int max, QWidget* parent, const QString& hint)
+Column column(const QString& name, const QString& caption, int min, int max, int width, QWidget* parent,
+              const QString& hint)
 {
     Column c;
     c.widget = new QWidget(parent);
+    c.widget->setFixedWidth(width);
     auto* lay = new QVBoxLayout(c.widget);
     lay->setContentsMargins(1, 0, 1, 0);
     lay->setSpacing(2);
     c.caption = new QLabel(caption, c.widget);
     c.caption->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
     c.caption->setWordWrap(true);
+    c.caption->setFixedWidth(width - 2);
     QFont small = c.caption->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
     c.caption->setFont(small);
+    c.caption->setFixedHeight(captionHeight(c.caption));
     c.bar = verticalBar(name, min, max, c.widget);
     if (!hint.isEmpty())
         c.bar->setToolTip(hint);
-    c.value = new QLabel(c.widget);
+    c.value = new looks::ValueLabel(c.widget);
     c.value->setObjectName("Label_" + name);
-    c.value->setProperty("role", "value");
     c.value->setAlignment(Qt::AlignHCenter);
     c.value->setMinimumWidth(c.value->fontMetrics().horizontalAdvance(QStringLiteral("-000")));
     lay->addWidget(c.caption);
     lay->addWidget(c.bar, 1, Qt::AlignHCenter);
-    lay->addWidget(c.value);
+    lay->addWidget(c.value, 0, Qt::AlignHCenter);
     return c;
 }
 
@@ -86,12 +90,13 @@ QLabel* levelCaption(const QString& text)
     for (const QString& word : text.split(QLatin1Char(' ')))
         widest = std::max(widest, fm.horizontalAdvance(word));
     l->setMaximumWidth(widest + 4);
+    l->setFixedHeight(captionHeight(l));
     return l;
 }
 
 QSlider* levelBar(const char* name, Qt::Orientation orientation, int min, int max)
 {
-    auto* s = new QSlider(orientation);
+    auto* s = new looks::Bar(orientation);
     s->setObjectName(QString::fromLatin1(name));
     s->setRange(min, max);
     s->setTickInterval(1);
@@ -100,21 +105,20 @@ QSlider* levelBar(const char* name, Qt::Orientation orientation, int min, int ma
         // Minimum at the top; up on the wheel or arrow keys moves the knob up.
         s->setInvertedAppearance(true);
         s->setInvertedControls(true);
-        styleVerticalBar(s);
     }
     return s;
 }
 
 QLabel* levelValueLabel(const char* control, int minChars)
 {
-    auto* l = new QLabel;
+    auto* l = new looks::ValueLabel;
     l->setObjectName(QStringLiteral("Label_") + QString::fromLatin1(control));
-    l->setProperty("role", "value");
     l->setAlignment(Qt::AlignCenter);
     QFont f = l->font();
     f.setPointSizeF(f.pointSizeF() * 0.85);
+    f.setBold(true);
     l->setFont(f);
-    l->setMinimumWidth(QFontMetrics(f).horizontalAdvance(QString(minChars, QLatin1Char('8'))) + 6);
+    l->setMinimumWidth(QFontMetrics(f).horizontalAdvance(QString(minChars, QLatin1Char('8'))) + kValueFrameWidth);
     return l;
 }
 
@@ -129,11 +133,52 @@ Column levelColumn(const FieldRow& row, const QString& caption, int length)
     v->addWidget(c.caption);
     c.bar = levelBar(row.control, Qt::Vertical, row.min, row.max);
     c.bar->setMinimumHeight(length);
-    c.value = levelValueLabel(row.control, row.label == LabelRule::Detune ? 7 : 3);
+    c.value = levelValueLabel(row.control, 3);
     v->addWidget(c.bar, 1, Qt::AlignHCenter);
     v->addWidget(c.value, 0, Qt::AlignHCenter);
     c.widget->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
     return c;
+}
+
+void fixValueLabel(QLabel* label, const std::vector<std::string>& texts)
+{
+    const QFontMetrics fm(label->font());
+    int widest = label->minimumWidth() - kValueFrameWidth;
+    for (const std::string& t : texts)
+        widest = std::max(widest, fm.horizontalAdvance(text(t)));
+    label->setFixedSize(widest + kValueFrameWidth, fm.height() + kValueFrameHeight);
+}
+
+std::vector<std::string> labelTexts(const FieldRow& row, int min, int max)
+{
+    // The rules are monotonic in their digits: the widest texts stand at the
+    // ends of the range, with the centre's own words ("CTR", "±0") between.
+    std::vector<int> positions;
+    for (int p = min; p <= max; ++p)
+        if (max - min <= 40 || p - min <= 12 || max - p <= 12 || p == 0 || p == 64 || std::abs(p - (min + max) / 2) <= 2)
+            positions.push_back(p);
+    std::vector<std::string> texts;
+    const std::string separator = decimalSeparator();
+    for (int p : positions)
+        texts.push_back(row.labelText(p, separator));
+    return texts;
+}
+
+int captionHeight(const QLabel* caption)
+{
+    if (!caption->wordWrap())
+        return caption->sizeHint().height();
+    const int width = caption->maximumWidth() < QWIDGETSIZE_MAX ? caption->maximumWidth() : caption->sizeHint().width();
+    return caption->heightForWidth(width);
+}
+
+void equalHeights(const std::vector<QLabel*>& captions)
+{
+    int tallest = 0;
+    for (const QLabel* c : captions)
+        tallest = std::max(tallest, captionHeight(c));
+    for (QLabel* c : captions)
+        c->setFixedHeight(tallest);
 }
 
 QGroupBox* group(const char* name, const QString& title)
@@ -161,36 +206,75 @@ const FieldRow& row(const char* control)
 
 namespace {
 
-// Tells a click on the entry that is already current (which changes no
-// row) from one that moves the selection (already handled on the change).
+// Tells the user's picks from entries that only became current: a press on
+// an entry and its release is a pick, and so is every move a key makes.
 class ChoiceWatcher : public QObject {
 public:
     ChoiceWatcher(QListWidget* list, std::function<void(int)> handler)
-        : QObject(list), handler_(std::move(handler))
+        : QObject(list), list_(list), viewport_(list->viewport()), handler_(std::move(handler))
     {
-        list->viewport()->installEventFilter(this);
+        list->installEventFilter(this);
+        viewport_->installEventFilter(this);
         connect(list, &QListWidget::currentRowChanged, this, [this](int r) {
-            handledOnChange_ = true;
-            if (r >= 0)
+            if (byKey_ && r >= 0)
                 handler_(r);
-        });
-        connect(list, &QAbstractItemView::clicked, this, [this](const QModelIndex& i) {
-            if (!handledOnChange_ && i.isValid())
-                handler_(i.row());
         });
     }
 
 protected:
-    bool eventFilter(QObject*, QEvent* e) override
+    bool eventFilter(QObject* watched, QEvent* e) override
     {
-        if (e->type() == QEvent::MouseButtonPress)
-            handledOnChange_ = false;
-        return false;
+        // Only the events it acts on are looked at: a list going away still
+        // sends its viewport others.
+        switch (e->type()) {
+        case QEvent::KeyPress: return watched == list_ && keyPressed(static_cast<QKeyEvent*>(e));
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+            if (watched == viewport_)
+                mouse(static_cast<QMouseEvent*>(e));
+            return false;
+        default: return false;
+        }
     }
 
 private:
+    bool keyPressed(QKeyEvent* e)
+    {
+        if (byKey_)
+            return false;
+        if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+            if (list_->currentRow() >= 0 && !list_->signalsBlocked())
+                handler_(list_->currentRow());
+            return false;
+        }
+        // The list takes the key here, with the flag up exactly while the
+        // key moves it; the key is then done with.
+        const QScopedValueRollback<bool> keying(byKey_, true);
+        QCoreApplication::sendEvent(list_, e);
+        e->accept();
+        return true;
+    }
+
+    void mouse(QMouseEvent* m)
+    {
+        if (m->button() != Qt::LeftButton)
+            return;
+        if (m->type() == QEvent::MouseButtonPress) {
+            pressed_ = list_->indexAt(m->position().toPoint()).isValid();
+        } else if (pressed_) {
+            // The press made its entry current (a drag, the last one
+            // passed over); the release picks it.
+            pressed_ = false;
+            if (list_->currentRow() >= 0 && !list_->signalsBlocked())
+                handler_(list_->currentRow());
+        }
+    }
+
+    QListWidget* list_;
+    QObject* viewport_;
     std::function<void(int)> handler_;
-    bool handledOnChange_ = false;
+    bool byKey_ = false;
+    bool pressed_ = false;
 };
 
 } // namespace
@@ -209,6 +293,12 @@ void selectAtTop(QListWidget* list, int index)
         return;
     }
     list->setCurrentRow(index);
+    // Scrolling lays the list out again; a list that already shows the entry
+    // at the top (a layer switch between layers on the same voice) is left be.
+    const QScrollBar* scroll = list->verticalScrollBar();
+    if (list->isVisible() && list->verticalScrollMode() == QAbstractItemView::ScrollPerItem &&
+        scroll->value() == index)
+        return;
     list->scrollToItem(list->item(index), QAbstractItemView::PositionAtTop);
 }
 

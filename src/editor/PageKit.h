@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class QGridLayout;
 class QGroupBox;
@@ -19,9 +20,6 @@ class QWidget;
 
 namespace kw::pagekit {
 
-// Looks of every vertical bar in the editor: the stored value grows toward
-// the top, so the filled part of the groove is the one below the handle.
-void styleVerticalBar(QSlider* bar);
 // Minimum at the top, a tick per step, a page a sixteenth of the range.
 QSlider* verticalBar(const QString& name, int min, int max, QWidget* parent);
 
@@ -32,8 +30,9 @@ struct Column {
     QSlider* bar = nullptr;
     QLabel* value = nullptr;
 };
-// The plain look of the knobs, controller and effects bars.
-Column column(const QString& name, const QString& caption, int min, int max, QWidget* parent,
+// The plain look of the knobs, controller and effects bars, in a column of
+// `width` pixels.
+Column column(const QString& name, const QString& caption, int min, int max, int width, QWidget* parent,
               const QString& hint = {});
 
 // The look of the level pages ("Common", "Layer Voice", "Layer EG's / LFO"):
@@ -46,6 +45,19 @@ QLabel* levelCaption(const QString& text);
 QSlider* levelBar(const char* name, Qt::Orientation orientation, int min, int max);
 QLabel* levelValueLabel(const char* control, int minChars);
 
+// Gives a value label a fixed size that holds the widest of `texts` (and
+// whatever minimum width it was made with) in its own font, so a new value
+// never moves anything on the window and never clips.
+void fixValueLabel(QLabel* label, const std::vector<std::string>& texts);
+// Every text the value label of a bar bound to `row` shows over the range
+// min..max, in the user's decimal separator.
+std::vector<std::string> labelTexts(const FieldRow& row, int min, int max);
+// Captions over bars that stand side by side get one height, the most any of
+// them needs at its width: equal values then sit at equal heights.
+void equalHeights(const std::vector<QLabel*>& captions);
+// The height a word-wrapped caption needs at its own (maximum) width.
+int captionHeight(const QLabel* caption);
+
 QGroupBox* group(const char* name, const QString& title);
 // The grid of a level page: 6 pixels of margin and spacing.
 QGridLayout* pageGrid(QWidget* page);
@@ -53,9 +65,10 @@ QGridLayout* pageGrid(QWidget* page);
 // The row named `control`; a missing row is a programming error caught at start.
 const FieldRow& row(const char* control);
 
-// Calls `handler(row)` whenever the user picks an entry, with the mouse or
-// the keyboard, also when it is the entry already selected. Entries set by
-// the program (under a QSignalBlocker) never reach it.
+// Calls `handler(row)` whenever the user picks an entry: every click (also
+// on the entry already selected), Return, and every move of the arrow keys,
+// which audition as they go. Entries made current by the program or by Qt
+// itself (the first entry, when the list takes the focus) never reach it.
 void onChoice(QListWidget* list, std::function<void(int)> handler);
 // Selects entry `index` and scrolls it to the top; an index outside the
 // list shows no selection. Runs no handler.

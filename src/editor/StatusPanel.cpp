@@ -1,24 +1,50 @@
 #include "editor/StatusPanel.h"
 
+#include "editor/Looks.h"
 #include "editor/PageKit.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 
 namespace kw {
 
 namespace {
 const QColor kLampDark(0, 128, 0);
 const QColor kLampBright(0, 255, 0);
-
-void paintLamp(QFrame* f, const QColor& c)
-{
-    QPalette p = f->palette();
-    p.setColor(QPalette::Window, c);
-    f->setPalette(p);
-}
 } // namespace
+
+// A lamp is told about every message that passes, hundreds a second in a
+// transfer; only a change of state repaints it, and only it.
+class LampFrame : public QFrame {
+public:
+    explicit LampFrame(const char* name)
+    {
+        setObjectName(QString::fromLatin1(name));
+        setFixedSize(18, 10);
+        setFrameShape(QFrame::Box);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+    void setBright(bool bright)
+    {
+        if (bright == bright_)
+            return;
+        bright_ = bright;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.fillRect(rect(), bright_ ? kLampBright : kLampDark);
+        drawFrame(&p);
+    }
+
+private:
+    bool bright_ = false;
+};
 
 StatusPanel::StatusPanel(QWidget* parent) : QFrame(parent)
 {
@@ -28,6 +54,7 @@ StatusPanel::StatusPanel(QWidget* parent) : QFrame(parent)
     h->setContentsMargins(4, 2, 4, 2);
     status_ = new QLabel(QStringLiteral("OK"));
     status_->setObjectName(QStringLiteral("StatusLabel"));
+    looks::statusLine(status_);
     status_->setMinimumWidth(240);
     status_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     h->addWidget(status_, 1);
@@ -38,12 +65,7 @@ StatusPanel::StatusPanel(QWidget* parent) : QFrame(parent)
     gl->setContentsMargins(6, 2, 6, 2);
     auto lamp = [&](const char* name, const char* text) {
         gl->addWidget(new QLabel(QString::fromLatin1(text)));
-        auto* f = new QFrame;
-        f->setObjectName(QString::fromLatin1(name));
-        f->setFixedSize(18, 10);
-        f->setFrameShape(QFrame::Box);
-        f->setAutoFillBackground(true);
-        paintLamp(f, kLampDark);
+        auto* f = new LampFrame(name);
         gl->addWidget(f);
         return f;
     };
@@ -60,7 +82,7 @@ void StatusPanel::setText(const QString& text)
 
 void StatusPanel::setLamp(Lamp lamp, bool bright)
 {
-    paintLamp(lamp == Lamp::In ? lampIn_ : lampOut_, bright ? kLampBright : kLampDark);
+    (lamp == Lamp::In ? lampIn_ : lampOut_)->setBright(bright);
 }
 
 } // namespace kw

@@ -10,6 +10,8 @@ class QLabel;
 
 namespace kw {
 
+class LampFrame;
+
 class StatusPanel : public QFrame {
     Q_OBJECT
 public:
@@ -19,8 +21,8 @@ public:
 
 private:
     QLabel* status_ = nullptr;
-    QFrame* lampIn_ = nullptr;
-    QFrame* lampOut_ = nullptr;
+    LampFrame* lampIn_ = nullptr;
+    LampFrame* lampOut_ = nullptr;
 };
 
 } // namespace kw

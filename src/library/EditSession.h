@@ -124,6 +124,9 @@ public:
     // affect-all, no layer muted, nothing modified.
     void resetForRefresh();
 
+    // A transient text on the status line (back to "OK" shortly after).
+    void status(const std::string& text);
+
 private:
     enum class Origin { List, Synth };
     void switchTo(int pp, Origin origin, const std::string& line);
@@ -133,7 +136,6 @@ private:
     BulkBlock& editLayer() { return image_.edit.layer(state_.editLayer); }
     void writeLayer(size_t offset, uint8_t value);
     void send(const FieldRow& row, int tab = 0);
-    void status(const std::string& text);
 
     Echo noteLimit(const FieldRow& row, int position);
     Echo pan(int position);

@@ -1,6 +1,9 @@
 #include "midi/Messages.h"
 
+#include "midi/HexText.h"
 #include "midi/OutputPort.h"
+
+#include <algorithm>
 
 namespace kw {
 
@@ -51,12 +54,14 @@ namespace msg {
 
 Bytes parameterChange(uint8_t ah, uint8_t am, uint8_t al, uint8_t value)
 {
-    return {0xF0, 0x43, 0x10, 0x4B, ah, am, al, uint8_t(value & 0x7F), 0xF7};
+    // Not masked: a value out of range is a fault the senders refuse, not
+    // something to send as another value.
+    return {0xF0, 0x43, 0x10, 0x4B, ah, am, al, value, 0xF7};
 }
 
 Bytes parameterChange2(uint8_t ah, uint8_t am, uint8_t al, uint8_t d1, uint8_t d2)
 {
-    return {0xF0, 0x43, 0x10, 0x4B, ah, am, al, uint8_t(d1 & 0x7F), uint8_t(d2 & 0x7F), 0xF7};
+    return {0xF0, 0x43, 0x10, 0x4B, ah, am, al, d1, d2, 0xF7};
 }
 
 Bytes dumpRequest(BlockKind k, int performance)
@@ -69,6 +74,23 @@ Bytes dumpRequest(BlockKind k, int performance)
 std::array<Bytes, 3> selectUserPerformance(int pp)
 {
     return {Bytes{0xB0, 0x00, 0x3F}, Bytes{0xB0, 0x20, 0x41}, Bytes{0xC0, uint8_t(pp & 0x7F)}};
+}
+
+std::optional<size_t> firstNon7BitByte(ByteView message)
+{
+    if (message.size() < 2 || message.front() != 0xF0)
+        return std::nullopt;
+    for (size_t i = 1; i + 1 < message.size(); ++i)
+        if (message[i] & 0x80)
+            return i;
+    return std::nullopt;
+}
+
+std::string non7BitReport(ByteView message, size_t position)
+{
+    return "Internal error: a message was not sent because its byte " + std::to_string(position) + " is " +
+           hexByte(message[position]) + ", which MIDI does not allow inside a SysEx message.\n" +
+           hexText(message.first(std::min<size_t>(message.size(), 9))) + " ...";
 }
 
 } // namespace msg

@@ -3,6 +3,7 @@
 
 #include "model/Block.h"
 
+#include <optional>
 #include <string>
 
 namespace kw {
@@ -58,6 +59,15 @@ Bytes parameterChange2(uint8_t ah, uint8_t am, uint8_t al, uint8_t d1, uint8_t d
 Bytes dumpRequest(BlockKind k, int performance = 0);
 // Bank select 63/65 and program change pp on channel 1, as three messages.
 std::array<Bytes, 3> selectUserPerformance(int pp);
+
+// Every byte between F0 and F7 of a System Exclusive message must be 7-bit:
+// a byte of 0x80 or more ends the message early on the synth, and what
+// follows is read as channel messages. The position of the first such byte,
+// or nothing for a clean message (and for anything that is not a SysEx).
+std::optional<size_t> firstNon7BitByte(ByteView message);
+// What the user is told when a message was held back for such a byte: the
+// editor built it wrong, so it says so.
+std::string non7BitReport(ByteView message, size_t position);
 } // namespace msg
 
 // Text for the result codes that the user is told about; empty for the rest.

@@ -9,6 +9,11 @@ Senders::Senders(PerformanceImage& img, EditorState& st, OutputPort& port, Sende
 
 bool Senders::sendShort(ByteView bytes)
 {
+    if (const auto bad = msg::firstNon7BitByte(bytes)) {
+        if (hooks_.report)
+            hooks_.report(msg::non7BitReport(bytes, *bad));
+        return false;
+    }
     lastResult_ = port_.send(bytes);
     if (lastResult_ == MidiResult::Ok)
         return true;

@@ -48,9 +48,11 @@ private:
 
 QtDialogs::~QtDialogs()
 {
-    // A question window without a parent window is ours to remove.
+    // Windows without a parent window are ours to remove.
     if (messages_ && !messages_->parent())
         delete messages_;
+    if (inform_ && !inform_->parent())
+        delete inform_;
 }
 
 void QtDialogs::setParent(QWidget* window)
@@ -59,6 +61,21 @@ void QtDialogs::setParent(QWidget* window)
     if (messages_ && !messages_->parent())
         delete messages_;
     messages_ = new TMessageWindow(window);
+    if (inform_ && !inform_->parent())
+        delete inform_;
+    inform_ = nullptr;
+    informBox();
+}
+
+QMessageBox& QtDialogs::informBox()
+{
+    if (!inform_) {
+        inform_ = new QMessageBox(QMessageBox::Information, QString(), QString(), QMessageBox::Ok, parent_);
+        // Polished and laid out now, not when the first message comes.
+        inform_->ensurePolished();
+        inform_->adjustSize();
+    }
+    return *inform_;
 }
 
 TMessageWindow& QtDialogs::messageWindow()
@@ -81,8 +98,10 @@ bool QtDialogs::confirm(const std::string& caption, const std::string& text)
 
 void QtDialogs::inform(const std::string& text)
 {
-    const QString title = parent_ ? parent_->windowTitle() : QApplication::applicationDisplayName();
-    QMessageBox::information(parent_, title, q(text));
+    QMessageBox& box = informBox();
+    box.setWindowTitle(parent_ ? parent_->windowTitle() : QApplication::applicationDisplayName());
+    box.setText(q(text));
+    box.exec();
 }
 
 std::optional<std::string> QtDialogs::chooseOpenFile(const std::string& title, const std::string& filter,

@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QWidget>
 
+class QMessageBox;
+
 namespace kw {
 
 class TMessageWindow;
@@ -15,8 +17,9 @@ class QtDialogs : public Dialogs {
 public:
     ~QtDialogs() override;
 
-    // The window the dialogs belong to. The question window is made then,
-    // once, and asked again by every command that needs a choice.
+    // The window the dialogs belong to. The question window and the box that
+    // informs are made then, once: showing them later costs no building
+    // (the "CS1x responding..." box comes up while the window starts).
     void setParent(QWidget* window);
     TMessageWindow& messageWindow();
 
@@ -33,8 +36,11 @@ public:
     std::unique_ptr<Progress> progress(const std::string& title, const std::string& text, int maximum) override;
 
 private:
+    QMessageBox& informBox();
+
     QPointer<QWidget> parent_;
     QPointer<TMessageWindow> messages_;
+    QPointer<QMessageBox> inform_;
 };
 
 } // namespace kw

@@ -88,7 +88,7 @@ TEST_F(VoiceSelection, BankUnderAffectAllSendsFourLayerBlocksAndKeepsPrograms)
     auto* voices = find<QListWidget>("PatchVoiceNumber");
     voices->verticalScrollBar()->setValue(20);
     port.clear();
-    bank->setCurrentIndex(drums);
+    pick("PatchBankNumber", drums);
     ASSERT_EQ(port.sent.size(), 4u);
     for (int l = 1; l <= 4; ++l) {
         EXPECT_EQ(kwtest::hex(kw::ByteView(port.sent[size_t(l - 1)]).subspan(6, 3)),
@@ -111,6 +111,50 @@ TEST_F(VoiceSelection, VoiceClickSendsTheProgramNumber)
     EXPECT_EQ(layerBlock(1).data(0x02), 5);
 }
 
+TEST_F(VoiceSelection, ClickingTheSelectedVoiceUnderAffectAllSetsEveryLayer)
+{
+    for (int l = 1; l <= 4; ++l)
+        layerBlock(l).data(0x02) = uint8_t(10 * l);
+    window->RefreshAll();
+    click("AffectAllLayers");
+    showPage("TabSheet3");
+    auto* voices = find<QListWidget>("PatchVoiceNumber");
+    ASSERT_EQ(voices->currentRow(), 10);
+    port.clear();
+    clickListRow("PatchVoiceNumber", 10);
+    EXPECT_EQ(sentHex(), (Strings{"F0 43 10 4B 60 01 02 0A F7", "F0 43 10 4B 60 02 02 0A F7",
+                                  "F0 43 10 4B 60 03 02 0A F7", "F0 43 10 4B 60 04 02 0A F7"}));
+    for (int l = 1; l <= 4; ++l)
+        EXPECT_EQ(layerBlock(l).data(0x02), 10);
+
+    // The arrow keys still audition voice by voice.
+    port.clear();
+    voices->setFocus();
+    QTest::keyClick(voices, Qt::Key_Down);
+    ASSERT_EQ(port.sent.size(), 4u);
+    EXPECT_EQ(sentHex().front(), "F0 43 10 4B 60 01 02 0B F7");
+
+    // The bank already shown, chosen again, goes to every layer as well.
+    layerBlock(3).data(0x00) = 0x3F;
+    port.clear();
+    pick("PatchBankNumber", find<QComboBox>("PatchBankNumber")->currentIndex());
+    ASSERT_EQ(port.sent.size(), 4u);
+    EXPECT_EQ(layerBlock(3).data(0x00), layerBlock(1).data(0x00));
+}
+
+TEST_F(VoiceSelection, AListTakingTheFocusChoosesNothing)
+{
+    // A pattern the list does not hold: nothing selected, nothing current.
+    image.edit[kw::BlockKind::Common00].data(0x2B) = 99;
+    window->RefreshAll();
+    auto* arp = find<QListWidget>("ArpeggioType");
+    ASSERT_TRUE(arp->selectedItems().isEmpty());
+    port.clear();
+    arp->setFocus();
+    EXPECT_TRUE(port.sent.empty());
+    EXPECT_EQ(image.edit[kw::BlockKind::Common00].data(0x2B), 99);
+}
+
 class UserPerfSelection : public MainWindowFixture {
 protected:
     void SetUp() override
@@ -126,15 +170,53 @@ TEST_F(UserPerfSelection, ClickSelectsSwitchesAndStartsTheFetch)
     EXPECT_EQ(sentHex(), (Strings{"B0 00 3F", "B0 20 41", "C0 00", "F0 43 20 4B 60 00 00 F7"}));
     EXPECT_TRUE(dialogs.questions.empty());
     EXPECT_EQ(state.selectedUserPerf, 0);
-    EXPECT_FALSE(window->isEnabled());
+    EXPECT_TRUE(window->isBusy());
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
     EXPECT_EQ(statuses.back(), "Patch-Change 001  DR umTrax2");
 
-    // The fetch ends in the full refresh: enabled again, normal cursor, program shown.
+    // The fetch ends in the full refresh: input taken again, normal cursor, program shown.
     window->RefreshAll();
-    EXPECT_TRUE(window->isEnabled());
+    EXPECT_FALSE(window->isBusy());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(find<QLabel>("Label_PerfName")->text(), "Program 0, Bank MSB 63, LSB 65");
+}
+
+TEST_F(UserPerfSelection, WhileTheFetchRunsTheWindowRefusesEveryInput)
+{
+    clickListRow("UserPerf", 2);
+    ASSERT_TRUE(window->isBusy());
+    port.clear();
+    click("PortaOn");
+    move("FilterCutoff", 0);  // not the user: the bar itself still moves
+    port.clear();
+    QTest::mouseClick(slider("CommonVolume"), Qt::LeftButton);
+    QTest::keyClick(slider("CommonVolume"), Qt::Key_Home);
+    clickListRow("UserPerf", 9);
+    QTest::keyClick(window.get(), Qt::Key_C, Qt::ControlModifier);  // Copy Layerdata
+    EXPECT_TRUE(port.sent.empty());
+    EXPECT_FALSE(find<QAbstractButton>("PortaOn")->isChecked());
+    EXPECT_EQ(state.selectedUserPerf, 2);
+    EXPECT_FALSE(window->action("MenuEditPasteLayer")->isEnabled()) << "nothing was copied";
+
+    window->RefreshAll();
+    click("PortaOn");
+    EXPECT_EQ(sentHex(), (Strings{"F0 43 10 4B 60 00 57 01 F7"}));
+    QTest::keyClick(window.get(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_TRUE(window->action("MenuEditPasteLayer")->isEnabled());
+}
+
+TEST_F(UserPerfSelection, NoLineSelectedShowsNoProgramAfterALayerSwitch)
+{
+    // Taking the focus, the list makes its first line current, not selected.
+    auto* list = find<QListWidget>("UserPerf");
+    list->setFocus();
+    EXPECT_EQ(list->currentRow(), 0);
+    click("EditLayer2");
+    EXPECT_EQ(find<QLabel>("Label_PerfName")->text(), "Program ---, Bank MSB 63, LSB 65");
+    clickListRow("UserPerf", 4);
+    window->RefreshAll();  // the fetch is over
+    click("EditLayer3");
+    EXPECT_EQ(find<QLabel>("Label_PerfName")->text(), "Program 4, Bank MSB 63, LSB 65");
 }
 
 TEST_F(UserPerfSelection, ArrowsBrowseAndReturnChooses)
@@ -163,7 +245,7 @@ TEST_F(UserPerfSelection, ModifiedPerformanceAsksFirst)
     EXPECT_EQ(state.selectedUserPerf, -1);
     EXPECT_EQ(find<QListWidget>("UserPerf")->currentRow(), -1);  // the list stays with the synth
     EXPECT_TRUE(find<QListWidget>("UserPerf")->selectedItems().isEmpty());
-    EXPECT_TRUE(window->isEnabled());
+    EXPECT_FALSE(window->isBusy());
 
     clickListRow("UserPerf", 7);
     EXPECT_EQ(dialogs.questions.size(), 2u);
@@ -177,10 +259,10 @@ TEST_F(UserPerfSelection, WithoutBothPortsNothingHappens)
     clickListRow("UserPerf", 3);
     EXPECT_TRUE(port.sent.empty());
     EXPECT_EQ(state.selectedUserPerf, -1);
-    EXPECT_TRUE(window->isEnabled());
+    EXPECT_FALSE(window->isBusy());
     inputOpen = true;
     port.open = false;
     clickListRow("UserPerf", 3);
     EXPECT_TRUE(port.sent.empty());
-    EXPECT_TRUE(window->isEnabled());
+    EXPECT_FALSE(window->isBusy());
 }

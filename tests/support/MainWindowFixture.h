@@ -9,7 +9,9 @@
 #include "midi/Senders.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QSlider>
@@ -82,6 +84,15 @@ protected:
     {
         auto* tabs = find<QTabWidget>("PageControl1");
         tabs->setCurrentWidget(find(tabName));
+    }
+    // The user opens a drop-down list, moves to entry `index` and takes it.
+    void pick(const char* comboName, int index)
+    {
+        auto* combo = find<QComboBox>(comboName);
+        combo->showPopup();
+        QAbstractItemView* view = combo->view();
+        view->setCurrentIndex(view->model()->index(index, 0));
+        QTest::keyClick(view, Qt::Key_Return);
     }
     void clickListRow(const char* listName, int row)
     {

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Runs the benchmarks that report table rows and prints one table of them.
+#   scripts/bench.sh [OUT.json]     (default: build/bench-results.json)
+# Each benchmark appends one JSON object per row to a shared file (--json FILE);
+# this script gathers them into one JSON array and prints the table. A new
+# benchmark joins by taking --json and being listed below.
+# KW_BENCH_QUICK=1 runs fewer rounds (a quick look, not figures to quote).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+KW_BUILD_DIR=build scripts/build.sh
+. scripts/offscreen-env.sh
+out="${1:-build/bench-results.json}"
+rows="$(mktemp /tmp/kw-bench-rows.XXXXXX)"
+trap 'rm -f "$rows"' EXIT
+
+if [ "${KW_BENCH_QUICK:-0}" = 1 ]; then
+  gui_args=(--edits 1000 --fetches 20 --startups 5)
+else
+  gui_args=(--edits 5000 --fetches 500 --startups 20)
+fi
+build/bench/bench_gui "${gui_args[@]}" --json "$rows" --quiet
+
+# One JSON array of every row, in the order the benchmarks wrote them.
+{ echo "["; sed '$!s/$/,/' "$rows"; echo "]"; } > "$out"
+
+# The table: each figure beside its goal as a ratio (the figure the goal is
+# set on: the median, or the maximum for stalls).
+awk '
+  function field(name,   m) {
+    if (match($0, "\"" name "\":\"[^\"]*\"")) { m = substr($0, RSTART, RLENGTH); sub("^\"" name "\":\"", "", m); sub("\"$", "", m); return m }
+    if (match($0, "\"" name "\":[-0-9.eE+]+")) { m = substr($0, RSTART, RLENGTH); sub("^\"" name "\":", "", m); return m }
+    return "-"
+  }
+  BEGIN { printf "%-30s %-10s %10s %10s %10s %6s %10s %7s  %s\n", "measure", "bench", "median", "p95", "max", "n", "goal", "ratio", "unit / note" }
+  {
+    goal = field("goal"); if (goal != "-" && field("goal_on") == "max") goal = "max " goal
+    printf "%-30s %-10s %10s %10s %10s %6s %10s %7s  %s %s\n", field("row"), field("bench"), field("median"), field("p95"),
+           field("max"), field("n"), goal, field("ratio"), field("unit"), (field("note") == "-" ? "" : field("note"))
+  }' "$rows"
+echo "(written to $out)"

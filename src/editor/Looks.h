@@ -1,0 +1,58 @@
+#pragma once
+// The editor's own looks, set once: the level bars (a thin groove filled
+// blue below a small handle), the value labels (lime on black), the black
+// lists, the status line and the bold group titles. No style sheets: they
+// put every paint of every control through a slower path.
+//
+// The bars and value labels paint every pixel of themselves, so when a value
+// changes only they repaint, never the group, page and window behind them.
+
+#include <QLabel>
+#include <QPixmap>
+#include <QSlider>
+
+class QListWidget;
+
+namespace kw::looks {
+
+// A track bar. Vertical ones draw in the level-bar look; horizontal ones keep
+// the application's style. Both keep a picture of what lies behind them.
+class Bar : public QSlider {
+public:
+    explicit Bar(Qt::Orientation orientation, QWidget* parent = nullptr);
+
+protected:
+    bool event(QEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    // What the window paints behind the bar, taken from its parents once and
+    // again only when the bar moves or changes size.
+    void takeBackground(QPoint at);
+
+    QPixmap background_;
+    QPoint backgroundAt_;
+};
+
+// A value label: `Label_` + its control's name, lime bold text on black in a
+// dark frame. Give it a fixed size (see pagekit::fixValueLabel): then a new
+// value repaints the label and nothing else.
+class ValueLabel : public QLabel {
+public:
+    // One pixel of frame all round, two more of room at the sides.
+    static constexpr int kMarginX = 3, kMarginY = 1;
+
+    explicit ValueLabel(QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+};
+
+// Lime bold text on black, a green bar over the selected line.
+void blackList(QListWidget* list);
+// The status line: yellow bold text on black.
+void statusLine(QLabel* label);
+// Every group box under `root` gets a bold title; what is inside keeps its font.
+void boldGroupTitles(QWidget* root);
+
+} // namespace kw::looks
