@@ -3,7 +3,6 @@
 #include "editor/PageKit.h"
 #include "editor/Pictures.h"
 #include "model/Cp1252.h"
-#include "model/UserPerfList.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -57,7 +56,8 @@ private:
 
 } // namespace
 
-LeftPanel::LeftPanel(EditorContext& ctx, QAction* about, QWidget* parent) : QWidget(parent), ctx_(ctx)
+LeftPanel::LeftPanel(EditorContext& ctx, QAction* about, QAction* saveToSynth, QWidget* parent)
+    : QWidget(parent), ctx_(ctx)
 {
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(0, 0, 0, 0);
@@ -76,7 +76,7 @@ LeftPanel::LeftPanel(EditorContext& ctx, QAction* about, QWidget* parent) : QWid
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setBold(true);
     userPerf_->setFont(mono);
-    for (const std::string& line : builtInUserPerfLines())
+    for (const std::string& line : ctx_.session.userPerfs().lines())
         userPerf_->addItem(text(cp1252ToUtf8(line)));
     userPerf_->setMinimumWidth(QFontMetrics(mono).horizontalAdvance(QStringLiteral("128  SQ MMMMMMMM")) + 22);
     connect(userPerf_, &QListWidget::itemClicked, this,
@@ -89,6 +89,7 @@ LeftPanel::LeftPanel(EditorContext& ctx, QAction* about, QWidget* parent) : QWid
     auto* save = new QPushButton(QStringLiteral("Save changes to User-Perf"));
     save->setObjectName(QStringLiteral("SaveToSynth"));
     save->setToolTip(QStringLiteral("Make actual changes permanent"));
+    connect(save, &QPushButton::clicked, saveToSynth, &QAction::trigger);
     v->addWidget(save);
 
     auto* g = group("ActiveEditLayer", QStringLiteral(" Active Edit/Audible "));
@@ -193,7 +194,7 @@ void LeftPanel::UserPerfClick(int row)
 {
     if (row < 0)
         return;
-    ctx_.session.chooseUserPerf(row, userPerf_->item(row)->text().toStdString());
+    ctx_.session.chooseUserPerf(row);
 }
 
 void LeftPanel::EditLayerClick(int layer)

@@ -23,17 +23,27 @@ std::optional<std::string> chosen(const QString& path)
     return path.toStdString();
 }
 
+// The transfers it shows keep the main window busy, and a disabled window
+// takes its child windows along; so the progress window is a window of its
+// own, modal to the whole program and placed over the main window, and its
+// Cancel button stays usable.
 class QtProgress : public Progress {
 public:
-    QtProgress(QWidget* parent, const std::string& title, const std::string& text, int maximum)
-        : dialog_(q(text), QStringLiteral("Cancel"), 0, maximum, parent)
+    QtProgress(QWidget* over, const std::string& title, const std::string& text, int maximum)
+        : dialog_(q(text), QStringLiteral("Cancel"), 0, maximum)
     {
+        dialog_.setObjectName(QStringLiteral("TransferProgress"));
         dialog_.setWindowTitle(q(title));
-        dialog_.setWindowModality(Qt::WindowModal);
+        dialog_.setWindowModality(Qt::ApplicationModal);
         dialog_.setMinimumDuration(0);
         dialog_.setAutoClose(false);
         dialog_.setAutoReset(false);
+        dialog_.setMinimumWidth(360);
         dialog_.setValue(0);
+        if (over) {
+            dialog_.adjustSize();
+            dialog_.move(over->frameGeometry().center() - dialog_.rect().center());
+        }
     }
     void setValue(int value) override { dialog_.setValue(value); }
     void setText(const std::string& text) override { dialog_.setLabelText(q(text)); }
