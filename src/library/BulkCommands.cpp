@@ -83,13 +83,6 @@ void BulkCommands::MenuBulkPerfBankSynthClick()
     if (cut > 0)
         lib_.rx.report(clampedText(cut));
 
-    // The list shows what goes where; no line stays selected, as the synth's
-    // memory no longer matches what the editor holds.
-    EditorState& st = lib_.session.state();
-    st.selectedUserPerf = -1;
-    lib_.rx.ui().selectUserPerf(-1);
-    lib_.rx.ui().setLamp(Lamp::Out, true);
-
     struct Run {
         std::unique_ptr<Progress> progress;
         int sent = 0;
@@ -100,6 +93,14 @@ void BulkCommands::MenuBulkPerfBankSynthClick()
     run->progress = lib_.dialogs.progress("Performance-Bank (to CS1x)", {}, run->total);
     UserPerfNames& names = lib_.names();
     auto job = std::make_unique<SendJob>();
+    job->then([](Receiver& rx) {
+        // The list shows what goes where; no line stays selected, as the
+        // synth's memory no longer matches what the editor holds.
+        rx.state().selectedUserPerf = -1;
+        rx.ui().selectUserPerf(-1);
+        rx.ui().setLamp(Lamp::Out, true);
+        return true;
+    });
     for (int i = 0; i < run->total; ++i) {
         const PerformanceRecord& r = bank->records[size_t(i)];
         const int dest = r.numberInRange();

@@ -39,7 +39,7 @@ std::string countText(int done, int total, const char* what)
 void NamesRequest::begin(Receiver& rx)
 {
     n_ = 0;
-    progress_ = dialogs_.progress("Request all Performance-names", "Receiving name 1 of 128", kUserPerformances);
+    progress_ = dialogs_.progress("Request all Performance-names", "Receiving the name of performance 1 of 128", kUserPerformances);
     rx.request(Request::of(BlockKind::UserCommon00), n_);
 }
 
@@ -63,7 +63,7 @@ bool NamesRequest::replyArrived(Receiver& rx, ByteView reply)
         return false;
     }
     if (progress_)
-        progress_->setText("Receiving name " + std::to_string(n_ + 1) + " of 128");
+        progress_->setText("Receiving the name of performance " + std::to_string(n_ + 1) + " of 128");
     // The next name is asked for at once: no pause between names.
     rx.request(Request::of(BlockKind::UserCommon00), n_);
     return true;

@@ -70,7 +70,7 @@ TEST_F(Transfers, NamesRequestFillsEveryLineCutTo16AndReselects)
     for (size_t i = 1; i < requests.size(); ++i)
         ASSERT_EQ(requests[i].first - requests[i - 1].first, midiWireMs(8 + 57)) << i;
     EXPECT_EQ(kwtest::hex(requests[127].second), "F0 43 20 4B 70 7F 00 F7");
-    EXPECT_EQ(dialogs.log.front(), "progress:Request all Performance-names|Receiving name 1 of 128|128");
+    EXPECT_EQ(dialogs.log.front(), "progress:Request all Performance-names|Receiving the name of performance 1 of 128|128");
     EXPECT_EQ(dialogs.progressValues.back(), 128);
     EXPECT_EQ(dialogs.log.back(), "progress closed");
 
