@@ -13,15 +13,8 @@
 // {"name", "value", "unit", "goal", "ratio"}, goal being the floor.
 
 #include "files/BankFile.h"
-#include "library/BulkCommands.h"
-#include "library/EditSession.h"
-#include "midi/MidiCore.h"
-#include "midi/MidiPorts.h"
-#include "midi/QtScheduler.h"
 #include "midi/VirtualBackend.h"
-#include "model/Settings.h"
-#include "support/RecordingUi.h"
-#include "support/ScriptedDialogs.h"
+#include "support/EditorRig.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -50,33 +43,15 @@ struct Row {
 };
 
 // The editor wired to the virtual CS1x as the program runs it.
-class Rig {
+class Rig : public kwtest::EditorRig {
 public:
     explicit Rig(bool longPause)
     {
         settings.midiIn = settings.midiOut = kVirtualDeviceName;
         settings.longDelay = longPause;
         settings.perfBankDir = settings.lastDir = dir.path().toStdString();
-        std::vector<std::unique_ptr<MidiBackend>> backends;
-        backends.push_back(std::make_unique<VirtualBackend>(sched, QString()));
-        ports = std::make_unique<MidiPorts>(settings, std::move(backends), PortHooks{});
-        setDefaults(img, st);
-        senders = std::make_unique<Senders>(img, st, ports->output());
-        core = std::make_unique<MidiCore>(*senders, ui, sched, settings);
-        session = std::make_unique<EditSession>(img, st, *senders);
-        session->attach(ui, dialogs);
-        auto inputOpen = [this] { return ports->inputOpen(); };
-        linkToCore(*session, *core, inputOpen);
-        lib = std::make_unique<LibraryContext>(LibraryContext{*session, core->receiver, dialogs, settings, inputOpen});
-        bulk = std::make_unique<BulkCommands>(*lib);
-        ports->setInputSink([this](const Bytes& m) { core->dispatcher.handle(m); });
-        ready = ports->deviceCheck(*senders) && ports->outputOpen() && ports->inputOpen();
+        ready = start(std::make_unique<VirtualBackend>(sched, QString()));
         wait([this] { return !ui.boxes.empty(); });
-    }
-    ~Rig()
-    {
-        session->detach();
-        core.reset();
     }
     void wait(const std::function<bool()>& done)
     {
@@ -92,23 +67,11 @@ public:
         QElapsedTimer t;
         t.start();
         command();
-        wait([this] { return !core->receiver.chainRunning(); });
+        wait([this] { return !transferRunning(); });
         return double(t.nsecsElapsed()) / 1e6;
     }
 
     QTemporaryDir dir;
-    Settings settings;
-    QtScheduler sched;
-    std::unique_ptr<MidiPorts> ports;
-    PerformanceImage img;
-    EditorState st;
-    std::unique_ptr<Senders> senders;
-    kwtest::RecordingUi ui;
-    kwtest::ScriptedDialogs dialogs;
-    std::unique_ptr<MidiCore> core;
-    std::unique_ptr<EditSession> session;
-    std::unique_ptr<LibraryContext> lib;
-    std::unique_ptr<BulkCommands> bulk;
     bool ready = false;
 };
 

@@ -43,13 +43,9 @@ void BulkCommands::MenuBulkSinglePerfSynthClick()
 {
     if (!lib_.outputOpen() || lib_.refuseWhileBusy())
         return;
-    const auto chosen = lib_.dialogs.chooseOpenFile(kOpenPerformanceTitle, kSysExFilter, lib_.settings.lastDir);
-    if (!chosen)
-        return;
-    const auto record = lib_.loadPerformance(*chosen);
+    const auto record = lib_.openPerformanceFile();
     if (!record)
         return;
-    lib_.rememberFolderOf(*chosen);
     const auto dest = chooseUserPerf(lib_, "Select dest. Perf", "Send", record->numberInRange());
     if (!dest)
         return;

@@ -34,13 +34,9 @@ void FileCommands::MenuFileOpenActPerfClick()
 {
     if (lib_.refuseWhileBusy())
         return;
-    const auto chosen = lib_.dialogs.chooseOpenFile(kOpenPerformanceTitle, kSysExFilter, lib_.settings.lastDir);
-    if (!chosen)
-        return;
-    const auto record = lib_.loadPerformance(*chosen);
+    const auto record = lib_.openPerformanceFile();
     if (!record)
         return;
-    lib_.rememberFolderOf(*chosen);
 
     // The commons go in and out first, then the layers; each block is
     // followed by the transfer pause but the last.

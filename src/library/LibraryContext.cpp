@@ -31,13 +31,17 @@ void LibraryContext::reportFileError(const FileError& e)
     dialogs.inform(e.message());
 }
 
-std::optional<PerformanceRecord> LibraryContext::loadPerformance(const std::string& utf8Path)
+std::optional<PerformanceRecord> LibraryContext::openPerformanceFile()
 {
-    auto record = readPerformanceFile(pathFromUtf8(utf8Path));
+    const auto chosen = dialogs.chooseOpenFile("Select User-Performance file", kSysExFilter, settings.lastDir);
+    if (!chosen)
+        return std::nullopt;
+    auto record = readPerformanceFile(pathFromUtf8(*chosen));
     if (!record) {
         reportFileError(record.error());
         return std::nullopt;
     }
+    rememberFolderOf(*chosen);
     // Any 317 bytes are taken, but a byte of 0x80 or more inside a SysEx
     // message would end it early on the synth.
     if (const int cut = record->clampDataTo7Bit())

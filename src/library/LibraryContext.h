@@ -27,7 +27,6 @@ inline constexpr const char* kSysExFilter = "SysEx binary (*.SYX *.syx);;All fil
 inline constexpr const char* kBankFilter = "Performance-banks (*.PFB *.pfb);;All files (*)";
 inline constexpr const char* kNamesFilter = "Performance-name files (*.PFN *.pfn);;All files (*)";
 
-inline constexpr const char* kOpenPerformanceTitle = "Select User-Performance file";
 inline constexpr const char* kSaveBankTitle = "Save Performance-bank as ...";
 // What a command that moves data to or from the synth says while a transfer
 // that leaves the window usable is still running.
@@ -51,10 +50,12 @@ struct LibraryContext {
 
     // A message box with the file error: its words, the file and the reason.
     void reportFileError(const FileError& e);
-    // A performance file, read and made safe to send: data bytes of 0x80 or
-    // more are cut to seven bits and the status line says how many. A file
-    // that cannot be read is reported; nothing comes back then.
-    std::optional<PerformanceRecord> loadPerformance(const std::string& utf8Path);
+    // A performance file the user picks ("Select User-Performance file",
+    // starting at `Last-Dir`, which then becomes its folder), read and made
+    // safe to send: data bytes of 0x80 or more are cut to seven bits and the
+    // status line says how many. Nothing when the user cancels or the file
+    // cannot be read (which is reported).
+    std::optional<PerformanceRecord> openPerformanceFile();
     // `Last-Dir` := the folder of a chosen file.
     void rememberFolderOf(const std::string& utf8Path);
 };

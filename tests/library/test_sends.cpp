@@ -8,6 +8,7 @@
 #include "files/BankFile.h"
 #include "files/PerformanceFile.h"
 #include "midi/Messages.h"
+#include "support/RandomRecords.h"
 
 #include <random>
 
@@ -44,23 +45,6 @@ struct Sends : kwtest::LibraryFixture {
             out.push_back(d[i].first - d[i - 1].first);
         return out;
     }
-    // A bank of `count` records with random data, record i for user performance numbers[i].
-    std::vector<PerformanceRecord> randomRecords(const std::vector<int>& numbers, unsigned seed)
-    {
-        std::mt19937 rng(seed);
-        std::vector<PerformanceRecord> out;
-        for (int pp : numbers) {
-            PerformanceImage p;
-            for (int i = 0; i < kBlocksPerPerformance; ++i)
-                for (size_t k = 0; k < p.edit.at(i).dataLength(); ++k)
-                    p.edit.at(i).data(k) = uint8_t(rng() % 128);
-            for (size_t k = 0; k < 8; ++k)
-                p.edit[BlockKind::Common00].data(k) = uint8_t('a' + rng() % 26);
-            p.edit[BlockKind::Common00].data(8) = uint8_t(rng() % 23);
-            out.push_back(PerformanceRecord::fromEdit(p.edit, pp));
-        }
-        return out;
-    }
     // The data bytes of a record, without headers and checksums.
     static Bytes dataOf(ByteView record)
     {
@@ -77,10 +61,7 @@ struct Sends : kwtest::LibraryFixture {
 
 TEST_F(Sends, ABankSentAndFetchedBackIsTheSameInEveryDataByte)
 {
-    std::vector<int> all(128);
-    for (int i = 0; i < 128; ++i)
-        all[size_t(i)] = i;
-    const auto sent = randomRecords(all, 7);
+    const auto sent = kwtest::randomBank(7);
     ASSERT_FALSE(writeBankFile(dir / "in.PFB", sent));
     settings.longDelay = false;
     st.selectedUserPerf = 12;
@@ -118,7 +99,7 @@ TEST_F(Sends, ABankSentAndFetchedBackIsTheSameInEveryDataByte)
 TEST_F(Sends, ABankGoesToTheNumbersItsRecordsCarryInFileOrder)
 {
     // Two records for performance 3: both go out, the later one stays.
-    auto records = randomRecords({3, 7, 3}, 8);
+    auto records = kwtest::randomRecords({3, 7, 3}, 8);
     // A record numbered past 128 and a byte of 0x80 or more in another.
     PerformanceRecord wild = records[1];
     wild[7] = 0x90;
@@ -165,7 +146,7 @@ TEST_F(Sends, AnEmptyBankSendsNothingAndBadBanksAreReported)
 
 TEST_F(Sends, CancellingABankSendFinishesThePerformanceInFlight)
 {
-    ASSERT_FALSE(writeBankFile(dir / "in.PFB", randomRecords({0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, 9)));
+    ASSERT_FALSE(writeBankFile(dir / "in.PFB", kwtest::randomRecords({0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, 9)));
     dialogs.files = {(dir / "in.PFB").string()};
     dialogs.cancelAt = 4;
     bulk.MenuBulkPerfBankSynthClick();
@@ -177,7 +158,7 @@ TEST_F(Sends, CancellingABankSendFinishesThePerformanceInFlight)
 
 TEST_F(Sends, AProgramChangeDuringASendWaitsForIt)
 {
-    const auto records = randomRecords({0, 1}, 10);
+    const auto records = kwtest::randomRecords({0, 1}, 10);
     ASSERT_FALSE(writeBankFile(dir / "in.PFB", records));
     dialogs.files = {(dir / "in.PFB").string()};
     bulk.MenuBulkPerfBankSynthClick();
@@ -195,7 +176,7 @@ TEST_F(Sends, AProgramChangeDuringASendWaitsForIt)
 
 TEST_F(Sends, OneFileIntoAUserPerformanceOfTheUsersChoice)
 {
-    PerformanceRecord r = randomRecords({9}, 11)[0];
+    PerformanceRecord r = kwtest::randomRecords({9}, 11)[0];
     ASSERT_FALSE(writePerformanceFile(dir / "p.syx", r));
     dialogs.files = {(dir / "p.syx").string()};
     dialogs.userPerfs = {20};

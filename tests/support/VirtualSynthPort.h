@@ -5,11 +5,11 @@
 
 #include "midi/VirtualBackend.h"
 #include "midi/VirtualCs1x.h"
+#include "support/RandomRecords.h"
 #include "support/RecordingPort.h"
 #include "support/VirtualScheduler.h"
 
 #include <functional>
-#include <random>
 
 namespace kwtest {
 
@@ -66,30 +66,12 @@ public:
         return out;
     }
 
-    // Stores a performance of its own into every user memory: random data
-    // bytes, a name and a category, so no two are alike.
+    // Stores a performance of its own into every user memory, no two alike.
     void fillMemory(unsigned seed)
     {
-        std::mt19937 rng(seed);
-        for (int pp = 0; pp < kw::kUserPerformances; ++pp) {
-            kw::PerformanceImage img;
+        for (const kw::PerformanceRecord& r : randomBank(seed))
             for (int i = 0; i < kw::kBlocksPerPerformance; ++i)
-                for (size_t k = 0; k < img.edit.at(i).dataLength(); ++k)
-                    img.edit.at(i).data(k) = uint8_t(rng() % 128);
-            auto& c = img.edit[kw::BlockKind::Common00];
-            for (size_t k = 0; k < 8; ++k)
-                c.data(k) = uint8_t('A' + rng() % 26);
-            c.data(8) = uint8_t(rng() % 23);
-            storeUser(pp, img.edit);
-        }
-    }
-    // The edit blocks `edit` stored into user performance `pp` of the synth.
-    void storeUser(int pp, const kw::BlockSet& edit)
-    {
-        kw::BlockSet user(true);
-        kw::PerformanceImage::editToUser(edit, user, pp);
-        for (int i = 0; i < kw::kBlocksPerPerformance; ++i)
-            synth.handle(user.at(i).outgoing(pp));
+                synth.handle(r.message(i));
     }
 };
 
