@@ -126,20 +126,3 @@ TEST_F(FileMenu, NamesFilesThatCannotBeReadOrWrittenChangeNothingAndAreReported)
     EXPECT_EQ(entry(0), builtInUserPerfLines()[0]);
     EXPECT_TRUE(ui.entries.empty());
 }
-
-TEST_F(FileMenu, TheNamesFileOfTheLastRunIsLoadedAtStart)
-{
-    UserPerfNames names;
-    kwtest::writeAll(dir / "a.PFN", kwtest::view("001  PF Piano\r\n002  BA Bass"));
-    loadNamesAtStart(names, (dir / "a.PFN").string(), dialogs);
-    EXPECT_EQ(names.entry(0), "001  PF Piano");
-    EXPECT_EQ(names.entry(1), "002  BA Bass");
-    EXPECT_EQ(names.entry(2), "003");
-
-    UserPerfNames untouched;
-    loadNamesAtStart(untouched, {}, dialogs);
-    loadNamesAtStart(untouched, (dir / "gone.PFN").string(), dialogs);
-    EXPECT_EQ(untouched.lines(), UserPerfNames().lines());
-    EXPECT_EQ(dialogs.boxes, Strings{"Load-Error : Unable to open file\n" + (dir / "gone.PFN").string()
-                                     + ": No such file or directory"});
-}
