@@ -6,6 +6,8 @@
 #include "editor/Bindings.h"
 #include "library/EditSession.h"
 
+#include <functional>
+
 namespace kw {
 
 class Dialogs;
@@ -14,6 +16,10 @@ struct EditorContext {
     EditSession& session;
     Dialogs& dialogs;
     pagekit::Bindings bindings{};
+    // Run by the window as it is made, once the start-up performance is in
+    // the image and before the first full refresh: the names file named by
+    // `AktPerfList` is loaded here.
+    std::function<void()> beforeFirstRefresh{};
 
     PerformanceImage& image() { return session.image(); }
     EditorState& state() { return session.state(); }

@@ -4,7 +4,6 @@
 #include "editor/PageKit.h"
 #include "editor/Pictures.h"
 #include "model/Cp1252.h"
-#include "model/UserPerfList.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -58,7 +57,7 @@ private:
 
 } // namespace
 
-LeftPanel::LeftPanel(EditorContext& ctx, QAction* about, QWidget* parent)
+LeftPanel::LeftPanel(EditorContext& ctx, QAction* about, QAction* saveToSynth, QWidget* parent)
     : QWidget(parent),
       ctx_(ctx),
       // Made once: the style builds a standard icon anew each time it is asked.
@@ -83,7 +82,7 @@ LeftPanel::LeftPanel(EditorContext& ctx, QAction* about, QWidget* parent)
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setBold(true);
     userPerf_->setFont(mono);
-    for (const std::string& line : builtInUserPerfLines())
+    for (const std::string& line : ctx_.session.userPerfs().lines())
         userPerf_->addItem(text(cp1252ToUtf8(line)));
     userPerf_->setMinimumWidth(QFontMetrics(mono).horizontalAdvance(QStringLiteral("128  SQ MMMMMMMM")) + 22);
     connect(userPerf_, &QListWidget::itemClicked, this,
@@ -96,6 +95,7 @@ LeftPanel::LeftPanel(EditorContext& ctx, QAction* about, QWidget* parent)
     auto* save = new QPushButton(QStringLiteral("Save changes to User-Perf"));
     save->setObjectName(QStringLiteral("SaveToSynth"));
     save->setToolTip(QStringLiteral("Make actual changes permanent"));
+    connect(save, &QPushButton::clicked, saveToSynth, &QAction::trigger);
     v->addWidget(save);
 
     auto* g = group("ActiveEditLayer", QStringLiteral(" Active Edit/Audible "));
@@ -207,7 +207,7 @@ void LeftPanel::UserPerfClick(int row)
 {
     if (row < 0)
         return;
-    ctx_.session.chooseUserPerf(row, userPerf_->item(row)->text().toStdString());
+    ctx_.session.chooseUserPerf(row);
 }
 
 void LeftPanel::EditLayerClick(int layer)

@@ -19,8 +19,9 @@ namespace kw {
 class LeftPanel : public QWidget {
     Q_OBJECT
 public:
-    // A click on the picture triggers `about`.
-    LeftPanel(EditorContext& ctx, QAction* about, QWidget* parent = nullptr);
+    // A click on the picture triggers `about`, one on `SaveToSynth` triggers
+    // `saveToSynth`. The list's lines are the session's user-performance list.
+    LeftPanel(EditorContext& ctx, QAction* about, QAction* saveToSynth, QWidget* parent = nullptr);
 
     // The edit layer, the mute buttons and the affect-all box from the editor state.
     void showEditorState();

@@ -102,7 +102,7 @@ TMainWindow::TMainWindow(EditorContext& ctx, QWidget* parent) : QMainWindow(pare
     frame->addLayout(outer);
     outer->setContentsMargins(6, 6, 6, 6);
     outer->setSpacing(6);
-    left_ = new LeftPanel(ctx_, actions_.at("MenuAbout"));
+    left_ = new LeftPanel(ctx_, actions_.at("MenuAbout"), actions_.at("SaveToSynth"));
     outer->addWidget(left_);
 
     auto* right = new QVBoxLayout;
@@ -139,6 +139,8 @@ TMainWindow::TMainWindow(EditorContext& ctx, QWidget* parent) : QMainWindow(pare
 
     // The start-up performance, shown by the first full refresh.
     setDefaults(ctx_.image(), ctx_.state());
+    if (ctx_.beforeFirstRefresh)
+        ctx_.beforeFirstRefresh();
     RefreshAll();
 }
 
@@ -214,6 +216,11 @@ void TMainWindow::buildMenus()
     about->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     addAction(about);  // so the shortcut works without the menu bar focused
     actions_["MenuAbout"] = about;
+
+    // The button "Save changes to User-Perf" of the left column triggers it.
+    auto* saveToSynth = new QAction(QStringLiteral("Save changes to User-Perf"), this);
+    saveToSynth->setObjectName(QStringLiteral("SaveToSynthAction"));
+    actions_["SaveToSynth"] = saveToSynth;
 }
 
 QAction* TMainWindow::action(const char* name) const

@@ -47,7 +47,7 @@ public:
 
     // Menu actions by their names ("MenuFilePreferences", "MenuAbout", ...),
     // for the shell that connects the commands; the synth picture triggers
-    // "MenuAbout".
+    // "MenuAbout", the button `SaveToSynth` triggers "SaveToSynth".
     QAction* action(const char* name) const;
 
     void MenuEditCopyLayerClick();

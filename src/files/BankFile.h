@@ -86,6 +86,9 @@ public:
     SaveError commit();
     // Nothing is kept; the target stays as it was.
     void abandon() { file_.abandon(); }
+    // Another name in the target's folder for commit() (an earlier bank
+    // that only a complete one may replace).
+    void retarget(std::filesystem::path target) { file_.retarget(std::move(target)); }
 
 private:
     AtomicFile file_;

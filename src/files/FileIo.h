@@ -61,6 +61,9 @@ public:
     SaveError commit();
     // Removes the temporary file; the target stays as it was.
     void abandon();
+    // Another target in the same folder for commit(): the file written so
+    // far lands there instead.
+    void retarget(std::filesystem::path target) { target_ = std::move(target); }
 
 private:
     FileError error(int err) const;

@@ -4,6 +4,7 @@
 #include "midi/MidiCore.h"
 #include "midi/Senders.h"
 #include "midi/Ui.h"
+#include "model/Cp1252.h"
 #include "model/EffectTables.h"
 #include "model/NameTables.h"
 #include "model/VariationPages.h"
@@ -389,9 +390,26 @@ std::string EditSession::shownText(const FieldRow& row, int tab, std::string_vie
     return row.labelText(position(row, tab), decimalSeparator);
 }
 
-void EditSession::chooseUserPerf(int pp, const std::string& line)
+void EditSession::attach(Ui& ui, Dialogs& dialogs)
 {
-    if (pp < 0 || !ui_)
+    ui_ = &ui;
+    dialogs_ = &dialogs;
+    names_.onChange([this](int index) {
+        if (ui_)
+            ui_->setUserPerfEntry(index, names_.entry(index));
+    });
+}
+
+void EditSession::detach()
+{
+    names_.onChange({});
+    ui_ = nullptr;
+    dialogs_ = nullptr;
+}
+
+void EditSession::chooseUserPerf(int pp)
+{
+    if (pp < 0 || pp >= kUserPerformances || !ui_)
         return;
     if (state_.modified && dialogs_ &&
         !dialogs_->confirm("Caution", "Changes on actual Performance will be lost - continue?")) {
@@ -401,7 +419,7 @@ void EditSession::chooseUserPerf(int pp, const std::string& line)
     }
     if (!senders_.portOpen() || !links_.inputOpen || !links_.inputOpen())
         return;
-    switchTo(pp, Origin::List, line);
+    switchTo(pp, Origin::List, cp1252ToUtf8(names_.entry(pp)));
 }
 
 void EditSession::programChange(int pp)

@@ -6,6 +6,7 @@
 // fields together live here too (mute memory, note limits, random pan,
 // layer volume, copy and paste), and the switch to another user performance.
 
+#include "library/UserPerfNames.h"
 #include "model/FieldTable.h"
 #include "model/PerformanceImage.h"
 
@@ -57,24 +58,21 @@ public:
 
     EditSession(PerformanceImage& image, EditorState& state, Senders& senders);
     void link(Links links) { links_ = std::move(links); }
-    // The window that shows the session (busy state, the UserPerf line, the
+    // The window that shows the session (busy state, the UserPerf lines, the
     // layer page) and the dialogs it asks through. The window attaches
-    // itself when it is made and detaches when it goes.
-    void attach(Ui& ui, Dialogs& dialogs)
-    {
-        ui_ = &ui;
-        dialogs_ = &dialogs;
-    }
-    void detach()
-    {
-        ui_ = nullptr;
-        dialogs_ = nullptr;
-    }
+    // itself when it is made and detaches when it goes; while attached it is
+    // told every line of the user-performance list that changes.
+    void attach(Ui& ui, Dialogs& dialogs);
+    void detach();
 
     PerformanceImage& image() { return image_; }
     const PerformanceImage& image() const { return image_; }
     EditorState& state() { return state_; }
     const EditorState& state() const { return state_; }
+    Senders& senders() { return senders_; }
+    // The 128 lines of the user-performance list.
+    UserPerfNames& userPerfs() { return names_; }
+    const UserPerfNames& userPerfs() const { return names_; }
 
     // --- Edits -----------------------------------------------------------
 
@@ -113,10 +111,10 @@ public:
 
     // --- User performances ----------------------------------------------
 
-    // A click (or Return) on line `pp` of the user-performance list whose
-    // text is `line`: asks before an edited performance is dropped, then
-    // switches the synth and fetches the performance.
-    void chooseUserPerf(int pp, const std::string& line);
+    // A click (or Return) on line `pp` of the user-performance list: asks
+    // before an edited performance is dropped, then switches the synth and
+    // fetches the performance.
+    void chooseUserPerf(int pp);
     // The synth switched to `pp` by itself: follow it and fetch.
     void programChange(int pp);
 
@@ -147,6 +145,7 @@ private:
     EditorState& state_;
     Senders& senders_;
     Links links_;
+    UserPerfNames names_;
     Ui* ui_ = nullptr;
     Dialogs* dialogs_ = nullptr;
 };

@@ -314,6 +314,9 @@ void Receiver::stopChain(const Failure& f)
     awaited_.reset();
     retry_.reset();
     settleTimeout();
+    // Why first, then what the chain kept.
+    if (!f.box.empty())
+        say(f.box);
     if (stopped) {
         try {
             stopped->stopped(*this, f.reason);
@@ -322,8 +325,6 @@ void Receiver::stopChain(const Failure& f)
         } catch (...) {
         }
     }
-    if (!f.box.empty())
-        say(f.box);
     nextChain();
 }
 

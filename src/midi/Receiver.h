@@ -67,6 +67,10 @@ public:
     void status(const std::string& text);
     // A status text that stands a while: a chain's last word.
     void report(const std::string& text);
+    // A message box, shown once the message or pause being handled is done
+    // with: a box runs an event loop of its own and must not hold back the
+    // input behind it.
+    void say(std::string box);
     // The chain's next request; its reply comes to Chain::replyArrived.
     void request(Request r, int performance = 0);
     // Runs `next` after the transfer pause, without blocking; dropped if the
@@ -103,7 +107,6 @@ private:
     // Stops the time-out when no reply is awaited any more.
     void settleTimeout();
     void answered(const Request& r);
-    void say(std::string box);
     void flushBoxes();
 
     Senders& senders_;

@@ -2,7 +2,9 @@
 
 #include "editor/EditorContext.h"
 #include "editor/MainWindow.h"
+#include "library/BulkCommands.h"
 #include "library/EditSession.h"
+#include "library/FileCommands.h"
 #include "midi/MidiCore.h"
 #include "midi/MidiSession.h"
 #include "midi/QtScheduler.h"
@@ -26,7 +28,11 @@ Application::Application(Options options) : options_(std::move(options)) {}
 
 Application::~Application()
 {
-    // The core holds hooks into the senders and the window; it goes first.
+    // The commands work through the core; the core holds hooks into the
+    // senders and the window. They go first, in this order.
+    bulkCommands_.reset();
+    fileCommands_.reset();
+    library_.reset();
     core_.reset();
     window_.reset();
 }
@@ -71,6 +77,7 @@ bool Application::start()
 
     session_ = std::make_unique<EditSession>(image_, state_, *senders_);
     ctx_ = std::make_unique<EditorContext>(EditorContext{*session_, *dialogs_});
+    ctx_->beforeFirstRefresh = [this] { loadNamesAtStart(session_->userPerfs(), settings_.aktPerfList, *dialogs_); };
     window_ = std::make_unique<TMainWindow>(*ctx_);
     window_->setWindowTitle(QLatin1Char(' ') + QString::fromLatin1(kApplicationTitle));
     // The question window lives for the whole run and is reused by every ask.
@@ -86,8 +93,32 @@ bool Application::start()
         TAboutWindow about(window_.get());
         about.exec();
     });
+    connectCommands();
 
     return midi_->deviceCheck(*senders_);
+}
+
+void Application::connectCommands()
+{
+    library_ = std::make_unique<LibraryContext>(LibraryContext{*session_, core_->receiver, *dialogs_, settings_,
+                                                               [this] { return midi_->ports().inputOpen(); }});
+    fileCommands_ = std::make_unique<FileCommands>(*library_);
+    bulkCommands_ = std::make_unique<BulkCommands>(*library_);
+    auto on = [this](const char* action, auto command) {
+        QObject::connect(window_->action(action), &QAction::triggered, window_.get(), command);
+    };
+    FileCommands& file = *fileCommands_;
+    on("MenuFileOpenActPerf", [&file] { file.MenuFileOpenActPerfClick(); });
+    on("MenuFileOpenPerfNames", [&file] { file.MenuFileOpenPerfNamesClick(); });
+    on("MenuFileSaveActPerf", [&file] { file.MenuFileSaveActPerfClick(); });
+    on("MenuFileSavePerfNames", [&file] { file.MenuFileSavePerfNamesClick(); });
+    BulkCommands& bulk = *bulkCommands_;
+    on("MenuBulkPerfNames", [&bulk] { bulk.MenuBulkPerfNamesClick(); });
+    on("MenuBulkSinglePerfSynth", [&bulk] { bulk.MenuBulkSinglePerfSynthClick(); });
+    on("MenuBulkPerfBankSynth", [&bulk] { bulk.MenuBulkPerfBankSynthClick(); });
+    on("MenuBulkSinglePerfHD", [&bulk] { bulk.MenuBulkSinglePerfHDClick(); });
+    on("MenuBulkAllPerfHD", [&bulk] { bulk.MenuBulkAllPerfHDClick(); });
+    on("SaveToSynth", [&bulk] { bulk.SaveToSynthClick(); });
 }
 
 void Application::finish()

@@ -16,8 +16,10 @@ class TMainWindow;
 
 namespace kw {
 
+class BulkCommands;
 class Dialogs;
 class EditSession;
+class FileCommands;
 class MidiCore;
 class MidiSession;
 class QtDialogs;
@@ -27,6 +29,7 @@ class QuitSignals;
 class SettingsStore;
 class TMessageWindow;
 struct EditorContext;
+struct LibraryContext;
 
 extern const char* const kApplicationTitle;
 
@@ -71,6 +74,8 @@ public:
 
 private:
     void report(const QString& text);
+    // The File and Bulk-Dump commands onto the window's menu items and buttons.
+    void connectCommands();
 
     Options options_;
     std::unique_ptr<QuitSignals> quitSignals_;
@@ -87,6 +92,9 @@ private:
     std::unique_ptr<EditorContext> ctx_;
     std::unique_ptr<TMainWindow> window_;
     std::unique_ptr<MidiCore> core_;
+    std::unique_ptr<LibraryContext> library_;
+    std::unique_ptr<FileCommands> fileCommands_;
+    std::unique_ptr<BulkCommands> bulkCommands_;
 };
 
 } // namespace kw

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QProgressDialog>
 
 namespace kw {
@@ -23,25 +24,39 @@ std::optional<std::string> chosen(const QString& path)
     return path.toStdString();
 }
 
+// The transfers it shows keep the main window busy, and a disabled window
+// takes its child windows along; so the progress window is a window of its
+// own, modal to the whole program and placed over the main window, and its
+// Cancel button stays usable. Its bar is moved directly: the dialog's own
+// setValue() runs the event loop when modal, which would let timers and
+// input into the transfer step that reports progress.
 class QtProgress : public Progress {
 public:
-    QtProgress(QWidget* parent, const std::string& title, const std::string& text, int maximum)
-        : dialog_(q(text), QStringLiteral("Cancel"), 0, maximum, parent)
+    QtProgress(QWidget* over, const std::string& title, const std::string& text, int maximum)
+        : dialog_(q(text), QStringLiteral("Cancel"), 0, maximum), bar_(new QProgressBar)
     {
+        dialog_.setObjectName(QStringLiteral("TransferProgress"));
         dialog_.setWindowTitle(q(title));
-        dialog_.setWindowModality(Qt::WindowModal);
-        dialog_.setMinimumDuration(0);
+        dialog_.setWindowModality(Qt::ApplicationModal);
         dialog_.setAutoClose(false);
         dialog_.setAutoReset(false);
-        dialog_.setValue(0);
+        dialog_.setMinimumWidth(360);
+        bar_->setRange(0, maximum);
+        bar_->setValue(0);
+        dialog_.setBar(bar_);
+        dialog_.adjustSize();
+        if (over)
+            dialog_.move(over->frameGeometry().center() - dialog_.rect().center());
+        dialog_.show();
     }
-    void setValue(int value) override { dialog_.setValue(value); }
+    void setValue(int value) override { bar_->setValue(value); }
     void setText(const std::string& text) override { dialog_.setLabelText(q(text)); }
     bool cancelled() const override { return dialog_.wasCanceled(); }
     void close() override { dialog_.close(); }
 
 private:
     QProgressDialog dialog_;
+    QProgressBar* bar_;  // owned by the dialog
 };
 
 } // namespace

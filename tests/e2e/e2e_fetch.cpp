@@ -1,13 +1,8 @@
 // A program change chosen on the synth's panel makes the editor fetch that
 // performance, over a real JACK server, with the real timers and pauses.
 
-#include "library/EditSession.h"
-#include "midi/MidiCore.h"
-#include "midi/MidiPorts.h"
-#include "midi/QtScheduler.h"
 #include "midi/RtMidiBackend.h"
-#include "support/RecordingUi.h"
-#include "support/ScriptedDialogs.h"
+#include "support/EditorRig.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -36,28 +31,14 @@ void panel(const std::string& command)
 TEST(EndToEnd, ProgramChangeOnTheSynthFetchesThatPerformance)
 {
     ASSERT_FALSE(env("KW_SIM_PANEL").empty()) << "run through run_e2e.sh";
-    Settings settings;
-    settings.midiIn = settings.midiOut = env("KW_SIM_PORT");
-    settings.longDelay = false;
-    PerformanceImage img;
-    EditorState st;
-    setDefaults(img, st);
-    kwtest::RecordingUi ui;
-    QtScheduler sched;
-
-    std::vector<std::unique_ptr<MidiBackend>> list;
-    list.push_back(backendByName("jack"));
-    ASSERT_NE(list.back(), nullptr);
-    MidiPorts ports(settings, std::move(list), PortHooks{[&](const std::string& t) { ui.messageBox(t); }, {}});
-    Senders senders(img, st, ports.output());
-    MidiCore core(senders, ui, sched, settings);
-    kwtest::ScriptedDialogs dialogs;
-    EditSession session(img, st, senders);
-    session.attach(ui, dialogs);
-    linkToCore(session, core, [&] { return ports.inputOpen(); });
-    ports.setInputSink([&](const Bytes& m) { core.dispatcher.handle(m); });
-    ASSERT_TRUE(ports.deviceCheck(senders));
-    ASSERT_TRUE(ports.inputOpen() && ports.outputOpen());
+    kwtest::EditorRig rig;
+    rig.settings.midiIn = rig.settings.midiOut = env("KW_SIM_PORT");
+    rig.settings.longDelay = false;
+    ASSERT_TRUE(rig.start(backendByName("jack")));
+    kwtest::RecordingUi& ui = rig.ui;
+    EditorState& st = rig.st;
+    PerformanceImage& img = rig.img;
+    Senders& senders = *rig.senders;
     ASSERT_TRUE(runUntil([&] { return !ui.boxes.empty(); }, 5000)) << "no identity reply";
     EXPECT_EQ(ui.boxes[0], "CS1x responding... Device-Code: 0F 05 - TG-Level: 01");
 
@@ -97,8 +78,6 @@ TEST(EndToEnd, ProgramChangeOnTheSynthFetchesThatPerformance)
         EXPECT_EQ(got[got.size() - 1], 0xF7);
         EXPECT_EQ(bulkChecksum(got.view()), got[got.size() - 2]);
     }
-    ports.closeInput();
-    ports.closeOutput();
 }
 
 int main(int argc, char** argv)

@@ -71,7 +71,7 @@ fi
 mkfifo "$WORK/panel"
 exec 3<>"$WORK/panel"
 start_sim() {
-  "$SIM" --api jack --volatile --trace <"$WORK/panel" >>"$WORK/sim.log" 2>&1 &
+  "$SIM" --api jack --memory "$WORK/sim-memory.syx" --trace <"$WORK/panel" >>"$WORK/sim.log" 2>&1 &
   SIM_PID=$!
   for _ in $(seq 100); do
     [ "$(jack_lsp 2>/dev/null | grep -c 'Virtual CS1x')" -ge 2 ] && return 0
@@ -102,9 +102,12 @@ control() {
 mkfifo "$WORK/control"
 exec 4<>"$WORK/control"
 : >"$WORK/ack"
-# Bounded, so a hung test still leaves time to stop the server and the sim.
+# Bounded (KW_E2E_TIMEOUT seconds, default 90), so a hung test still leaves
+# time to stop the server and the sim. The simulator keeps its memory in
+# KW_SIM_MEMORY, fresh for each run of this script.
 KW_SIM_PANEL="$WORK/panel" KW_SIM_TRACE="$WORK/sim.log" KW_SIM_PORT="knobwright-sim:Virtual CS1x" \
-  KW_E2E_CONTROL="$WORK/control" KW_E2E_ACK="$WORK/ack" timeout 90 "$TEST" "$@" &
+  KW_SIM_MEMORY="$WORK/sim-memory.syx" KW_E2E_CONTROL="$WORK/control" KW_E2E_ACK="$WORK/ack" \
+  timeout "${KW_E2E_TIMEOUT:-90}" "$TEST" "$@" &
 TEST_PID=$!
 while kill -0 "$TEST_PID" 2>/dev/null; do
   if read -t 0.2 -r command <&4; then

@@ -4,36 +4,10 @@
 #include "files/NamesFile.h"
 #include "files/PerformanceFile.h"
 
-#include <csignal>
-#include <sys/resource.h>
-
 using namespace kw;
 namespace fs = std::filesystem;
 
 namespace {
-
-// Writes beyond `bytes` fail with "File too large" while it lives, for root
-// too: the way to make a save break off after the temporary file was made.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lim = saved_;
-        lim.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &lim);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-
-private:
-    rlimit saved_{};
-    void (*oldHandler_)(int) = nullptr;
-};
 
 const Bytes kOld = {'o', 'l', 'd'};
 
@@ -58,7 +32,7 @@ TEST(AtomicSave, ASaveThatBreaksOffKeepsTheOldFileAndSaysWhy)
     std::vector<PerformanceRecord> records(3, kwtest::makeRecord(1, 1, "X"));
     SaveError bankError, perfError, namesError;
     {
-        FileSizeLimit limit(100);
+        kwtest::FileSizeLimit limit(100);
         bankError = writeBankFile(dir / "bank.PFB", records);
         perfError = writePerformanceFile(dir / "p.SYX", records[0]);
         namesError = writeNamesFile(dir / "n.PFN", std::vector<std::string>(128, std::string(40, 'n')));
@@ -81,7 +55,7 @@ TEST(AtomicSave, ATransferCutOffByAWriteErrorStillLeavesAValidBank)
     ASSERT_FALSE(w.open());
     SaveError failure;
     {
-        FileSizeLimit limit(14 + 3 * 317 + 100);
+        kwtest::FileSizeLimit limit(14 + 3 * 317 + 100);
         for (int i = 0; i < 10 && !failure; ++i)
             failure = w.append(kwtest::makeRecord(i, 1, "R"));
     }

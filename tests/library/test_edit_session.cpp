@@ -394,7 +394,7 @@ TEST_F(EditSessionTest, PositionsAreWhatTheControlsShow)
 
 TEST_F(EditSessionTest, ListClickSwitchesTheSynthThenFetches)
 {
-    session.chooseUserPerf(0, "001  DR umTrax2");
+    session.chooseUserPerf(0);
     EXPECT_EQ(ui.log, (Strings{"status:Patch-Change 001  DR umTrax2", "sent:B0 00 3F", "sent:B0 20 41",
                                "sent:C0 00", "busy:1", "fetch"}));
     EXPECT_TRUE(dialogs.questions.empty());
@@ -414,13 +414,13 @@ TEST_F(EditSessionTest, AnEditedPerformanceIsDroppedOnlyAfterYes)
     state.selectedUserPerf = 4;
     state.modified = true;
     dialogs.confirms = {false, true};
-    session.chooseUserPerf(7, "008  SQ HardOn");
+    session.chooseUserPerf(7);
     EXPECT_EQ(dialogs.questions, Strings{"Caution: Changes on actual Performance will be lost - continue?"});
     EXPECT_EQ(ui.log, Strings{"select:4"}) << "the list goes back to what the synth plays";
     EXPECT_EQ(state.selectedUserPerf, 4);
     EXPECT_EQ(fetches, 0);
 
-    session.chooseUserPerf(7, "008  SQ HardOn");
+    session.chooseUserPerf(7);
     EXPECT_EQ(dialogs.questions.size(), 2u);
     EXPECT_EQ(state.selectedUserPerf, 7);
     EXPECT_EQ(fetches, 1);
@@ -429,11 +429,11 @@ TEST_F(EditSessionTest, AnEditedPerformanceIsDroppedOnlyAfterYes)
 TEST_F(EditSessionTest, WithoutBothPortsAClickDoesNothing)
 {
     inputOpen = false;
-    session.chooseUserPerf(3, "004");
+    session.chooseUserPerf(3);
     port.open = false;
     inputOpen = true;
-    session.chooseUserPerf(3, "004");
-    session.chooseUserPerf(-1, "");
+    session.chooseUserPerf(3);
+    session.chooseUserPerf(-1);
     EXPECT_TRUE(ui.log.empty());
     EXPECT_EQ(state.selectedUserPerf, -1);
     EXPECT_EQ(fetches, 0);

@@ -8,9 +8,12 @@
 #include "support/RecordingPort.h"
 #include "support/ScriptedDialogs.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QListWidget>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
@@ -137,4 +140,78 @@ TEST_F(ApplicationTest, ADamagedSettingsFileIsToldOfAtStart)
     QSettings s(ini(), QSettings::IniFormat);
     s.beginGroup("CS1x");
     EXPECT_EQ(s.allKeys().size(), 9);
+}
+
+TEST_F(ApplicationTest, TheNamesFileOfTheLastRunFillsTheListAndOneThatIsGoneIsReported)
+{
+    const QString names = dir.filePath("my names.PFN");
+    {
+        QFile f(names);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("001  PF Caf\xE9\r\n002  BA Bass\r\n");
+    }
+    store("AktPerfList", names);
+    {
+        Application app(options({"In"}, {"Out"}));
+        ASSERT_TRUE(app.start());
+        auto* list = app.window().findChild<QListWidget*>("UserPerf");
+        ASSERT_NE(list, nullptr);
+        ASSERT_EQ(list->count(), 128);
+        EXPECT_EQ(list->item(0)->text(), QString::fromUtf8("001  PF Caf\xC3\xA9"));
+        EXPECT_EQ(list->item(2)->text(), "003");
+        EXPECT_TRUE(dialogs.boxes.empty());
+        app.finish();
+    }
+    QFile::remove(names);
+    Application app(options({"In"}, {"Out"}));
+    ASSERT_TRUE(app.start());
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0], "Load-Error : Unable to open file\n" + names.toStdString() + ": No such file or directory");
+    EXPECT_EQ(app.window().findChild<QListWidget*>("UserPerf")->item(0)->text(), "001  DR umTrax2");
+    EXPECT_EQ(app.settings().aktPerfList, names.toStdString()) << "kept for a drive that comes back";
+    app.finish();
+}
+
+TEST_F(ApplicationTest, FileAndBulkMenusAndTheSaveButtonRunTheirCommands)
+{
+    store("Midi-IN", "CS1x In");
+    store("Midi-OUT", "CS1x Out");
+    store("Last-Dir", dir.path());
+    store("PerfBank-Dir", dir.path());
+    Application app(options({"CS1x In"}, {"CS1x Out"}));
+    ASSERT_TRUE(app.start());
+    TMainWindow& w = app.window();
+    const std::string folder = dir.path().toStdString();
+    dialogs.files = {folder + "/p", folder + "/names"};
+    w.action("MenuFileSaveActPerf")->trigger();
+    w.action("MenuFileSavePerfNames")->trigger();
+    EXPECT_EQ(QFileInfo(dir.filePath("p.SYX")).size(), 317);
+    EXPECT_EQ(app.settings().aktPerfList, folder + "/names.PFN");
+
+    auto* save = w.findChild<QAbstractButton*>("SaveToSynth");
+    ASSERT_NE(save, nullptr);
+    QTest::mouseClick(save, Qt::LeftButton);
+    w.action("MenuBulkSinglePerfHD")->trigger();
+    dialogs.asks = {0};
+    w.action("MenuBulkAllPerfHD")->trigger();
+    w.action("MenuFileOpenActPerf")->trigger();
+    w.action("MenuFileOpenPerfNames")->trigger();
+    w.action("MenuBulkSinglePerfSynth")->trigger();
+    w.action("MenuBulkPerfBankSynth")->trigger();
+    EXPECT_EQ(dialogs.log, (Strings{
+                               "save:Save actual Performance as ...|SysEx binary (*.SYX *.syx);;All files (*)|" + folder +
+                                   "|--  _InitPerf.SYX",
+                               "save:Save Performance-names as ...|Performance-name files (*.PFN *.pfn);;All files "
+                               "(*)|" + folder + "|",
+                               "userperf:Select dest.-Perf|Send|-1|0",
+                               "userperf:Select Dest|Request|-1|0",
+                               "ask:Please select the format to store the received\nBulk-data on your "
+                               "harddisk|Perf.-bank|SysEx files",
+                               "open:Select User-Performance file|SysEx binary (*.SYX *.syx);;All files (*)|" + folder,
+                               "open:Select Performance-name file|Performance-name files (*.PFN *.pfn);;All files "
+                               "(*)|" + folder,
+                               "open:Select User-Performance file|SysEx binary (*.SYX *.syx);;All files (*)|" + folder,
+                               "open:Select Performance-bank file|Performance-banks (*.PFB *.pfb);;All files (*)|" + folder,
+                           }));
+    app.finish();
 }

@@ -11,6 +11,9 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProgressBar>
+#include <QProgressDialog>
+#include <QTest>
 #include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -115,4 +118,41 @@ TEST(QtDialogs, UserPerformanceChoiceGivesTheLineOrNothing)
     EXPECT_EQ(dialogs.chooseUserPerf(choice), std::nullopt);
     whenModal([](QWidget* d) { buttonOf(d, "Cancel")->click(); });
     EXPECT_EQ(dialogs.chooseUserPerf(choice), std::nullopt);
+}
+
+TEST(QtDialogs, ProgressCancelStaysUsableWhileTheWindowIsBusy)
+{
+    kwtest::qtApp();
+    QWidget window;
+    window.resize(600, 400);
+    window.show();
+    QtDialogs dialogs;
+    dialogs.setParent(&window);
+    // A transfer keeps the window busy before and after its progress opens.
+    window.setEnabled(false);
+    auto progress = dialogs.progress("All User-Performances (to HD)", "Receiving performance 1 of 128", 128);
+    // Reporting progress from inside a transfer step lets nothing else run.
+    bool ran = false;
+    QTimer::singleShot(0, [&ran] { ran = true; });
+    progress->setValue(3);
+    EXPECT_FALSE(ran);
+    progress->setText("Receiving performance 4 of 128");
+    window.setEnabled(true);
+    window.setEnabled(false);
+    QCoreApplication::processEvents();
+
+    auto* shown = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(shown, nullptr);
+    EXPECT_TRUE(shown->isVisible());
+    EXPECT_EQ(shown->windowTitle(), "All User-Performances (to HD)");
+    EXPECT_EQ(shown->labelText(), "Receiving performance 4 of 128");
+    EXPECT_EQ(shown->findChild<QProgressBar*>()->value(), 3);
+    QAbstractButton* cancel = buttonOf(shown, "Cancel");
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_TRUE(cancel->isEnabled());
+    EXPECT_FALSE(progress->cancelled());
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    EXPECT_TRUE(progress->cancelled());
+    progress->close();
+    EXPECT_FALSE(shown->isVisible());
 }

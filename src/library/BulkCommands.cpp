@@ -1,0 +1,201 @@
+#include "library/BulkCommands.h"
+
+#include "files/BankFile.h"
+#include "files/FilePaths.h"
+#include "library/Dialogs.h"
+#include "library/EditSession.h"
+#include "library/SendJob.h"
+#include "library/Transfers.h"
+#include "library/UserPerfNames.h"
+#include "midi/Receiver.h"
+#include "midi/Ui.h"
+#include "model/Cp1252.h"
+#include "model/Settings.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace kw {
+
+namespace {
+
+std::optional<int> chooseUserPerf(LibraryContext& lib, const char* caption, const char* button, int selected)
+{
+    UserPerfChoice c;
+    c.caption = caption;
+    c.buttonText = button;
+    c.selected = selected;
+    c.topIndex = std::max(0, selected);
+    c.entries = lib.names().utf8Lines();
+    return lib.dialogs.chooseUserPerf(c);
+}
+
+} // namespace
+
+void BulkCommands::MenuBulkPerfNamesClick()
+{
+    if (!lib_.bothPortsOpen() || lib_.refuseWhileBusy())
+        return;
+    lib_.rx.startChain(std::make_unique<NamesRequest>(lib_.names(), lib_.dialogs));
+}
+
+void BulkCommands::MenuBulkSinglePerfSynthClick()
+{
+    if (!lib_.outputOpen() || lib_.refuseWhileBusy())
+        return;
+    const auto record = lib_.openPerformanceFile();
+    if (!record)
+        return;
+    const auto dest = chooseUserPerf(lib_, "Select dest. Perf", "Send", record->numberInRange());
+    if (!dest)
+        return;
+    auto job = std::make_unique<SendJob>();
+    job->sendRecord(*record, *dest, false);
+    lib_.rx.startChain(std::move(job));
+}
+
+void BulkCommands::MenuBulkPerfBankSynthClick()
+{
+    if (lib_.refuseWhileBusy())
+        return;
+    const auto chosen =
+        lib_.dialogs.chooseOpenFile("Select Performance-bank file", kBankFilter, lib_.settings.perfBankDir);
+    if (!chosen)
+        return;
+    auto bank = readBankFile(pathFromUtf8(*chosen));
+    if (!bank) {
+        lib_.reportFileError(bank.error());
+        return;
+    }
+    if (!bank->skipped.empty()) {
+        std::string text;
+        for (const std::string& line : bank->skipped)
+            text += (text.empty() ? "" : "\n") + line;
+        lib_.dialogs.inform(text);
+    }
+    int cut = 0;
+    for (PerformanceRecord& r : bank->records)
+        cut += r.clampDataTo7Bit();
+    if (cut > 0)
+        lib_.rx.report(clampedText(cut));
+
+    struct Run {
+        std::unique_ptr<Progress> progress;
+        int sent = 0;
+        int total = 0;
+    };
+    auto run = std::make_shared<Run>();
+    run->total = int(bank->records.size());
+    run->progress = lib_.dialogs.progress("Performance-Bank (to CS1x)", {}, run->total);
+    UserPerfNames& names = lib_.names();
+    auto job = std::make_unique<SendJob>();
+    job->then([](Receiver& rx) {
+        // The list shows what goes where; no line stays selected, as the
+        // synth's memory no longer matches what the editor holds.
+        rx.state().selectedUserPerf = -1;
+        rx.ui().selectUserPerf(-1);
+        rx.ui().setLamp(Lamp::Out, true);
+        return true;
+    });
+    for (int i = 0; i < run->total; ++i) {
+        const PerformanceRecord& r = bank->records[size_t(i)];
+        const int dest = r.numberInRange();
+        job->then([i, dest, entry = r.shortEntry(), run, &names](Receiver& rx) {
+            // Between two performances: a cancel takes effect here.
+            run->sent = i;
+            run->progress->setValue(i);
+            if (run->progress->cancelled())
+                return false;
+            names.set(dest, numberedEntry(dest, entry));
+            const std::string moving =
+                "Transferring Performance #" + std::to_string(dest + 1) + " : " + cp1252ToUtf8(entry);
+            run->progress->setText("Sending performance " + std::to_string(i + 1) + " of "
+                                   + std::to_string(run->total) + "\n" + moving);
+            rx.status(moving);
+            return true;
+        });
+        job->sendRecord(r, dest, true);
+    }
+    job->then([run](Receiver&) {
+        run->sent = run->total;
+        run->progress->setValue(run->total);
+        return true;
+    });
+    job->atEnd([run](Receiver& rx, const std::string& why) {
+        run->progress->close();
+        rx.ui().setLamp(Lamp::Out, false);
+        const std::string done =
+            std::to_string(run->sent) + " of " + std::to_string(run->total) + " performances sent";
+        if (!why.empty())
+            rx.say("Transfer stopped: " + why + "\n" + done);
+        else if (run->sent < run->total)
+            rx.say("Transfer cancelled: " + done);
+        rx.report(done);
+    });
+    lib_.rx.startChain(std::move(job));
+}
+
+void BulkCommands::MenuBulkSinglePerfHDClick()
+{
+    if (lib_.refuseWhileBusy())
+        return;
+    const auto pp = chooseUserPerf(lib_, "Select Dest", "Request", -1);
+    if (!pp || !lib_.bothPortsOpen())
+        return;
+    const auto folder = lib_.dialogs.chooseFolder(lib_.settings.lastDir);
+    if (!folder)
+        return;
+    lib_.settings.lastDir = *folder;
+    lib_.rx.startChain(std::make_unique<ToDiskTransfer>(ToDiskTransfer::Output{pathFromUtf8(*folder), {}}, *pp, *pp,
+                                                        lib_.dialogs));
+}
+
+void BulkCommands::MenuBulkAllPerfHDClick()
+{
+    if (!lib_.bothPortsOpen() || lib_.refuseWhileBusy())
+        return;
+    const int format = lib_.dialogs.ask("Please select the format to store the received\nBulk-data on your harddisk",
+                                        "Perf.-bank", "SysEx files");
+    ToDiskTransfer::Output out;
+    if (format == 1) {
+        const auto chosen =
+            lib_.dialogs.chooseSaveFile(kSaveBankTitle, kBankFilter, lib_.settings.perfBankDir, lastBankName_);
+        if (!chosen)
+            return;
+        out.bankFile = changeExtension(pathFromUtf8(*chosen), kBankExtension);
+        lastBankName_ = utf8FromPath(out.bankFile.filename());
+        lib_.settings.perfBankDir = utf8FromPath(folderOf(pathFromUtf8(*chosen)));
+    } else if (format == 2) {
+        const auto folder = lib_.dialogs.chooseFolder(lib_.settings.lastDir);
+        if (!folder)
+            return;
+        lib_.settings.lastDir = *folder;
+        out.folder = pathFromUtf8(*folder);
+    } else {
+        return;
+    }
+    lib_.rx.startChain(std::make_unique<ToDiskTransfer>(std::move(out), 0, kUserPerformances - 1, lib_.dialogs));
+}
+
+void BulkCommands::SaveToSynthClick()
+{
+    if (!lib_.outputOpen() || lib_.refuseWhileBusy())
+        return;
+    const auto dest =
+        chooseUserPerf(lib_, "Select dest.-Perf", "Send", lib_.session.state().selectedUserPerf);
+    if (!dest)
+        return;
+    const PerformanceRecord record = PerformanceRecord::fromEdit(lib_.session.image().edit, *dest);
+    UserPerfNames& names = lib_.names();
+    auto job = std::make_unique<SendJob>();
+    job->sendRecord(record, *dest, false)
+        .then([&names, dest = *dest, entry = storedEntry(*dest, record.category(), record.name())](Receiver& rx) {
+            // Every block sent counted as an edit; now the edit is stored.
+            rx.state().modified = false;
+            names.set(dest, entry);
+            return true;
+        });
+    lib_.rx.startChain(std::move(job));
+}
+
+} // namespace kw

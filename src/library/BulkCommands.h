@@ -1,0 +1,40 @@
+#pragma once
+// The Bulk-Dump menu and "Save changes to User-Perf": whole user
+// performances between the synth's memory, the editor and the disk. Sends
+// to the synth are send jobs and fetches are request chains, both run by
+// the receiver one at a time, so nothing ever blocks the window.
+
+#include "library/LibraryContext.h"
+
+#include <string>
+
+namespace kw {
+
+class BulkCommands {
+public:
+    explicit BulkCommands(LibraryContext& lib) : lib_(lib) {}
+
+    // "Request all Performance-names": the 128 names into the list.
+    void MenuBulkPerfNamesClick();
+    // "Single User-Performance (to CS1x)": a .SYX file into a user
+    // performance the user picks (the file's own number offered first).
+    void MenuBulkSinglePerfSynthClick();
+    // "Performance-Bank (to CS1x)": every record of a bank into the user
+    // performance its number names, with progress and Cancel.
+    void MenuBulkPerfBankSynthClick();
+    // "Single User-Performance (to HD)": one user performance into a .SYX
+    // file in a chosen folder; the window stays usable meanwhile.
+    void MenuBulkSinglePerfHDClick();
+    // "All User-Performances (to HD)": all 128 into one bank or into .SYX
+    // files, with progress and Cancel.
+    void MenuBulkAllPerfHDClick();
+    // "Save changes to User-Perf": the edited performance into a user
+    // performance; its list line follows and the edit counts as stored.
+    void SaveToSynthClick();
+
+private:
+    LibraryContext& lib_;
+    std::string lastBankName_;  // what the bank save dialog offers next
+};
+
+} // namespace kw

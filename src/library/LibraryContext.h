@@ -1,0 +1,66 @@
+#pragma once
+// What the File and Bulk-Dump commands work with: the edit session (image,
+// editor state, senders, the user-performance list), the receiver that runs
+// every transfer, the dialogs, and the settings whose folders the commands
+// remember. One lives for the whole run, beside the window.
+
+#include "files/FileError.h"
+#include "files/PerformanceRecord.h"
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace kw {
+
+class Dialogs;
+class EditSession;
+class Receiver;
+class Senders;
+class UserPerfNames;
+struct Settings;
+
+// File dialog filters; the lower-case extensions are listed too, as other
+// programs write them so.
+inline constexpr const char* kSysExFilter = "SysEx binary (*.SYX *.syx);;All files (*)";
+inline constexpr const char* kBankFilter = "Performance-banks (*.PFB *.pfb);;All files (*)";
+inline constexpr const char* kNamesFilter = "Performance-name files (*.PFN *.pfn);;All files (*)";
+
+inline constexpr const char* kSaveBankTitle = "Save Performance-bank as ...";
+// What a command that moves data to or from the synth says while a transfer
+// that leaves the window usable is still running.
+inline constexpr const char* kTransferRunningText = "Transfer running - please wait";
+
+struct LibraryContext {
+    EditSession& session;
+    Receiver& rx;
+    Dialogs& dialogs;
+    Settings& settings;
+    std::function<bool()> inputOpen;
+
+    Senders& senders();
+    UserPerfNames& names();
+    bool outputOpen();
+    bool bothPortsOpen();
+    // True (and says so on the status line) while a transfer runs; commands
+    // that would talk to the synth then do nothing. Only the single
+    // transfer to disk leaves the window usable while it runs.
+    bool refuseWhileBusy();
+
+    // A message box with the file error: its words, the file and the reason.
+    void reportFileError(const FileError& e);
+    // A performance file the user picks ("Select User-Performance file",
+    // starting at `Last-Dir`, which then becomes its folder), read and made
+    // safe to send: data bytes of 0x80 or more are cut to seven bits and the
+    // status line says how many. Nothing when the user cancels or the file
+    // cannot be read (which is reported).
+    std::optional<PerformanceRecord> openPerformanceFile();
+    // `Last-Dir` := the folder of a chosen file.
+    void rememberFolderOf(const std::string& utf8Path);
+};
+
+// "3 data bytes above 127 cut to 7 bits" for a record that needed it.
+std::string clampedText(int bytes);
+
+} // namespace kw

@@ -1,0 +1,85 @@
+#include "library/SendJob.h"
+
+#include "midi/Receiver.h"
+#include "midi/Senders.h"
+
+#include <memory>
+
+namespace kw {
+
+SendJob& SendJob::then(Step step, bool pauseAfter)
+{
+    steps_.push_back({std::move(step), pauseAfter});
+    return *this;
+}
+
+SendJob& SendJob::sendRecord(const PerformanceRecord& record, int destination, bool pauseAfterLast)
+{
+    auto shared = std::make_shared<const PerformanceRecord>(record);
+    for (int i = 0; i < kBlocksPerPerformance; ++i) {
+        then(
+            [shared, i, destination](Receiver& rx) {
+                sendRecordBlock(rx, *shared, i, destination);
+                return true;
+            },
+            i + 1 < kBlocksPerPerformance || pauseAfterLast);
+    }
+    return *this;
+}
+
+SendJob& SendJob::atEnd(Ending ending)
+{
+    ending_ = std::move(ending);
+    return *this;
+}
+
+void SendJob::begin(Receiver& rx)
+{
+    next_ = 0;
+    run(rx);
+}
+
+void SendJob::run(Receiver& rx)
+{
+    while (next_ < steps_.size()) {
+        const Entry& e = steps_[next_++];
+        if (!e.step(rx))
+            break;
+        if (e.pauseAfter) {
+            // The receiver keeps the job alive while its pause runs.
+            rx.afterPause([this, &rx] { run(rx); });
+            return;
+        }
+    }
+    end(rx, {});
+}
+
+void SendJob::end(Receiver& rx, const std::string& why)
+{
+    if (ended_)
+        return;
+    ended_ = true;
+    if (ending_)
+        ending_(rx, why);
+}
+
+void SendJob::stopped(Receiver& rx, const std::string& why)
+{
+    end(rx, why);
+}
+
+void SendJob::abandon(Receiver& rx)
+{
+    // Only a job that has not begun can be dropped from the queue.
+    if (next_ > 0)
+        end(rx, "abandoned");
+}
+
+void sendRecordBlock(Receiver& rx, const PerformanceRecord& record, int index, int destination)
+{
+    BulkBlock& block = rx.image().transfer.at(index);
+    block.assign(record.message(index));
+    rx.senders().bulk(block.kind(), destination);
+}
+
+} // namespace kw

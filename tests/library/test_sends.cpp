@@ -1,0 +1,285 @@
+// Sends to the synth as scheduled jobs, in virtual time: a performance file
+// into the edit buffer or a user performance, a whole bank, and the edit
+// stored into a user performance. Message order and pauses as the synth
+// needs them, never a blocked window, and a program change from the synth
+// waits for the send to end.
+#include "LibraryFixture.h"
+
+#include "files/BankFile.h"
+#include "files/PerformanceFile.h"
+#include "midi/Messages.h"
+#include "support/RandomRecords.h"
+
+#include <random>
+
+using namespace kw;
+namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+struct Sends : kwtest::LibraryFixture {
+    // "70 05 00"-style addresses of the bulk dumps sent, with the time of each.
+    std::vector<std::pair<long long, std::string>> dumps() const
+    {
+        std::vector<std::pair<long long, std::string>> out;
+        for (size_t i = 0; i < synth.sent.size(); ++i) {
+            const Bytes& m = synth.sent[i];
+            if (m.size() > 11 && m[0] == 0xF0 && m[2] == 0x00)
+                out.emplace_back(synth.sentAt[i], kwtest::hex(m).substr(18, 8));
+        }
+        return out;
+    }
+    Strings addresses() const
+    {
+        Strings out;
+        for (const auto& d : dumps())
+            out.push_back(d.second);
+        return out;
+    }
+    std::vector<long long> gaps() const
+    {
+        std::vector<long long> out;
+        const auto d = dumps();
+        for (size_t i = 1; i < d.size(); ++i)
+            out.push_back(d[i].first - d[i - 1].first);
+        return out;
+    }
+    // The data bytes of a record, without headers and checksums.
+    static Bytes dataOf(ByteView record)
+    {
+        Bytes out;
+        for (int i = 0; i < 7; ++i) {
+            const size_t at = kRecordMessageOffsets[size_t(i)], len = kRecordMessageLengths[size_t(i)];
+            out.insert(out.end(), record.begin() + long(at + 9), record.begin() + long(at + len - 2));
+        }
+        return out;
+    }
+};
+
+} // namespace
+
+TEST_F(Sends, ABankSentAndFetchedBackIsTheSameInEveryDataByte)
+{
+    const auto sent = kwtest::randomBank(7);
+    ASSERT_FALSE(writeBankFile(dir / "in.PFB", sent));
+    settings.longDelay = false;
+    st.selectedUserPerf = 12;
+    dialogs.files = {(dir / "in.PFB").string()};
+    bulk.MenuBulkPerfBankSynthClick();
+    EXPECT_EQ(dialogs.log[0], "open:Select Performance-bank file|Performance-banks (*.PFB *.pfb);;All files (*)|"
+                                  + dir.path().string());
+    EXPECT_TRUE(ui.busy);
+    EXPECT_TRUE(ui.outLamp) << "lime while the bank goes out";
+    EXPECT_EQ(ui.selectedLine, -1);
+    EXPECT_EQ(st.selectedUserPerf, -1);
+    runAll();
+    EXPECT_FALSE(ui.busy);
+    EXPECT_FALSE(ui.outLamp);
+    EXPECT_EQ(dialogs.progressValues.back(), 128);
+    EXPECT_TRUE(dialogs.boxes.empty());
+    EXPECT_EQ(entry(0), "001  " + sent[0].shortEntry());
+    EXPECT_EQ(ui.statuses.end()[-2], "128 of 128 performances sent");
+    // Seven blocks a performance, the transfer pause after every one.
+    const auto g = gaps();
+    ASSERT_EQ(g.size(), 128u * 7 - 1);
+    EXPECT_TRUE(std::all_of(g.begin(), g.end(), [](long long ms) { return ms == 10; }));
+    EXPECT_EQ(addresses()[7], "70 01 00");
+
+    dialogs.asks = {1};
+    dialogs.files = {(dir / "back.PFB").string()};
+    bulk.MenuBulkAllPerfHDClick();
+    runAll();
+    const Bytes back = kwtest::readAll(dir / "back.PFB");
+    ASSERT_EQ(back.size(), 40590u);
+    for (int pp = 0; pp < 128; ++pp)
+        ASSERT_EQ(dataOf(ByteView(back).subspan(14 + size_t(pp) * 317, 317)), dataOf(sent[size_t(pp)].bytes())) << pp;
+}
+
+TEST_F(Sends, ABankGoesToTheNumbersItsRecordsCarryInFileOrder)
+{
+    // Two records for performance 3: both go out, the later one stays.
+    auto records = kwtest::randomRecords({3, 7, 3}, 8);
+    // A record numbered past 128 and a byte of 0x80 or more in another.
+    PerformanceRecord wild = records[1];
+    wild[7] = 0x90;
+    records.push_back(wild);
+    records[1][100] = 0xC5;
+    ASSERT_FALSE(writeBankFile(dir / "in.PFB", records));
+    dialogs.files = {(dir / "in.PFB").string()};
+    bulk.MenuBulkPerfBankSynthClick();
+    EXPECT_EQ(dialogs.boxes, Strings{"Performance-bank record 4 skipped: number out of range"});
+    EXPECT_EQ(ui.statuses.front(), "1 data byte above 127 cut to 7 bits");
+    runAll();
+    EXPECT_EQ(addresses().size(), 21u);
+    EXPECT_EQ(addresses()[0], "70 03 00");
+    EXPECT_EQ(addresses()[7], "70 07 00");
+    EXPECT_EQ(synth.userRecord(3), Bytes(records[2].bytes().begin(), records[2].bytes().end()));
+    EXPECT_EQ(synth.synth.user(7).at(2).data(100 - 89 - 9), 0x45);
+    EXPECT_EQ(entry(3), "004  " + records[2].shortEntry());
+    EXPECT_EQ(entry(7), "008  " + records[1].shortEntry());
+}
+
+TEST_F(Sends, AnEmptyBankSendsNothingAndBadBanksAreReported)
+{
+    kwtest::writeAll(dir / "empty.PFB", kwtest::view("Knobwright PFB"));
+    kwtest::writeAll(dir / "short.PFB", kwtest::view("Knobwright PF"));
+    kwtest::writeAll(dir / "odd.PFB", kwtest::view("Knobwright PFB!"));
+    dialogs.files = {(dir / "empty.PFB").string(), (dir / "short.PFB").string(), (dir / "odd.PFB").string(),
+                     (dir / "none.PFB").string()};
+    st.selectedUserPerf = 4;
+    bulk.MenuBulkPerfBankSynthClick();
+    runAll();
+    EXPECT_EQ(ui.outLampOn, 1) << "lime, and back to green";
+    EXPECT_FALSE(ui.outLamp);
+    EXPECT_EQ(ui.selectedLine, -1);
+    EXPECT_TRUE(synth.sent.empty());
+    EXPECT_TRUE(dialogs.boxes.empty());
+    for (int i = 0; i < 3; ++i)
+        bulk.MenuBulkPerfBankSynthClick();
+    ASSERT_EQ(dialogs.boxes.size(), 3u);
+    EXPECT_EQ(dialogs.boxes[0], "Load-Error : Not a valid Performance-bank file\n" + (dir / "short.PFB").string());
+    EXPECT_EQ(dialogs.boxes[1], "Load-Error : Wrong filesize\n" + (dir / "odd.PFB").string());
+    EXPECT_EQ(dialogs.boxes[2].substr(0, 32), "Load-Error : Unable to open file");
+    EXPECT_TRUE(synth.sent.empty());
+}
+
+TEST_F(Sends, CancellingABankSendFinishesThePerformanceInFlight)
+{
+    ASSERT_FALSE(writeBankFile(dir / "in.PFB", kwtest::randomRecords({0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, 9)));
+    dialogs.files = {(dir / "in.PFB").string()};
+    dialogs.cancelAt = 4;
+    bulk.MenuBulkPerfBankSynthClick();
+    runAll();
+    EXPECT_EQ(addresses().size(), 4u * 7) << "whole performances only";
+    EXPECT_FALSE(ui.busy);
+    EXPECT_EQ(dialogs.boxes, Strings{"Transfer cancelled: 4 of 10 performances sent"});
+}
+
+TEST_F(Sends, AProgramChangeDuringASendWaitsForIt)
+{
+    const auto records = kwtest::randomRecords({0, 1}, 10);
+    ASSERT_FALSE(writeBankFile(dir / "in.PFB", records));
+    dialogs.files = {(dir / "in.PFB").string()};
+    bulk.MenuBulkPerfBankSynthClick();
+    clock.advance(350);
+    core.dispatcher.handle({0xC0, 0x01});
+    EXPECT_TRUE(synth.requests().empty()) << "nothing asked while the bank goes out";
+    runAll();
+    const auto requests = synth.requests();
+    ASSERT_EQ(requests.size(), 7u);
+    EXPECT_GT(requests[0].first, dumps().back().first) << "the fetch after the last block";
+    EXPECT_EQ(ui.refreshAllCount, 1);
+    EXPECT_FALSE(ui.busy);
+    EXPECT_EQ(st.selectedUserPerf, 1);
+}
+
+TEST_F(Sends, OneFileIntoAUserPerformanceOfTheUsersChoice)
+{
+    PerformanceRecord r = kwtest::randomRecords({9}, 11)[0];
+    ASSERT_FALSE(writePerformanceFile(dir / "p.syx", r));
+    dialogs.files = {(dir / "p.syx").string()};
+    dialogs.userPerfs = {20};
+    settings.lastDir = "/nowhere";
+    bulk.MenuBulkSinglePerfSynthClick();
+    EXPECT_EQ(dialogs.log[0], "open:Select User-Performance file|SysEx binary (*.SYX *.syx);;All files (*)|/nowhere");
+    EXPECT_EQ(dialogs.log[1], "userperf:Select dest. Perf|Send|9|9") << "the file's own number first";
+    EXPECT_EQ(dialogs.userPerfChoices[0].entries[9], "010  SQ Cyborg");
+    EXPECT_EQ(settings.lastDir, dir.path().string());
+    const std::string before = entry(20);
+    runAll();
+    EXPECT_EQ(addresses(), (Strings{"70 14 00", "70 14 30", "70 14 50", "71 14 00", "72 14 00", "73 14 00",
+                                    "74 14 00"}));
+    EXPECT_EQ(gaps(), (std::vector<long long>(6, 100)));
+    EXPECT_EQ(dataOf(synth.userRecord(20)), dataOf(r.bytes()));
+    EXPECT_EQ(entry(20), before) << "the list line stays";
+
+    // Cancelled in the chooser, or no output: nothing goes out.
+    synth.clear();
+    dialogs.files = {(dir / "p.syx").string()};
+    bulk.MenuBulkSinglePerfSynthClick();
+    synth.open = false;
+    bulk.MenuBulkSinglePerfSynthClick();
+    runAll();
+    EXPECT_TRUE(synth.sent.empty());
+    EXPECT_EQ(dialogs.log.size(), 4u);
+}
+
+TEST_F(Sends, SavingTheEditIntoAUserPerformanceClearsTheModifiedFlagAfterTheLastBlock)
+{
+    auto& c00 = img.edit[BlockKind::Common00];
+    const char name[] = " Pan Seq";
+    for (size_t i = 0; i < 8; ++i)
+        c00.data(i) = uint8_t(name[i]);
+    c00.data(8) = 22;
+    img.edit.layer(2).data(0x11) = 33;
+    st.modified = true;
+    st.selectedUserPerf = 6;
+    dialogs.userPerfs = {4};
+    bulk.SaveToSynthClick();
+    EXPECT_EQ(dialogs.log[0], "userperf:Select dest.-Perf|Send|6|6");
+    EXPECT_TRUE(ui.busy);
+    clock.advance(350);
+    EXPECT_TRUE(st.modified) << "not stored before every block is out";
+    runAll();
+    EXPECT_FALSE(st.modified);
+    EXPECT_FALSE(ui.busy);
+    EXPECT_EQ(entry(4), "005  SQ Pan Seq");
+    EXPECT_EQ(addresses().front(), "70 04 00");
+    EXPECT_EQ(gaps(), (std::vector<long long>(6, 100)));
+    EXPECT_EQ(synth.synth.user(4).layer(2).data(0x11), 33);
+    EXPECT_EQ(st.selectedUserPerf, 6);
+
+    // Nothing chosen: nothing sent, the flag stays.
+    st.modified = true;
+    synth.clear();
+    st.selectedUserPerf = -1;
+    bulk.SaveToSynthClick();
+    EXPECT_EQ(dialogs.log.back(), "userperf:Select dest.-Perf|Send|-1|0");
+    runAll();
+    EXPECT_TRUE(synth.sent.empty());
+    EXPECT_TRUE(st.modified);
+}
+
+TEST_F(Sends, OpeningAPerformanceFileSendsItToTheEditBufferThenShowsIt)
+{
+    // 317 bytes of anything: no header, address or checksum is looked at.
+    Bytes junk(317);
+    std::mt19937 rng(12);
+    for (uint8_t& b : junk)
+        b = uint8_t(rng());
+    kwtest::writeAll(dir / "junk.SYX", junk);
+    img.edit[BlockKind::Common30].data(21) = 9;
+    img.edit[BlockKind::Common30].data(22) = 9;
+    dialogs.files = {(dir / "junk.SYX").string()};
+    file.MenuFileOpenActPerfClick();
+    EXPECT_EQ(dialogs.log[0], "open:Select User-Performance file|SysEx binary (*.SYX *.syx);;All files (*)|"
+                                  + dir.path().string());
+    EXPECT_TRUE(ui.busy);
+    int high = 0;
+    auto rec = *PerformanceRecord::fromBytes(junk);
+    high = rec.clampDataTo7Bit();
+    ASSERT_GT(high, 0);
+    EXPECT_EQ(ui.statusLine, std::to_string(high) + " data bytes above 127 cut to 7 bits");
+    runAll();
+    EXPECT_EQ(addresses(), (Strings{"60 00 00", "60 00 30", "60 00 50", "60 01 00", "60 02 00", "60 03 00",
+                                    "60 04 00"}));
+    EXPECT_EQ(gaps(), (std::vector<long long>(6, 100)));
+    EXPECT_EQ(ui.refreshAllCount, 1);
+    EXPECT_FALSE(ui.busy);
+    EXPECT_EQ(img.edit[BlockKind::Common30].data(21), 0);
+    EXPECT_EQ(img.edit[BlockKind::Common30].data(22), 0);
+    EXPECT_EQ(img.edit.layer(4).data(5), rec[265 + 9 + 5]);
+    for (const Bytes& m : synth.sent)
+        for (size_t i = 1; i + 1 < m.size(); ++i)
+            ASSERT_LT(m[i], 0x80) << "never a byte of 0x80 or more inside a message";
+    EXPECT_EQ(synth.synth.editBuffer().layer(4).data(5), rec[265 + 9 + 5]);
+
+    // A file of another size changes nothing and says so.
+    kwtest::writeAll(dir / "short.SYX", Bytes(316));
+    dialogs.files = {(dir / "short.SYX").string()};
+    settings.lastDir = "/x";
+    file.MenuFileOpenActPerfClick();
+    EXPECT_EQ(dialogs.boxes.back(), "This is not a valid Performance-file!\n" + (dir / "short.SYX").string() + ": 316 bytes");
+    EXPECT_EQ(settings.lastDir, "/x");
+}
