@@ -36,6 +36,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <functional>
+
 namespace kw {
 
 namespace {
@@ -139,6 +141,8 @@ public:
         setItemDelegate(new SlotDelegate(this));
         setContextMenuPolicy(Qt::CustomContextMenu);
     }
+    // The Delete key.
+    std::function<void()> onDelete;
 
 protected:
     void dragEnterEvent(QDragEnterEvent* e) override
@@ -166,6 +170,14 @@ protected:
     {
         e->acceptProposedAction();
         window_->BankListBoxDragDrop(e->mimeData(), e->position().toPoint());
+    }
+    void keyPressEvent(QKeyEvent* e) override
+    {
+        if (e->key() == Qt::Key_Delete && onDelete) {
+            onDelete();
+            return;
+        }
+        QListWidget::keyPressEvent(e);
     }
 
 private:
@@ -303,6 +315,10 @@ TBankEditWindow::TBankEditWindow(BankManager& manager, QWidget* parent)
     connect(BankListBox, &QListWidget::itemDoubleClicked, this, &TBankEditWindow::BankPopSendPerfClick);
     connect(BankListBox, &QWidget::customContextMenuRequested, this,
             [this](QPoint at) { BankPopup->popup(BankListBox->viewport()->mapToGlobal(at)); });
+    static_cast<BankList*>(BankListBox)->onDelete = [this] {
+        if (DeletePerf->isEnabled())
+            DeletePerfClick();
+    };
     connect(DeletePerf, &QPushButton::clicked, this, &TBankEditWindow::DeletePerfClick);
     connect(BankPopDelete, &QAction::triggered, this, &TBankEditWindow::DeletePerfClick);
     connect(ClearAll, &QPushButton::clicked, this, &TBankEditWindow::ClearAllClick);
@@ -348,10 +364,6 @@ void TBankEditWindow::keyPressEvent(QKeyEvent* e)
     // ends a drag) cannot send the edited performance back by accident.
     if (e->key() == Qt::Key_Escape) {
         e->accept();
-        return;
-    }
-    if (e->key() == Qt::Key_Delete && BankListBox->hasFocus() && DeletePerf->isEnabled()) {
-        DeletePerfClick();
         return;
     }
     QDialog::keyPressEvent(e);

@@ -232,6 +232,14 @@ TEST_F(BankWindow, AFileDraggedFromTheListTakesTheSlotUnderTheMouse)
     clickSlot(4);
     EXPECT_FALSE(enabled("DeletePerf")) << "an empty slot";
 
+    // The Delete key does what the button does.
+    clickSlot(0);
+    bankList()->setFocus();
+    QTest::keyClick(bankList(), Qt::Key_Delete);
+    EXPECT_EQ(line(0), "001");
+    EXPECT_FALSE(model.occupied(0));
+
+    drop(*data, 0);
     action("BankPopClearAll")->trigger();
     EXPECT_EQ(line(0), "001");
     EXPECT_FALSE(model.occupied(0));
@@ -344,6 +352,12 @@ TEST_F(BankWindow, SendToCS1xAuditionsAndClosingGivesBackTheEdit)
     EXPECT_TRUE(ui.outLamp);
     runAll();
     EXPECT_FALSE(ui.outLamp);
+    EXPECT_EQ(addresses().size(), 7u);
+
+    // A double click on a slot auditions it too.
+    synth.sent.clear();
+    QTest::mouseDClick(bankList()->viewport(), Qt::LeftButton, {}, at(1));
+    runAll();
     EXPECT_EQ(addresses().size(), 7u);
 
     synth.sent.clear();
