@@ -1,13 +1,10 @@
 // The bank manager window, offscreen: its controls and their rules, drags
 // from its own file list and from the desktop, the audition, the folder it
 // remembers, and the lines it keeps between two openings.
-#include "library/LibraryFixture.h"
+#include "library/BankFixture.h"
 
 #include "editor/BankEditWindow.h"
 #include "editor/FolderBrowser.h"
-#include "files/BankFile.h"
-#include "files/PerformanceFile.h"
-#include "library/BankManager.h"
 #include "support/RandomRecords.h"
 
 #include <QAction>
@@ -33,16 +30,9 @@ using Strings = std::vector<std::string>;
 
 namespace {
 
-struct BankWindow : kwtest::LibraryFixture {
-    BankModel model;
-    BankManager manager{lib, model};
+struct BankWindow : kwtest::BankFixture {
     std::unique_ptr<TBankEditWindow> window;
 
-    BankWindow()
-    {
-        ui.session = &session;
-        settings.perfBankDir = dir.path().string();
-    }
     ~BankWindow() override { window.reset(); }
 
     void open()
@@ -70,11 +60,6 @@ struct BankWindow : kwtest::LibraryFixture {
     std::string line(int slot) { return bankList()->item(slot)->text().toStdString(); }
     bool enabled(const char* name) { return find<QPushButton>(name)->isEnabled(); }
 
-    std::string file(const std::string& name, const PerformanceRecord& r)
-    {
-        EXPECT_FALSE(writePerformanceFile(dir / name, r));
-        return (dir / name).string();
-    }
     // Where the mouse points at slot `slot`, in the list's viewport.
     QPoint at(int slot)
     {

@@ -1,11 +1,8 @@
 // The bank manager without its window, against the virtual CS1x in virtual
 // time: slots filled by drops and banks, auditions and the restore after
 // them, saving, the marks of unsaved slots and the question at exit.
-#include "LibraryFixture.h"
+#include "BankFixture.h"
 
-#include "files/BankFile.h"
-#include "files/PerformanceFile.h"
-#include "library/BankManager.h"
 #include "support/RandomRecords.h"
 
 using namespace kw;
@@ -14,22 +11,7 @@ using Strings = std::vector<std::string>;
 
 namespace {
 
-struct Bank : kwtest::LibraryFixture {
-    BankModel model;
-    BankManager manager{lib, model};
-
-    Bank() { ui.session = &session; }
-
-    std::string file(const std::string& name, const PerformanceRecord& r)
-    {
-        EXPECT_FALSE(writePerformanceFile(dir / name, r));
-        return (dir / name).string();
-    }
-    std::string bankFile(const std::string& name, const std::vector<PerformanceRecord>& records)
-    {
-        EXPECT_FALSE(writeBankFile(dir / name, records));
-        return (dir / name).string();
-    }
+struct Bank : kwtest::BankFixture {
     std::vector<int> changedSlots() const
     {
         std::vector<int> out;
