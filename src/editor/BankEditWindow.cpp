@@ -341,10 +341,9 @@ TBankEditWindow::TBankEditWindow(BankManager& manager, QWidget* parent)
     browser_->setFolder(!dir.isEmpty() && QFileInfo(dir).isDir() ? dir : QDir::homePath());
     showSlots();
 
-    if (!parent) {
-        if (const QScreen* screen = QGuiApplication::primaryScreen())
-            move(screen->availableGeometry().center() - rect().center());
-    }
+    adjustSize();
+    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
 }
 
 TBankEditWindow::~TBankEditWindow()

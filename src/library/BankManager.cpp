@@ -71,14 +71,13 @@ void BankManager::closed()
     slotSent_ = false;
     if (!restore)
         return;
-    auto backup = std::make_shared<const BlockSet>(backup_);
+    // The image holds at once what the main window shows, also while an
+    // audition still goes out and the window may open again; the synth gets
+    // it in its turn.
+    lib_.session.image().edit = backup_;
     const bool modified = modifiedBefore_;
     auto job = std::make_unique<SendJob>();
-    job->then([backup](Receiver& rx) {
-           rx.image().edit = *backup;
-           return true;
-       })
-        .sendEditImage(false)
+    job->sendEditImage(false)
         .then([modified](Receiver& rx) {
             // The synth holds again what it held: the edit is as edited as before.
             rx.state().modified = modified;

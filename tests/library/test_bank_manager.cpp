@@ -192,6 +192,24 @@ TEST_F(Bank, TheAuditionGoesToTheEditBufferAndClosingGivesTheEditBack)
     EXPECT_FALSE(manager.slotSent());
 }
 
+TEST_F(Bank, ClosingDuringAnAuditionAndOpeningAgainStillGivesBackTheEdit)
+{
+    const Bytes before = editData(img.edit);
+    ASSERT_TRUE(manager.dropPerformanceFile(1, file("r.SYX", kwtest::randomRecords({0}, 12)[0]), "r.SYX"));
+    manager.opening();
+    manager.audition(1);
+    clock.advance(150);
+    manager.closed();
+    EXPECT_EQ(editData(img.edit), before) << "the image is the window's again at once";
+    manager.opening();
+    runAll();
+    manager.audition(1);
+    runAll();
+    manager.closed();
+    runAll();
+    EXPECT_EQ(synthEditData(), before);
+}
+
 TEST_F(Bank, AnAuditionWaitsForNothingButIsRefusedWhileATransferRuns)
 {
     ASSERT_TRUE(manager.dropPerformanceFile(1, file("r.SYX", kwtest::randomRecords({0}, 6)[0]), "r.SYX"));
