@@ -16,7 +16,7 @@ namespace kw {
 
 // Asked as the program ends while slots hold changes that were not saved.
 inline constexpr const char* kUnsavedBankQuestion =
-    "Performance-bank changes are not saved.\nSave the bank before quitting?";
+    "The Performance-bank is unsaved.\nSave it before quitting?";
 
 class BankManager {
 public:
