@@ -20,6 +20,9 @@ struct EditorContext {
     // the image and before the first full refresh: the names file named by
     // `AktPerfList` is loaded here.
     std::function<void()> beforeFirstRefresh{};
+    // Asked when the user closes the window (and so ends the program):
+    // false keeps it open.
+    std::function<bool()> mayQuit{};
 
     PerformanceImage& image() { return session.image(); }
     EditorState& state() { return session.state(); }

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QMenu>
@@ -153,6 +154,15 @@ TMainWindow::~TMainWindow()
     ctx_.session.detach();
     if (busy_)
         QApplication::restoreOverrideCursor();
+}
+
+void TMainWindow::closeEvent(QCloseEvent* e)
+{
+    if (ctx_.mayQuit && !ctx_.mayQuit()) {
+        e->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(e);
 }
 
 void TMainWindow::buildMenus()

@@ -53,6 +53,9 @@ public:
     void MenuEditCopyLayerClick();
     void MenuEditPasteLayerClick();
 
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
 private:
     void buildMenus();
 

@@ -159,11 +159,11 @@ void BulkCommands::MenuBulkAllPerfHDClick()
     ToDiskTransfer::Output out;
     if (format == 1) {
         const auto chosen =
-            lib_.dialogs.chooseSaveFile(kSaveBankTitle, kBankFilter, lib_.settings.perfBankDir, lastBankName_);
+            lib_.dialogs.chooseSaveFile(kSaveBankTitle, kBankFilter, lib_.settings.perfBankDir, lib_.lastBankName);
         if (!chosen)
             return;
         out.bankFile = changeExtension(pathFromUtf8(*chosen), kBankExtension);
-        lastBankName_ = utf8FromPath(out.bankFile.filename());
+        lib_.lastBankName = utf8FromPath(out.bankFile.filename());
         lib_.settings.perfBankDir = utf8FromPath(folderOf(pathFromUtf8(*chosen)));
     } else if (format == 2) {
         const auto folder = lib_.dialogs.chooseFolder(lib_.settings.lastDir);

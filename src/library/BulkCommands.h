@@ -6,7 +6,6 @@
 
 #include "library/LibraryContext.h"
 
-#include <string>
 
 namespace kw {
 
@@ -34,7 +33,6 @@ public:
 
 private:
     LibraryContext& lib_;
-    std::string lastBankName_;  // what the bank save dialog offers next
 };
 
 } // namespace kw

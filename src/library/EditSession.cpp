@@ -450,6 +450,7 @@ void EditSession::switchTo(int pp, Origin origin, const std::string& line)
 
 void EditSession::resetForRefresh()
 {
+    ++fullRefreshes_;
     state_.modified = false;
     state_.mute = {};
     state_.editLayer = 1;

@@ -121,6 +121,9 @@ public:
     // The editor state as the full refresh leaves it: edit layer 1, no
     // affect-all, no layer muted, nothing modified.
     void resetForRefresh();
+    // How often the window was set anew from the whole image (a fetch, a
+    // file opened): what it shows is the image as it stood then.
+    int fullRefreshes() const { return fullRefreshes_; }
 
     // A transient text on the status line (back to "OK" shortly after).
     void status(const std::string& text);
@@ -148,6 +151,7 @@ private:
     UserPerfNames names_;
     Ui* ui_ = nullptr;
     Dialogs* dialogs_ = nullptr;
+    int fullRefreshes_ = 0;
 };
 
 // Links the session to the receiving core as the program runs them: a

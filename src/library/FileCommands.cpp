@@ -42,34 +42,19 @@ void FileCommands::MenuFileOpenActPerfClick()
     // followed by the transfer pause but the last.
     auto loaded = std::make_shared<BlockSet>(false);
     record->toEdit(*loaded);
-    auto sendEdit = [](BlockKind k) {
-        return [k](Receiver& rx) {
-            rx.senders().bulk(k);
-            return true;
-        };
-    };
     auto job = std::make_unique<SendJob>();
-    job->then(
-           [loaded](Receiver& rx) {
-               for (BlockKind k : {BlockKind::Common00, BlockKind::Common30, BlockKind::Common50})
-                   rx.image().edit[k] = (*loaded)[k];
-               rx.senders().bulk(BlockKind::Common00);
-               return true;
-           },
-           true)
-        .then(sendEdit(BlockKind::Common30), true)
-        .then(sendEdit(BlockKind::Common50), true)
-        .then(
-            [loaded](Receiver& rx) {
-                for (int l = 1; l <= 4; ++l)
-                    rx.image().edit.layer(l) = loaded->layer(l);
-                rx.senders().bulk(BlockKind::Layer1);
-                return true;
-            },
-            true)
-        .then(sendEdit(BlockKind::Layer2), true)
-        .then(sendEdit(BlockKind::Layer3), true)
-        .then(sendEdit(BlockKind::Layer4), false)
+    job->then([loaded](Receiver& rx) {
+           for (BlockKind k : {BlockKind::Common00, BlockKind::Common30, BlockKind::Common50})
+               rx.image().edit[k] = (*loaded)[k];
+           return true;
+       })
+        .sendEditBlocks({BlockKind::Common00, BlockKind::Common30, BlockKind::Common50}, true)
+        .then([loaded](Receiver& rx) {
+            for (int l = 1; l <= 4; ++l)
+                rx.image().edit.layer(l) = loaded->layer(l);
+            return true;
+        })
+        .sendEditBlocks({BlockKind::Layer1, BlockKind::Layer2, BlockKind::Layer3, BlockKind::Layer4}, false)
         .atEnd([](Receiver& rx, const std::string&) { rx.ui().refreshAll(); });
     lib_.rx.startChain(std::move(job));
 }

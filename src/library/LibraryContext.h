@@ -38,6 +38,9 @@ struct LibraryContext {
     Dialogs& dialogs;
     Settings& settings;
     std::function<bool()> inputOpen;
+    // What the bank save dialog's name field offers next: the name it last
+    // held, whichever command saved a bank.
+    std::string lastBankName{};
 
     Senders& senders();
     UserPerfNames& names();

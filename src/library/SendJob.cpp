@@ -27,6 +27,27 @@ SendJob& SendJob::sendRecord(const PerformanceRecord& record, int destination, b
     return *this;
 }
 
+SendJob& SendJob::sendEditBlocks(std::initializer_list<BlockKind> kinds, bool pauseAfterLast)
+{
+    size_t left = kinds.size();
+    for (BlockKind k : kinds) {
+        then(
+            [k](Receiver& rx) {
+                rx.senders().bulk(k);
+                return true;
+            },
+            --left > 0 || pauseAfterLast);
+    }
+    return *this;
+}
+
+SendJob& SendJob::sendEditImage(bool pauseAfterLast)
+{
+    return sendEditBlocks({BlockKind::Common00, BlockKind::Common30, BlockKind::Common50, BlockKind::Layer1,
+                           BlockKind::Layer2, BlockKind::Layer3, BlockKind::Layer4},
+                          pauseAfterLast);
+}
+
 SendJob& SendJob::atEnd(Ending ending)
 {
     ending_ = std::move(ending);

@@ -10,6 +10,7 @@
 #include "midi/Chain.h"
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,12 @@ public:
     // The seven blocks of `record` into user performance `destination`, with
     // the transfer pause between two blocks and, if asked, after the last.
     SendJob& sendRecord(const PerformanceRecord& record, int destination, bool pauseAfterLast);
+    // Blocks of the edit image, as they stand when their turn comes, into
+    // the synth's edit buffer, with the transfer pause between two blocks
+    // and, if asked, after the last.
+    SendJob& sendEditBlocks(std::initializer_list<BlockKind> kinds, bool pauseAfterLast);
+    // All seven: the three commons, then layers 1 to 4.
+    SendJob& sendEditImage(bool pauseAfterLast);
     SendJob& atEnd(Ending ending);
 
     void begin(Receiver& rx) override;

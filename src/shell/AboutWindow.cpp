@@ -1,6 +1,6 @@
 #include "shell/AboutWindow.h"
 
-#include "shell/DialogFlags.h"
+#include "editor/DialogFlags.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

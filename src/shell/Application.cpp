@@ -1,7 +1,9 @@
 #include "shell/Application.h"
 
+#include "editor/BankEditWindow.h"
 #include "editor/EditorContext.h"
 #include "editor/MainWindow.h"
+#include "library/BankManager.h"
 #include "library/BulkCommands.h"
 #include "library/EditSession.h"
 #include "library/FileCommands.h"
@@ -30,6 +32,9 @@ Application::~Application()
 {
     // The commands work through the core; the core holds hooks into the
     // senders and the window. They go first, in this order.
+    if (ctx_)
+        ctx_->mayQuit = {};
+    bankManager_.reset();
     bulkCommands_.reset();
     fileCommands_.reset();
     library_.reset();
@@ -119,6 +124,13 @@ void Application::connectCommands()
     on("MenuBulkSinglePerfHD", [&bulk] { bulk.MenuBulkSinglePerfHDClick(); });
     on("MenuBulkAllPerfHD", [&bulk] { bulk.MenuBulkAllPerfHDClick(); });
     on("SaveToSynth", [&bulk] { bulk.SaveToSynthClick(); });
+
+    bank_ = std::make_unique<BankModel>();
+    bankManager_ = std::make_unique<BankManager>(*library_, *bank_);
+    BankManager& bank = *bankManager_;
+    on("MenuBulkBankEdit", [this, &bank] { MenuBulkBankEditClick(bank, window_.get()); });
+    // An arranged bank lives in memory only: quitting asks to save it first.
+    ctx_->mayQuit = [&bank] { return bank.mayQuit(); };
 }
 
 void Application::finish()

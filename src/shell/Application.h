@@ -16,6 +16,8 @@ class TMainWindow;
 
 namespace kw {
 
+class BankManager;
+class BankModel;
 class BulkCommands;
 class Dialogs;
 class EditSession;
@@ -71,6 +73,7 @@ public:
     Senders& senders() { return *senders_; }
     PerformanceImage& image() { return image_; }
     EditorState& state() { return state_; }
+    BankManager& bankManager() { return *bankManager_; }
 
 private:
     void report(const QString& text);
@@ -95,6 +98,9 @@ private:
     std::unique_ptr<LibraryContext> library_;
     std::unique_ptr<FileCommands> fileCommands_;
     std::unique_ptr<BulkCommands> bulkCommands_;
+    // The bank manager's slots, kept for the whole run.
+    std::unique_ptr<BankModel> bank_;
+    std::unique_ptr<BankManager> bankManager_;
 };
 
 } // namespace kw

@@ -2,7 +2,7 @@
 
 #include "midi/MidiPorts.h"
 #include "midi/Senders.h"
-#include "shell/DialogFlags.h"
+#include "editor/DialogFlags.h"
 #include "shell/ToolTips.h"
 
 #include <QApplication>

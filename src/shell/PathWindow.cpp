@@ -1,7 +1,7 @@
 #include "shell/PathWindow.h"
 
-#include "shell/DialogFlags.h"
-#include "shell/FolderBrowser.h"
+#include "editor/DialogFlags.h"
+#include "editor/FolderBrowser.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #include "shell/UserPerfSelectWindow.h"
 
-#include "shell/DialogFlags.h"
+#include "editor/DialogFlags.h"
 
 #include <QFontDatabase>
 #include <QHBoxLayout>

@@ -25,6 +25,14 @@ public:
         RecordingUi::messageBox(text);
         dialogs_.inform(text);
     }
+    // When set, the full refresh leaves the editor state as the window's does.
+    kw::EditSession* session = nullptr;
+    void refreshAll() override
+    {
+        RecordingUi::refreshAll();
+        if (session)
+            session->resetForRefresh();
+    }
 
 private:
     ScriptedDialogs& dialogs_;
@@ -76,6 +84,41 @@ struct LibraryFixture : ::testing::Test {
             synth.synth.handle(kw::msg::parameterChange(0x70, uint8_t(pp), uint8_t(i),
                                                         uint8_t(i < name8.size() ? name8[i] : ' ')));
         synth.synth.handle(kw::msg::parameterChange(0x70, uint8_t(pp), 0x08, uint8_t(category)));
+    }
+    // "70 05 00"-style addresses of the bulk dumps sent, with the time of each.
+    std::vector<std::pair<long long, std::string>> dumps() const
+    {
+        std::vector<std::pair<long long, std::string>> out;
+        for (size_t i = 0; i < synth.sent.size(); ++i) {
+            const kw::Bytes& m = synth.sent[i];
+            if (m.size() > 11 && m[0] == 0xF0 && m[2] == 0x00)
+                out.emplace_back(synth.sentAt[i], kwtest::hex(m).substr(18, 8));
+        }
+        return out;
+    }
+    std::vector<std::string> addresses() const
+    {
+        std::vector<std::string> out;
+        for (const auto& d : dumps())
+            out.push_back(d.second);
+        return out;
+    }
+    std::vector<long long> gaps() const
+    {
+        std::vector<long long> out;
+        const auto d = dumps();
+        for (size_t i = 1; i < d.size(); ++i)
+            out.push_back(d[i].first - d[i - 1].first);
+        return out;
+    }
+    // The data bytes of seven blocks, without headers and checksums.
+    static kw::Bytes editData(const kw::BlockSet& blocks)
+    {
+        kw::Bytes out;
+        for (int i = 0; i < kw::kBlocksPerPerformance; ++i)
+            for (size_t k = 0; k < blocks.at(i).dataLength(); ++k)
+                out.push_back(blocks.at(i).data(k));
+        return out;
     }
     bool boxed(const std::string& part) const
     {

@@ -19,32 +19,6 @@ using Strings = std::vector<std::string>;
 namespace {
 
 struct Sends : kwtest::LibraryFixture {
-    // "70 05 00"-style addresses of the bulk dumps sent, with the time of each.
-    std::vector<std::pair<long long, std::string>> dumps() const
-    {
-        std::vector<std::pair<long long, std::string>> out;
-        for (size_t i = 0; i < synth.sent.size(); ++i) {
-            const Bytes& m = synth.sent[i];
-            if (m.size() > 11 && m[0] == 0xF0 && m[2] == 0x00)
-                out.emplace_back(synth.sentAt[i], kwtest::hex(m).substr(18, 8));
-        }
-        return out;
-    }
-    Strings addresses() const
-    {
-        Strings out;
-        for (const auto& d : dumps())
-            out.push_back(d.second);
-        return out;
-    }
-    std::vector<long long> gaps() const
-    {
-        std::vector<long long> out;
-        const auto d = dumps();
-        for (size_t i = 1; i < d.size(); ++i)
-            out.push_back(d[i].first - d[i - 1].first);
-        return out;
-    }
     // The data bytes of a record, without headers and checksums.
     static Bytes dataOf(ByteView record)
     {

@@ -1,10 +1,12 @@
 #include "editor/MainWindow.h"
+#include "library/BankManager.h"
 #include "midi/Messages.h"
 #include "midi/MidiSession.h"
 #include "shell/Application.h"
 #include "shell/MessageWindow.h"
 #include "support/FakeBackend.h"
 #include "support/QtApp.h"
+#include "support/RandomRecords.h"
 #include "support/RecordingPort.h"
 #include "support/ScriptedDialogs.h"
 
@@ -213,5 +215,43 @@ TEST_F(ApplicationTest, FileAndBulkMenusAndTheSaveButtonRunTheirCommands)
                                "open:Select User-Performance file|SysEx binary (*.SYX *.syx);;All files (*)|" + folder,
                                "open:Select Performance-bank file|Performance-banks (*.PFB *.pfb);;All files (*)|" + folder,
                            }));
+    app.finish();
+}
+
+TEST_F(ApplicationTest, TheBankManagerOpensFromItsMenuAndItsUnsavedBankIsAskedForAtExit)
+{
+    store("Midi-IN", "CS1x In");
+    store("Midi-OUT", "CS1x Out");
+    store("PerfBank-Dir", dir.path());
+    Application app(options({"CS1x In"}, {"CS1x Out"}));
+    ASSERT_TRUE(app.start());
+    TMainWindow& w = app.window();
+    w.show();
+
+    // Nothing arranged: the window closes without a question.
+    QString caption;
+    QTimer::singleShot(0, [&caption] {
+        if (QWidget* m = QApplication::activeModalWidget()) {
+            caption = m->windowTitle();
+            m->close();
+        }
+    });
+    w.action("MenuBulkBankEdit")->trigger();
+    EXPECT_EQ(caption, " Knobwright - Performance-bank manager");
+    EXPECT_TRUE(w.close());
+    EXPECT_TRUE(dialogs.questions.empty());
+
+    // A slot filled and not saved: asked once per attempt to quit.
+    w.show();
+    app.bankManager().bank().put(0, kwtest::randomRecords({0}, 1)[0], "001  x");
+    dialogs.asks = {0};
+    EXPECT_FALSE(w.close()) << "no answer: the program stays";
+    EXPECT_TRUE(w.isVisible());
+    dialogs.asks = {1};
+    dialogs.files = {dir.filePath("kept").toStdString()};
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(QFileInfo(dir.filePath("kept.PFB")).size(), 14 + 317);
+    EXPECT_EQ(dialogs.questions.size(), 2u);
+    EXPECT_EQ(dialogs.questions.back(), kUnsavedBankQuestion);
     app.finish();
 }

@@ -1,5 +1,5 @@
 #include "shell/AboutWindow.h"
-#include "shell/FolderBrowser.h"
+#include "editor/FolderBrowser.h"
 #include "shell/PathWindow.h"
 #include "shell/UserPerfSelectWindow.h"
 #include "support/QtApp.h"

@@ -1,4 +1,4 @@
-#include "shell/FolderBrowser.h"
+#include "editor/FolderBrowser.h"
 
 #include <QComboBox>
 #include <QDir>

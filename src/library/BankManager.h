@@ -1,0 +1,82 @@
+#pragma once
+// What the bank manager window does, without the window: slots filled from
+// dropped performance files and loaded banks, a slot auditioned in the
+// synth's edit buffer, the bank saved, and around the window's modal run the
+// performance being edited kept aside and given back to the synth.
+
+#include "library/BankModel.h"
+#include "library/LibraryContext.h"
+#include "model/PerformanceImage.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kw {
+
+// Asked as the program ends while slots hold changes that were not saved.
+inline constexpr const char* kUnsavedBankQuestion =
+    "The Performance-bank is unsaved.\nSave it before quitting?";
+
+class BankManager {
+public:
+    BankManager(LibraryContext& lib, BankModel& bank) : lib_(lib), bank_(bank) {}
+
+    BankModel& bank() { return bank_; }
+    const BankModel& bank() const { return bank_; }
+    LibraryContext& library() { return lib_; }
+
+    // Around the window's modal run (MenuBulkBankEditClick). Opening keeps
+    // the edited performance aside; once the window has closed, a slot that
+    // was auditioned is replaced in the synth's edit buffer by that
+    // performance again, as the main window still shows it.
+    void opening();
+    void closed();
+    // Whether a slot went to the synth since the window opened.
+    bool slotSent() const { return slotSent_; }
+
+    // A performance file dropped on slot `index`: exactly 317 bytes, stored
+    // with its seven addresses rewritten for the slot (checksums kept), the
+    // line made from `shownName`, the name the file list shows. Errors are
+    // reported ("Load-Error : Wrong filesize"); the slot stays as it was.
+    bool dropPerformanceFile(int index, const std::string& utf8Path, const std::string& shownName);
+    // Files dragged in from the desktop onto slot `index`: each .SYX file
+    // (any letter case) as if dropped from the file list, into consecutive
+    // slots from `index` on; each .PFB file loaded as "Load Performance-bank"
+    // does. Other files are passed over. All errors come in one box.
+    void dropFiles(int index, const std::vector<std::string>& utf8Paths);
+    // "Load Performance-bank": each valid record into the slot of its number.
+    // Answers the slots set, or nothing when the file was refused (reported).
+    std::optional<std::vector<int>> loadBank(const std::string& utf8Path);
+    // "Save Performance-bank": the occupied slots, in slot order, written
+    // atomically under a name the user picks. True once written.
+    bool save();
+    // "Send to CS1x": an occupied slot into the synth's edit buffer (data
+    // bytes cut to 7 bits), with the transfer pause between the blocks.
+    void audition(int index);
+
+    // As the program ends: true when it may. With changes not saved, asks
+    // once whether to save them first; backing out of the question or of the
+    // save dialog keeps the program running.
+    bool mayQuit();
+
+    // Whether a file name is one the drops take, and as which.
+    static bool isPerformanceFileName(const std::string& utf8Name);
+    static bool isBankFileName(const std::string& utf8Name);
+
+private:
+    std::optional<FileError> placeFile(int index, const std::string& utf8Path, const std::string& shownName);
+    // Adds the lines of records left out to `notes`.
+    Result<std::vector<int>> placeBank(const std::string& utf8Path, std::vector<std::string>& notes);
+    // A fresh copy of what the main window shows, unless the one taken still is.
+    void keepEdited();
+
+    LibraryContext& lib_;
+    BankModel& bank_;
+    BlockSet backup_{false};
+    bool modifiedBefore_ = false;
+    bool slotSent_ = false;
+    int refreshesAtBackup_ = -1;
+};
+
+} // namespace kw
