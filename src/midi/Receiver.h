@@ -103,7 +103,8 @@ private:
     // Stops the time-out when no reply is awaited any more.
     void settleTimeout();
     void answered(const Request& r);
-    void say(std::string box);
+    // A box to show once the entry point is done (see MidiTimers::box).
+    void say(std::string box, bool statusHasIt = false);
     void flushBoxes();
 
     Senders& senders_;
@@ -127,7 +128,11 @@ private:
     bool sendingForChain_ = false;
     bool pausing_ = false;
     Scheduler::TimerId pause_ = 0;
-    std::deque<std::string> boxes_;
+    struct Box {
+        std::string text;
+        bool statusHasIt = false;
+    };
+    std::deque<Box> boxes_;
     std::array<uint8_t, kIdentityLength> identity_{};
 };
 
