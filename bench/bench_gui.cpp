@@ -228,14 +228,25 @@ void runUntil(const std::function<bool()>& done, int limitMs)
     loop.exec();
 }
 
-// Closes the modal boxes a run puts up (the "CS1x responding..." greeting),
-// a moment after they show, as a user would.
+// The box up, modal or not (the "CS1x responding..." greeting is not).
+QWidget* shownBox()
+{
+    if (QWidget* w = QApplication::activeModalWidget())
+        return w;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->inherits("QMessageBox") && w->isVisible())
+            return w;
+    return nullptr;
+}
+
+// Closes the boxes a run puts up (the "CS1x responding..." greeting), a
+// moment after they show, as a user would.
 class BoxCloser {
 public:
     explicit BoxCloser(int afterMs = 60)
     {
         QObject::connect(&timer_, &QTimer::timeout, [this, afterMs] {
-            QWidget* w = QApplication::activeModalWidget();
+            QWidget* w = shownBox();
             if (!w) {
                 seen_ = nullptr;
                 return;
