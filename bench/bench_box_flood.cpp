@@ -12,12 +12,14 @@
 //
 //   bench_box_flood [--rate MSGS_PER_S] [--seconds S] [--json FILE] [--quiet]
 
+#include "BenchKit.h"
 #include "editor/MainWindow.h"
 #include "midi/Messages.h"
 #include "midi/MidiCore.h"
 #include "midi/MidiSession.h"
 #include "shell/Application.h"
 #include "support/FakeBackend.h"
+#include "support/ShownBoxes.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -39,35 +41,19 @@
 
 namespace {
 
+using kwtest::shownBoxes;
+
+using kwbench::hasFlag;
+using kwbench::intArg;
+using kwbench::number;
+using kwbench::privateDirtyKb;
+using kwbench::stringArg;
+
 using Clock = std::chrono::steady_clock;
 
 double msSince(Clock::time_point t0, Clock::time_point t1 = Clock::now())
 {
     return std::chrono::duration<double, std::milli>(t1 - t0).count();
-}
-
-long privateDirtyKb()
-{
-    std::ifstream in("/proc/self/smaps_rollup");
-    std::string key;
-    long value = 0;
-    while (in >> key) {
-        if (key == "Private_Dirty:") {
-            in >> value;
-            return value;
-        }
-        std::getline(in, key);
-    }
-    return -1;
-}
-
-std::vector<QMessageBox*> shownBoxes()
-{
-    std::vector<QMessageBox*> out;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible())
-            out.push_back(b);
-    return out;
 }
 
 // The longest gap between turns of the event loop since the last reset.
@@ -103,37 +89,6 @@ struct Row {
     double goal = 0;  // 0: none
     std::string note;
 };
-
-std::string number(double v)
-{
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.4g", v);
-    return buf;
-}
-
-int intArg(int argc, char** argv, const char* name, int fallback)
-{
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], name) == 0)
-            return std::atoi(argv[i + 1]);
-    return fallback;
-}
-
-bool hasFlag(int argc, char** argv, const char* name)
-{
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], name) == 0)
-            return true;
-    return false;
-}
-
-const char* stringArg(int argc, char** argv, const char* name)
-{
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], name) == 0)
-            return argv[i + 1];
-    return nullptr;
-}
 
 } // namespace
 

@@ -10,6 +10,7 @@
 #include "midi/VirtualCs1x.h"
 #include "shell/QtDialogs.h"
 #include "support/MainWindowFixture.h"
+#include "support/ShownBoxes.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>
@@ -21,6 +22,8 @@
 using namespace kw;
 
 namespace {
+
+using kwtest::shownBoxes;
 
 // A CS1x on a loopback cable: what the editor sends goes into a virtual
 // CS1x and its answers come straight back through the input port, the way a
@@ -78,15 +81,6 @@ private:
         LoopbackSynth& s;
     };
 };
-
-std::vector<QMessageBox*> shownBoxes()
-{
-    std::vector<QMessageBox*> out;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible())
-            out.push_back(b);
-    return out;
-}
 
 // Looks at the boxes every millisecond: how many were up at once, and any
 // box that holds the program in a loop of its own (closed at once, so a
