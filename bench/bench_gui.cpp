@@ -14,6 +14,7 @@
 // Prints a table and, with --json, appends one JSON object per row to FILE
 // (the rows scripts/bench.sh gathers from every benchmark into one table).
 
+#include "BenchKit.h"
 #include "editor/LeftPanel.h"
 #include "editor/MainWindow.h"
 #include "library/EditSession.h"
@@ -53,6 +54,12 @@
 #include <vector>
 
 namespace {
+
+using kwbench::hasFlag;
+using kwbench::intArg;
+using kwbench::number;
+using kwbench::privateDirtyKb;
+using kwbench::stringArg;
 
 using Clock = std::chrono::steady_clock;
 
@@ -99,13 +106,6 @@ std::string jsonEscape(const std::string& t)
         out += c;
     }
     return out;
-}
-
-std::string number(double v)
-{
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.4g", v);
-    return buf;
 }
 
 std::string jsonRow(const Row& r)
@@ -228,14 +228,25 @@ void runUntil(const std::function<bool()>& done, int limitMs)
     loop.exec();
 }
 
-// Closes the modal boxes a run puts up (the "CS1x responding..." greeting),
-// a moment after they show, as a user would.
+// The box up, modal or not (the "CS1x responding..." greeting is not).
+QWidget* shownBox()
+{
+    if (QWidget* w = QApplication::activeModalWidget())
+        return w;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->inherits("QMessageBox") && w->isVisible())
+            return w;
+    return nullptr;
+}
+
+// Closes the boxes a run puts up (the "CS1x responding..." greeting), a
+// moment after they show, as a user would.
 class BoxCloser {
 public:
     explicit BoxCloser(int afterMs = 60)
     {
         QObject::connect(&timer_, &QTimer::timeout, [this, afterMs] {
-            QWidget* w = QApplication::activeModalWidget();
+            QWidget* w = shownBox();
             if (!w) {
                 seen_ = nullptr;
                 return;
@@ -602,21 +613,6 @@ Row fetchRow(int fetches)
 
 // --- start-up, one per process -------------------------------------------
 
-long privateDirtyKb()
-{
-    std::ifstream in("/proc/self/smaps_rollup");
-    std::string key;
-    long value = 0;
-    while (in >> key) {
-        if (key == "Private_Dirty:") {
-            in >> value;
-            return value;
-        }
-        std::getline(in, key);
-    }
-    return -1;
-}
-
 // Prints "first_frame_ms stall_ms private_kb". The first frame is counted
 // from `launched`, the parent's clock reading just before it started us.
 int startupChild(Clock::time_point launched)
@@ -698,30 +694,6 @@ std::vector<Row> startupRows(const char* self, int startups)
          std::to_string(over) + " of " + std::to_string(stalls.size()) + " over 16 ms"},
         {"private memory", "MB", stats(memory), std::nullopt, false, "Private_Dirty after start-up"},
     };
-}
-
-int intArg(int argc, char** argv, const char* name, int fallback)
-{
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], name) == 0)
-            return std::atoi(argv[i + 1]);
-    return fallback;
-}
-
-bool hasFlag(int argc, char** argv, const char* name)
-{
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], name) == 0)
-            return true;
-    return false;
-}
-
-const char* stringArg(int argc, char** argv, const char* name)
-{
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], name) == 0)
-            return argv[i + 1];
-    return nullptr;
 }
 
 } // namespace

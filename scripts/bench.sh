@@ -20,6 +20,11 @@ else
   gui_args=(--edits 5000 --fetches 500 --startups 20)
 fi
 build/bench/bench_gui "${gui_args[@]}" --json "$rows" --quiet
+if [ "${KW_BENCH_QUICK:-0}" = 1 ]; then
+  build/bench/bench_box_flood --seconds 5 --json "$rows" --quiet
+else
+  build/bench/bench_box_flood --json "$rows" --quiet
+fi
 
 # One JSON array of every row, in the order the benchmarks wrote them.
 { echo "["; sed '$!s/$/,/' "$rows"; echo "]"; } > "$out"

@@ -287,7 +287,17 @@ void TMainWindow::setLamp(Lamp lamp, bool bright)
 
 void TMainWindow::messageBox(const std::string& text)
 {
-    ctx_.dialogs.inform(text);
+    ctx_.dialogs.notify(text);
+}
+
+bool TMainWindow::messageBoxShown() const
+{
+    return ctx_.dialogs.notifying();
+}
+
+bool TMainWindow::dialogOpen() const
+{
+    return QApplication::activeModalWidget() != nullptr;
 }
 
 void TMainWindow::setBusy(bool busy)

@@ -34,6 +34,10 @@ public:
     void showStatus(const std::string& text) override;
     void setLamp(kw::Lamp lamp, bool bright) override;
     void messageBox(const std::string& text) override;
+    bool messageBoxShown() const override;
+    // Any modal dialog: the user's own (Preferences, a file dialog, a
+    // question) or a command's box.
+    bool dialogOpen() const override;
     void setBusy(bool busy) override;
     void refreshAll() override { RefreshAll(); }
     void refreshLayerPage() override { RefreshLayerPage(); }

@@ -42,6 +42,12 @@ public:
     virtual bool confirm(const std::string& caption, const std::string& text) = 0;
     // A message box with an OK button.
     virtual void inform(const std::string& text) = 0;
+    // A message box with an OK button that does not wait for it: the program
+    // goes on (input, timers, transfers) while it is up. What the synth's
+    // input has to tell comes this way.
+    virtual void notify(const std::string& text) { inform(text); }
+    // True while the box of notify() is still up.
+    virtual bool notifying() const { return false; }
 
     // `filter` in the usual "Description (*.EXT *.ext);;All files (*)" form.
     // Empty: the user cancelled.

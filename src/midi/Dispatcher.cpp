@@ -10,6 +10,8 @@
 #include "model/PerformanceImage.h"
 #include "model/Settings.h"
 
+#include <utility>
+
 namespace kw {
 
 namespace {
@@ -49,8 +51,10 @@ constexpr KnobRule kKnobs[] = {
 
 } // namespace
 
-Dispatcher::Dispatcher(Receiver& rx, MidiTimers& timers, Senders& senders, Ui& ui, const Settings& settings)
-    : rx_(rx), timers_(timers), senders_(senders), ui_(ui), settings_(settings)
+Dispatcher::Dispatcher(Receiver& rx, MidiTimers& timers, Senders& senders, Ui& ui, const Settings& settings,
+                       Scheduler& sched)
+    : rx_(rx), timers_(timers), senders_(senders), ui_(ui), settings_(settings),
+      dialogWatch_(sched, [this] { programChangeAfterDialog(); })
 {
 }
 
@@ -138,8 +142,28 @@ void Dispatcher::programChange(uint8_t program)
 {
     if (!settings_.programChanges || !senders_.portOpen() || !inputOpen_())
         return;
+    if (ui_.dialogOpen()) {
+        heldProgram_ = program;
+        dialogWatch_.start(kDialogWatchMs);
+        return;
+    }
+    heldProgram_.reset();
+    dialogWatch_.stop();
     if (programChange_)
         programChange_(program);
+}
+
+void Dispatcher::programChangeAfterDialog()
+{
+    if (!heldProgram_)
+        return;
+    if (ui_.dialogOpen()) {
+        dialogWatch_.start(kDialogWatchMs);
+        return;
+    }
+    // Asked afresh: the dialog may have been Preferences, which can turn
+    // "ProgramChanges" off or close a port.
+    programChange(*std::exchange(heldProgram_, std::nullopt));
 }
 
 } // namespace kw

@@ -53,8 +53,9 @@ private:
     std::deque<InputItem> items_;
     bool wakePending_ = false;
     std::chrono::microseconds slice_;
-    // A handler ran an event loop of its own (a message box) that found the
-    // next drain: the drain under way goes on when the box closes.
+    // A handler ran an event loop of its own (a modal progress window's,
+    // say) that found the next drain: the drain under way goes on when that
+    // loop ends, so nothing is handed over out of order.
     bool draining_ = false;
     // Lets a posted drain find out that the queue is gone.
     std::shared_ptr<InputQueue*> self_;

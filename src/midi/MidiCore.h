@@ -23,7 +23,7 @@ public:
         : senders_(senders),
           timers(sched, ui),
           receiver(senders, ui, sched, settings, timers),
-          dispatcher(receiver, timers, senders, ui, settings)
+          dispatcher(receiver, timers, senders, ui, settings, sched)
     {
         senders.setHooks({
             [this] { timers.outputActivity(); },

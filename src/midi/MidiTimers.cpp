@@ -2,6 +2,7 @@
 
 #include "midi/Ui.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace kw {
@@ -17,7 +18,7 @@ MidiTimers::MidiTimers(Scheduler& sched, Ui& ui)
                }),
       status_(sched, [this] { ui_.showStatus("OK"); }),
       sendQuiet_(sched, [] {}),
-      sendBox_(sched, [this] { ui_.messageBox(std::exchange(sendFailure_, {})); })
+      sendBox_(sched, [this] { box(std::exchange(sendFailure_, {})); })
 {
     status_.start(kStartStatusMs);
 }
@@ -54,6 +55,19 @@ void MidiTimers::sendFailed(const std::string& text)
     }
     sendFailure_ = text;
     sendBox_.start(0);
+}
+
+void MidiTimers::box(const std::string& text, bool statusHasIt)
+{
+    if (!ui_.messageBoxShown()) {
+        ui_.messageBox(text);
+        return;
+    }
+    if (statusHasIt)
+        return;
+    std::string line = text;
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    status(line, kReportMs);
 }
 
 } // namespace kw

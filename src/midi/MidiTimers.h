@@ -1,8 +1,9 @@
 #pragma once
 // The main window's four timers, kept out of the window so the core can drive
 // them and tests can run them in virtual time: the two activity lamps, the
-// request time-out and the status line's return to "OK". Also the quiet time
-// that keeps a run of failed sends down to one message.
+// request time-out and the status line's return to "OK". Also what keeps the
+// user from being buried in boxes: one box at a time, and a run of failed
+// sends told once.
 
 #include "midi/Scheduler.h"
 
@@ -39,9 +40,12 @@ public:
     bool requestTimeoutRunning() const { return request_.active(); }
     void setRequestTimeoutHandler(std::function<void()> fn) { onTimeout_ = std::move(fn); }
     // A send failed: the first of a burst is shown in a box (once the send
-    // has returned: a box runs an event loop of its own), the rest only in
-    // the status line.
+    // has returned), the rest only in the status line.
     void sendFailed(const std::string& text);
+    // A box, one at a time: while one is up, the text goes to the status
+    // line instead and stands there a while, unless `statusHasIt` (the
+    // status line tells it already, in words of its own).
+    void box(const std::string& text, bool statusHasIt = false);
 
 private:
     Ui& ui_;

@@ -39,16 +39,16 @@ void Receiver::status(const std::string& text) { timers_.status(text); }
 
 void Receiver::report(const std::string& text) { timers_.status(text, MidiTimers::kReportMs); }
 
-void Receiver::say(std::string box) { boxes_.push_back(std::move(box)); }
+void Receiver::say(std::string box, bool statusHasIt) { boxes_.push_back({std::move(box), statusHasIt}); }
 
 void Receiver::flushBoxes()
 {
-    // Last, when everything is in order: a box may run an event loop of its
-    // own, in which more input and timers are handled.
+    // Last, when everything is in order: whatever showing a box may run
+    // (the window's own event handling, say) finds the chains consistent.
     while (!boxes_.empty()) {
-        const std::string text = std::move(boxes_.front());
+        const Box b = std::move(boxes_.front());
         boxes_.pop_front();
-        ui_.messageBox(text);
+        timers_.box(b.text, b.statusHasIt);
     }
 }
 
@@ -314,9 +314,10 @@ void Receiver::stopChain(const Failure& f)
     awaited_.reset();
     retry_.reset();
     settleTimeout();
-    // Why first, then what the chain kept.
+    // Why first, then what the chain kept. The chain's last word is on the
+    // status line already, so a box that cannot show now is dropped.
     if (!f.box.empty())
-        say(f.box);
+        say(f.box, true);
     if (stopped) {
         try {
             stopped->stopped(*this, f.reason);

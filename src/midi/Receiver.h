@@ -69,8 +69,9 @@ public:
     void report(const std::string& text);
     // A message box, shown once the message or pause being handled is done
     // with: a box runs an event loop of its own and must not hold back the
-    // input behind it.
-    void say(std::string box);
+    // input behind it. While another box is up it goes to the status line,
+    // unless `statusHasIt` (see MidiTimers::box).
+    void say(std::string box, bool statusHasIt = false);
     // The chain's next request; its reply comes to Chain::replyArrived.
     void request(Request r, int performance = 0);
     // Runs `next` after the transfer pause, without blocking; dropped if the
@@ -130,7 +131,11 @@ private:
     bool sendingForChain_ = false;
     bool pausing_ = false;
     Scheduler::TimerId pause_ = 0;
-    std::deque<std::string> boxes_;
+    struct Box {
+        std::string text;
+        bool statusHasIt = false;
+    };
+    std::deque<Box> boxes_;
     std::array<uint8_t, kIdentityLength> identity_{};
 };
 

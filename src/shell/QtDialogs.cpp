@@ -24,6 +24,21 @@ std::optional<std::string> chosen(const QString& path)
     return path.toStdString();
 }
 
+// Polished and laid out now, not when the first message comes.
+QMessageBox* readyBox(QWidget* parent)
+{
+    auto* box = new QMessageBox(QMessageBox::Information, QString(), QString(), QMessageBox::Ok, parent);
+    box->ensurePolished();
+    box->adjustSize();
+    return box;
+}
+
+// The program's own title on its boxes.
+QString titleFor(const QWidget* parent)
+{
+    return parent ? parent->windowTitle() : QApplication::applicationDisplayName();
+}
+
 // The transfers it shows keep the main window busy, and a disabled window
 // takes its child windows along; so the progress window is a window of its
 // own, modal to the whole program and placed over the main window, and its
@@ -68,6 +83,8 @@ QtDialogs::~QtDialogs()
         delete messages_;
     if (inform_ && !inform_->parent())
         delete inform_;
+    if (notice_ && !notice_->parent())
+        delete notice_;
 }
 
 void QtDialogs::setParent(QWidget* window)
@@ -80,17 +97,30 @@ void QtDialogs::setParent(QWidget* window)
         delete inform_;
     inform_ = nullptr;
     informBox();
+    if (notice_ && !notice_->parent())
+        delete notice_;
+    notice_ = nullptr;
+    noticeBox();
 }
 
 QMessageBox& QtDialogs::informBox()
 {
-    if (!inform_) {
-        inform_ = new QMessageBox(QMessageBox::Information, QString(), QString(), QMessageBox::Ok, parent_);
-        // Polished and laid out now, not when the first message comes.
-        inform_->ensurePolished();
-        inform_->adjustSize();
-    }
+    if (!inform_)
+        inform_ = readyBox(parent_);
     return *inform_;
+}
+
+QMessageBox& QtDialogs::noticeBox()
+{
+    if (!notice_) {
+        notice_ = readyBox(parent_);
+        notice_->setObjectName(QStringLiteral("NoticeBox"));
+        notice_->setWindowModality(Qt::NonModal);
+        // It comes up while the user plays, drags a bar or types a name:
+        // they carry on, and close it when they like.
+        notice_->setAttribute(Qt::WA_ShowWithoutActivating);
+    }
+    return *notice_;
 }
 
 TMessageWindow& QtDialogs::messageWindow()
@@ -114,9 +144,23 @@ bool QtDialogs::confirm(const std::string& caption, const std::string& text)
 void QtDialogs::inform(const std::string& text)
 {
     QMessageBox& box = informBox();
-    box.setWindowTitle(parent_ ? parent_->windowTitle() : QApplication::applicationDisplayName());
+    box.setWindowTitle(titleFor(parent_));
     box.setText(q(text));
     box.exec();
+}
+
+void QtDialogs::notify(const std::string& text)
+{
+    QMessageBox& box = noticeBox();
+    box.setWindowTitle(titleFor(parent_));
+    box.setText(q(text));
+    box.show();
+    box.raise();
+}
+
+bool QtDialogs::notifying() const
+{
+    return notice_ && notice_->isVisible();
 }
 
 std::optional<std::string> QtDialogs::chooseOpenFile(const std::string& title, const std::string& filter,

@@ -17,9 +17,9 @@ class QtDialogs : public Dialogs {
 public:
     ~QtDialogs() override;
 
-    // The window the dialogs belong to. The question window and the box that
-    // informs are made then, once: showing them later costs no building
-    // (the "CS1x responding..." box comes up while the window starts).
+    // The window the dialogs belong to. The question window and the boxes
+    // are made then, once: showing them later costs no building (the
+    // "CS1x responding..." box comes up while the window starts).
     void setParent(QWidget* window);
     TMessageWindow& messageWindow();
 
@@ -27,6 +27,10 @@ public:
     bool confirm(const std::string& caption, const std::string& text) override;
     // Titled like the main window, or like the program before it exists.
     void inform(const std::string& text) override;
+    // One box, reused; it neither blocks the main window nor takes the
+    // focus from what the user is doing there.
+    void notify(const std::string& text) override;
+    bool notifying() const override;
     std::optional<std::string> chooseOpenFile(const std::string& title, const std::string& filter,
                                               const std::string& folder) override;
     std::optional<std::string> chooseSaveFile(const std::string& title, const std::string& filter,
@@ -37,10 +41,12 @@ public:
 
 private:
     QMessageBox& informBox();
+    QMessageBox& noticeBox();
 
     QPointer<QWidget> parent_;
     QPointer<TMessageWindow> messages_;
     QPointer<QMessageBox> inform_;
+    QPointer<QMessageBox> notice_;
 };
 
 } // namespace kw

@@ -93,6 +93,33 @@ TEST(QtDialogs, BoxesCarryTheWindowsTitleAndNoEndsTheQuestion)
     EXPECT_TRUE(dialogs.confirm("Caution", "Changes on actual Performance will be lost - continue?"));
 }
 
+TEST(QtDialogs, NoticesShowWithoutWaitingInOneReusedBox)
+{
+    kwtest::qtApp();
+    QWidget window;
+    window.setWindowTitle(QStringLiteral(" Knobwright"));
+    QtDialogs dialogs;
+    dialogs.setParent(&window);
+    auto* box = window.findChild<QMessageBox*>("NoticeBox");
+    ASSERT_NE(box, nullptr) << "made with the window";
+    EXPECT_FALSE(dialogs.notifying());
+
+    dialogs.notify("CS1x responding...");  // returns with the box up
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_TRUE(dialogs.notifying());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "it blocks no window";
+    EXPECT_EQ(box->windowTitle(), " Knobwright");
+    EXPECT_EQ(box->text(), "CS1x responding...");
+    buttonOf(box, "OK")->click();
+    EXPECT_FALSE(dialogs.notifying());
+
+    dialogs.notify("Receive-Error - Wrong blocksize");
+    EXPECT_EQ(window.findChildren<QMessageBox*>("NoticeBox").size(), 1);
+    EXPECT_EQ(box->text(), "Receive-Error - Wrong blocksize");
+    box->close();
+    EXPECT_FALSE(dialogs.notifying());
+}
+
 TEST(QtDialogs, UserPerformanceChoiceGivesTheLineOrNothing)
 {
     kwtest::qtApp();

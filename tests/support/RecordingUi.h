@@ -19,6 +19,12 @@ public:
     bool inLamp = false, outLamp = false;
     int inLampOn = 0, outLampOn = 0;         // times a lamp was turned bright
     bool busy = false;
+    // Boxes stay up until closeBox(), as the window's do (by default each
+    // is gone at once).
+    bool boxesStayOpen = false;
+    bool boxShown = false;
+    // A dialog of the user's is up.
+    bool dialog = false;
     int refreshAllCount = 0;
     int refreshLayerCount = 0;
     int selectedLine = -1;
@@ -42,7 +48,11 @@ public:
     {
         boxes.push_back(text);
         log.push_back("box:" + text);
+        boxShown = boxesStayOpen;
     }
+    bool messageBoxShown() const override { return boxShown; }
+    void closeBox() { boxShown = false; }
+    bool dialogOpen() const override { return dialog; }
     void setBusy(bool b) override
     {
         busy = b;
