@@ -109,13 +109,19 @@ struct SynthRig {
     kw::VirtualCs1x& cs1x() { return synth->synth(); }
     bool chainRunning() const { return core->receiver.chainRunning() || core->receiver.chainQueued(); }
 
+    // Times the window was found refusing input while no chain ran.
+    int busyWithoutChain = 0;
+
     // Lets virtual time pass until nothing is on its way and no chain runs
-    // (or `limitMs` have passed); false when it never got there.
+    // (or `limitMs` have passed); false when it never got there. On the way,
+    // the window must take input whenever no chain runs.
     bool settle(long long limitMs = 120000)
     {
         const long long end = sched.now() + limitMs;
         while (sched.now() < end) {
             sched.advance(100);
+            if (!chainRunning() && !usable())
+                ++busyWithoutChain;
             if (!chainRunning() && synth->cable().inFlight() == 0 && !core->timers.requestTimeoutRunning()) {
                 sched.advance(1000);  // lamps and the status line
                 return !chainRunning();

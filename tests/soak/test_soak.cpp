@@ -192,6 +192,7 @@ TEST(Soak, EveryTaskUnderRandomFaultsEndsCleanlyAndTheEditorAlwaysRecovers)
         ++tally.runs;
         ASSERT_FALSE(rig.chainRunning());
         EXPECT_TRUE(rig.usable()) << "the window does not take input after the task";
+        EXPECT_EQ(rig.busyWithoutChain, 0) << "the window refused input while no chain ran";
         EXPECT_EQ(soak.wholes.count(kwtest::dataOf(rig.image.edit)), 1u) << "the window shows a mixed performance";
         EXPECT_EQ(kwtest::dataOf(rig.image.edit), soak.shown) << "the image changed without a fetch";
         EXPECT_EQ(rig.state.modified, soak.modifiedShown) << "the modified flag changed without a fetch";
