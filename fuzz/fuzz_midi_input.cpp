@@ -2,7 +2,8 @@
 // queue -> dispatcher -> receiver -> chains) fed with a script drawn from
 // the input: raw byte packets, replies of the virtual CS1x delivered, damaged
 // or lost, clicks in the performance list, program changes, requests, other
-// chains, failing ports and the clock moving on. Every timer runs.
+// chains, failing ports, the input port reopened and the clock moving on.
+// Every timer runs.
 //
 // After every message: no byte of the image changes outside the block the
 // message addressed (a knob's field, the block a reply is for, the seven
@@ -221,7 +222,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Rig rig;
     rig.run();
     for (int step = 0; step < 400 && in.remaining_bytes() > 0; ++step) {
-        switch (in.ConsumeIntegralInRange<int>(0, 13)) {
+        switch (in.ConsumeIntegralInRange<int>(0, 14)) {
         case 0: {  // bytes as a driver hands them over
             const Bytes bytes = in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(1, 64));
             rig.feed(bytes);
@@ -296,8 +297,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case 12:  // the output port fails, or works again
             rig.port.result = rig.port.result == MidiResult::Ok ? MidiResult::NotReady : MidiResult::Ok;
             break;
-        default:
+        case 13:
             rig.port.open = !rig.port.open;
+            break;
+        default:  // Preferences confirmed: the input port opened anew, perhaps in the middle of a message
+            rig.ports->openInput(rig.ports->configuredInput());
             break;
         }
         rig.run();

@@ -29,8 +29,11 @@ for seeds in fuzz/corpus/*/; do
   work="$BUILD_DIR/corpus/$name"
   log="$BUILD_DIR/$name.log"
   mkdir -p "$work"
+  # A target's own options (fuzz/NAME.options), e.g. longer inputs than its seeds.
+  opts=()
+  [ -f "fuzz/$name.options" ] && read -r -a opts <"fuzz/$name.options"
   if "$BUILD_DIR/fuzz/$name" -max_total_time="$SECS" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
-       -artifact_prefix="$BUILD_DIR/artifacts/$name-" "$work" "$seeds" >"$log" 2>&1; then
+       -artifact_prefix="$BUILD_DIR/artifacts/$name-" "${opts[@]}" "$work" "$seeds" >"$log" 2>&1; then
     runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")"
     inputs="$(find "$work" "$seeds" -type f | wc -l)"
     echo "fuzz: $name: ${runs:-?} runs in ${SECS} s, corpus of $inputs inputs, nothing found"

@@ -45,7 +45,9 @@ struct Soak;
 
 // One kind of thing the soak does again and again under faults. New kinds
 // (a full backup, a bank sent to the synth) go into soakTasks() below; the
-// rules every task keeps are checked by the loop.
+// rules every task keeps are checked by the loop. A task that changes the
+// synth's user memory calls Soak::learnMemory() once it is done, so that
+// the performances it stored count as whole ones.
 struct SoakTask {
     std::string name;
     int count = 0;
@@ -86,10 +88,8 @@ struct Soak {
                     b.data(k) = uint8_t(data.below(128));
                 rig.cs1x().handle(b.outgoing(pp));
             }
-            BlockSet edit(false);
-            PerformanceImage::userToEdit(rig.cs1x().user(pp), edit);
-            wholes.insert(kwtest::dataOf(edit));
         }
+        learnMemory();
         wholes.insert(kwtest::dataOf(rig.cs1x().editBuffer()));
         shown = kwtest::dataOf(rig.image.edit);
         modifiedShown = rig.state.modified;
@@ -99,6 +99,17 @@ struct Soak {
             shown = now;
             modifiedShown = rig.state.modified;
         };
+    }
+
+    // Every user performance the synth holds now, as its edit buffer holds
+    // it once picked, counts as a whole performance.
+    void learnMemory()
+    {
+        for (int pp = 0; pp < kUserPerformances; ++pp) {
+            BlockSet edit(false);
+            PerformanceImage::userToEdit(rig.cs1x().user(pp), edit);
+            wholes.insert(kwtest::dataOf(edit));
+        }
     }
 
     SynthFaults randomFaults()
