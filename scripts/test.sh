@@ -16,8 +16,10 @@ if [ -z "${XDG_RUNTIME_DIR:-}" ] || [ ! -w "${XDG_RUNTIME_DIR}" ]; then
   chmod 0700 "$XDG_RUNTIME_DIR"
 fi
 
+SECONDS=0
 KW_BUILD_DIR=build scripts/build.sh
 (cd build && ctest --output-on-failure --timeout 300 -j2)
+normal=$SECONDS
 if [ "${KW_QUICK:-0}" = 1 ]; then
   echo "KW_QUICK=1: the sanitizer build and the fuzz targets were not run"
   exit 0
@@ -26,10 +28,13 @@ fi
 echo "== the suites under AddressSanitizer and UndefinedBehaviorSanitizer"
 KW_BUILD_DIR=build-asan scripts/build.sh -DKW_SANITIZE=ON -DKW_BUILD_BENCH=OFF
 # A report of undefined behaviour fails its test like a crash does. The GUI
-# suites name the one leak they may have (tests/sanitizer/gui-leaks.supp).
+# suites name the one leak they may have (tests/sanitizer/GuiLeaks.cpp).
 export ASAN_OPTIONS="detect_leaks=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 (cd build-asan && ctest --output-on-failure --timeout 600 -j2)
+sanitized=$((SECONDS - normal))
 
 echo "== fuzzing"
 KW_FUZZ_REQUIRED=1 KW_FUZZ_SECONDS="${KW_FUZZ_SECONDS:-10}" scripts/fuzz.sh
+echo "test.sh: everything passed (normal build and suites ${normal} s, sanitizers $sanitized s," \
+     "fuzzing $((SECONDS - normal - sanitized)) s)"
