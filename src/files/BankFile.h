@@ -56,7 +56,8 @@ Result<BankContents> readBankFile(const std::filesystem::path& path);
 // The bank manager's 128 slots; an all-zero record is an empty slot.
 using BankSlots = std::array<PerformanceRecord, 128>;
 // Each record into the slot of its number, a later one replacing an earlier
-// one; records outside 0..127 are left out.
+// one; records outside 0..127 are left out. A record whose first byte is 0
+// (damaged: every record opens with F0) gets its F0 back, so it still shows.
 void placeRecords(BankSlots& slots, std::span<const PerformanceRecord> records);
 // The occupied slots in slot order.
 std::vector<PerformanceRecord> occupiedSlots(const BankSlots& slots);

@@ -1,6 +1,8 @@
 #include "midi/VirtualBackend.h"
 
+#include "midi/Messages.h"
 #include "midi/OutputPort.h"
+#include "model/UserPerfList.h"
 
 #include <QDir>
 #include <QFile>
@@ -181,6 +183,186 @@ bool VirtualMemoryFile::save()
     return false;
 }
 
+namespace {
+
+// splitmix64: small, fast, and the same numbers on every platform.
+uint64_t nextRandom(uint64_t& state)
+{
+    uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+bool isBulkDump(const Bytes& m)
+{
+    return m.size() >= 12 && m[0] == 0xF0 && m[1] == 0x43 && (m[2] & 0xF0) == 0x00 && m[3] == 0x4B;
+}
+
+} // namespace
+
+std::string FaultCounts::text() const
+{
+    return "handled " + std::to_string(handled) + ", replies " + std::to_string(replies) + "; dropped "
+           + std::to_string(dropped) + ", late " + std::to_string(late) + ", wrong length "
+           + std::to_string(wrongLength) + ", bad checksum " + std::to_string(badChecksum) + ", unsolicited "
+           + std::to_string(unsolicited) + ", ignored while vanished " + std::to_string(ignored);
+}
+
+SynthCable::SynthCable(VirtualCs1x& synth, Scheduler& sched, Send send)
+    : synth_(synth), send_(std::move(send)), timer_(sched, [this] { next(); })
+{
+    setFaults({});
+}
+
+void SynthCable::setFaults(const SynthFaults& faults)
+{
+    faults_ = faults;
+    dice_ = faults.seed;
+    handledSinceFaults_ = 0;
+}
+
+double SynthCable::chance() { return double(nextRandom(dice_) >> 11) * 0x1.0p-53; }
+
+int SynthCable::below(int n) { return n <= 1 ? 0 : int(nextRandom(dice_) % uint64_t(n)); }
+
+void SynthCable::revive()
+{
+    faults_.vanishAfter = -1;
+    handledSinceFaults_ = 0;
+}
+
+void SynthCable::received(ByteView message)
+{
+    if (vanished()) {
+        ++counts_.ignored;
+        return;
+    }
+    ++counts_.handled;
+    ++handledSinceFaults_;
+    for (Bytes& r : synth_.handle(message)) {
+        ++counts_.replies;
+        const int ms = midiWireMs(message.size() + r.size());
+        reply(std::move(r), ms);
+    }
+    if (faults_.unsolicited > 0 && chance() < faults_.unsolicited)
+        unsolicited();
+}
+
+void SynthCable::sendOwn(std::vector<Bytes> messages)
+{
+    if (vanished()) {
+        counts_.ignored += long(messages.size());
+        return;
+    }
+    for (Bytes& m : messages) {
+        const int ms = midiWireMs(m.size());
+        queue(std::move(m), ms);
+    }
+}
+
+void SynthCable::reply(Bytes m, int wireMs)
+{
+    if (faults_.drop > 0 && chance() < faults_.drop) {
+        ++counts_.dropped;
+        return;
+    }
+    if (faults_.wrongLength > 0 && chance() < faults_.wrongLength && m.size() >= 3) {
+        ++counts_.wrongLength;
+        // Bytes lost or doubled somewhere before the checksum and the end.
+        const size_t n = size_t(1 + below(3));
+        const auto at = m.end() - 2;
+        if (below(2) == 0 && m.size() > n + 3)
+            m.erase(at - long(n), at);
+        else
+            m.insert(at, n, uint8_t(below(128)));
+    } else if (faults_.badChecksum > 0 && isBulkDump(m) && chance() < faults_.badChecksum) {
+        ++counts_.badChecksum;
+        // A data byte changed on the way, or the checksum itself: either way
+        // the two no longer agree.
+        uint8_t& spoilt = below(2) == 0 ? m[m.size() - 2] : m[9 + size_t(below(int(m.size()) - 11))];
+        spoilt = uint8_t((spoilt + 1 + below(127)) & 0x7F);
+    }
+    queue(std::move(m), wireMs);
+}
+
+void SynthCable::unsolicited()
+{
+    ++counts_.unsolicited;
+    const uint8_t ch = uint8_t(below(16));
+    auto data = [this] { return uint8_t(below(128)); };
+    std::vector<Bytes> out;
+    switch (below(10)) {
+    case 0: {  // a note played
+        const uint8_t note = uint8_t(24 + below(72));
+        out = {{uint8_t(0x90 | ch), note, uint8_t(1 + below(127))}, {uint8_t(0x80 | ch), note, 64}};
+        break;
+    }
+    case 1: {  // a controller that moves no control of the editor
+        static constexpr uint8_t kControllers[] = {1, 7, 17, 18, 64};
+        out = {{uint8_t(0xB0 | ch), kControllers[below(5)], data()}};
+        break;
+    }
+    case 2: out = {{uint8_t(0xE0 | ch), data(), data()}}; break;
+    case 3: {  // clock, start, stop, active sensing
+        static constexpr uint8_t kRealTime[] = {0xF8, 0xFA, 0xFC, 0xFE};
+        out = {{kRealTime[below(4)]}};
+        break;
+    }
+    case 4: {  // a parameter of the edit buffer, as the synth holds it
+        const int layer = 1 + below(4);
+        const uint8_t al = uint8_t(below(int(synth_.editBuffer().layer(layer).dataLength())));
+        out = {msg::parameterChange(0x60, uint8_t(layer), al, synth_.editBuffer().layer(layer).data(al))};
+        break;
+    }
+    case 5: {  // a block of its memory
+        const BlockKind k = BlockKind(below(kBlockKinds));
+        out = synth_.handle(msg::dumpRequest(k, below(kUserPerformances)));
+        break;
+    }
+    case 6: out = synth_.handle(msg::kIdentityRequest); break;
+    case 7: {  // another maker's SysEx, a universal one
+        static const Bytes kOthers[] = {
+            {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7},
+            {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7},
+            {0xF0, 0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7},
+        };
+        out = {kOthers[below(3)]};
+        break;
+    }
+    case 8: out = {{uint8_t(0xD0 | ch), data()}, {uint8_t(0xA0 | ch), data(), data()}}; break;
+    default: out = synth_.selectOnPanel(below(kUserPerformances)); break;  // someone at its panel
+    }
+    for (Bytes& m : out) {
+        const int ms = midiWireMs(m.size());
+        queue(std::move(m), ms);
+    }
+}
+
+void SynthCable::queue(Bytes m, int wireMs)
+{
+    int ms = wireMs;
+    if (faults_.lateMs > 0) {
+        if (const int extra = below(faults_.lateMs + 1); extra > 0) {
+            ++counts_.late;
+            ms += extra;
+        }
+    }
+    line_.push_back({std::move(m), ms});
+    if (line_.size() == 1)
+        timer_.start(line_.front().ms);
+}
+
+void SynthCable::next()
+{
+    // One message on the wire at a time: the next one starts when this one is through.
+    Bytes m = std::move(line_.front().bytes);
+    line_.pop_front();
+    if (!line_.empty())
+        timer_.start(line_.front().ms);
+    send_(m);
+}
+
 class VirtualBackend::In : public BackendInput {
 public:
     explicit In(VirtualBackend& b) : b_(b) {}
@@ -196,7 +378,7 @@ public:
     ~Out() override { b_.outputOpen_ = false; }
     int send(ByteView message) override
     {
-        b_.received(message);
+        b_.cable_.received(message);
         return MidiResult::Ok;
     }
     int close() override { return MidiResult::Ok; }
@@ -205,15 +387,15 @@ private:
 };
 
 VirtualBackend::VirtualBackend(Scheduler& sched, QString memoryPath, VirtualMemoryFile::Report report)
-    : sched_(sched), memory_(synth_, sched, std::move(memoryPath), 1000, std::move(report))
+    : memory_(synth_, sched, std::move(memoryPath), 1000, std::move(report)),
+      cable_(synth_, sched, [this](const Bytes& m) {
+          if (sink_)
+              sink_(m);
+      })
 {
 }
 
-VirtualBackend::~VirtualBackend()
-{
-    // Replies still on their way find the backend gone and are dropped.
-    *alive_ = false;
-}
+VirtualBackend::~VirtualBackend() = default;
 
 Opened<BackendInput> VirtualBackend::openInput(const std::string& name, int occurrence, RawInput sink)
 {
@@ -233,24 +415,6 @@ Opened<BackendOutput> VirtualBackend::openOutput(const std::string& name, int oc
         return {nullptr, MidiResult::Allocated};
     outputOpen_ = true;
     return {std::make_unique<Out>(*this), MidiResult::Ok};
-}
-
-void VirtualBackend::received(ByteView message)
-{
-    for (Bytes& reply : synth_.handle(message)) {
-        const int ms = midiWireMs(message.size() + reply.size());
-        replies_.push_back(std::move(reply));
-        std::weak_ptr<bool> alive = alive_;
-        sched_.after(ms, [this, alive] {
-            if (alive.expired() || !*alive.lock())
-                return;
-            // Replies leave in the order their requests came in.
-            Bytes r = std::move(replies_.front());
-            replies_.pop_front();
-            if (sink_)
-                sink_(r);
-        });
-    }
 }
 
 } // namespace kw

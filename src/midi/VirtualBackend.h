@@ -9,9 +9,11 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace kw {
 
@@ -56,6 +58,86 @@ private:
 // Time a message of `bytes` bytes takes on a MIDI cable, in ms (at least 1).
 int midiWireMs(size_t bytes);
 
+// Ways a synth, or the cable from it, lets the editor down: for tests, and
+// for trying the editor against a bad connection with knobwright-sim.
+// Chances are per message, 0 to 1.
+struct SynthFaults {
+    double drop = 0;          // a reply is lost
+    int lateMs = 0;           // everything the synth sends comes up to this much later (in order still)
+    double wrongLength = 0;   // a reply comes one to three bytes short or long
+    double badChecksum = 0;   // a bulk dump's checksum does not fit its data (a byte of either changed)
+    double unsolicited = 0;   // after a message it handles, the synth also sends something nobody asked for
+    long vanishAfter = -1;    // after handling this many messages the synth hears and says nothing (-1: never)
+    uint64_t seed = 1;        // the same seed and the same messages give the same faults
+
+    bool any() const
+    {
+        return drop > 0 || lateMs > 0 || wrongLength > 0 || badChecksum > 0 || unsolicited > 0 || vanishAfter >= 0;
+    }
+};
+
+// What the faults did so far.
+struct FaultCounts {
+    long handled = 0;       // messages the synth took in
+    long replies = 0;       // replies it gave (before any fault)
+    long dropped = 0;
+    long late = 0;          // messages held back beyond their wire time
+    long wrongLength = 0;
+    long badChecksum = 0;
+    long unsolicited = 0;   // messages nobody asked for
+    long ignored = 0;       // messages that reached a vanished synth
+
+    // "handled 40, replies 30; dropped 3, late 12, ..." for reports.
+    std::string text() const;
+};
+
+// The synth's end of the cable. What the virtual CS1x sends leaves one
+// message after the other, each after its time on the wire, and meets the
+// faults it is told to have. Pending messages die with the cable.
+class SynthCable {
+public:
+    using Send = std::function<void(const Bytes&)>;
+    SynthCable(VirtualCs1x& synth, Scheduler& sched, Send send);
+    SynthCable(const SynthCable&) = delete;
+    SynthCable& operator=(const SynthCable&) = delete;
+
+    // Starts the faults' dice (and the vanishing count) afresh.
+    void setFaults(const SynthFaults& faults);
+    const SynthFaults& faults() const { return faults_; }
+    const FaultCounts& counts() const { return counts_; }
+
+    // A complete message from the editor.
+    void received(ByteView message);
+    // What the synth sends of its own accord (its panel): it can come late,
+    // and not at all from a vanished synth, but is never damaged or lost.
+    void sendOwn(std::vector<Bytes> messages);
+    // Switched off and on again after vanishing; the memory is kept.
+    void revive();
+    bool vanished() const { return faults_.vanishAfter >= 0 && handledSinceFaults_ >= faults_.vanishAfter; }
+    size_t inFlight() const { return line_.size(); }
+
+private:
+    struct Outgoing {
+        Bytes bytes;
+        int ms;
+    };
+    double chance();
+    int below(int n);
+    void reply(Bytes m, int wireMs);
+    void unsolicited();
+    void queue(Bytes m, int wireMs);
+    void next();
+
+    VirtualCs1x& synth_;
+    Send send_;
+    SynthFaults faults_;
+    FaultCounts counts_;
+    uint64_t dice_ = 0;
+    long handledSinceFaults_ = 0;
+    std::deque<Outgoing> line_;
+    OneShot timer_;
+};
+
 class VirtualBackend : public MidiBackend {
 public:
     VirtualBackend(Scheduler& sched, QString memoryPath, VirtualMemoryFile::Report report = {});
@@ -68,21 +150,21 @@ public:
     Opened<BackendOutput> openOutput(const std::string& name, int occurrence) override;
 
     VirtualCs1x& synth() { return synth_; }
+    // The way to the editor, with the faults it is to have.
+    SynthCable& cable() { return cable_; }
+    void setFaults(const SynthFaults& faults) { cable_.setFaults(faults); }
     // Writes the memory now if it changed since it was last written.
     bool saveMemory() { return !memory_.dirty() || memory_.save(); }
 
 private:
     class In;
     class Out;
-    void received(ByteView message);
 
-    Scheduler& sched_;
     VirtualCs1x synth_;
     VirtualMemoryFile memory_;
-    std::deque<Bytes> replies_;      // on their way to the editor, in order
     RawInput sink_;                  // set while the input is open
     bool outputOpen_ = false;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    SynthCable cable_;
 };
 
 } // namespace kw

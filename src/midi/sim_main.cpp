@@ -14,7 +14,11 @@
 
 #include <rtmidi/RtMidi.h>
 
+#include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <cstdlib>
+#include <limits>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -37,6 +41,8 @@ void usage(FILE* to)
 {
     std::fprintf(to,
                  "Usage: knobwright-sim [--api jack|alsa] [--name NAME] [--memory FILE | --volatile] [--trace]\n"
+                 "                      [--drop P] [--late MS] [--wrong-length P] [--bad-checksum P]\n"
+                 "                      [--unsolicited P] [--vanish-after N] [--seed S]\n"
                  "Runs the virtual CS1x on one virtual MIDI input and one output port, both called\n"
                  "NAME (default \"Virtual CS1x\"), until interrupted.\n"
                  "  --api      RtMidi API to use (default: jack)\n"
@@ -44,9 +50,44 @@ void usage(FILE* to)
                  "             (default: the editor's own virtual CS1x memory)\n"
                  "  --volatile keep the memory for this run only\n"
                  "  --trace    print every message received (<-) and sent (->) in hex\n"
+                 "A synth that misbehaves on purpose (P is a chance per message, 0 to 1):\n"
+                 "  --drop P          a reply is lost\n"
+                 "  --late MS         everything it sends comes up to MS ms later (in order still)\n"
+                 "  --wrong-length P  a reply comes one to three bytes short or long\n"
+                 "  --bad-checksum P  a bulk dump's checksum does not fit its data\n"
+                 "  --unsolicited P   after a message, something nobody asked for follows (notes,\n"
+                 "                    controllers, SysEx, now and then a performance picked on the panel)\n"
+                 "  --vanish-after N  after N messages the synth hears and says nothing any more\n"
+                 "  --seed S          the dice of the faults: the same seed and the same messages give\n"
+                 "                    the same faults (default: new each run, printed at start)\n"
                  "Lines on standard input play the instrument's panel:\n"
                  "  program N  select user performance N (0-127) and send its program change\n"
                  "  send HEX.. send any message, e.g. \"send B0 4A 40\" for the cutoff knob\n");
+}
+
+[[noreturn]] void badValue(const std::string& option, const std::string& value)
+{
+    std::fprintf(stderr, "knobwright-sim: %s does not take '%s'\n", option.c_str(), value.c_str());
+    std::exit(2);
+}
+
+double chanceValue(const std::string& option, const std::string& text)
+{
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !(v >= 0 && v <= 1))
+        badValue(option, text);
+    return v;
+}
+
+long long wholeValue(const std::string& option, const std::string& text, long long max)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long long v = std::strtoll(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || v < 0 || v > max)
+        badValue(option, text);
+    return v;
 }
 
 // One line of panel input -> the messages the instrument sends for it.
@@ -81,6 +122,8 @@ int main(int argc, char** argv)
     QString memory;
     bool defaultMemory = true;
     bool trace = false;
+    kw::SynthFaults faults;
+    bool seeded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&]() -> std::string {
@@ -102,6 +145,27 @@ int main(int argc, char** argv)
             defaultMemory = false;
         } else if (a == "--trace")
             trace = true;
+        else if (a == "--drop")
+            faults.drop = chanceValue(a, value());
+        else if (a == "--late")
+            faults.lateMs = int(wholeValue(a, value(), 600000));
+        else if (a == "--wrong-length")
+            faults.wrongLength = chanceValue(a, value());
+        else if (a == "--bad-checksum")
+            faults.badChecksum = chanceValue(a, value());
+        else if (a == "--unsolicited")
+            faults.unsolicited = chanceValue(a, value());
+        else if (a == "--vanish-after")
+            faults.vanishAfter = long(wholeValue(a, value(), std::numeric_limits<long>::max()));
+        else if (a == "--seed") {
+            const std::string text = value();
+            char* end = nullptr;
+            errno = 0;
+            faults.seed = std::strtoull(text.c_str(), &end, 10);
+            if (text.empty() || text[0] == '-' || *end != '\0' || errno != 0)
+                badValue(a, text);
+            seeded = true;
+        }
         else if (a == "--help" || a == "-h") {
             usage(stdout);
             return 0;
@@ -141,6 +205,12 @@ int main(int argc, char** argv)
         }
         out->sendMessage(m.data(), m.size());
     };
+    // Everything the synth says goes down one cable, in order, with the
+    // faults it was asked for.
+    if (!seeded)
+        faults.seed = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
+    kw::SynthCable cable(synth, sched, sendOut);
+    cable.setFaults(faults);
 
     // Replies are sent from the event loop, never from inside the driver's
     // callback, and one message at a time in the order requests came in.
@@ -154,8 +224,7 @@ int main(int argc, char** argv)
             std::printf("<- %s\n", kw::hexText(item.bytes).c_str());
             std::fflush(stdout);
         }
-        for (const kw::Bytes& reply : synth.handle(item.bytes))
-            sendOut(reply);
+        cable.received(item.bytes);
     });
     kw::InputAssembler assembler({[&](kw::Bytes m) { queue.push({0, std::move(m)}); },
                                   [&] { queue.push({0, {}}); }});
@@ -207,15 +276,20 @@ int main(int argc, char** argv)
         for (size_t nl; (nl = pending.find('\n')) != std::string::npos;) {
             const std::string line = pending.substr(0, nl);
             pending.erase(0, nl + 1);
-            for (const kw::Bytes& m : panelCommand(synth, line))
-                sendOut(m);
+            cable.sendOwn(panelCommand(synth, line));
         }
     });
 
     std::printf("knobwright-sim: \"%s\" ready on %s%s%s\n", name.c_str(), RtMidi::getApiName(rtApi).c_str(),
                 memory.isEmpty() ? "" : ", memory in ", memory.toLocal8Bit().constData());
+    if (faults.any())
+        std::printf("knobwright-sim: misbehaving on purpose; --seed %llu replays it\n",
+                    static_cast<unsigned long long>(faults.seed));
     std::fflush(stdout);
     app.exec();
+    if (faults.any())
+        std::fprintf(stderr, "knobwright-sim: faults (--seed %llu): %s\n", static_cast<unsigned long long>(faults.seed),
+                     cable.counts().text().c_str());
 
     // The memory first: closing ports of a JACK server that went away may
     // not come back.

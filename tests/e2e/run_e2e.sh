@@ -119,5 +119,15 @@ rc=$?
 if [ $rc -ne 0 ]; then
   echo "--- simulator trace ---"; cat "$WORK/sim.log"
   echo "--- JACK server ---"; tail -n 20 "$WORK/jackd.log"
+  # On a loaded machine the dummy driver's graph now and then stalls for good
+  # (a client never finishes its cycle, and nothing gets through any more).
+  # That is the server's trouble, not ours: once more on a fresh server; a
+  # fault of ours fails the second run too.
+  if grep -q 'was not finished' "$WORK/jackd.log" && [ -z "${KW_E2E_RETRIED:-}" ]; then
+    echo "--- the JACK graph stalled; once more on a fresh server ---"
+    cleanup
+    trap - EXIT
+    KW_E2E_RETRIED=1 exec "$0" "$SIM" "$TEST" "$@"
+  fi
 fi
 exit $rc

@@ -80,6 +80,28 @@ TEST(BankFile, RecordsArePlacedByTheirOwnNumberTheLaterWinningAndOutOfRangeSkipp
     EXPECT_EQ(bankRecords(bank).size(), 4u);
 }
 
+TEST(BankFile, ADamagedRecordWithoutItsOpeningByteKeepsItsSlot)
+{
+    // Found by fuzzing: such a record was placed, looked empty, and was left
+    // out of the bank at the next save.
+    PerformanceRecord damaged = kwtest::makeRecord(25, 4, "Kept");
+    damaged[0] = 0x00;
+    BankSlots slots;
+    placeRecords(slots, std::vector{damaged});
+    ASSERT_EQ(occupiedSlots(slots).size(), 1u);
+    EXPECT_EQ(slots[25][0], 0xF0);
+    EXPECT_EQ(slots[25].shortEntry(), "GT Kept");
+    for (size_t i = 1; i < PerformanceRecord::kSize; ++i)
+        EXPECT_EQ(slots[25][i], damaged[i]) << i;
+
+    kwtest::TempDir dir;
+    ASSERT_FALSE(writeBankFile(dir / "b.PFB", slots));
+    auto back = readBankFile(dir / "b.PFB");
+    ASSERT_TRUE(back);
+    ASSERT_EQ(back->records.size(), 1u);
+    EXPECT_EQ(back->records[0].name(), damaged.name());
+}
+
 TEST(BankFile, ReadFromDiskWithTheSameReports)
 {
     kwtest::TempDir dir;
