@@ -1,115 +1,293 @@
 #include "midi/QtScheduler.h"
 
+#include <QObject>
 #include <QThread>
 #include <QTimer>
 
+#ifdef __linux__
+#include <QSocketNotifier>
+#include <sys/timerfd.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
-#include <chrono>
+#include <cstdio>
 
 namespace kw {
 
 namespace {
 
-class QtTimer : public Scheduler::Timer {
+// Wakes the owner thread's event loop at a time given to the microsecond.
+class Waker {
 public:
-    using Clock = std::chrono::steady_clock;
-
-    explicit QtTimer(std::function<void()> fn) : fn_(std::move(fn))
+    explicit Waker(std::function<void()> wake)
     {
-        timer_.setSingleShot(true);
-        timer_.setTimerType(Qt::PreciseTimer);  // lamps and pauses are tens of ms
-        QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { fired(); });
-    }
-    void start(int ms) override
-    {
-        const Clock::time_point due = Clock::now() + std::chrono::milliseconds(std::max(ms, 0));
-        due_ = due;
-        active_ = true;
-        // Already set to go off no later than that: it will sleep on then.
-        if (timer_.isActive() && armedFor_ <= due)
-            return;
-        arm(due);
-    }
-    void stop() override
-    {
-        active_ = false;
-        timer_.stop();
-    }
-    bool active() const override { return active_; }
-
-private:
-    void arm(Clock::time_point due)
-    {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(due - Clock::now()).count();
-        armedFor_ = due;
-        timer_.start(int(std::max<decltype(left)>(left, 0)));
-    }
-    void fired()
-    {
-        if (!active_)
-            return;
-        if (Clock::now() < due_) {
-            arm(due_);  // restarted meanwhile
+#ifdef __linux__
+        fd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+        if (fd_ >= 0) {
+            notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
+            QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this, wake] {
+                uint64_t expirations = 0;
+                if (::read(fd_, &expirations, sizeof expirations) < 0) {
+                    // Nothing to read: woken for another reason; the queue
+                    // decides what is due anyway.
+                }
+                wake();
+            });
             return;
         }
-        active_ = false;
-        fn_();
+        std::fprintf(stderr, "knobwright: no precise timer (timerfd), timers fall back to whole milliseconds\n");
+#endif
+        timer_ = std::make_unique<QTimer>();
+        timer_->setSingleShot(true);
+        timer_->setTimerType(Qt::PreciseTimer);
+        QObject::connect(timer_.get(), &QTimer::timeout, timer_.get(), wake);
+    }
+    ~Waker()
+    {
+#ifdef __linux__
+        notifier_.reset();
+        if (fd_ >= 0)
+            ::close(fd_);
+#endif
+    }
+    Waker(const Waker&) = delete;
+    Waker& operator=(const Waker&) = delete;
+
+    void wakeAt(QtScheduler::Clock::time_point when)
+    {
+#ifdef __linux__
+        if (fd_ >= 0) {
+            // steady_clock is CLOCK_MONOTONIC; a time already gone wakes at once
+            // (but zero would disarm).
+            const auto ns = std::max<int64_t>(
+                std::chrono::duration_cast<std::chrono::nanoseconds>(when.time_since_epoch()).count(), 1);
+            itimerspec spec{};
+            spec.it_value.tv_sec = time_t(ns / 1000000000);
+            spec.it_value.tv_nsec = long(ns % 1000000000);
+            timerfd_settime(fd_, TFD_TIMER_ABSTIME, &spec, nullptr);
+            return;
+        }
+#endif
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(when - QtScheduler::Clock::now()).count();
+        timer_->start(int(std::max<decltype(left)>(left, 0)));
     }
 
-    std::function<void()> fn_;
-    QTimer timer_;
-    Clock::time_point due_{};
-    Clock::time_point armedFor_{};
-    bool active_ = false;
+private:
+#ifdef __linux__
+    int fd_ = -1;
+    std::unique_ptr<QSocketNotifier> notifier_;
+#endif
+    std::unique_ptr<QTimer> timer_;
 };
 
 } // namespace
 
-std::unique_ptr<Scheduler::Timer> QtScheduler::timer(std::function<void()> fn)
-{
-    Q_ASSERT(!owner_ || owner_ == QThread::currentThread());
-    if (!owner_)
-        owner_ = QThread::currentThread();
-    return std::make_unique<QtTimer>(std::move(fn));
-}
+// Shared with the restartable timers, which may outlive the scheduler (they
+// then stay quiet).
+class QtScheduler::Queue {
+public:
+    using Key = std::pair<Clock::time_point, uint64_t>;  // due, order of starting
+    struct Restartable;
+    struct Entry {
+        std::function<void()> fn;  // a one-shot's
+        TimerId oneShot = 0;
+        Restartable* timer = nullptr;  // or the restartable timer this entry carries
+    };
+    using Map = std::map<Key, Entry>;
+    struct Restartable {
+        // Takes its node back, then runs.
+        virtual void fire(Map::node_type node) = 0;
 
-QtScheduler::~QtScheduler()
-{
-    for (auto& [id, timer] : timers_)
-        delete timer;
-}
+    protected:
+        ~Restartable() = default;
+    };
 
-Scheduler::TimerId QtScheduler::after(int ms, std::function<void()> fn)
+    Queue() = default;
+
+    void checkThread()
+    {
+        Q_ASSERT(!owner_ || owner_ == QThread::currentThread());
+        if (!owner_)
+            owner_ = QThread::currentThread();
+    }
+
+    Map::iterator add(Micros delay, Entry e)
+    {
+        return insert(Key{Clock::now() + std::max(delay, Micros(0)), ++order_}, std::move(e));
+    }
+    // Moves an entry (or a parked node) to a new time without allocating.
+    Map::iterator move(Map::node_type node, Micros delay)
+    {
+        node.key() = Key{Clock::now() + std::max(delay, Micros(0)), ++order_};
+        const auto it = map_.insert(std::move(node)).position;
+        armFor(it->first.first);
+        return it;
+    }
+    Map::node_type take(Map::iterator it) { return map_.extract(it); }
+    Map::iterator end() { return map_.end(); }
+
+    Map::iterator findOneShot(TimerId id)
+    {
+        const auto found = oneShots_.find(id);
+        return found == oneShots_.end() ? map_.end() : found->second;
+    }
+    void forgetOneShot(TimerId id) { oneShots_.erase(id); }
+    TimerId nextOneShotId() { return ++nextId_; }
+    void rememberOneShot(TimerId id, Map::iterator it) { oneShots_.emplace(id, it); }
+    size_t oneShots() const { return oneShots_.size(); }
+
+    void close()
+    {
+        closed_ = true;
+        map_.clear();
+        oneShots_.clear();
+        waker_.reset();
+    }
+    bool closed() const { return closed_; }
+
+private:
+    Map::iterator insert(Key key, Entry e)
+    {
+        const auto it = map_.emplace(key, std::move(e)).first;
+        armFor(key.first);
+        return it;
+    }
+    void armFor(Clock::time_point due)
+    {
+        if (closed_ || running_)
+            return;  // run() arms for what is left when it is done
+        if (!waker_)  // made on first use, on the thread that uses it
+            waker_ = std::make_unique<Waker>([this] { run(); });
+        if (armed_ && armedFor_ <= due)
+            return;  // woken no later than that anyway
+        armed_ = true;
+        armedFor_ = due;
+        waker_->wakeAt(due);
+    }
+    void run()
+    {
+        armed_ = false;
+        running_ = true;
+        // What was due when we woke, in order; what the callbacks start
+        // anew waits for the next turn of the event loop, so input and
+        // painting get their turn between a chain of zero-length timers.
+        const Clock::time_point now = Clock::now();
+        const uint64_t last = order_;
+        while (!map_.empty() && !closed_) {
+            const auto it = map_.begin();
+            if (it->first.first > now)
+                break;
+            if (it->first.second > last) {
+                // Started during this run; its turn comes next time, just after.
+                break;
+            }
+            auto node = map_.extract(it);
+            if (node.mapped().oneShot) {
+                oneShots_.erase(node.mapped().oneShot);
+                const std::function<void()> fn = std::move(node.mapped().fn);
+                fn();
+            } else {
+                Restartable* timer = node.mapped().timer;
+                timer->fire(std::move(node));
+            }
+        }
+        running_ = false;
+        if (!map_.empty() && !closed_)
+            armFor(map_.begin()->first.first);
+    }
+
+    std::unique_ptr<Waker> waker_;
+    Map map_;
+    std::map<TimerId, Map::iterator> oneShots_;
+    QThread* owner_ = nullptr;
+    uint64_t order_ = 0;
+    TimerId nextId_ = 0;
+    Clock::time_point armedFor_{};
+    bool armed_ = false;
+    bool running_ = false;
+    bool closed_ = false;
+};
+
+namespace {
+
+class QtTimer final : public Scheduler::Timer, private QtScheduler::Queue::Restartable {
+public:
+    using Queue = QtScheduler::Queue;
+    QtTimer(std::shared_ptr<Queue> q, std::function<void()> fn) : queue_(std::move(q)), fn_(std::move(fn))
+    {
+        // The node that carries this timer through the queue, made once.
+        Queue::Map scratch;
+        Queue::Entry e;
+        e.timer = this;
+        parked_ = scratch.extract(scratch.emplace(Queue::Key{}, std::move(e)).first);
+    }
+    ~QtTimer() override { stop(); }
+
+    void startMicros(Scheduler::Micros delay) override
+    {
+        if (queue_->closed())
+            return;
+        queue_->checkThread();
+        Queue::Map::node_type node = queued_ ? queue_->take(at_) : std::move(parked_);
+        at_ = queue_->move(std::move(node), delay);
+        queued_ = true;
+    }
+    void stop() override
+    {
+        if (queued_ && !queue_->closed())
+            parked_ = queue_->take(at_);
+        queued_ = false;
+    }
+    bool active() const override { return queued_; }
+
+private:
+    void fire(Queue::Map::node_type node) override
+    {
+        parked_ = std::move(node);
+        queued_ = false;
+        fn_();
+    }
+
+    std::shared_ptr<Queue> queue_;
+    std::function<void()> fn_;
+    Queue::Map::node_type parked_;
+    Queue::Map::iterator at_{};
+    bool queued_ = false;
+};
+
+} // namespace
+
+QtScheduler::QtScheduler() : queue_(std::make_shared<Queue>()) {}
+
+QtScheduler::~QtScheduler() { queue_->close(); }
+
+Scheduler::TimerId QtScheduler::afterMicros(Micros delay, std::function<void()> fn)
 {
-    // Timers belong to the thread that starts them; everything here runs on
-    // the UI thread, and MIDI input reaches it only through a queued hop.
-    Q_ASSERT(!owner_ || owner_ == QThread::currentThread());
-    if (!owner_)
-        owner_ = QThread::currentThread();
-    const TimerId id = ++next_;
-    auto* timer = new QTimer;
-    timer->setSingleShot(true);
-    timer->setTimerType(Qt::PreciseTimer);  // lamps and pauses are tens of ms
-    QObject::connect(timer, &QTimer::timeout, timer, [this, id, timer, fn = std::move(fn)] {
-        // Forget the timer before running the callback: the callback may start
-        // new timers or cancel others, and must not find this one still pending.
-        timers_.erase(id);
-        timer->deleteLater();
-        fn();
-    });
-    timers_.emplace(id, timer);
-    timer->start(std::max(ms, 0));
+    queue_->checkThread();
+    if (queue_->closed())
+        return 0;
+    const TimerId id = queue_->nextOneShotId();
+    queue_->rememberOneShot(id, queue_->add(delay, Queue::Entry{std::move(fn), id}));
     return id;
 }
 
 void QtScheduler::cancel(TimerId id)
 {
-    const auto it = timers_.find(id);
-    if (it == timers_.end())
+    const auto it = queue_->findOneShot(id);
+    if (it == queue_->end())
         return;
-    it->second->stop();
-    it->second->deleteLater();
-    timers_.erase(it);
+    queue_->forgetOneShot(id);
+    queue_->take(it);
+}
+
+size_t QtScheduler::pending() const { return queue_->oneShots(); }
+
+std::unique_ptr<Scheduler::Timer> QtScheduler::timer(std::function<void()> fn)
+{
+    queue_->checkThread();
+    return std::make_unique<QtTimer>(queue_, std::move(fn));
 }
 
 } // namespace kw

@@ -1,37 +1,41 @@
 #pragma once
-// The scheduler of the running program: QTimer single-shots on the thread that
-// owns the scheduler (the UI thread), so every pause and time-out comes back
-// through the event loop instead of blocking it.
+// The scheduler of the running program. Every timer, one-shot or restartable,
+// waits in one queue ordered by its due time, and one wake-up source on the
+// thread that owns the scheduler (the UI thread) runs what is due through the
+// event loop, so nothing blocks it. On Linux the wake-up is a timerfd, good
+// to a few microseconds: Qt's own timers count whole milliseconds and would
+// add up to one to every pause, time-out and emulated reply.
 
 #include "midi/Scheduler.h"
 
-#include <unordered_map>
+#include <map>
+#include <memory>
 
 class QThread;
-class QTimer;
 
 namespace kw {
 
 class QtScheduler : public Scheduler {
 public:
-    QtScheduler() = default;
+    using Clock = std::chrono::steady_clock;
+
+    QtScheduler();
     ~QtScheduler() override;
     QtScheduler(const QtScheduler&) = delete;
     QtScheduler& operator=(const QtScheduler&) = delete;
 
-    TimerId after(int ms, std::function<void()> fn) override;
+    TimerId afterMicros(Micros delay, std::function<void()> fn) override;
     void cancel(TimerId id) override;
-    // One QTimer for the life of the timer. A restart that only moves the
-    // time later (a lamp restarted by every message of a flood) touches no Qt
-    // timer at all: when the QTimer fires early it sleeps on for the rest.
+    // A restart moves the timer's place in the queue without allocating: a
+    // lamp restarted by every message of a flood costs a few nanoseconds.
     std::unique_ptr<Timer> timer(std::function<void()> fn) override;
-    // Timers started and neither fired nor cancelled.
-    size_t pending() const { return timers_.size(); }
+    // One-shots (afterMicros) started and neither fired nor cancelled.
+    size_t pending() const;
+
+    class Queue;
 
 private:
-    QThread* owner_ = nullptr;
-    TimerId next_ = 0;
-    std::unordered_map<TimerId, QTimer*> timers_;
+    std::shared_ptr<Queue> queue_;
 };
 
 } // namespace kw

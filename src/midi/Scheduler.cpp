@@ -8,11 +8,11 @@ class AfterTimer : public Scheduler::Timer {
 public:
     AfterTimer(Scheduler& s, std::function<void()> fn) : sched_(s), fn_(std::move(fn)) {}
     ~AfterTimer() override { stop(); }
-    void start(int ms) override
+    void startMicros(Scheduler::Micros delay) override
     {
         stop();
         active_ = true;
-        id_ = sched_.after(ms, [this] {
+        id_ = sched_.afterMicros(delay, [this] {
             active_ = false;
             fn_();
         });

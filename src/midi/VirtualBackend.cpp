@@ -21,10 +21,10 @@ QString defaultVirtualMemoryPath()
            + QStringLiteral("/Knobwright/Virtual CS1x.syx");
 }
 
-int midiWireMs(size_t bytes)
+Scheduler::Micros midiWireTime(size_t bytes)
 {
-    // 31250 baud, ten bits a byte: 0.32 ms per byte.
-    return std::max(1, int((bytes * 32 + 99) / 100));
+    // 31250 baud, ten bits a byte.
+    return Scheduler::Micros(int64_t(bytes) * kMidiByteMicros);
 }
 
 namespace {
@@ -242,8 +242,9 @@ void SynthCable::received(ByteView message)
     ++handledSinceFaults_;
     for (Bytes& r : synth_.handle(message)) {
         ++counts_.replies;
-        const int ms = midiWireMs(message.size() + r.size());
-        reply(std::move(r), ms);
+        // The request's bytes had to come in before the reply could start.
+        const Scheduler::Micros wire = midiWireTime(message.size() + r.size());
+        reply(std::move(r), wire);
     }
     if (faults_.unsolicited > 0 && chance() < faults_.unsolicited)
         unsolicited();
@@ -256,12 +257,12 @@ void SynthCable::sendOwn(std::vector<Bytes> messages)
         return;
     }
     for (Bytes& m : messages) {
-        const int ms = midiWireMs(m.size());
-        queue(std::move(m), ms);
+        const Scheduler::Micros wire = midiWireTime(m.size());
+        queue(std::move(m), wire);
     }
 }
 
-void SynthCable::reply(Bytes m, int wireMs)
+void SynthCable::reply(Bytes m, Scheduler::Micros wire)
 {
     if (faults_.drop > 0 && chance() < faults_.drop) {
         ++counts_.dropped;
@@ -283,7 +284,7 @@ void SynthCable::reply(Bytes m, int wireMs)
         uint8_t& spoilt = below(2) == 0 ? m[m.size() - 2] : m[9 + size_t(below(int(m.size()) - 11))];
         spoilt = uint8_t((spoilt + 1 + below(127)) & 0x7F);
     }
-    queue(std::move(m), wireMs);
+    queue(std::move(m), wire);
 }
 
 void SynthCable::unsolicited()
@@ -334,23 +335,22 @@ void SynthCable::unsolicited()
     default: out = synth_.selectOnPanel(below(kUserPerformances)); break;  // someone at its panel
     }
     for (Bytes& m : out) {
-        const int ms = midiWireMs(m.size());
-        queue(std::move(m), ms);
+        const Scheduler::Micros wire = midiWireTime(m.size());
+        queue(std::move(m), wire);
     }
 }
 
-void SynthCable::queue(Bytes m, int wireMs)
+void SynthCable::queue(Bytes m, Scheduler::Micros wire)
 {
-    int ms = wireMs;
     if (faults_.lateMs > 0) {
         if (const int extra = below(faults_.lateMs + 1); extra > 0) {
             ++counts_.late;
-            ms += extra;
+            wire += std::chrono::milliseconds(extra);
         }
     }
-    line_.push_back({std::move(m), ms});
+    line_.push_back({std::move(m), wire});
     if (line_.size() == 1)
-        timer_.start(line_.front().ms);
+        timer_.startMicros(line_.front().wire);
 }
 
 void SynthCable::next()
@@ -359,7 +359,7 @@ void SynthCable::next()
     Bytes m = std::move(line_.front().bytes);
     line_.pop_front();
     if (!line_.empty())
-        timer_.start(line_.front().ms);
+        timer_.startMicros(line_.front().wire);
     send_(m);
 }
 

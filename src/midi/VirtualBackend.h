@@ -55,8 +55,10 @@ private:
     bool failureTold_ = false;
 };
 
-// Time a message of `bytes` bytes takes on a MIDI cable, in ms (at least 1).
-int midiWireMs(size_t bytes);
+// A MIDI byte on the cable: ten bits at 31,250 baud.
+inline constexpr int64_t kMidiByteMicros = 320;
+// Time a message of `bytes` bytes takes on a MIDI cable.
+Scheduler::Micros midiWireTime(size_t bytes);
 
 // Ways a synth, or the cable from it, lets the editor down: for tests, and
 // for trying the editor against a bad connection with knobwright-sim.
@@ -119,13 +121,13 @@ public:
 private:
     struct Outgoing {
         Bytes bytes;
-        int ms;
+        Scheduler::Micros wire;
     };
     double chance();
     int below(int n);
-    void reply(Bytes m, int wireMs);
+    void reply(Bytes m, Scheduler::Micros wire);
     void unsolicited();
-    void queue(Bytes m, int wireMs);
+    void queue(Bytes m, Scheduler::Micros wire);
     void next();
 
     VirtualCs1x& synth_;

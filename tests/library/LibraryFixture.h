@@ -85,7 +85,7 @@ struct LibraryFixture : ::testing::Test {
                                                         uint8_t(i < name8.size() ? name8[i] : ' ')));
         synth.synth.handle(kw::msg::parameterChange(0x70, uint8_t(pp), 0x08, uint8_t(category)));
     }
-    // "70 05 00"-style addresses of the bulk dumps sent, with the time of each.
+    // "70 05 00"-style addresses of the bulk dumps sent, with the time of each (us).
     std::vector<std::pair<long long, std::string>> dumps() const
     {
         std::vector<std::pair<long long, std::string>> out;
@@ -103,12 +103,13 @@ struct LibraryFixture : ::testing::Test {
             out.push_back(d.second);
         return out;
     }
+    // Between the bulk dumps sent, in ms.
     std::vector<long long> gaps() const
     {
         std::vector<long long> out;
         const auto d = dumps();
         for (size_t i = 1; i < d.size(); ++i)
-            out.push_back(d[i].first - d[i - 1].first);
+            out.push_back((d[i].first - d[i - 1].first) / 1000);
         return out;
     }
     // The data bytes of seven blocks, without headers and checksums.

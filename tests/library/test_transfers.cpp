@@ -14,6 +14,9 @@ using Strings = std::vector<std::string>;
 
 namespace {
 
+// A message of `bytes` bytes on the cable, in microseconds.
+long long wireUs(size_t bytes) { return midiWireTime(bytes).count(); }
+
 struct Transfers : kwtest::LibraryFixture {
     // Backs up all 128 user performances into `name` in bank format.
     void allToBank(const std::string& name)
@@ -68,7 +71,7 @@ TEST_F(Transfers, NamesRequestFillsEveryLineCutTo16AndReselects)
     const auto requests = synth.requests();
     ASSERT_EQ(requests.size(), 128u);
     for (size_t i = 1; i < requests.size(); ++i)
-        ASSERT_EQ(requests[i].first - requests[i - 1].first, midiWireMs(8 + 57)) << i;
+        ASSERT_EQ(requests[i].first - requests[i - 1].first, wireUs(8 + 57)) << i;
     EXPECT_EQ(kwtest::hex(requests[127].second), "F0 43 20 4B 70 7F 00 F7");
     EXPECT_EQ(dialogs.log.front(), "progress:Request all Performance-names|Receiving the name of performance 1 of 128|128");
     EXPECT_EQ(dialogs.progressValues.back(), 128);
@@ -128,7 +131,7 @@ TEST_F(Transfers, AllToDiskInBankFormatEqualsTheSynthsMemory)
     ASSERT_EQ(requests.size(), 128u * 7);
     const int lengths[7] = {57, 32, 20, 52, 52, 52, 52};
     for (size_t i = 1; i < requests.size(); ++i)
-        ASSERT_EQ(requests[i].first - requests[i - 1].first, midiWireMs(8 + lengths[(i - 1) % 7]) + 100) << i;
+        ASSERT_EQ(requests[i].first - requests[i - 1].first, wireUs(8 + lengths[(i - 1) % 7]) + 100'000) << i;
 
     // The next bank save offers the name used last.
     dialogs.asks = {1};
@@ -166,8 +169,8 @@ TEST_F(Transfers, AllToDiskAsSysExFilesKeepsEveryOneInsideTheFolder)
     // Six pauses a performance: none between the last block and the next one.
     const auto requests = synth.requests();
     ASSERT_EQ(requests.size(), 128u * 7);
-    EXPECT_EQ(requests[7].first - requests[6].first, midiWireMs(8 + 52));
-    EXPECT_EQ(requests[6].first - requests[5].first, midiWireMs(8 + 52) + 10);
+    EXPECT_EQ(requests[7].first - requests[6].first, wireUs(8 + 52));
+    EXPECT_EQ(requests[6].first - requests[5].first, wireUs(8 + 52) + 10'000);
 }
 
 TEST_F(Transfers, CancelAfter40LeavesAValidBankOf40)

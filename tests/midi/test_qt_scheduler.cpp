@@ -11,6 +11,8 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
+#include <chrono>
 
 // Counts what is allocated while a test asks for it.
 namespace {
@@ -134,4 +136,33 @@ TEST(QtScheduler, ARestartedTimerIsTheSameTimerAndFiresAtItsLatestTime)
     EXPECT_FALSE(lamp.active());
     spinUntil([] { return false; }, 50);
     EXPECT_EQ(fired, 1);
+}
+
+TEST(QtScheduler, MicrosecondTimesKeepTheirOrderAndNeverFireEarly)
+{
+    app();
+    kw::QtScheduler s;
+    using us = std::chrono::microseconds;
+    const auto start = std::chrono::steady_clock::now();
+    std::vector<std::pair<int, long long>> fired;  // which, how long after the start (us)
+    auto at = [&](int which) {
+        return [&, which] {
+            fired.emplace_back(
+                which, std::chrono::duration_cast<us>(std::chrono::steady_clock::now() - start).count());
+        };
+    };
+    // Three cable bytes and a bit: Qt's millisecond timers could tell none of these apart.
+    s.afterMicros(us(1300), at(3));
+    s.afterMicros(us(320), at(1));
+    kw::OneShot lamp(s, at(2));
+    lamp.startMicros(us(2000));
+    lamp.startMicros(us(960));  // restarted earlier: its new time counts
+    spinUntil([&] { return fired.size() == 3; });
+    ASSERT_EQ(fired.size(), 3u);
+    EXPECT_EQ(fired[0].first, 1);
+    EXPECT_EQ(fired[1].first, 2);
+    EXPECT_EQ(fired[2].first, 3);
+    EXPECT_GE(fired[0].second, 320);
+    EXPECT_GE(fired[1].second, 960);
+    EXPECT_GE(fired[2].second, 1300);
 }

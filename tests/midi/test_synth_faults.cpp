@@ -20,7 +20,7 @@ struct Cable : ::testing::Test {
     std::vector<long long> at;
     SynthCable cable{synth, sched, [this](const Bytes& m) {
                          got.push_back(m);
-                         at.push_back(sched.now());
+                         at.push_back(sched.nowMicros());
                      }};
 
     // Asks for every block of the edit buffer, `times` times over.
@@ -48,7 +48,7 @@ TEST_F(Cable, WithoutFaultsEveryReplyComesWholeInOrderOneAfterTheOther)
     for (size_t i = 0; i < got.size(); ++i) {
         EXPECT_TRUE(wellFormedBlock(got[i])) << i;
         EXPECT_EQ(got[i], synth.handle(msg::dumpRequest(BlockKind(i)))[0]) << i;
-        EXPECT_EQ(at[i] - previous, midiWireMs(8 + got[i].size())) << "each after its own wire time";
+        EXPECT_EQ(at[i] - previous, midiWireTime(8 + got[i].size()).count()) << "each after its own wire time";
         previous = at[i];
     }
     EXPECT_EQ(cable.counts().replies, 7);
@@ -179,7 +179,7 @@ TEST_F(Cable, TheSameSeedReplaysTheSameFaults)
         VirtualCs1x s;
         kwtest::VirtualScheduler clock;
         std::vector<std::pair<long long, std::string>> out;
-        SynthCable c(s, clock, [&](const Bytes& m) { out.emplace_back(clock.now(), hex(m)); });
+        SynthCable c(s, clock, [&](const Bytes& m) { out.emplace_back(clock.nowMicros(), hex(m)); });
         c.setFaults(f);
         for (int n = 0; n < 40; ++n)
             c.received(msg::dumpRequest(BlockKind(n % kBlockKinds), n));

@@ -206,14 +206,14 @@ TEST(VirtualBackend, RepliesComeLaterInRequestOrderAndOnlyToAnOpenInput)
     out.port->send(msg::kIdentityRequest);
     EXPECT_TRUE(got.empty()) << "never inside the sender's call";
     // One cable: the identity reply waits until the block is through.
-    sched.advance(midiWireMs(8 + 57) - 1);
+    sched.advanceMicros(midiWireTime(8 + 57).count() - 1);
     EXPECT_TRUE(got.empty());
-    sched.advance(1);
+    sched.advanceMicros(1);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].size(), 57u);
-    sched.advance(midiWireMs(6 + 15) - 1);
+    sched.advanceMicros(midiWireTime(6 + 15).count() - 1);
     EXPECT_EQ(got.size(), 1u);
-    sched.advance(1);
+    sched.advanceMicros(1);
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[1].size(), 15u);
 

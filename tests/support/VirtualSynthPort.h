@@ -20,7 +20,7 @@ public:
     std::function<void(const kw::Bytes&)> deliver;
     // True loses the reply to `request` (a cable pulled, a synth too busy).
     std::function<bool(const kw::Bytes& request)> drop;
-    // When each message was sent, in virtual ms.
+    // When each message was sent, in virtual microseconds.
     std::vector<long long> sentAt;
 
     explicit VirtualSynthPort(VirtualScheduler& c) : clock(c) {}
@@ -28,15 +28,15 @@ public:
     int send(kw::ByteView m) override
     {
         const int r = RecordingPort::send(m);
-        sentAt.push_back(clock.now());
+        sentAt.push_back(clock.nowMicros());
         if (!open || r != kw::MidiResult::Ok)
             return r;
         const kw::Bytes request(m.begin(), m.end());
         for (kw::Bytes& reply : synth.handle(m)) {
             if (drop && drop(request))
                 continue;
-            const int wire = kw::midiWireMs(m.size() + reply.size());
-            clock.after(wire, [this, reply = std::move(reply)] {
+            const auto wire = kw::midiWireTime(m.size() + reply.size());
+            clock.afterMicros(wire, [this, reply = std::move(reply)] {
                 if (deliver)
                     deliver(reply);
             });
