@@ -83,12 +83,6 @@ private:
     double worst_ = 0;
 };
 
-struct Row {
-    std::string name, unit;
-    double value = 0;
-    double goal = 0;  // 0: none
-    std::string note;
-};
 
 } // namespace
 
@@ -197,32 +191,16 @@ int main(int argc, char** argv)
 
     const double share = boxSeen ? 100.0 * double(handledUnderBox) / double(total) : 0;
     const std::string flood = std::to_string(rate) + " msgs/s for " + std::to_string(seconds) + " s";
-    const std::vector<Row> rows = {
-        {"flood handled under a box", "%", share, 0, flood},
-        {"worst stall, flood under a box", "ms", floodStall, 16, ""},
-        {"stall after the box closes", "ms", closeStall, 16, "until all input is handled"},
-        {"catch-up after the box closes", "ms", catchUp, 0, ""},
-        {"memory growth, flood under a box", "MB", double(kbAtEnd - kbBefore) / 1024.0, 0,
+    auto one = [](double v) { return kwbench::Stats{v, v, v, 1}; };
+    const std::vector<kwbench::Row> rows = {
+        {"flood handled under a box", "%", one(share), std::nullopt, false, flood},
+        {"worst stall, flood under a box", "ms", one(floodStall), 16.0, true, ""},
+        {"stall after the box closes", "ms", one(closeStall), 16.0, true, "until all input is handled"},
+        {"catch-up after the box closes", "ms", one(catchUp), std::nullopt, false, ""},
+        {"memory growth, flood under a box", "MB", one(double(kbAtEnd - kbBefore) / 1024.0), std::nullopt, false,
          "Private_Dirty; " + std::to_string(mostBoxes) + " box(es) up at most"},
     };
-    if (!hasFlag(argc, argv, "--quiet"))
-        for (const Row& r : rows)
-            std::printf("%-34s %10s %s %s\n", r.name.c_str(), number(r.value).c_str(), r.unit.c_str(),
-                        r.note.c_str());
-    if (const char* json = stringArg(argc, argv, "--json")) {
-        std::ofstream out(json, std::ios::app);
-        for (const Row& r : rows) {
-            out << "{\"bench\":\"bench_box_flood\",\"row\":\"" << r.name << "\",\"unit\":\"" << r.unit
-                << "\",\"median\":" << number(r.value) << ",\"p95\":" << number(r.value)
-                << ",\"max\":" << number(r.value) << ",\"n\":1";
-            if (r.goal > 0)
-                out << ",\"goal\":" << number(r.goal) << ",\"goal_on\":\"max\",\"ratio\":"
-                    << number(r.value / r.goal);
-            if (!r.note.empty())
-                out << ",\"note\":\"" << r.note << "\"";
-            out << "}\n";
-        }
-    }
+    const int status = kwbench::report(argc, argv, "bench_box_flood", rows);
     app.finish();
-    return 0;
+    return status;
 }

@@ -1,42 +1,61 @@
 // Wall time of one whole performance fetch (seven request/reply rounds with
 // the transfer pause before each follow-up request) against the in-process
-// virtual CS1x, with the real Qt timers: long pause (100 ms) and short (10 ms).
+// virtual CS1x, with the real timers, long pause (100 ms) and short (10 ms),
+// beside its honest floor: the six pauses plus every byte of the requests
+// and replies at 31,250 baud (the virtual CS1x answers after that time, as a
+// synth on a cable would).
+//
+//   bench_fetch [--fetches N] [--json FILE] [--quiet]
 
+#include "BenchKit.h"
 #include "midi/MidiCore.h"
-#include "midi/Ui.h"
 #include "midi/MidiPorts.h"
+#include "midi/Messages.h"
 #include "midi/QtScheduler.h"
+#include "midi/Ui.h"
 #include "midi/VirtualBackend.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 
-#include "QtBenchmarkMain.h"
-
-#include <benchmark/benchmark.h>
+#include <chrono>
 
 namespace {
 
-class CountingUi : public kw::Ui {
+using Clock = std::chrono::steady_clock;
+
+// Quits its loop the moment the fetched performance is shown.
+class FetchUi : public kw::Ui {
 public:
-    int refreshes = 0;
+    std::function<void()> onRefresh;
     void showStatus(const std::string&) override {}
     void setLamp(kw::Lamp, bool) override {}
     void messageBox(const std::string&) override {}
     void setBusy(bool) override {}
-    void refreshAll() override { ++refreshes; }
+    void refreshAll() override
+    {
+        if (onRefresh)
+            onRefresh();
+    }
     void refreshLayerPage() override {}
     void selectUserPerf(int) override {}
     void setUserPerfEntry(int, const std::string&) override {}
     void followKnob(const std::string&, int) override {}
 };
 
-void BM_PerformanceFetch(benchmark::State& state)
+void runFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+kwbench::Row fetchRow(bool longPause, int fetches)
 {
     kw::Settings settings;
     settings.midiIn = settings.midiOut = kw::kVirtualDeviceName;
-    settings.longDelay = state.range(0) != 0;
+    settings.longDelay = longPause;
     kw::QtScheduler sched;
     std::vector<std::unique_ptr<kw::MidiBackend>> backends;
     backends.push_back(std::make_unique<kw::VirtualBackend>(sched, QString()));
@@ -45,36 +64,65 @@ void BM_PerformanceFetch(benchmark::State& state)
     kw::EditorState st;
     kw::setDefaults(img, st);
     kw::Senders senders(img, st, ports.output());
-    CountingUi ui;
+    FetchUi ui;
     kw::MidiCore core(senders, ui, sched, settings);
-    ports.setInputSink([&](const kw::Bytes& m) { core.dispatcher.handle(m); });
-    if (!ports.deviceCheck(senders) || !ports.outputOpen()) {
-        state.SkipWithError("virtual CS1x did not open");
-        return;
-    }
-    QEventLoop settle;
-    QTimer::singleShot(200, &settle, &QEventLoop::quit);
-    settle.exec();
+    size_t replyBytes = 0;
+    long replies = 0;
+    const bool debug = qEnvironmentVariableIsSet("KW_BENCH_DEBUG");
+    Clock::time_point debugStart;
+    ports.setInputSink([&](const kw::Bytes& m) {
+        if (m.size() > 11 && m[0] == 0xF0) {
+            replyBytes += m.size();
+            ++replies;
+            if (debug)
+                std::fprintf(stderr, " reply %ld (%zu bytes) at %.3f ms\n", replies, m.size(),
+                             std::chrono::duration<double, std::milli>(Clock::now() - debugStart).count());
+        }
+        core.dispatcher.handle(m);
+    });
+    const std::string name = std::string("fetch, ") + (longPause ? "long" : "short") + " pause";
+    if (!ports.deviceCheck(senders) || !ports.outputOpen())
+        return {name + ": the virtual CS1x did not open", "ms", {}, std::nullopt, false, ""};
+    runFor(200);  // the greeting is through
 
-    int pp = 0;
-    for (auto _ : state) {
-        const int before = ui.refreshes;
-        senders.selectUserPerformance(pp);
-        core.receiver.startPerformanceFetch();
+    const size_t requestBytes = kw::msg::dumpRequest(kw::BlockKind::Common00).size();
+    std::vector<double> wall, ratio;
+    double floorMs = 0;
+    for (int i = 0; i < fetches; ++i) {
+        senders.selectUserPerformance(i % 128);
+        runFor(20);  // the program change is not part of the fetch
+        replyBytes = 0;
+        replies = 0;
+        std::optional<Clock::time_point> done;
         QEventLoop loop;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (ui.refreshes > before)
-                loop.quit();
-        });
-        poll.start(1);
-        loop.exec();
-        pp = (pp + 1) % 128;
+        ui.onRefresh = [&] {
+            done = Clock::now();
+            loop.quit();
+        };
+        const Clock::time_point start = Clock::now();
+        debugStart = start;
+        core.receiver.startPerformanceFetch();
+        if (!done)
+            loop.exec();
+        ui.onRefresh = {};
+        const double ms = std::chrono::duration<double, std::milli>(*done - start).count();
+        const double wireMs =
+            double(replyBytes + size_t(replies) * requestBytes) * double(kw::kMidiByteMicros) / 1000.0;
+        floorMs = 6.0 * settings.transferPause() + wireMs;
+        wall.push_back(ms);
     }
-    state.counters["pauses_ms"] = 6.0 * settings.transferPause();
+    return {name, "ms", kwbench::stats(wall), floorMs, false,
+            "floor: 6 pauses + every byte at 31,250 baud"};
 }
-BENCHMARK(BM_PerformanceFetch)->Arg(1)->Arg(0)->ArgName("long")->Iterations(10)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 
-int main(int argc, char** argv) { return kwbench::runWithQt(argc, argv); }
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const int fetches = kwbench::intArg(argc, argv, "--fetches", 20);
+    std::vector<kwbench::Row> rows;
+    for (bool longPause : {true, false})
+        rows.push_back(fetchRow(longPause, fetches));
+    return kwbench::report(argc, argv, "bench_fetch", rows);
+}

@@ -60,85 +60,15 @@ using kwbench::intArg;
 using kwbench::number;
 using kwbench::privateDirtyKb;
 using kwbench::stringArg;
+using kwbench::Row;
+using kwbench::Stats;
+using kwbench::stats;
 
 using Clock = std::chrono::steady_clock;
 
 double msSince(Clock::time_point t0, Clock::time_point t1)
 {
     return std::chrono::duration<double, std::milli>(t1 - t0).count();
-}
-
-struct Stats {
-    double median = 0, p95 = 0, max = 0;
-    size_t n = 0;
-};
-
-Stats stats(std::vector<double> v)
-{
-    Stats s;
-    if (v.empty())
-        return s;
-    std::sort(v.begin(), v.end());
-    s.n = v.size();
-    s.median = v[v.size() / 2];
-    s.p95 = v[std::min(v.size() - 1, size_t(double(v.size()) * 0.95))];
-    s.max = v.back();
-    return s;
-}
-
-// One line of the table; `goal` applies to the median, or to the maximum
-// for the stall rows (`goalOnMax`).
-struct Row {
-    std::string name;
-    std::string unit;
-    Stats s;
-    std::optional<double> goal;
-    bool goalOnMax = false;
-    std::string note;
-};
-
-std::string jsonEscape(const std::string& t)
-{
-    std::string out;
-    for (char c : t) {
-        if (c == '"' || c == '\\')
-            out += '\\';
-        out += c;
-    }
-    return out;
-}
-
-std::string jsonRow(const Row& r)
-{
-    std::ostringstream o;
-    o << "{\"bench\":\"bench_gui\",\"row\":\"" << jsonEscape(r.name) << "\",\"unit\":\"" << r.unit
-      << "\",\"median\":" << number(r.s.median) << ",\"p95\":" << number(r.s.p95) << ",\"max\":" << number(r.s.max)
-      << ",\"n\":" << r.s.n;
-    if (r.goal) {
-        const double figure = r.goalOnMax ? r.s.max : r.s.median;
-        o << ",\"goal\":" << number(*r.goal) << ",\"goal_on\":\"" << (r.goalOnMax ? "max" : "median")
-          << "\",\"ratio\":" << number(figure / *r.goal);
-    }
-    if (!r.note.empty())
-        o << ",\"note\":\"" << jsonEscape(r.note) << "\"";
-    o << "}";
-    return o.str();
-}
-
-void printTable(const std::vector<Row>& rows)
-{
-    std::printf("%-34s %10s %10s %10s %6s %9s %7s  %s\n", "measure", "median", "p95", "max", "n", "goal", "ratio",
-                "");
-    for (const Row& r : rows) {
-        std::string goal = "-", ratio = "-";
-        if (r.goal) {
-            goal = (r.goalOnMax ? "max " : "") + number(*r.goal);
-            ratio = number((r.goalOnMax ? r.s.max : r.s.median) / *r.goal);
-        }
-        std::printf("%-34s %10s %10s %10s %6zu %9s %7s  %s %s\n", r.name.c_str(), number(r.s.median).c_str(),
-                    number(r.s.p95).c_str(), number(r.s.max).c_str(), r.s.n, goal.c_str(), ratio.c_str(),
-                    r.unit.c_str(), r.note.c_str());
-    }
 }
 
 // The port the edits reach: keeps only the time of the last message.
@@ -513,13 +443,13 @@ std::vector<Row> windowRows(int edits)
 class GateScheduler : public kw::Scheduler {
 public:
     explicit GateScheduler(kw::Scheduler& inner) : inner_(inner) {}
-    TimerId after(int ms, std::function<void()> fn) override
+    TimerId afterMicros(Micros delay, std::function<void()> fn) override
     {
         const TimerId id = ++next_;
         if (open_)
-            running_[id] = inner_.after(ms, std::move(fn));
+            running_[id] = inner_.afterMicros(delay, std::move(fn));
         else
-            held_.push_back({id, ms, std::move(fn)});
+            held_.push_back({id, delay, std::move(fn)});
         return id;
     }
     void cancel(TimerId id) override
@@ -532,14 +462,14 @@ public:
     {
         open_ = true;
         for (Held& h : held_)
-            running_[h.id] = inner_.after(h.ms, std::move(h.fn));
+            running_[h.id] = inner_.afterMicros(h.delay, std::move(h.fn));
         held_.clear();
     }
 
 private:
     struct Held {
         TimerId id;
-        int ms;
+        Micros delay;
         std::function<void()> fn;
     };
     kw::Scheduler& inner_;
@@ -719,12 +649,5 @@ int main(int argc, char** argv)
         for (Row& r : startupRows(argv[0], startups))
             rows.push_back(std::move(r));
 
-    if (!hasFlag(argc, argv, "--quiet"))
-        printTable(rows);
-    if (const char* json = stringArg(argc, argv, "--json")) {
-        std::ofstream out(json, std::ios::app);
-        for (const Row& r : rows)
-            out << jsonRow(r) << "\n";
-    }
-    return 0;
+    return kwbench::report(argc, argv, "bench_gui", rows);
 }

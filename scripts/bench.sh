@@ -4,7 +4,8 @@
 # Each benchmark appends one JSON object per row to a shared file (--json FILE);
 # this script gathers them into one JSON array and prints the table. A new
 # benchmark joins by taking --json and being listed below.
-# KW_BENCH_QUICK=1 runs fewer rounds (a quick look, not figures to quote).
+# KW_BENCH_QUICK=1 runs fewer rounds and only the short-pause transfers (a quick
+# look, not figures to quote). The whole run takes about ten minutes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -22,8 +23,12 @@ fi
 build/bench/bench_gui "${gui_args[@]}" --json "$rows" --quiet
 if [ "${KW_BENCH_QUICK:-0}" = 1 ]; then
   build/bench/bench_box_flood --seconds 5 --json "$rows" --quiet
+  build/bench/bench_fetch --fetches 5 --json "$rows" --quiet
+  build/bench/bench_backup --short-only --json "$rows" --quiet
 else
   build/bench/bench_box_flood --json "$rows" --quiet
+  build/bench/bench_fetch --fetches 20 --json "$rows" --quiet
+  build/bench/bench_backup --json "$rows" --quiet   # about four minutes
 fi
 
 # One JSON array of every row, in the order the benchmarks wrote them.
