@@ -258,7 +258,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case 5: {  // a click in the user-performance list
             rig.dialogs.confirms.push_back(in.ConsumeBool());
             const int pp = in.ConsumeIntegralInRange<int>(0, kUserPerformances - 1);
-            rig.session.chooseUserPerf(pp, builtInUserPerfLines()[size_t(pp)]);
+            rig.session.chooseUserPerf(pp);
             break;
         }
         case 6: {  // a performance picked on the synth's panel
