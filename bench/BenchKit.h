@@ -59,7 +59,8 @@ inline long privateDirtyKb()
 inline std::string number(double v)
 {
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%.4g", v);
+    // Four significant digits, but whole numbers in full: "24340", not "2.434e+04".
+    std::snprintf(buf, sizeof buf, v >= 1000 || v <= -1000 ? "%.0f" : "%.4g", v);
     return buf;
 }
 
