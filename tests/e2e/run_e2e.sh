@@ -18,10 +18,7 @@ if ! command -v jackd >/dev/null || ! command -v jack_lsp >/dev/null; then
   echo "jackd/jack_lsp not installed: skipped"
   exit 77
 fi
-if [ -z "${XDG_RUNTIME_DIR:-}" ] || [ ! -w "${XDG_RUNTIME_DIR}" ]; then
-  export XDG_RUNTIME_DIR="$(mktemp -d /tmp/kw-runtime.XXXXXX)"
-  chmod 0700 "$XDG_RUNTIME_DIR"
-fi
+. "$(dirname "$0")/../../scripts/offscreen-env.sh"
 export JACK_NO_AUDIO_RESERVATION=1
 # A server of our own, so parallel runs and other JACK users never meet.
 export JACK_DEFAULT_SERVER="kw-e2e-$$-$RANDOM"
