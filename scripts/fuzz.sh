@@ -21,6 +21,11 @@ fi
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DKW_FUZZ=ON >/dev/null
 cmake --build "$BUILD_DIR" --target kw_fuzzers
 mkdir -p "$BUILD_DIR/artifacts"
+# The targets' scratch folders go here, not into /tmp: a fuzzer stopped at
+# its time limit does not always get to remove its own.
+rm -rf "$BUILD_DIR/tmp"
+mkdir -p "$BUILD_DIR/tmp"
+export TMPDIR="$(cd "$BUILD_DIR/tmp" && pwd)"
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
 export QT_QPA_PLATFORM=offscreen
 failed=()
