@@ -54,6 +54,21 @@ public:
     Waker(const Waker&) = delete;
     Waker& operator=(const Waker&) = delete;
 
+    // For a waker that is ending from inside its own signal.
+    void deleteNotifierLater()
+    {
+#ifdef __linux__
+        if (notifier_) {
+            notifier_->setEnabled(false);
+            notifier_.release()->deleteLater();
+        }
+#endif
+        if (timer_) {
+            timer_->stop();
+            timer_.release()->deleteLater();
+        }
+    }
+
     void wakeAt(QtScheduler::Clock::time_point when)
     {
 #ifdef __linux__
@@ -86,7 +101,7 @@ private:
 
 // Shared with the restartable timers, which may outlive the scheduler (they
 // then stay quiet).
-class QtScheduler::Queue {
+class QtScheduler::Queue : public std::enable_shared_from_this<QtScheduler::Queue> {
 public:
     using Key = std::pair<Clock::time_point, uint64_t>;  // due, order of starting
     struct Restartable;
@@ -143,6 +158,9 @@ public:
         closed_ = true;
         map_.clear();
         oneShots_.clear();
+        // Not from inside its own signal: a callback may be ending the scheduler.
+        if (depth_ > 0)
+            retired_ = std::move(waker_);
         waker_.reset();
     }
     bool closed() const { return closed_; }
@@ -156,8 +174,8 @@ private:
     }
     void armFor(Clock::time_point due)
     {
-        if (closed_ || running_)
-            return;  // run() arms for what is left when it is done
+        if (closed_)
+            return;
         if (!waker_)  // made on first use, on the thread that uses it
             waker_ = std::make_unique<Waker>([this] { run(); });
         if (armed_ && armedFor_ <= due)
@@ -168,8 +186,10 @@ private:
     }
     void run()
     {
+        // Kept alive and its wake-up too, should a callback end the scheduler.
+        const std::shared_ptr<Queue> self = shared_from_this();
+        ++depth_;
         armed_ = false;
-        running_ = true;
         // What was due when we woke, in order; what the callbacks start
         // anew waits for the next turn of the event loop, so input and
         // painting get their turn between a chain of zero-length timers.
@@ -177,13 +197,14 @@ private:
         const uint64_t last = order_;
         while (!map_.empty() && !closed_) {
             const auto it = map_.begin();
-            if (it->first.first > now)
+            if (it->first.first > now || it->first.second > last)
                 break;
-            if (it->first.second > last) {
-                // Started during this run; its turn comes next time, just after.
-                break;
-            }
             auto node = map_.extract(it);
+            // The rest keeps its wake-up whatever the callback does, even
+            // run an event loop of its own (a modal dialog): this run then
+            // resumes when that loop is done.
+            if (!map_.empty())
+                armFor(map_.begin()->first.first);
             if (node.mapped().oneShot) {
                 oneShots_.erase(node.mapped().oneShot);
                 const std::function<void()> fn = std::move(node.mapped().fn);
@@ -193,9 +214,12 @@ private:
                 timer->fire(std::move(node));
             }
         }
-        running_ = false;
         if (!map_.empty() && !closed_)
             armFor(map_.begin()->first.first);
+        if (--depth_ == 0 && retired_) {
+            retired_->deleteNotifierLater();
+            retired_.reset();
+        }
     }
 
     std::unique_ptr<Waker> waker_;
@@ -205,8 +229,9 @@ private:
     uint64_t order_ = 0;
     TimerId nextId_ = 0;
     Clock::time_point armedFor_{};
+    std::unique_ptr<Waker> retired_;
+    int depth_ = 0;
     bool armed_ = false;
-    bool running_ = false;
     bool closed_ = false;
 };
 

@@ -166,3 +166,37 @@ TEST(QtScheduler, MicrosecondTimesKeepTheirOrderAndNeverFireEarly)
     EXPECT_GE(fired[1].second, 960);
     EXPECT_GE(fired[2].second, 1300);
 }
+
+TEST(QtScheduler, ACallbackThatWaitsInAnEventLoopOfItsOwnDoesNotStopTheOtherTimers)
+{
+    // A modal dialog opened from a timer's callback runs such a loop: the
+    // pauses and time-outs must go on meanwhile.
+    app();
+    std::string order;
+    auto s = std::make_unique<kw::QtScheduler>();
+    kw::OneShot lamp(*s, [&] { order += 'l'; });
+    s->after(1, [&] {
+        order += 'a';
+        QEventLoop dialog;
+        s->after(5, [&] {
+            order += 'b';
+            dialog.quit();
+        });
+        lamp.start(2);
+        dialog.exec();
+        order += 'c';
+    });
+    s->after(3, [&] { order += 'd'; });
+    spinUntil([&] { return order.size() >= 5; });
+    EXPECT_EQ(order, "aldbc");
+
+    // A callback may end its scheduler too; what was left never runs.
+    s->after(1, [&] {
+        order += 'x';
+        s.reset();
+    });
+    s->after(1, [&] { order += 'y'; });
+    spinUntil([&] { return order.size() >= 6; });
+    spinUntil([] { return false; }, 20);
+    EXPECT_EQ(order, "aldbcx");
+}
