@@ -19,10 +19,10 @@ constexpr const char* kTimeoutText = "MIDI-Data receive-timeout!";
 constexpr const char* kCablingText = "Please check cabling and/or device-settings";
 constexpr const char* kPortClosedText = "no MIDI-OUT device open";
 // What the synth is asked before a chain begins in doubt (see flushes_): a
-// small block no fetch asks for, and that nothing but another program's
-// request makes the synth send (an identity reply may answer anyone's
-// identity request). Each time of another performance, so that a late
-// answer to one cannot pass for the next one's.
+// small block of its user memory, which no fetch asks for and nothing but a
+// request makes the synth send (an identity reply may answer another
+// program's identity request). Each time of another performance, so that a
+// late answer to one cannot pass for the next one's.
 constexpr Request kFlushRequest = Request::of(BlockKind::UserCommon50);
 using Match = ReplyCheck::Match;
 } // namespace

@@ -132,7 +132,7 @@ private:
     // time, or a fetch replaced another (the synth switched performance, and
     // blocks of the old one may be on their way, asked for or not).
     bool doubt_ = false;
-    // So a chain begun in doubt first asks the synth for a block no chain
+    // So a chain begun in doubt first asks the synth for a block no fetch
     // asks for (user common 50 of these performances), and asks for nothing
     // before the answer is in: the synth answers in order, so by then
     // everything it sent before is in too.
