@@ -5,6 +5,7 @@
 #include "midi/Senders.h"
 #include "midi/Ui.h"
 #include "model/Settings.h"
+#include "model/UserPerfList.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -17,6 +18,12 @@ constexpr const char* kNoResponse = "CS1x does not respond on selected MIDI-devi
 constexpr const char* kTimeoutText = "MIDI-Data receive-timeout!";
 constexpr const char* kCablingText = "Please check cabling and/or device-settings";
 constexpr const char* kPortClosedText = "no MIDI-OUT device open";
+// What the synth is asked before a chain begins in doubt (see flushes_): a
+// small block of its user memory, which no fetch asks for and nothing but a
+// request makes the synth send (an identity reply may answer another
+// program's identity request). Each time of another performance, so that a
+// late answer to one cannot pass for the next one's.
+constexpr Request kFlushRequest = Request::of(BlockKind::UserCommon50);
 using Match = ReplyCheck::Match;
 } // namespace
 
@@ -70,7 +77,7 @@ void Receiver::answered(const Request& r)
 
 void Receiver::settleTimeout()
 {
-    const bool waiting = awaited_ || stale_ || (identityWait_ && !identityWait_->timedOut)
+    const bool waiting = awaited_ || !flushes_.empty() || (identityWait_ && !identityWait_->timedOut)
                          || (lone_ && !lone_->timedOut);
     if (!waiting)
         timers_.stopRequestTimeout();
@@ -103,12 +110,25 @@ bool Receiver::receive(ByteView m)
         }
     }
     if (stale_ && checkReply(stale_->request, stale_->performance, m).match != Match::Other) {
+        // The replaced fetch's reply: nobody's.
         answered(stale_->request);
         stale_.reset();
-        settleTimeout();
-        // The replaced fetch's reply is in: the new one may ask now.
-        if (chain_)
-            schedulePause([this] { beginChain(); });
+        return true;
+    }
+    for (size_t i = 0; i < flushes_.size(); ++i) {
+        if (checkReply(kFlushRequest, flushes_[i], m).match == Match::Other)
+            continue;
+        answered(kFlushRequest);
+        // The synth answers in order: the ones asked before are lost.
+        flushes_.erase(flushes_.begin(), flushes_.begin() + long(i) + 1);
+        if (flushes_.empty()) {
+            // Everything the synth sent before is in: the chain may ask.
+            doubt_ = false;
+            stale_.reset();
+            settleTimeout();
+            if (chain_)
+                schedulePause([this] { beginChain(); });
+        }
         return true;
     }
     if (identityWait_) {
@@ -149,12 +169,17 @@ bool Receiver::receive(ByteView m)
 void Receiver::requestTimedOut()
 {
     const bool chainTimedOut = awaited_.has_value();
-    bool beginReplacement = false;
-    if (stale_) {
-        // The replaced fetch's reply is not coming; the new one asks now.
+    bool nobodyAnswers = false;
+    if (!flushes_.empty()) {
+        // Without that answer, a reply the chain got could be one the synth
+        // sent before. (Still in doubt: the next chain asks again.)
+        flushes_.clear();
         stale_.reset();
-        beginReplacement = chain_ != nullptr;
+        nobodyAnswers = chain_ != nullptr;
     }
+    // A request unanswered in time may be answered late.
+    if (chainTimedOut || (lone_ && !lone_->timedOut))
+        doubt_ = true;
     if (identityWait_ && !identityWait_->timedOut) {
         // Still taken (and greeted) if it comes late.
         identityWait_->timedOut = true;
@@ -166,11 +191,26 @@ void Receiver::requestTimedOut()
     }
     if (chainTimedOut)
         attemptFailed({kTimeoutText, std::string(kNoResponse) + kTimeoutText});
-    else if (beginReplacement)
-        beginChain();
+    else if (nobodyAnswers)
+        stopChain({kTimeoutText, std::string(kNoResponse) + kTimeoutText});
     if (!chain_)
         ui_.setBusy(false);
     flushBoxes();
+}
+
+bool Receiver::askToFlush()
+{
+    if (!senders_.portOpen())
+        return false;
+    const int performance = nextFlush_;
+    sendingForChain_ = true;
+    const bool sent = senders_.request(kFlushRequest, performance);
+    sendingForChain_ = false;
+    if (!sent)
+        return false;
+    nextFlush_ = (nextFlush_ + 1) % kUserPerformances;
+    flushes_.push_back(performance);
+    return true;
 }
 
 void Receiver::request(Request r, int performance)
@@ -247,7 +287,7 @@ void Receiver::afterStep(bool goesOn)
         attemptFailed({awaited_->unsent, {}});
         return;
     }
-    if (!awaited_ && !pausing_ && !stale_)
+    if (!awaited_ && !pausing_ && flushes_.empty())
         finishChain();  // it asked for nothing more: nothing would ever move it on
 }
 
@@ -274,15 +314,17 @@ void Receiver::startChain(std::unique_ptr<Chain> chain)
         cancelPause();
         if (awaited_)
             stale_ = std::move(awaited_);
+        else if (retry_)
+            stale_ = std::move(retry_);  // its first asking may still be answered
         awaited_.reset();
         retry_.reset();
         chain_ = std::move(chain);
-        if (stale_) {
-            if (chain_->keepsWindowBusy())
-                ui_.setBusy(true);
-        } else {
-            beginChain();
-        }
+        // Blocks of the performance the synth held may still be on their
+        // way, asked for or not.
+        doubt_ = true;
+        if (!flushes_.empty())
+            askToFlush();  // the one under way was asked before the switch
+        beginChain();
     } else {
         if (queued_) {
             try {
@@ -299,6 +341,9 @@ void Receiver::beginChain()
 {
     if (chain_->keepsWindowBusy())
         ui_.setBusy(true);
+    // It begins once the answer is in.
+    if (!flushes_.empty() || (doubt_ && askToFlush()))
+        return;
     step([this] {
         chain_->begin(*this);
         return true;
@@ -380,6 +425,7 @@ void Receiver::cancelPause()
 
 void PerformanceFetch::begin(Receiver& rx)
 {
+    begun_ = true;
     toCome_ = 6;
     performance_ = rx.state().selectedUserPerf;
     rx.request(Request::of(BlockKind::Common00));
@@ -416,9 +462,10 @@ void PerformanceFetch::requestNext(Receiver& rx)
 void PerformanceFetch::stopped(Receiver& rx, const std::string& why)
 {
     // The window keeps showing what it showed, and the modified flag stays.
-    std::string number = std::to_string(performance_ + 1);
+    const int performance = begun_ ? performance_ : rx.state().selectedUserPerf;
+    std::string number = std::to_string(performance + 1);
     number.insert(0, number.size() < 3 ? 3 - number.size() : 0, '0');
-    rx.report((performance_ >= 0 ? "Perf. #" + number : std::string("Performance")) + " not fetched: " + why);
+    rx.report((performance >= 0 ? "Perf. #" + number : std::string("Performance")) + " not fetched: " + why);
 }
 
 } // namespace kw

@@ -101,6 +101,9 @@ private:
     void afterStep(bool goesOn);
     void beginChain();
     void stopChain(const Failure& f);
+    // Sends the request a chain in doubt waits for (see flushes_); false
+    // when it could not be sent.
+    bool askToFlush();
     void finishChain();
     void nextChain();
     void schedulePause(std::function<void()> fn);
@@ -121,10 +124,20 @@ private:
     std::optional<Wait> awaited_;
     // Asked for again after the transfer pause.
     std::optional<Wait> retry_;
-    // The request of a fetch that a newer one replaced: its reply is on its
-    // way and must come in (or time out) before the new one asks, or it would
-    // pass for the new one's first reply.
+    // The request of a fetch that a newer one replaced: its reply may still
+    // come, and is nobody's.
     std::optional<Wait> stale_;
+    // A reply to an earlier request may still come and pass for the reply
+    // to a chain's request of the same block: a request went unanswered in
+    // time, or a fetch replaced another (the synth switched performance, and
+    // blocks of the old one may be on their way, asked for or not).
+    bool doubt_ = false;
+    // So a chain begun in doubt first asks the synth for a block no fetch
+    // asks for (user common 50 of these performances), and asks for nothing
+    // before the answer is in: the synth answers in order, so by then
+    // everything it sent before is in too.
+    std::deque<int> flushes_;
+    int nextFlush_ = 0;
     // Requests made outside any chain.
     std::optional<Wait> identityWait_;
     std::optional<Wait> lone_;
@@ -152,6 +165,7 @@ public:
 private:
     void requestNext(Receiver& rx);
     int toCome_ = 6;
+    bool begun_ = false;
     int performance_ = -1;
     BlockSet blocks_{false};
 };

@@ -310,34 +310,74 @@ TEST_F(ReceiverTest, ANewFetchReplacesARunningOneWithoutMistakingTheReplyOnItsWa
     clickPerformance(1);
     clock.advance(5 + 100 + 2);  // common 30 asked for, its reply 3 ms away
     clickPerformance(2);
-    EXPECT_EQ(synth.requests().size(), 2u) << "nothing may go out before the reply on its way";
+    EXPECT_EQ(synth.requests().size(), 3u);
+    EXPECT_EQ(lastRequests(1)[0], "F0 43 20 4B 70 00 50 F7") << "no block of the fetch before the reply on its way";
     clock.runAll();
     EXPECT_TRUE(ui.boxes.empty());
-    EXPECT_EQ(synth.requests().size(), 9u);
+    EXPECT_EQ(synth.requests().size(), 10u);
     EXPECT_EQ(lastRequests(7), kFetchRequests);
     expectImageHolds(2);
     EXPECT_EQ(ui.refreshAllCount, 1);
 
-    // Replaced during a pause: the new fetch asks at once.
+    // Replaced during a pause, when no reply is awaited: a block of the old
+    // performance may still be on its way all the same, so the synth answers
+    // first here too.
     synth.clear();
     clickPerformance(3);
     clock.advance(5 + 50);
     clickPerformance(4);
-    EXPECT_EQ(lastRequests(1)[0], "F0 43 20 4B 60 00 00 F7");
+    EXPECT_EQ(lastRequests(1)[0], "F0 43 20 4B 70 01 50 F7");
     clock.runAll();
     expectImageHolds(4);
-    EXPECT_EQ(synth.requests().size(), 8u);
+    EXPECT_EQ(synth.requests().size(), 9u);
     EXPECT_EQ(ui.refreshAllCount, 2);
 }
 
-TEST_F(ReceiverTest, AFetchAfterAnUnansweredOneStartsAtOnce)
+TEST_F(ReceiverTest, AFetchThatReplacesAnotherAsksOnlyOnceAllTheSynthSentBeforeTheSwitchIsIn)
+{
+    synth.replyDelay = 600;  // a slow cable
+    clickPerformance(2);
+    clock.advance(10);
+    synth.replyDelay = 790;
+    clickPerformance(3);
+    // The synth is asked for a block no fetch asks for, which it answers
+    // after everything it sent before: the reply to the replaced fetch, and a
+    // block of performance 2 that nobody asked for (its panel's bulk dump, say).
+    EXPECT_EQ(hex(synth.sent.back()), "F0 43 20 4B 70 00 50 F7");
+    clock.after(740, [this] { dispatcher.handle(kwtest::syntheticBlock(BlockKind::Common00, 2)); });
+    clock.advance(789);
+    EXPECT_EQ(synth.requests().size(), 2u) << "nothing asked before its answer is in";
+    clock.runAll();
+    expectImageHolds(3);
+    EXPECT_EQ(lastRequests(7), kFetchRequests);
+    EXPECT_EQ(synth.requests().size(), 9u);
+    EXPECT_EQ(ui.refreshAllCount, 1);
+    EXPECT_TRUE(ui.boxes.empty());
+
+    // A synth that answers nothing: the new fetch stops as after a time-out.
+    synth.deliver = nullptr;
+    clickPerformance(4);
+    clock.advance(10);
+    clickPerformance(5);
+    clock.advance(1000);
+    EXPECT_EQ(ui.boxes, Boxes{kTimeoutBox});
+    EXPECT_EQ(ui.statusLine, "Perf. #006 not fetched: MIDI-Data receive-timeout!");
+    EXPECT_FALSE(ui.busy);
+    EXPECT_FALSE(rx.chainRunning());
+    EXPECT_EQ(synth.requests().size(), 11u) << "the new fetch never asked";
+}
+
+TEST_F(ReceiverTest, AFetchAfterAnUnansweredOneStartsOnceTheSynthHasAnswered)
 {
     synth.answer = silent;
     clickPerformance(0);
     clock.advance(1000);
     synth.answer = nullptr;
     clickPerformance(0);
-    EXPECT_EQ(synth.requests().size(), 2u);
+    // No waiting for the unanswered block: the synth's answer to one asked
+    // for meanwhile, a pause, and it asks.
+    clock.advance(5 + 100);
+    EXPECT_EQ(synth.requests().size(), 3u);
     clock.runAll();
     EXPECT_EQ(ui.refreshAllCount, 1);
     expectImageHolds(0);
@@ -375,9 +415,25 @@ TEST_F(ReceiverTest, OtherChainsFinishBeforeAFetchAndOnlyTheirOwnRepliesMoveThem
     clock.advance(1000 + 100 + 1000);
     EXPECT_EQ(why, "MIDI-Data receive-timeout!");
     EXPECT_EQ(synth.requests().size(), 2u);
+    // The chain's requests went unanswered and may be answered late: before
+    // the fetch asks, the synth answers a request no chain makes, after all
+    // it sent before. Here it never does, and the fetch stops too.
     clock.advance(100);
-    EXPECT_EQ(lastRequests(1)[0], "F0 43 20 4B 60 00 00 F7");
+    EXPECT_EQ(lastRequests(1)[0], "F0 43 20 4B 70 00 50 F7");
     EXPECT_TRUE(ui.busy);
+    clock.advance(1000);
+    EXPECT_EQ(synth.requests().size(), 3u);
+    EXPECT_FALSE(ui.busy);
+    EXPECT_EQ(ui.statusLine, "Performance not fetched: MIDI-Data receive-timeout!");
+
+    // Once the synth answers, the next fetch asks again first (another
+    // performance's block, which a late answer to the last one cannot pass for).
+    synth.deliver = [this](const Bytes& m) { dispatcher.handle(m); };
+    clickPerformance(6);
+    EXPECT_EQ(lastRequests(1)[0], "F0 43 20 4B 70 01 50 F7");
+    clock.runAll();
+    expectImageHolds(6);
+    EXPECT_EQ(lastRequests(7), kFetchRequests);
 }
 
 TEST_F(ReceiverTest, AFailingChainStepEndsThatChainAndReceivingGoesOn)

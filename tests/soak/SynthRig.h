@@ -1,17 +1,23 @@
 #pragma once
 // The real main window, offscreen, in virtual time, with the in-process
-// virtual CS1x as its only device, wired as the program wires them. The core
-// talks to the window through a tap that watches what a fetch reports.
+// virtual CS1x as its only device, wired as the program wires them, the
+// Bulk-Dump menu included. The core talks to the window through a tap that
+// watches what a fetch reports.
 
 #include "editor/EditorContext.h"
 #include "editor/MainWindow.h"
+#include "files/FilesFixture.h"
+#include "library/BulkCommands.h"
 #include "library/EditSession.h"
+#include "library/LibraryContext.h"
 #include "midi/MidiCore.h"
 #include "midi/MidiPorts.h"
 #include "midi/VirtualBackend.h"
 #include "support/ScriptedDialogs.h"
 #include "support/VirtualScheduler.h"
+#include "support/VirtualSynthPort.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QListWidget>
 #include <QTest>
@@ -32,9 +38,11 @@ public:
     int fetched = 0;
     int notFetched = 0;
     std::function<void()> onFetched;  // right after a fetch has put its performance into the window
+    std::vector<std::string> statuses;  // every status text, until the soak clears them
 
     void showStatus(const std::string& text) override
     {
+        statuses.push_back(text);
         if (text.find(" not fetched: ") != std::string::npos) {
             last = Fetch::NotFetched;
             ++notFetched;
@@ -62,6 +70,7 @@ private:
 };
 
 struct SynthRig {
+    TempDir dir;  // where the files of the Bulk-Dump commands go
     VirtualScheduler sched;
     kw::Settings settings;
     kw::PerformanceImage image;
@@ -75,6 +84,8 @@ struct SynthRig {
     std::unique_ptr<TMainWindow> window;
     std::unique_ptr<UiTap> tap;
     std::unique_ptr<kw::MidiCore> core;
+    std::unique_ptr<kw::LibraryContext> lib;
+    std::unique_ptr<kw::BulkCommands> bulk;
 
     SynthRig()
     {
@@ -94,12 +105,30 @@ struct SynthRig {
         core = std::make_unique<kw::MidiCore>(*senders, *tap, sched, settings);
         kw::linkToCore(*session, *core, [this] { return ports->inputOpen(); });
         ports->setInputSink([this](const kw::Bytes& m) { core->dispatcher.handle(m); });
+        settings.lastDir = settings.perfBankDir = dir.path().string();
+        lib = std::make_unique<kw::LibraryContext>(
+            kw::LibraryContext{*session, core->receiver, dialogs, settings, [this] { return ports->inputOpen(); }});
+        bulk = std::make_unique<kw::BulkCommands>(*lib);
+        using Command = void (kw::BulkCommands::*)();
+        const std::pair<const char*, Command> entries[] = {
+            {"MenuBulkPerfNames", &kw::BulkCommands::MenuBulkPerfNamesClick},
+            {"MenuBulkSinglePerfSynth", &kw::BulkCommands::MenuBulkSinglePerfSynthClick},
+            {"MenuBulkPerfBankSynth", &kw::BulkCommands::MenuBulkPerfBankSynthClick},
+            {"MenuBulkSinglePerfHD", &kw::BulkCommands::MenuBulkSinglePerfHDClick},
+            {"MenuBulkAllPerfHD", &kw::BulkCommands::MenuBulkAllPerfHDClick},
+            {"SaveToSynth", &kw::BulkCommands::SaveToSynthClick},
+        };
+        for (const auto& [name, command] : entries)
+            QObject::connect(window->action(name), &QAction::triggered, window.get(),
+                             [this, command = command] { (bulk.get()->*command)(); });
         window->show();
         ports->deviceCheck(*senders);
         settle();
     }
     ~SynthRig()
     {
+        bulk.reset();
+        lib.reset();
         core.reset();
         window.reset();
     }
@@ -131,6 +160,9 @@ struct SynthRig {
     }
     // The window takes input: enabled, and no busy cursor.
     bool usable() const { return window->isEnabled() && QApplication::overrideCursor() == nullptr; }
+
+    // A menu entry chosen, as the user chooses it.
+    void chooseMenu(const char* name) { window->action(name)->trigger(); }
 
     void clickUserPerf(int row)
     {

@@ -1,154 +1,48 @@
 // The editor against a synth that misbehaves on purpose: replies lost, late,
 // cut or padded, with bad checksums, messages nobody asked for (a performance
-// picked on the synth's panel among them), a synth that vanishes. Each task
-// runs under faults of its own, drawn from one seed (KW_SOAK_SEED replays a
-// run), in virtual time. After every one: nothing crashed, no chain is left
-// running, the window takes input, no performance was shown that the synth
-// never held whole, and a fetch that reports success shows exactly what the
-// synth holds. A task that failed is followed by one without faults, which
-// must succeed: the editor always recovers.
+// picked on the synth's panel among them), a synth that vanishes. The user
+// fetches performances, backs up all 128 into a bank and sends banks of 128
+// into the synth (transfer_tasks.cpp). Each task runs under faults of its
+// own, drawn from one seed (KW_SOAK_SEED replays a run), in virtual time.
+// After every one: nothing crashed, no chain is left running, the window
+// takes input, no performance was shown that the synth never held whole, a
+// task that reports success did what it says, and one that did not told the
+// user. A task that did not succeed is followed by the same without faults,
+// which must succeed: the editor always recovers.
 
-#include "SynthRig.h"
-#include "midi/Messages.h"
-#include "model/UserPerfList.h"
+#include "Soak.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <set>
 
 using namespace kw;
+using namespace kwsoak;
 
-namespace {
-
-// splitmix64, so a seed means the same run everywhere.
-class Dice {
-public:
-    explicit Dice(uint64_t seed) : state_(seed) {}
-    uint64_t next()
-    {
-        uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    int below(int n) { return int(next() % uint64_t(n)); }
-    double chance() { return double(next() >> 11) * 0x1.0p-53; }
-
-private:
-    uint64_t state_;
-};
-
-struct Soak;
-
-// One kind of thing the soak does again and again under faults. New kinds
-// (a full backup, a bank sent to the synth) go into soakTasks() below; the
-// rules every task keeps are checked by the loop. A task that changes the
-// synth's user memory calls Soak::learnMemory() once it is done, so that
-// the performances it stored count as whole ones.
-struct SoakTask {
-    std::string name;
-    int count = 0;
-    // Starts one under the faults already set and lets it run out; true when
-    // it reported success.
-    std::function<bool(Soak&)> run;
-    // What must hold after it besides the common rules.
-    std::function<void(Soak&, bool succeeded)> check;
-};
-
-struct Tally {
-    int runs = 0;
-    int succeeded = 0;
-    int failedAndReported = 0;
-    int notStarted = 0;  // the synth vanished before it could even be asked
-    int recovered = 0;
-};
-
-struct Soak {
-    kwtest::SynthRig rig;
-    Dice dice;
-    // Everything the synth's edit buffer can hold in this soak: the data of
-    // each user performance as a whole, and the start-up buffer.
-    std::set<Bytes> wholes;
-    // What the window shows since the last fetch that succeeded (or since the start).
-    Bytes shown;
-    bool modifiedShown = false;
-
-    explicit Soak(uint64_t seed) : dice(seed)
-    {
-        // Every block of every user performance its own data, so a
-        // performance pieced together from two would show.
-        Dice data(seed ^ 0x5EED);
-        for (int pp = 0; pp < kUserPerformances; ++pp) {
-            for (int i = 0; i < kBlocksPerPerformance; ++i) {
-                BulkBlock b(BlockKind(kBlocksPerPerformance + i));
-                for (size_t k = 0; k < b.dataLength(); ++k)
-                    b.data(k) = uint8_t(data.below(128));
-                rig.cs1x().handle(b.outgoing(pp));
-            }
-        }
-        learnMemory();
-        wholes.insert(kwtest::dataOf(rig.cs1x().editBuffer()));
-        shown = kwtest::dataOf(rig.image.edit);
-        modifiedShown = rig.state.modified;
-        rig.tap->onFetched = [this] {
-            const Bytes now = kwtest::dataOf(rig.image.edit);
-            EXPECT_EQ(wholes.count(now), 1u) << "a performance shown as fetched that the synth never held whole";
-            shown = now;
-            modifiedShown = rig.state.modified;
-        };
-    }
-
-    // Every user performance the synth holds now, as its edit buffer holds
-    // it once picked, counts as a whole performance.
-    void learnMemory()
-    {
-        for (int pp = 0; pp < kUserPerformances; ++pp) {
-            BlockSet edit(false);
-            PerformanceImage::userToEdit(rig.cs1x().user(pp), edit);
-            wholes.insert(kwtest::dataOf(edit));
-        }
-    }
-
-    SynthFaults randomFaults()
-    {
-        SynthFaults f;
-        f.seed = dice.next();
-        if (dice.chance() < 0.5)
-            f.drop = 0.2 * dice.chance();
-        if (dice.chance() < 0.4)
-            f.lateMs = dice.below(1600);  // now and then beyond the request time-out
-        if (dice.chance() < 0.5)
-            f.wrongLength = 0.15 * dice.chance();
-        if (dice.chance() < 0.5)
-            f.badChecksum = 0.15 * dice.chance();
-        if (dice.chance() < 0.5)
-            f.unsolicited = 0.4 * dice.chance();
-        if (dice.chance() < 0.06)
-            f.vanishAfter = 1 + dice.below(10);
-        return f;
-    }
-};
+namespace kwsoak {
 
 SoakTask fetchTask(int count)
 {
     SoakTask t;
     t.name = "fetch";
     t.count = count;
-    t.run = [](Soak& s) {
+    t.run = [](Soak& s, bool) {
         const int pp = s.dice.below(kUserPerformances);
         s.rig.tap->last = kwtest::UiTap::Fetch::None;
+        const int reportsBefore = s.rig.tap->notFetched;
         if (s.dice.below(2) == 0)
             s.rig.clickUserPerf(pp);
         else
             s.rig.synth->cable().sendOwn(s.rig.cs1x().selectOnPanel(pp));
         EXPECT_TRUE(s.rig.settle()) << "still running after two minutes";
-        return s.rig.tap->last == kwtest::UiTap::Fetch::Fetched;
+        if (s.rig.tap->last == kwtest::UiTap::Fetch::Fetched)
+            return Outcome::Succeeded;
+        // A program change from a synth that has vanished never comes.
+        return s.rig.tap->notFetched > reportsBefore ? Outcome::FailedAndReported : Outcome::NotStarted;
     };
-    t.check = [](Soak& s, bool succeeded) {
-        if (succeeded) {
+    t.check = [](Soak& s, Outcome outcome) {
+        if (outcome == Outcome::Succeeded) {
             EXPECT_EQ(kwtest::dataOf(s.rig.image.edit), kwtest::dataOf(s.rig.cs1x().editBuffer()))
                 << "a fetch reported success but the image is not the synth's edit buffer";
             EXPECT_FALSE(s.rig.state.modified);
@@ -157,16 +51,43 @@ SoakTask fetchTask(int count)
     return t;
 }
 
+} // namespace kwsoak
+
+namespace {
+
 // Everything the soak runs, with how often.
 std::vector<SoakTask> soakTasks()
 {
-    return {fetchTask(200)};
+    return {fetchTask(200), backupTask(20), bankSendTask(20)};
 }
 
 uint64_t soakSeed()
 {
     const char* env = std::getenv("KW_SOAK_SEED");
     return env && *env ? std::strtoull(env, nullptr, 10) : 14;
+}
+
+struct Tally {
+    int runs = 0;
+    int succeeded = 0;
+    int failedAndReported = 0;
+    int cancelled = 0;
+    int notStarted = 0;
+    int recovered = 0;
+    FaultCounts faults;  // what the synth did during these runs and their recoveries
+};
+
+// `into` += what happened between `before` and `after`.
+void addFaults(FaultCounts& into, const FaultCounts& before, const FaultCounts& after)
+{
+    into.handled += after.handled - before.handled;
+    into.replies += after.replies - before.replies;
+    into.dropped += after.dropped - before.dropped;
+    into.late += after.late - before.late;
+    into.wrongLength += after.wrongLength - before.wrongLength;
+    into.badChecksum += after.badChecksum - before.badChecksum;
+    into.unsolicited += after.unsolicited - before.unsolicited;
+    into.ignored += after.ignored - before.ignored;
 }
 
 } // namespace
@@ -189,12 +110,12 @@ TEST(Soak, EveryTaskUnderRandomFaultsEndsCleanlyAndTheEditorAlwaysRecovers)
     for (size_t n = 0; n < order.size(); ++n) {
         SoakTask& task = tasks[order[n]];
         Tally& tally = tallies[order[n]];
-        const SynthFaults faults = soak.randomFaults();
+        const SynthFaults faults = soak.randomFaults(task);
         SCOPED_TRACE("KW_SOAK_SEED=" + std::to_string(seed) + ", step " + std::to_string(n) + ": " + task.name
                      + " with faults seeded " + std::to_string(faults.seed));
+        const FaultCounts countsBefore = rig.synth->cable().counts();
         rig.synth->setFaults(faults);
-        const int reportsBefore = rig.tap->notFetched;
-        const bool succeeded = task.run(soak);
+        const Outcome outcome = task.run(soak, false);
         // The synth behaves again; whatever it still had to say arrives.
         rig.synth->setFaults({});
         rig.synth->cable().revive();
@@ -207,38 +128,41 @@ TEST(Soak, EveryTaskUnderRandomFaultsEndsCleanlyAndTheEditorAlwaysRecovers)
         EXPECT_EQ(soak.wholes.count(kwtest::dataOf(rig.image.edit)), 1u) << "the window shows a mixed performance";
         EXPECT_EQ(kwtest::dataOf(rig.image.edit), soak.shown) << "the image changed without a fetch";
         EXPECT_EQ(rig.state.modified, soak.modifiedShown) << "the modified flag changed without a fetch";
-        task.check(soak, succeeded);
-        if (succeeded) {
-            ++tally.succeeded;
-            continue;
+        task.check(soak, outcome);
+        switch (outcome) {
+        case Outcome::Succeeded: ++tally.succeeded; break;
+        case Outcome::FailedAndReported: ++tally.failedAndReported; break;
+        case Outcome::Cancelled: ++tally.cancelled; break;
+        case Outcome::NotStarted: ++tally.notStarted; break;
+        case Outcome::Unreported: ADD_FAILURE() << "a " << task.name << " did not succeed and nobody was told"; break;
         }
-        if (rig.tap->notFetched > reportsBefore)
-            ++tally.failedAndReported;
-        else
-            ++tally.notStarted;
-
-        // Recovery: the same task with a well-behaved synth succeeds.
-        rig.tap->last = kwtest::UiTap::Fetch::None;
-        const bool again = task.run(soak);
-        EXPECT_TRUE(again) << "no recovery after a failed " << task.name;
-        task.check(soak, again);
-        EXPECT_TRUE(rig.usable());
-        if (again)
-            ++tally.recovered;
+        if (outcome != Outcome::Succeeded) {
+            // Recovery: the same once more with a well-behaved synth succeeds.
+            const Outcome again = task.run(soak, true);
+            EXPECT_EQ(again, Outcome::Succeeded) << "no recovery after a failed " << task.name;
+            task.check(soak, again);
+            EXPECT_TRUE(rig.usable());
+            if (again == Outcome::Succeeded)
+                ++tally.recovered;
+        }
+        addFaults(tally.faults, countsBefore, rig.synth->cable().counts());
         if (::testing::Test::HasFatalFailure())
             return;
     }
 
-    const FaultCounts& c = rig.synth->cable().counts();
     for (size_t t = 0; t < tasks.size(); ++t) {
         const Tally& y = tallies[t];
-        std::printf("soak (KW_SOAK_SEED=%llu): %d %s: %d succeeded, %d stopped and reported, %d never reached the "
-                    "synth; %d of %d recovered\n",
+        std::printf("soak (KW_SOAK_SEED=%llu): %d %s: %d succeeded, %d stopped and reported, %d cancelled, %d never "
+                    "reached the synth; %d of %d recovered\n  faults meanwhile: %s\n",
                     static_cast<unsigned long long>(seed), y.runs, tasks[t].name.c_str(), y.succeeded,
-                    y.failedAndReported, y.notStarted, y.recovered, y.runs - y.succeeded);
+                    y.failedAndReported, y.cancelled, y.notStarted, y.recovered, y.runs - y.succeeded,
+                    y.faults.text().c_str());
+        if (tasks[t].summary && !tasks[t].summary().empty())
+            std::printf("  %s\n", tasks[t].summary().c_str());
         EXPECT_EQ(y.runs, tasks[t].count);
         EXPECT_EQ(y.recovered, y.runs - y.succeeded);
     }
+    const FaultCounts& c = rig.synth->cable().counts();
     std::printf("soak faults: %s\n", c.text().c_str());
     // The faults really happened, each kind of them.
     EXPECT_GT(c.dropped, 0);

@@ -13,6 +13,18 @@
 
 namespace kwtest {
 
+// User performance `pp` of `synth` as it would dump it: 317 bytes.
+inline kw::Bytes userRecordOf(const kw::VirtualCs1x& synth, int pp)
+{
+    kw::Bytes out;
+    for (int i = 0; i < kw::kBlocksPerPerformance; ++i) {
+        kw::BulkBlock b = synth.user(pp).at(i);
+        const kw::Bytes m = b.outgoing(pp);
+        out.insert(out.end(), m.begin(), m.end());
+    }
+    return out;
+}
+
 class VirtualSynthPort : public RecordingPort {
 public:
     kw::VirtualCs1x synth;
@@ -55,16 +67,7 @@ public:
     }
 
     // User performance `pp` as the synth would dump it: 317 bytes.
-    kw::Bytes userRecord(int pp) const
-    {
-        kw::Bytes out;
-        for (int i = 0; i < kw::kBlocksPerPerformance; ++i) {
-            kw::BulkBlock b = synth.user(pp).at(i);
-            const kw::Bytes m = b.outgoing(pp);
-            out.insert(out.end(), m.begin(), m.end());
-        }
-        return out;
-    }
+    kw::Bytes userRecord(int pp) const { return userRecordOf(synth, pp); }
 
     // Stores a performance of its own into every user memory, no two alike.
     void fillMemory(unsigned seed)
