@@ -42,10 +42,10 @@ awk '
     if (match($0, "\"" name "\":[-0-9.eE+]+")) { m = substr($0, RSTART, RLENGTH); sub("^\"" name "\":", "", m); return m }
     return "-"
   }
-  BEGIN { printf "%-30s %-10s %10s %10s %10s %6s %10s %7s  %s\n", "measure", "bench", "median", "p95", "max", "n", "goal", "ratio", "unit / note" }
+  BEGIN { printf "%-36s %-15s %10s %10s %10s %6s %10s %7s  %s\n", "measure", "bench", "median", "p95", "max", "n", "goal", "ratio", "unit / note" }
   {
     goal = field("goal"); if (goal != "-" && field("goal_on") == "max") goal = "max " goal
-    printf "%-30s %-10s %10s %10s %10s %6s %10s %7s  %s %s\n", field("row"), field("bench"), field("median"), field("p95"),
+    printf "%-36s %-15s %10s %10s %10s %6s %10s %7s  %s %s\n", field("row"), field("bench"), field("median"), field("p95"),
            field("max"), field("n"), goal, field("ratio"), field("unit"), (field("note") == "-" ? "" : field("note"))
   }' "$rows"
 echo "(written to $out)"
