@@ -1,26 +1,119 @@
 #include "shell/Settings.h"
 
 #include <QFile>
+#include <QStandardPaths>
 
 namespace kw {
+
+namespace {
+
+// The settings file QSettings would use for the native store, worked out
+// without opening it (opening is reading).
+QString nativeFile()
+{
+#ifdef Q_OS_WIN
+    return {};
+#else
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+           + QStringLiteral("/Orsk Inc./Knobwright.conf");
+#endif
+}
+
+// Whether the text holds a value Qt would decode as serialized binary data
+// ("@Variant(...)", maybe hidden behind the file's escapes). This program
+// writes plain strings only, so such a value comes from a damaged or foreign
+// file; and Qt takes the sizes in that data on trust: a few wrong bytes make
+// it try to allocate gigabytes as the file is read.
+bool holdsSerializedData(const QByteArray& raw)
+{
+    // The file's escapes undone the way Qt undoes them in values: \x and
+    // hex digits, \ and octal digits, the named ones; quotes dropped; a
+    // backslash at the end of a line joins the next.
+    QByteArray plain;
+    plain.reserve(raw.size());
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const char c = raw[i];
+        if (c == '"')
+            continue;
+        if (c != '\\' || i + 1 >= raw.size()) {
+            plain += c;
+            continue;
+        }
+        const char e = raw[++i];
+        auto hexDigit = [](char h) {
+            return h >= '0' && h <= '9' ? int(h - '0')
+                   : h >= 'a' && h <= 'f' ? int(h - 'a' + 10)
+                   : h >= 'A' && h <= 'F' ? int(h - 'A' + 10)
+                                          : -1;
+        };
+        if (e == 'x') {
+            uint code = 0;
+            while (i + 1 < raw.size() && hexDigit(raw[i + 1]) >= 0)
+                code = (code * 16 + uint(hexDigit(raw[++i]))) & 0xFFFF;
+            plain += char(code & 0xFF);
+        } else if (e >= '0' && e <= '7') {
+            uint code = uint(e - '0');
+            while (i + 1 < raw.size() && raw[i + 1] >= '0' && raw[i + 1] <= '7')
+                code = (code * 8 + uint(raw[++i] - '0')) & 0xFFFF;
+            plain += char(code & 0xFF);
+        } else if (e == '\n' || e == '\r') {
+            // a continued line
+        } else {
+            plain += e;
+        }
+    }
+    return plain.contains("@Variant(");
+}
+
+} // namespace
 
 SettingsStore::SettingsStore()
     : make_([] {
           return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orsk Inc."),
                                              QStringLiteral("Knobwright"));
-      })
+      }),
+      file_(nativeFile())
 {
     open();
 }
 
 SettingsStore::SettingsStore(const QString& iniPath)
-    : make_([iniPath] { return std::make_unique<QSettings>(iniPath, QSettings::IniFormat); })
+    : make_([iniPath] { return std::make_unique<QSettings>(iniPath, QSettings::IniFormat); }), file_(iniPath)
 {
     open();
 }
 
+bool SettingsStore::moveAside(const QString& file, QString* aside)
+{
+    *aside = file + QStringLiteral(".bad");
+    for (int n = 2; QFile::exists(*aside); ++n)
+        *aside = file + QStringLiteral(".bad.") + QString::number(n);
+    return QFile::rename(file, *aside);
+}
+
 void SettingsStore::open()
 {
+    if (!file_.isEmpty()) {
+        QFile raw(file_);
+        // Settings files are small; a huge one is damaged too.
+        if (raw.open(QIODevice::ReadOnly) && (raw.size() > (1 << 20) || holdsSerializedData(raw.readAll()))) {
+            raw.close();
+            // Qt must not read this file at all: it is kept aside as it is,
+            // and the defaults are used.
+            QString aside;
+            if (moveAside(file_, &aside)) {
+                problem_ = QStringLiteral("The settings file '%1' is damaged. It was moved to '%2'; the defaults "
+                                          "are used.")
+                               .arg(file_, aside);
+            } else {
+                problem_ = QStringLiteral("The settings file '%1' is damaged and cannot be moved aside; the "
+                                          "defaults are used and the settings are not saved.")
+                               .arg(file_);
+                // Nothing is read from it or written to it (writing reads it first).
+                make_ = [] { return std::make_unique<QSettings>(QString(), QSettings::IniFormat); };
+            }
+        }
+    }
     settings_ = make_();
     // Qt reads a file's sections only when they are asked for; asking for
     // every key brings a damaged part to light now rather than at exit.
@@ -34,11 +127,9 @@ void SettingsStore::open()
     case QSettings::FormatError: {
         // The damaged file is kept aside and read from there; at exit a
         // clean one is written in its place.
-        QString aside = file + QStringLiteral(".bad");
-        for (int n = 2; QFile::exists(aside); ++n)
-            aside = file + QStringLiteral(".bad.") + QString::number(n);
+        QString aside;
         settings_.reset();
-        if (QFile::rename(file, aside)) {
+        if (moveAside(file, &aside)) {
             settings_ = std::make_unique<QSettings>(aside, QSettings::IniFormat);
             problem_ = QStringLiteral("The settings file '%1' is damaged. It was moved to '%2'; what could be read "
                                       "from it is used, the rest has its default value.")

@@ -45,9 +45,13 @@ public:
 
 private:
     void open();
+    // Moves a damaged file aside; false when it could not be moved.
+    bool moveAside(const QString& file, QString* aside);
 
     // A new settings object on the store.
     std::function<std::unique_ptr<QSettings>()> make_;
+    // The file behind it, where it is one (not the Windows registry).
+    QString file_;
     std::unique_ptr<QSettings> settings_;
     std::vector<std::pair<QString, QString>> written_;
     QString problem_;

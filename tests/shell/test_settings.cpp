@@ -146,3 +146,47 @@ TEST_F(SettingsTest, AStoreThatCannotBeWrittenNamesWhatFailed)
     SettingsStore fine(dir.filePath("fine.ini"));
     EXPECT_TRUE(fine.openProblem().isEmpty());
 }
+
+TEST_F(SettingsTest, SerializedDataInTheFileIsNeverDecodedTheFileGoesAsideAndDefaultsAreUsed)
+{
+    // Qt would decode these as binary data and trust the sizes in them: the
+    // first asks for some 48 GB as the file is read. However they are
+    // written, none of them may reach Qt.
+    const QByteArray damaged[] = {
+        QByteArray("[CS1x]\nMidi-IN=Virtual CS1x\nLongDelay=@Variant(\\0\\0\\0\x0bx7f)\n"),
+        QByteArray("[CS1x]\nLongDelay=\"\\x40Variant(\\0\\0\\0\\xbx7f)\"\n"),
+        QByteArray("[Other]\nx=a, \\100Variant(\\0\\0\\0\\xbx7f)\n[CS1x]\nMidi-IN=Virtual CS1x\n"),
+    };
+    for (const QByteArray& text : damaged) {
+        QFile::remove(path());
+        for (const QString& f : QDir(dir.path()).entryList({"*.bad*"}))
+            QFile::remove(dir.filePath(f));
+        {
+            QFile f(path());
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(text);
+        }
+        SettingsStore store(path());
+        EXPECT_TRUE(store.openProblem().contains("moved to")) << store.openProblem().toStdString();
+        const Settings s = loadSettings(store, "/opt/knobwright");
+        EXPECT_EQ(s.midiIn, "") << "nothing is read from such a file";
+        EXPECT_TRUE(s.longDelay);
+        QFile aside(path() + ".bad");
+        ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+        EXPECT_EQ(aside.readAll(), text) << "kept aside as it was";
+        saveSettings(store, s);
+        EXPECT_NO_THROW(store.sync());
+    }
+
+    // What Qt itself writes for this program's values passes: a leading @
+    // doubled, non-ASCII letters escaped.
+    QFile::remove(path());
+    {
+        QSettings raw(path(), QSettings::IniFormat);
+        raw.beginGroup("CS1x");
+        raw.setValue("Last-Dir", QString::fromUtf8("@home/j\xC3\xB6rg/Variant(1)"));
+    }
+    SettingsStore store(path());
+    EXPECT_TRUE(store.openProblem().isEmpty()) << store.openProblem().toStdString();
+    EXPECT_EQ(loadSettings(store, "/opt").lastDir, "@home/j\xC3\xB6rg/Variant(1)");
+}
