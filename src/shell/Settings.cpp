@@ -57,7 +57,10 @@ bool holdsSerializedData(const QByteArray& raw)
                 code = (code * 8 + uint(raw[++i] - '0')) & 0xFFFF;
             plain += char(code & 0xFF);
         } else if (e == '\n' || e == '\r') {
-            // a continued line
+            // A continued line: the line end and the next line's indent go.
+            while (i + 1 < raw.size() && (raw[i + 1] == '\n' || raw[i + 1] == '\r' || raw[i + 1] == ' '
+                                          || raw[i + 1] == '\t'))
+                ++i;
         } else {
             plain += e;
         }

@@ -156,6 +156,7 @@ TEST_F(SettingsTest, SerializedDataInTheFileIsNeverDecodedTheFileGoesAsideAndDef
         QByteArray("[CS1x]\nMidi-IN=Virtual CS1x\nLongDelay=@Variant(\\0\\0\\0\x0bx7f)\n"),
         QByteArray("[CS1x]\nLongDelay=\"\\x40Variant(\\0\\0\\0\\xbx7f)\"\n"),
         QByteArray("[Other]\nx=a, \\100Variant(\\0\\0\\0\\xbx7f)\n[CS1x]\nMidi-IN=Virtual CS1x\n"),
+        QByteArray("[CS1x]\r\nLongDelay=@Var\\\r\n  iant(\\0\\0\\0\\xbx7f)\r\n"),
     };
     for (const QByteArray& text : damaged) {
         QFile::remove(path());
