@@ -10,7 +10,7 @@
 
 #include <map>
 #include <memory>
-#include <regex>
+#include <cctype>
 
 using namespace kw;
 namespace fs = std::filesystem;
@@ -32,10 +32,13 @@ Files filesIn(const fs::path& folder)
 // "57" from "... 57 of 128 performances saved ..."; -1 when the text has no count.
 int countIn(const std::string& text, const std::string& what)
 {
-    std::smatch m;
-    if (!std::regex_search(text, m, std::regex("(\\d+) of 128 performances " + what)))
+    const size_t at = text.find(" of 128 performances " + what);
+    if (at == std::string::npos)
         return -1;
-    return std::stoi(m[1]);
+    size_t start = at;
+    while (start > 0 && std::isdigit(static_cast<unsigned char>(text[start - 1])))
+        --start;
+    return start == at ? -1 : std::stoi(text.substr(start, at - start));
 }
 
 // A cancel point now and then: the progress window's Cancel, pressed once
