@@ -87,19 +87,19 @@ Result<BankContents> readBankFile(const std::filesystem::path& path)
     return *parseBank(*bytes);
 }
 
+PerformanceRecord slotRecord(const PerformanceRecord& record)
+{
+    PerformanceRecord slot = record;
+    if (!slot.occupied())
+        slot[0] = 0xF0;
+    return slot;
+}
+
 void placeRecords(BankSlots& slots, std::span<const PerformanceRecord> records)
 {
-    for (const PerformanceRecord& r : records) {
-        if (r.numberInRange() < 0)
-            continue;
-        PerformanceRecord& slot = slots[size_t(r.numberInRange())];
-        slot = r;
-        // A slot counts as taken by its first byte. A damaged record that lost
-        // the F0 every record opens with would look empty and be gone at the
-        // next save; it goes in with its F0, everything else as it came.
-        if (!slot.occupied())
-            slot[0] = 0xF0;
-    }
+    for (const PerformanceRecord& r : records)
+        if (r.numberInRange() >= 0)
+            slots[size_t(r.numberInRange())] = slotRecord(r);
 }
 
 std::vector<PerformanceRecord> occupiedSlots(const BankSlots& slots)

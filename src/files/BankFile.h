@@ -55,9 +55,13 @@ Result<BankContents> readBankFile(const std::filesystem::path& path);
 
 // The bank manager's 128 slots; an all-zero record is an empty slot.
 using BankSlots = std::array<PerformanceRecord, 128>;
-// Each record into the slot of its number, a later one replacing an earlier
-// one; records outside 0..127 are left out. A record whose first byte is 0
-// (damaged: every record opens with F0) gets its F0 back, so it still shows.
+// `record` as a slot holds it. A slot counts as taken by its first byte, so
+// a damaged record that lost the F0 every record opens with would look
+// empty and be gone at the next save: it goes in with its F0, everything
+// else as it came. Every way into a slot goes through here.
+PerformanceRecord slotRecord(const PerformanceRecord& record);
+// Each record into the slot of its number (as slotRecord() makes it), a
+// later one replacing an earlier one; records outside 0..127 are left out.
 void placeRecords(BankSlots& slots, std::span<const PerformanceRecord> records);
 // The occupied slots in slot order.
 std::vector<PerformanceRecord> occupiedSlots(const BankSlots& slots);

@@ -36,7 +36,8 @@ bool BankModel::anyChanged() const
 
 void BankModel::clear(int index)
 {
-    put(index, PerformanceRecord{}, entryNumber(index));
+    slots_.at(size_t(index)) = PerformanceRecord{};
+    entries_.at(size_t(index)) = entryNumber(index);
 }
 
 void BankModel::clearAll()
@@ -47,19 +48,20 @@ void BankModel::clearAll()
 
 void BankModel::put(int index, const PerformanceRecord& record, std::string entry)
 {
-    slots_.at(size_t(index)) = record;
+    slots_.at(size_t(index)) = slotRecord(record);
     entries_.at(size_t(index)) = std::move(entry);
 }
 
 std::vector<int> BankModel::load(std::span<const PerformanceRecord> records)
 {
     std::vector<int> set;
+    placeRecords(slots_, records);
     for (const PerformanceRecord& r : records) {
         const int n = r.numberInRange();
         if (n < 0)
             continue;
-        put(n, r, numberedEntry(n, cp1252ToUtf8(r.shortEntry())));
-        baseline_[size_t(n)] = r;
+        entries_[size_t(n)] = numberedEntry(n, cp1252ToUtf8(r.shortEntry()));
+        baseline_[size_t(n)] = slots_[size_t(n)];
         set.push_back(n);
     }
     std::sort(set.begin(), set.end());

@@ -36,7 +36,8 @@ public:
     // Empty slot, line the bare number.
     void clear(int index);
     void clearAll();
-    // A performance into slot `index` with its line as given.
+    // A performance into slot `index` (as slotRecord() makes it) with its
+    // line as given.
     void put(int index, const PerformanceRecord& record, std::string entry);
     // Each record into the slot of its own number, a later one replacing an
     // earlier one, the line "005  SQ Pan Seq" (uncut) from its category and

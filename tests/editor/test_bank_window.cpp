@@ -247,7 +247,12 @@ TEST_F(BankWindow, ABankFileDraggedInBankModeIsRefusedForItsSize)
 
 TEST_F(BankWindow, LoadingABankChangesOnlyTheSlotsItNames)
 {
-    ASSERT_FALSE(writeBankFile(dir / "b.PFB", {kwtest::makeRecord(3, 22, "Pan Seq "), kwtest::makeRecord(7, 1, "Grand   ")}));
+    // A record that lost its opening F0 is still a performance.
+    PerformanceRecord damaged = kwtest::makeRecord(25, 9, "Kept    ");
+    damaged[0] = 0x00;
+    ASSERT_FALSE(writeBankFile(dir / "b.PFB", std::vector{kwtest::makeRecord(3, 22, "Pan Seq "),
+                                                          kwtest::makeRecord(7, 1, "Grand   "), damaged}));
+    file("GT_Lost.SYX", damaged);
     open();
     find<QRadioButton>("TypePerfBanks")->click();
     bankList()->scrollToBottom();
@@ -255,13 +260,26 @@ TEST_F(BankWindow, LoadingABankChangesOnlyTheSlotsItNames)
     QTest::mouseClick(find<QPushButton>("LoadPerf"), Qt::LeftButton);
     EXPECT_EQ(line(3), "004  SQ Pan Seq");
     EXPECT_EQ(line(7), "008  PF Grand");
+    EXPECT_EQ(line(25), "026  RD Kept");
     for (int i = 0; i < 128; ++i) {
-        if (i == 3 || i == 7)
+        if (i == 3 || i == 7 || i == 25)
             continue;
         ASSERT_EQ(line(i), entryNumber(i)) << i;
     }
     EXPECT_EQ(bankList()->indexAt(QPoint(5, 5)).row(), 0) << "scrolled to the first slot";
     EXPECT_FALSE(bankList()->item(3)->data(Qt::UserRole + 1).toBool()) << "as the file holds it";
+
+    // The same record dropped as a file, and every slot listed is saved.
+    find<QRadioButton>("TypeSysEx")->click();
+    drop(*dragOf("GT_Lost.SYX"), 40);
+    EXPECT_EQ(line(40), "041  GT Lost");
+    dialogs.files = {(dir / "saved.PFB").string()};
+    QTest::mouseClick(find<QPushButton>("SavePerf"), Qt::LeftButton);
+    const Bytes saved = kwtest::readAll(dir / "saved.PFB");
+    ASSERT_EQ(saved.size(), 14u + 4 * 317) << "slots 004, 008, 026 and 041";
+    EXPECT_EQ(saved[14 + 2 * 317], 0xF0) << "the record opens as every record does";
+    EXPECT_EQ(saved[14 + 2 * 317 + 7], 25);
+    EXPECT_EQ(saved[14 + 3 * 317 + 7], 40);
 }
 
 TEST_F(BankWindow, FilesFromTheDesktopLandUnderTheMouse)

@@ -258,10 +258,14 @@ TEST_F(Bank, APerformanceFetchedWhileTheWindowIsOpenIsWhatClosingKeeps)
 
 TEST_F(Bank, ASavedBankReopensWithTheSameSlotsByteForByte)
 {
-    const auto records = kwtest::randomRecords({3, 7, 127}, 8);
-    for (const PerformanceRecord& r : records)
-        ASSERT_TRUE(manager.dropPerformanceFile(r.number(), file("x.SYX", r), "x.SYX"));
-    EXPECT_EQ(changedSlots(), (std::vector<int>{3, 7, 127}));
+    auto records = kwtest::randomRecords({3, 7, 127, 60, 25}, 8);
+    // Two that lost their opening F0, one dropped and one from a bank: still performances.
+    records[3][0] = records[4][0] = 0x00;
+    for (int i = 0; i < 4; ++i)
+        ASSERT_TRUE(manager.dropPerformanceFile(records[size_t(i)].number(), file("x.SYX", records[size_t(i)]), "x.SYX"));
+    ASSERT_TRUE(manager.loadBank(bankFile("damaged.PFB", {records[4]})));
+    EXPECT_EQ(model.entry(25), "026  " + records[4].shortEntry());
+    EXPECT_EQ(changedSlots(), (std::vector<int>{3, 7, 60, 127}));
     lib.lastBankName = "earlier.PFB";
     dialogs.files = {(dir / "mine").string()};
     ASSERT_TRUE(manager.save());
@@ -269,7 +273,7 @@ TEST_F(Bank, ASavedBankReopensWithTheSameSlotsByteForByte)
                                       + dir.path().string() + "|earlier.PFB");
     EXPECT_EQ(lib.lastBankName, "mine.PFB");
     EXPECT_TRUE(changedSlots().empty());
-    EXPECT_EQ(fs::file_size(dir / "mine.PFB"), 14u + 3 * 317);
+    EXPECT_EQ(fs::file_size(dir / "mine.PFB"), 14u + 5 * 317);
     EXPECT_EQ(settings.perfBankDir, dir.path().string()) << "saving leaves the folder setting alone";
 
     BankModel other;
