@@ -290,6 +290,16 @@ void TMainWindow::messageBox(const std::string& text)
     ctx_.dialogs.notify(text);
 }
 
+void TMainWindow::answerBox(const std::string& text, const std::string& topic)
+{
+    ctx_.dialogs.answer(text, topic);
+}
+
+void TMainWindow::withdrawBox(const std::string& topic)
+{
+    ctx_.dialogs.withdraw(topic);
+}
+
 bool TMainWindow::messageBoxShown() const
 {
     return ctx_.dialogs.notifying();

@@ -34,6 +34,8 @@ public:
     void showStatus(const std::string& text) override;
     void setLamp(kw::Lamp lamp, bool bright) override;
     void messageBox(const std::string& text) override;
+    void answerBox(const std::string& text, const std::string& topic = {}) override;
+    void withdrawBox(const std::string& topic) override;
     bool messageBoxShown() const override;
     // Any modal dialog: the user's own (Preferences, a file dialog, a
     // question) or a command's box.

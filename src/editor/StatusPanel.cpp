@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QResizeEvent>
 
 namespace kw {
 
@@ -46,13 +47,54 @@ private:
     bool bright_ = false;
 };
 
+// The status line: one line of text, cut with an ellipsis where it does not
+// fit (the whole text is its tool-tip). Its size never follows the text, so
+// a long message cannot widen the window.
+class StatusLine : public QLabel {
+public:
+    StatusLine() : QLabel(QStringLiteral("OK")), full_(QStringLiteral("OK")) {}
+    void setFullText(const QString& text)
+    {
+        full_ = text;
+        full_.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        elide();
+    }
+    QSize sizeHint() const override { return {minimumWidth(), QLabel::sizeHint().height()}; }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void resizeEvent(QResizeEvent* e) override
+    {
+        QLabel::resizeEvent(e);
+        elide();
+    }
+    void changeEvent(QEvent* e) override
+    {
+        QLabel::changeEvent(e);
+        if (e->type() == QEvent::FontChange)
+            elide();
+    }
+
+private:
+    void elide()
+    {
+        const QString shown = fontMetrics().elidedText(full_, Qt::ElideRight, contentsRect().width());
+        if (shown != text())
+            setText(shown);
+        const QString tip = shown == full_ ? QString() : full_;
+        if (tip != toolTip())
+            setToolTip(tip);
+    }
+    QString full_;
+};
+
 StatusPanel::StatusPanel(QWidget* parent) : QFrame(parent)
 {
     setObjectName(QStringLiteral("StatusPanel"));
     setFrameShape(QFrame::StyledPanel);
     auto* h = new QHBoxLayout(this);
     h->setContentsMargins(4, 2, 4, 2);
-    status_ = new QLabel(QStringLiteral("OK"));
+    status_ = new StatusLine;
     status_->setObjectName(QStringLiteral("StatusLabel"));
     looks::statusLine(status_);
     status_->setMinimumWidth(240);
@@ -77,7 +119,7 @@ StatusPanel::StatusPanel(QWidget* parent) : QFrame(parent)
 
 void StatusPanel::setText(const QString& text)
 {
-    status_->setText(text);
+    status_->setFullText(text);
 }
 
 void StatusPanel::setLamp(Lamp lamp, bool bright)

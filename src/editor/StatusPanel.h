@@ -11,6 +11,7 @@ class QLabel;
 namespace kw {
 
 class LampFrame;
+class StatusLine;
 
 class StatusPanel : public QFrame {
     Q_OBJECT
@@ -20,7 +21,7 @@ public:
     void setLamp(Lamp lamp, bool bright);
 
 private:
-    QLabel* status_ = nullptr;
+    StatusLine* status_ = nullptr;
     LampFrame* lampIn_ = nullptr;
     LampFrame* lampOut_ = nullptr;
 };

@@ -194,7 +194,7 @@ void BankManager::audition(int index)
            return true;
        })
         .sendEditImage(false)
-        .atEnd([](Receiver& rx, const std::string&) { rx.ui().setLamp(Lamp::Out, false); });
+        .atEnd([](Receiver& rx, const SendJob::End&) { rx.ui().setLamp(Lamp::Out, false); });
     lib_.rx.startChain(std::move(job));
 }
 

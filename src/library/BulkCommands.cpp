@@ -13,6 +13,7 @@
 #include "model/Settings.h"
 
 #include <algorithm>
+#include <cctype>
 #include <memory>
 
 namespace kw {
@@ -30,6 +31,26 @@ std::optional<int> chooseUserPerf(LibraryContext& lib, const char* caption, cons
     return lib.dialogs.chooseUserPerf(c);
 }
 
+// "Stored to user performance 005".
+std::string storedText(int dest)
+{
+    return "Stored to user performance " + entryNumber(dest);
+}
+
+// "performance 012 was cut off: the JACK server has shut down", or "... was
+// not sent: ..." when none of its blocks went out.
+std::string notSentText(int dest, const SendJob::End& end)
+{
+    return "performance " + entryNumber(dest) + (end.blocksOut > 0 ? " was cut off: " : " was not sent: ") + end.why;
+}
+
+std::string capitalized(std::string text)
+{
+    if (!text.empty())
+        text[0] = char(std::toupper(static_cast<unsigned char>(text[0])));
+    return text;
+}
+
 } // namespace
 
 void BulkCommands::MenuBulkPerfNamesClick()
@@ -41,7 +62,7 @@ void BulkCommands::MenuBulkPerfNamesClick()
 
 void BulkCommands::MenuBulkSinglePerfSynthClick()
 {
-    if (!lib_.outputOpen() || lib_.refuseWhileBusy())
+    if (lib_.refuseWhileBusy() || !lib_.needOutput())
         return;
     const auto record = lib_.openPerformanceFile();
     if (!record)
@@ -50,13 +71,18 @@ void BulkCommands::MenuBulkSinglePerfSynthClick()
     if (!dest)
         return;
     auto job = std::make_unique<SendJob>();
-    job->sendRecord(*record, *dest, false);
+    job->sendRecord(*record, *dest, false).atEnd([dest = *dest](Receiver& rx, const SendJob::End& end) {
+        if (end.why.empty())
+            rx.report(storedText(dest));
+        else
+            rx.answer(capitalized(notSentText(dest, end)));
+    }, true);
     lib_.rx.startChain(std::move(job));
 }
 
 void BulkCommands::MenuBulkPerfBankSynthClick()
 {
-    if (lib_.refuseWhileBusy())
+    if (lib_.refuseWhileBusy() || !lib_.needOutput())
         return;
     const auto chosen =
         lib_.dialogs.chooseOpenFile("Select Performance-bank file", kBankFilter, lib_.settings.perfBankDir);
@@ -81,8 +107,9 @@ void BulkCommands::MenuBulkPerfBankSynthClick()
 
     struct Run {
         std::unique_ptr<Progress> progress;
-        int sent = 0;
+        int sent = 0;       // performances whose seven blocks all went out
         int total = 0;
+        int inFlight = -1;  // the destination of the one going out
     };
     auto run = std::make_shared<Run>();
     run->total = int(bank->records.size());
@@ -93,6 +120,7 @@ void BulkCommands::MenuBulkPerfBankSynthClick()
         // The list shows what goes where; no line stays selected, as the
         // synth's memory no longer matches what the editor holds.
         rx.state().selectedUserPerf = -1;
+        rx.state().shownUserPerf = -1;
         rx.ui().selectUserPerf(-1);
         rx.ui().setLamp(Lamp::Out, true);
         return true;
@@ -100,13 +128,12 @@ void BulkCommands::MenuBulkPerfBankSynthClick()
     for (int i = 0; i < run->total; ++i) {
         const PerformanceRecord& r = bank->records[size_t(i)];
         const int dest = r.numberInRange();
-        job->then([i, dest, entry = r.shortEntry(), run, &names](Receiver& rx) {
-            // Between two performances: a cancel takes effect here.
-            run->sent = i;
-            run->progress->setValue(i);
-            if (run->progress->cancelled())
+        const std::string entry = r.shortEntry();
+        job->then([i, dest, entry, run](Receiver& rx) {
+            // Between two performances: a cancel, or the program's end, takes effect here.
+            if (run->progress->cancelled() || rx.wrappingUp())
                 return false;
-            names.set(dest, numberedEntry(dest, entry));
+            run->inFlight = dest;
             const std::string moving =
                 "Transferring Performance #" + std::to_string(dest + 1) + " : " + cp1252ToUtf8(entry);
             run->progress->setText("Sending performance " + std::to_string(i + 1) + " of "
@@ -114,24 +141,31 @@ void BulkCommands::MenuBulkPerfBankSynthClick()
             rx.status(moving);
             return true;
         });
-        job->sendRecord(r, dest, true);
+        job->sendRecord(r, dest, false);
+        // Only a performance whose every block went out counts, and only
+        // its line changes.
+        job->then(
+            [i, dest, entry, run, &names](Receiver&) {
+                run->sent = i + 1;
+                run->inFlight = -1;
+                run->progress->setValue(run->sent);
+                names.set(dest, numberedEntry(dest, entry));
+                return true;
+            },
+            true);
     }
-    job->then([run](Receiver&) {
-        run->sent = run->total;
-        run->progress->setValue(run->total);
-        return true;
-    });
-    job->atEnd([run](Receiver& rx, const std::string& why) {
+    job->atEnd([run](Receiver& rx, const SendJob::End& end) {
         run->progress->close();
         rx.ui().setLamp(Lamp::Out, false);
-        const std::string done =
+        std::string text =
             std::to_string(run->sent) + " of " + std::to_string(run->total) + " performances sent";
-        if (!why.empty())
-            rx.say("Transfer stopped: " + why + "\n" + done);
+        if (!end.why.empty())
+            text += run->inFlight >= 0 ? "; " + notSentText(run->inFlight, end) : "; " + end.why;
         else if (run->sent < run->total)
-            rx.say("Transfer cancelled: " + done);
-        rx.report(done);
-    });
+            text = (rx.wrappingUp() ? "Transfer stopped as the program ends: " : "Transfer cancelled: ") + text;
+        rx.answer(text);
+        rx.report(text);
+    }, true);
     lib_.rx.startChain(std::move(job));
 }
 
@@ -179,7 +213,7 @@ void BulkCommands::MenuBulkAllPerfHDClick()
 
 void BulkCommands::SaveToSynthClick()
 {
-    if (!lib_.outputOpen() || lib_.refuseWhileBusy())
+    if (lib_.refuseWhileBusy() || !lib_.needOutput())
         return;
     const auto dest =
         chooseUserPerf(lib_, "Select dest.-Perf", "Send", lib_.session.state().selectedUserPerf);
@@ -189,12 +223,17 @@ void BulkCommands::SaveToSynthClick()
     UserPerfNames& names = lib_.names();
     auto job = std::make_unique<SendJob>();
     job->sendRecord(record, *dest, false)
-        .then([&names, dest = *dest, entry = storedEntry(*dest, record.category(), record.name())](Receiver& rx) {
-            // Every block sent counted as an edit; now the edit is stored.
+        .atEnd([&names, dest = *dest, entry = storedEntry(*dest, record.category(), record.name())](
+                   Receiver& rx, const SendJob::End& end) {
+            if (!end.why.empty()) {
+                // Every block sent counted as an edit; it stays one.
+                rx.answer(capitalized(notSentText(dest, end)));
+                return;
+            }
             rx.state().modified = false;
             names.set(dest, entry);
-            return true;
-        });
+            rx.report(storedText(dest));
+        }, true);
     lib_.rx.startChain(std::move(job));
 }
 

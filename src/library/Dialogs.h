@@ -46,8 +46,15 @@ public:
     // goes on (input, timers, transfers) while it is up. What the synth's
     // input has to tell comes this way.
     virtual void notify(const std::string& text) { inform(text); }
-    // True while the box of notify() is still up.
+    // True while the box of notify() or answer() is still up.
     virtual bool notifying() const { return false; }
+    // The box of notify() with an answer to the user's own action (a
+    // transfer's result, the synth's greeting): shown whatever is up, active
+    // with the focus on its button, and it does not wait for OK either. The
+    // rules of what it shows are BoxContent's (midi/Ui.h).
+    virtual void answer(const std::string& text, const std::string& /*topic*/ = {}) { inform(text); }
+    // Takes back an answer of `topic` that no longer holds.
+    virtual void withdraw(const std::string& /*topic*/) {}
 
     // `filter` in the usual "Description (*.EXT *.ext);;All files (*)" form.
     // Empty: the user cancelled.

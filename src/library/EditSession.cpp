@@ -99,6 +99,12 @@ void EditSession::send(const FieldRow& row, int tab)
     }
 }
 
+void EditSession::acted()
+{
+    if (links_.acted)
+        links_.acted();
+}
+
 void EditSession::status(const std::string& text)
 {
     if (links_.status)
@@ -109,6 +115,7 @@ void EditSession::status(const std::string& text)
 
 Echo EditSession::apply(const FieldRow& row, int position, int tab)
 {
+    acted();
     const Rows& r = rows();
     Echo echo;
     if (row.isLayer()) {
@@ -253,6 +260,7 @@ Echo EditSession::arpMode(const FieldRow& row, bool checked)
 
 Echo EditSession::velocityDefaults()
 {
+    acted();
     const Rows& r = rows();
     Echo echo;
     for (int i = 0; i < 4; ++i) {
@@ -265,6 +273,7 @@ Echo EditSession::velocityDefaults()
 
 Echo EditSession::mute(int layer, bool down)
 {
+    acted();
     const FieldRow& volume = rows().volume;
     MuteMemory& m = state_.mute[size_t(layer - 1)];
     uint8_t& byte = image_.edit.layer(layer).data(volume.offset);
@@ -284,6 +293,7 @@ Echo EditSession::mute(int layer, bool down)
 
 void EditSession::setName(std::string_view text)
 {
+    acted();
     const auto bytes = perfName::bytes(text);
     BulkBlock& c00 = image_.edit[BlockKind::Common00];
     for (size_t i = 0; i < bytes.size(); ++i)
@@ -293,6 +303,7 @@ void EditSession::setName(std::string_view text)
 
 void EditSession::setVariationValue(int slot, int value)
 {
+    acted();
     if (slot < 0 || slot >= vari::kSlots)
         return;
     BulkBlock& c30 = image_.edit[BlockKind::Common30];
@@ -323,6 +334,7 @@ void EditSession::copyLayer()
 
 void EditSession::pasteLayer()
 {
+    acted();
     if (!state_.clipboardFilled)
         return;
     const int layer = state_.editLayer;
@@ -462,7 +474,8 @@ void linkToCore(EditSession& session, MidiCore& core, std::function<bool()> inpu
     core.dispatcher.setInputOpen(inputOpen);
     core.dispatcher.setProgramChangeAction([&session](int program) { session.programChange(program); });
     session.link({[&core] { core.receiver.startPerformanceFetch(); }, std::move(inputOpen),
-                  [&core](const std::string& text) { core.timers.status(text); }});
+                  [&core](const std::string& text) { core.timers.status(text); },
+                  [&core] { core.timers.clearStanding(); }});
 }
 
 } // namespace kw

@@ -54,6 +54,7 @@ public:
         std::function<void()> startFetch;                 // the receiving core's performance fetch
         std::function<bool()> inputOpen;                  // the output's state is the senders'
         std::function<void(const std::string&)> status;  // a status-line text that returns to "OK"
+        std::function<void()> acted;                      // the user edited: an old failure stops standing
     };
 
     EditSession(PerformanceImage& image, EditorState& state, Senders& senders);
@@ -130,6 +131,7 @@ public:
 
 private:
     enum class Origin { List, Synth };
+    void acted();
     void switchTo(int pp, Origin origin, const std::string& line);
 
     BulkBlock& block(const FieldRow& row);

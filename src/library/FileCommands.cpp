@@ -55,7 +55,11 @@ void FileCommands::MenuFileOpenActPerfClick()
             return true;
         })
         .sendEditBlocks({BlockKind::Layer1, BlockKind::Layer2, BlockKind::Layer3, BlockKind::Layer4}, false)
-        .atEnd([](Receiver& rx, const std::string&) { rx.ui().refreshAll(); });
+        .atEnd([](Receiver& rx, const SendJob::End&) {
+            // The editor shows a file now, not a user performance.
+            rx.state().shownUserPerf = -1;
+            rx.ui().refreshAll();
+        });
     lib_.rx.startChain(std::move(job));
 }
 

@@ -18,6 +18,14 @@ bool LibraryContext::outputOpen() { return senders().portOpen(); }
 
 bool LibraryContext::bothPortsOpen() { return outputOpen() && inputOpen && inputOpen(); }
 
+bool LibraryContext::needOutput()
+{
+    if (outputOpen())
+        return true;
+    dialogs.inform(kNoOutputText);
+    return false;
+}
+
 bool LibraryContext::refuseWhileBusy()
 {
     if (!rx.chainRunning())

@@ -31,6 +31,9 @@ inline constexpr const char* kSaveBankTitle = "Save Performance-bank as ...";
 // What a command that moves data to or from the synth says while a transfer
 // that leaves the window usable is still running.
 inline constexpr const char* kTransferRunningText = "Transfer running - please wait";
+// What a command that sends to the synth says when it cannot.
+inline constexpr const char* kNoOutputText =
+    "No MIDI output is open, so nothing was sent.\nChoose the synth's MIDI port in File › Preferences.";
 
 struct LibraryContext {
     EditSession& session;
@@ -46,6 +49,9 @@ struct LibraryContext {
     UserPerfNames& names();
     bool outputOpen();
     bool bothPortsOpen();
+    // True when the output is open; otherwise says so in a box. A command
+    // that sends to the synth and finds no port must not look as if it had.
+    bool needOutput();
     // True (and says so on the status line) while a transfer runs; commands
     // that would talk to the synth then do nothing. Only the single
     // transfer to disk leaves the window usable while it runs.

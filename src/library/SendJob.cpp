@@ -18,8 +18,14 @@ SendJob& SendJob::sendRecord(const PerformanceRecord& record, int destination, b
     auto shared = std::make_shared<const PerformanceRecord>(record);
     for (int i = 0; i < kBlocksPerPerformance; ++i) {
         then(
-            [shared, i, destination](Receiver& rx) {
-                sendRecordBlock(rx, *shared, i, destination);
+            [this, shared, i, destination](Receiver& rx) {
+                if (i == 0)
+                    blocksOut_ = 0;
+                if (!sendRecordBlock(rx, *shared, i, destination)) {
+                    failure_ = End{rx.senders().lastReason(), blocksOut_};
+                    return false;
+                }
+                ++blocksOut_;
                 return true;
             },
             i + 1 < kBlocksPerPerformance || pauseAfterLast);
@@ -33,7 +39,7 @@ SendJob& SendJob::sendEditBlocks(std::initializer_list<BlockKind> kinds, bool pa
     for (BlockKind k : kinds) {
         then(
             [k](Receiver& rx) {
-                rx.senders().bulk(k);
+                (void)rx.senders().bulk(k);
                 return true;
             },
             --left > 0 || pauseAfterLast);
@@ -48,9 +54,10 @@ SendJob& SendJob::sendEditImage(bool pauseAfterLast)
                           pauseAfterLast);
 }
 
-SendJob& SendJob::atEnd(Ending ending)
+SendJob& SendJob::atEnd(Ending ending, bool tellsWhy)
 {
     ending_ = std::move(ending);
+    tellsWhy_ = tellsWhy;
     return *this;
 }
 
@@ -72,35 +79,35 @@ void SendJob::run(Receiver& rx)
             return;
         }
     }
-    end(rx, {});
+    end(rx, failure_.value_or(End{}));
 }
 
-void SendJob::end(Receiver& rx, const std::string& why)
+void SendJob::end(Receiver& rx, const End& how)
 {
     if (ended_)
         return;
     ended_ = true;
     if (ending_)
-        ending_(rx, why);
+        ending_(rx, how);
 }
 
 void SendJob::stopped(Receiver& rx, const std::string& why)
 {
-    end(rx, why);
+    end(rx, End{why, blocksOut_});
 }
 
 void SendJob::abandon(Receiver& rx)
 {
     // Only a job that has not begun can be dropped from the queue.
     if (next_ > 0)
-        end(rx, "abandoned");
+        end(rx, End{"abandoned", blocksOut_});
 }
 
-void sendRecordBlock(Receiver& rx, const PerformanceRecord& record, int index, int destination)
+bool sendRecordBlock(Receiver& rx, const PerformanceRecord& record, int index, int destination)
 {
     BulkBlock& block = rx.image().transfer.at(index);
     block.assign(record.message(index));
-    rx.senders().bulk(block.kind(), destination);
+    return rx.senders().bulk(block.kind(), destination);
 }
 
 } // namespace kw

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,27 +22,43 @@ public:
     // One step: sends what it sends, and may change the image or the list
     // on the way. False ends the job before anything further (a cancel).
     using Step = std::function<bool(Receiver&)>;
-    // Runs once, however the job ends: `why` is empty after the last step or
-    // a cancel, else the reason the receiver stopped the job.
-    using Ending = std::function<void(Receiver&, const std::string& why)>;
+    // How the job ended.
+    struct End {
+        // Empty after the last step or a cancel, else why it stopped: a
+        // block of a user performance did not go out, or the receiver
+        // stopped the job.
+        std::string why;
+        // When a block did not go out: how many blocks of its performance
+        // had gone out before it (0 to 6); the synth holds those.
+        int blocksOut = 0;
+    };
+    // Runs once, however the job ends.
+    using Ending = std::function<void(Receiver&, const End&)>;
 
     // `pauseAfter`: the transfer pause follows the step.
     SendJob& then(Step step, bool pauseAfter = false);
     // The seven blocks of `record` into user performance `destination`, with
-    // the transfer pause between two blocks and, if asked, after the last.
+    // the transfer pause between two blocks and, if asked, after the last. A
+    // block that does not go out (the output closed or failed) ends the job
+    // there: what follows would only add to a performance already cut off.
     SendJob& sendRecord(const PerformanceRecord& record, int destination, bool pauseAfterLast);
     // Blocks of the edit image, as they stand when their turn comes, into
     // the synth's edit buffer, with the transfer pause between two blocks
-    // and, if asked, after the last.
+    // and, if asked, after the last. A block that does not go out does not
+    // end the job (the image is the editor's too, and a failed send is told
+    // by the senders).
     SendJob& sendEditBlocks(std::initializer_list<BlockKind> kinds, bool pauseAfterLast);
     // All seven: the three commons, then layers 1 to 4.
     SendJob& sendEditImage(bool pauseAfterLast);
-    SendJob& atEnd(Ending ending);
+    // `tellsWhy`: the ending tells the user why the job stopped (End::why),
+    // so the receiver need not.
+    SendJob& atEnd(Ending ending, bool tellsWhy = false);
 
     void begin(Receiver& rx) override;
     bool replyArrived(Receiver&, ByteView) override { return true; }  // it asks for nothing
     void stopped(Receiver& rx, const std::string& why) override;
     void abandon(Receiver& rx) override;
+    bool reportsItsEnd() const override { return tellsWhy_; }
 
 private:
     struct Entry {
@@ -49,17 +66,22 @@ private:
         bool pauseAfter;
     };
     void run(Receiver& rx);
-    void end(Receiver& rx, const std::string& why);
+    void end(Receiver& rx, const End& how);
 
     std::vector<Entry> steps_;
     size_t next_ = 0;
     Ending ending_;
+    bool tellsWhy_ = false;
     bool ended_ = false;
+    // Blocks of the performance in flight that went out.
+    int blocksOut_ = 0;
+    std::optional<End> failure_;
 };
 
 // Block `index` (0..6) of `record` sent to user performance `destination`
 // through the user-performance transfer image, as every user-performance
-// send goes; the senders stamp the address and the checksum.
-void sendRecordBlock(Receiver& rx, const PerformanceRecord& record, int index, int destination);
+// send goes; the senders stamp the address and the checksum. False when it
+// did not go out.
+bool sendRecordBlock(Receiver& rx, const PerformanceRecord& record, int index, int destination);
 
 } // namespace kw

@@ -53,12 +53,15 @@ bool NamesRequest::replyArrived(Receiver& rx, ByteView reply)
         progress_->setValue(n_);
     if (n_ >= kUserPerformances) {
         end(rx);
+        const std::string done = countText(n_, kUserPerformances, "performance names received");
+        rx.answer(done);
+        rx.report(done);
         return false;
     }
-    if (progress_ && progress_->cancelled()) {
+    if ((progress_ && progress_->cancelled()) || rx.wrappingUp()) {
         end(rx);
         const std::string done = countText(n_, kUserPerformances, "performance names received");
-        rx.say("Transfer cancelled: " + done);
+        rx.answer((rx.wrappingUp() ? "Transfer stopped as the program ends: " : "Transfer cancelled: ") + done);
         rx.report(done);
         return false;
     }
@@ -72,8 +75,8 @@ bool NamesRequest::replyArrived(Receiver& rx, ByteView reply)
 void NamesRequest::stopped(Receiver& rx, const std::string& why)
 {
     end(rx);
-    rx.say(perfNumber(n_) + " name not received: " + why + "\n"
-           + countText(n_, kUserPerformances, "performance names received"));
+    rx.answer(perfNumber(n_) + " name not received: " + why + "\n"
+              + countText(n_, kUserPerformances, "performance names received"));
     rx.report(perfNumber(n_) + " name not received: " + why);
 }
 
@@ -111,7 +114,7 @@ void ToDiskTransfer::begin(Receiver& rx)
         if (auto e = bank_->open()) {
             // Nothing asked for: the receiver ends the transfer at once.
             ended_ = true;
-            rx.say(e->message());
+            rx.answer(e->message());
             return;
         }
     }
@@ -180,7 +183,7 @@ void ToDiskTransfer::nextOrEnd(Receiver& rx)
 {
     if (n_ >= last_) {
         finish(rx, Outcome::Done, {});
-    } else if (progress_ && progress_->cancelled()) {
+    } else if ((progress_ && progress_->cancelled()) || rx.wrappingUp()) {
         finish(rx, Outcome::Cancelled, {});
     } else {
         ++n_;
@@ -216,21 +219,25 @@ void ToDiskTransfer::finish(Receiver& rx, Outcome how, const std::string& proble
     std::string summary = savedText() + kept.where;
     if (kept.error)
         summary += "\n" + kept.error->message();
+    // A quick single transfer that worked says so on the status line;
+    // everything else in a box the user closes.
     switch (how) {
     case Outcome::Done:
-        if (kept.error)
-            rx.say(kept.error->message());
-        else if (first_ == last_)
+        if (kept.error) {
+            rx.answer(kept.error->message());
+        } else if (first_ == last_) {
             rx.report(perfNumber(n_) + " saved as " + utf8FromPath(lastFile_.filename()));
-        else
+        } else {
+            rx.answer(summary);
             rx.report(savedText());
+        }
         break;
     case Outcome::Cancelled:
-        rx.say("Transfer cancelled: " + summary);
+        rx.answer((rx.wrappingUp() ? "Transfer stopped as the program ends: " : "Transfer cancelled: ") + summary);
         rx.report(savedText());
         break;
     case Outcome::Failed:
-        rx.say(first_ == last_ ? problem : problem + "\n" + summary);
+        rx.answer(first_ == last_ ? problem : problem + "\n" + summary);
         rx.report(problem.substr(0, problem.find('\n')));
         break;
     }

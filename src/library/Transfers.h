@@ -33,6 +33,7 @@ public:
     bool replyArrived(Receiver& rx, ByteView reply) override;
     void stopped(Receiver& rx, const std::string& why) override;
     void abandon(Receiver& rx) override { end(rx); }
+    bool reportsItsEnd() const override { return true; }
 
 private:
     void end(Receiver& rx);
@@ -73,6 +74,7 @@ public:
     void stopped(Receiver& rx, const std::string& why) override;
     void abandon(Receiver& rx) override;
     bool keepsWindowBusy() const override { return first_ != last_; }
+    bool reportsItsEnd() const override { return true; }
 
 private:
     enum class Outcome { Done, Cancelled, Failed };

@@ -34,6 +34,9 @@ public:
     virtual void abandon(Receiver&) {}
     // Whether the main window stays disabled while the chain runs.
     virtual bool keepsWindowBusy() const { return true; }
+    // Whether the chain tells the user how it ended, the reason included,
+    // when it is stopped; otherwise the receiver says why.
+    virtual bool reportsItsEnd() const { return false; }
     virtual bool isPerformanceFetch() const { return false; }
 };
 

@@ -16,7 +16,7 @@ MidiTimers::MidiTimers(Scheduler& sched, Ui& ui)
                    if (onTimeout_)
                        onTimeout_();
                }),
-      status_(sched, [this] { ui_.showStatus("OK"); }),
+      status_(sched, [this] { rest(); }),
       sendQuiet_(sched, [] {}),
       sendBox_(sched, [this] { box(std::exchange(sendFailure_, {})); })
 {
@@ -25,8 +25,41 @@ MidiTimers::MidiTimers(Scheduler& sched, Ui& ui)
 
 void MidiTimers::status(const std::string& text, int ms)
 {
+    held_ = resting_ = false;
     ui_.showStatus(text);
     status_.start(ms);
+}
+
+void MidiTimers::rest()
+{
+    if (busy_ && busy_()) {
+        held_ = true;
+        return;
+    }
+    held_ = false;
+    resting_ = true;
+    ui_.showStatus(standing_.empty() ? std::string("OK") : standing_);
+}
+
+void MidiTimers::settled()
+{
+    if (held_)
+        rest();
+}
+
+void MidiTimers::stand(const std::string& text)
+{
+    standing_ = text;
+    status(text, kReportMs);
+}
+
+void MidiTimers::clearStanding()
+{
+    if (standing_.empty())
+        return;
+    standing_.clear();
+    if (resting_)
+        rest();
 }
 
 void MidiTimers::inputActivity()

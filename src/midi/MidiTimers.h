@@ -29,7 +29,17 @@ public:
     MidiTimers(Scheduler& sched, Ui& ui);
 
     // The status setter: shows a transient text, back to "OK" after `ms`.
+    // "OK" means nothing is pending: while the query of setBusyQuery() says
+    // something is, the text stands until settled() is called.
     void status(const std::string& text, int ms = kStatusMs);
+    void setBusyQuery(std::function<bool()> busy) { busy_ = std::move(busy); }
+    // Nothing is pending any more: the line reads "OK" if its text's time is over.
+    void settled();
+    // A text that the line comes back to instead of "OK" until
+    // clearStanding() (a fetch that failed, until the user's next action).
+    void stand(const std::string& text);
+    void clearStanding();
+    const std::string& standing() const { return standing_; }
     // Lamps: bright now, dark again 50 ms after the most recent activity.
     void inputActivity();
     void outputActivity();
@@ -48,8 +58,15 @@ public:
     void box(const std::string& text, bool statusHasIt = false);
 
 private:
+    // "OK", or the standing text; held back while something is pending.
+    void rest();
+
     Ui& ui_;
     std::function<void()> onTimeout_;
+    std::function<bool()> busy_;
+    std::string standing_;
+    bool held_ = false;     // the text's time is over, but something is pending
+    bool resting_ = false;  // the line shows what rest() shows
     OneShot in_;
     OneShot out_;
     OneShot request_;

@@ -31,12 +31,40 @@ Receiver::Receiver(Senders& senders, Ui& ui, Scheduler& sched, const Settings& s
     : senders_(senders), ui_(ui), sched_(sched), settings_(settings), timers_(timers)
 {
     timers_.setRequestTimeoutHandler([this] { requestTimedOut(); });
+    timers_.setBusyQuery([this] { return waiting(); });
 }
 
 Receiver::~Receiver()
 {
     timers_.setRequestTimeoutHandler({});
+    timers_.setBusyQuery({});
     cancelPause();
+}
+
+bool Receiver::waiting() const
+{
+    return chain_ || queued_ || !flushes_.empty() || (identityWait_ && !identityWait_->timedOut)
+           || (lone_ && !lone_->timedOut);
+}
+
+void Receiver::wrapUp()
+{
+    wrappingUp_ = true;
+    if (queued_) {
+        std::unique_ptr<Chain> dropped = std::move(queued_);
+        try {
+            dropped->abandon(*this);
+        } catch (...) {
+        }
+    }
+    if (chain_ && chain_->isPerformanceFetch()) {
+        try {
+            chain_->abandon(*this);
+        } catch (...) {
+        }
+        finishChain();
+    }
+    flushBoxes();
 }
 
 PerformanceImage& Receiver::image() { return senders_.image(); }
@@ -46,7 +74,14 @@ void Receiver::status(const std::string& text) { timers_.status(text); }
 
 void Receiver::report(const std::string& text) { timers_.status(text, MidiTimers::kReportMs); }
 
-void Receiver::say(std::string box, bool statusHasIt) { boxes_.push_back({std::move(box), statusHasIt}); }
+void Receiver::say(std::string box, bool statusHasIt) { boxes_.push_back({std::move(box), statusHasIt, false, {}}); }
+
+void Receiver::answer(std::string box, std::string topic)
+{
+    boxes_.push_back({std::move(box), false, true, std::move(topic)});
+}
+
+void Receiver::stand(const std::string& text) { timers_.stand(text); }
 
 void Receiver::flushBoxes()
 {
@@ -55,18 +90,26 @@ void Receiver::flushBoxes()
     while (!boxes_.empty()) {
         const Box b = std::move(boxes_.front());
         boxes_.pop_front();
-        timers_.box(b.text, b.statusHasIt);
+        if (b.answer)
+            ui_.answerBox(b.text, b.topic);
+        else
+            timers_.box(b.text, b.statusHasIt);
     }
+    if (!waiting())
+        timers_.settled();
 }
 
 void Receiver::requestSent(const Request& r, int performance)
 {
     if (sendingForChain_)
         return;
-    if (r.type == Request::Type::Identity)
+    if (r.type == Request::Type::Identity) {
         identityWait_ = Wait{r, 0};
-    else if (r.type == Request::Type::Block)
+        // Whatever the synth said to the last asking no longer holds.
+        ui_.withdrawBox(kSynthTopic);
+    } else if (r.type == Request::Type::Block) {
         lone_ = Wait{r, performance};
+    }
 }
 
 void Receiver::answered(const Request& r)
@@ -137,12 +180,14 @@ bool Receiver::receive(ByteView m)
             identityWait_.reset();
             answered(Request::identity());
             settleTimeout();
+            // The answer to the user's choice of ports (or to the start).
             if (c.match == Match::Reply) {
                 std::copy(m.begin(), m.end(), identity_.begin());
-                say("CS1x responding... Device-Code: " + hexByte(identity_[8]) + " " + hexByte(identity_[9])
-                    + " - TG-Level: " + hexByte(identity_[13]));
+                answer("CS1x responding... Device-Code: " + hexByte(identity_[8]) + " " + hexByte(identity_[9])
+                           + " - TG-Level: " + hexByte(identity_[13]),
+                       kSynthTopic);
             } else {
-                say(c.why);
+                answer(c.why, kSynthTopic);
             }
             flushBoxes();
             return true;
@@ -183,7 +228,7 @@ void Receiver::requestTimedOut()
     if (identityWait_ && !identityWait_->timedOut) {
         // Still taken (and greeted) if it comes late.
         identityWait_->timedOut = true;
-        say(std::string(kNoResponse) + kCablingText);
+        answer(std::string(kNoResponse) + kCablingText, kSynthTopic);
     }
     if (lone_ && !lone_->timedOut) {
         lone_->timedOut = true;
@@ -302,6 +347,8 @@ void Receiver::startChain(std::unique_ptr<Chain> chain)
 {
     if (!chain)
         return;
+    // Something new is under way: what the status line kept standing is old.
+    timers_.clearStanding();
     if (!chain_) {
         chain_ = std::move(chain);
         beginChain();
@@ -360,8 +407,9 @@ void Receiver::stopChain(const Failure& f)
     retry_.reset();
     settleTimeout();
     // Why first, then what the chain kept. The chain's last word is on the
-    // status line already, so a box that cannot show now is dropped.
-    if (!f.box.empty())
+    // status line already, so a box that cannot show now is dropped. A
+    // chain that reports its own end says why in its report.
+    if (!f.box.empty() && !(stopped && stopped->reportsItsEnd()))
         say(f.box, true);
     if (stopped) {
         try {
@@ -437,6 +485,7 @@ bool PerformanceFetch::replyArrived(Receiver& rx, ByteView reply)
     if (toCome_ == 0) {
         // All seven are in: only now does the image change.
         rx.image().edit = blocks_;
+        rx.state().shownUserPerf = performance_;
         rx.ui().refreshAll();
         return false;
     }
@@ -461,11 +510,16 @@ void PerformanceFetch::requestNext(Receiver& rx)
 
 void PerformanceFetch::stopped(Receiver& rx, const std::string& why)
 {
-    // The window keeps showing what it showed, and the modified flag stays.
+    // The window keeps showing what it showed, and the modified flag stays;
+    // the list shows again which performance that is (or none), and the
+    // status line says what failed until the user's next action.
     const int performance = begun_ ? performance_ : rx.state().selectedUserPerf;
+    EditorState& st = rx.state();
+    st.selectedUserPerf = st.shownUserPerf;
+    rx.ui().selectUserPerf(st.shownUserPerf);
     std::string number = std::to_string(performance + 1);
     number.insert(0, number.size() < 3 ? 3 - number.size() : 0, '0');
-    rx.report((performance >= 0 ? "Perf. #" + number : std::string("Performance")) + " not fetched: " + why);
+    rx.stand((performance >= 0 ? "Perf. #" + number : std::string("Performance")) + " not fetched: " + why);
 }
 
 } // namespace kw

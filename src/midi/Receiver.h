@@ -54,6 +54,16 @@ public:
     bool chainRunning() const { return chain_ != nullptr; }
     const Chain* chain() const { return chain_.get(); }
     bool chainQueued() const { return queued_ != nullptr; }
+    // Something is pending: a chain runs or waits its turn, or a reply is
+    // awaited that has not timed out.
+    bool waiting() const;
+
+    // The program is about to end: a fetch is dropped at once (nothing is
+    // lost), a chain waiting its turn never begins, and the running chain
+    // stops at its next point where a Cancel would (a send or a transfer
+    // after the performance in flight). Chains ask wrappingUp() there.
+    void wrapUp();
+    bool wrappingUp() const { return wrappingUp_; }
 
     static constexpr size_t kIdentityLength = 15;
     const std::array<uint8_t, kIdentityLength>& identityReply() const { return identity_; }
@@ -67,11 +77,16 @@ public:
     void status(const std::string& text);
     // A status text that stands a while: a chain's last word.
     void report(const std::string& text);
-    // A message box, shown once the message or pause being handled is done
-    // with: a box runs an event loop of its own and must not hold back the
-    // input behind it. While another box is up it goes to the status line,
-    // unless `statusHasIt` (see MidiTimers::box).
+    // A notice box, shown once the message or pause being handled is done
+    // with, so whatever showing it runs finds the chains consistent. While
+    // another box is up it goes to the status line, unless `statusHasIt`
+    // (see MidiTimers::box).
     void say(std::string box, bool statusHasIt = false);
+    // An answer to the user's own action (a transfer's result), shown the
+    // same way but whatever box is up (see BoxContent).
+    void answer(std::string box, std::string topic = {});
+    // A status text that stays until the user's next action (MidiTimers::stand).
+    void stand(const std::string& text);
     // The chain's next request; its reply comes to Chain::replyArrived.
     void request(Request r, int performance = 0);
     // Runs `next` after the transfer pause, without blocking; dropped if the
@@ -147,7 +162,10 @@ private:
     struct Box {
         std::string text;
         bool statusHasIt = false;
+        bool answer = false;
+        std::string topic;
     };
+    bool wrappingUp_ = false;
     std::deque<Box> boxes_;
     std::array<uint8_t, kIdentityLength> identity_{};
 };

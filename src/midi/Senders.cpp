@@ -10,8 +10,9 @@ Senders::Senders(PerformanceImage& img, EditorState& st, OutputPort& port, Sende
 bool Senders::sendShort(ByteView bytes)
 {
     if (const auto bad = msg::firstNon7BitByte(bytes)) {
+        lastReason_ = msg::non7BitReport(bytes, *bad);
         if (hooks_.report)
-            hooks_.report(msg::non7BitReport(bytes, *bad));
+            hooks_.report(lastReason_);
         return false;
     }
     lastResult_ = port_.send(bytes);
@@ -20,8 +21,10 @@ bool Senders::sendShort(ByteView bytes)
     // The four codes the driver interface names; anything else in the
     // driver's own words. Either way the message did not go out.
     lastFailure_ = midiResultText(lastResult_);
+    lastReason_ = lastFailure_;
     if (lastFailure_.empty()) {
         const std::string reason = port_.failureReason();
+        lastReason_ = reason.empty() ? "error code " + std::to_string(lastResult_) : reason;
         lastFailure_ = "MIDI-Out error: " + (reason.empty() ? "code " + std::to_string(lastResult_) : reason);
     }
     if (hooks_.report)
@@ -72,14 +75,16 @@ void Senders::writeLayerField(size_t offset, uint8_t value)
     layerParameter(uint8_t(offset), img_.editLayerBlock(st_).data(offset));
 }
 
-void Senders::bulk(BlockKind k, int destination)
+bool Senders::bulk(BlockKind k, int destination)
 {
-    if (!mayEdit())
-        return;
+    if (!mayEdit()) {
+        lastReason_ = port_.isOpen() ? "sending is paused" : "no MIDI output is open";
+        return false;
+    }
     BulkBlock& b = blockInfo(k).userForm ? img_.transfer[k] : img_.edit[k];
     const Bytes out = b.outgoing(destination);
     st_.modified = true;
-    sendLong(out);
+    return sendLong(out);
 }
 
 void Senders::editLayerBlocks(bool allLayers)

@@ -30,8 +30,9 @@ public:
     // layer's resulting byte through the fan-out.
     void writeLayerField(size_t offset, uint8_t value);
     // A block of the edit image, or of the transfer image addressed to user
-    // performance `destination`.
-    void bulk(BlockKind k, int destination = 0);
+    // performance `destination`. False when it did not go out (the port is
+    // closed or failed, or sending is paused); lastReason() says why.
+    bool bulk(BlockKind k, int destination = 0);
     // Layers 1..4 back to back, or the edit layer alone.
     void editLayerBlocks(bool allLayers);
     // Dump request (or identity request); goes out even while sending is
@@ -46,6 +47,9 @@ public:
     int lastResult() const { return lastResult_; }
     // What the user was told about the last failed send.
     const std::string& lastFailure() const { return lastFailure_; }
+    // Why the last send that did not go out did not, in plain words ("the
+    // JACK server has shut down", "no MIDI output is open").
+    const std::string& lastReason() const { return lastReason_; }
     bool portOpen() const { return port_.isOpen(); }
 
     PerformanceImage& image() { return img_; }
@@ -64,6 +68,7 @@ private:
     Request pending_;
     int lastResult_ = 0;
     std::string lastFailure_;
+    std::string lastReason_;
 };
 
 } // namespace kw

@@ -3,10 +3,46 @@
 // window implements it; tests implement it with a recorder.
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kw {
 
 enum class Lamp { In, Out };
+
+// What the program's one message box shows, apart from the toolkit, so the
+// window and the test doubles keep the same rules:
+// - a notice, raised by the synth's input while the user plays: shown only
+//   while no box is up (the callers send the text to the status line then);
+// - answers to the user's own action (a transfer's result, the synth's
+//   greeting after the ports were chosen): shown whatever is up. One takes
+//   the place of a notice; an answer still up keeps its text and gets the
+//   new one below it, except one of the same topic, which it replaces.
+class BoxContent {
+public:
+    bool up() const { return up_; }
+    bool showsAnswers() const { return up_ && !answers_.empty(); }
+    // The whole text shown.
+    const std::string& text() const { return text_; }
+
+    void notice(std::string text);
+    void answer(std::string text, const std::string& topic = {});
+    // Takes the answer of `topic` away; the box is down when nothing is left.
+    // True when the box changed.
+    bool withdraw(const std::string& topic);
+    // The user closed the box.
+    void closed();
+
+private:
+    void compose();
+    bool up_ = false;
+    std::string text_;
+    std::vector<std::pair<std::string, std::string>> answers_;  // topic, text
+};
+
+// The topic of the synth's answer to the identity request: its greeting or
+// the word that it does not respond. A new request makes either stale.
+inline constexpr const char* kSynthTopic = "synth";
 
 class Ui {
 public:
@@ -14,11 +50,15 @@ public:
     // Raw text of the status line; the core's status setter times the return to "OK".
     virtual void showStatus(const std::string& text) = 0;
     virtual void setLamp(Lamp lamp, bool bright) = 0;
-    // Shows a box with an OK button and returns at once: input, timers and
-    // chains go on while it is up.
+    // Shows a notice (see BoxContent) with an OK button and returns at once:
+    // input, timers and chains go on while it is up. It takes no focus.
     virtual void messageBox(const std::string& text) = 0;
-    // True while the box shown last is still up (boxes that close by
-    // themselves never are).
+    // Shows an answer (see BoxContent), returning at once; it comes up
+    // active with the focus on its button.
+    virtual void answerBox(const std::string& text, const std::string& /*topic*/ = {}) { messageBox(text); }
+    // Takes back an answer that no longer holds (see BoxContent::withdraw).
+    virtual void withdrawBox(const std::string& /*topic*/) {}
+    // True while the box is up (boxes that close by themselves never are).
     virtual bool messageBoxShown() const { return false; }
     // True while a dialog the user must answer first is up (a file dialog,
     // Preferences, a question): the performance must not change under it.

@@ -45,6 +45,7 @@ void EditorState::resetToStart()
     sendEnable = true;
     modified = false;
     selectedUserPerf = -1;
+    shownUserPerf = -1;
     mute = {};
 }
 

@@ -47,6 +47,9 @@ struct EditorState {
     bool sendEnable = true;
     bool modified = false;
     int selectedUserPerf = -1;      // -1..127
+    // The user performance whose fetch the editor shows, as the synth held
+    // it then (-1: none: the defaults, a file, a bank sent since).
+    int shownUserPerf = -1;
     std::array<MuteMemory, 4> mute{};   // index layer-1
     BulkBlock layerClipboard{BlockKind::Layer1};
     bool clipboardFilled = false;   // "Paste Layerdata" is offered from the first copy on

@@ -4,6 +4,7 @@
 #include "shell/PathWindow.h"
 #include "shell/UserPerfSelectWindow.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -116,11 +117,35 @@ QMessageBox& QtDialogs::noticeBox()
         notice_ = readyBox(parent_);
         notice_->setObjectName(QStringLiteral("NoticeBox"));
         notice_->setWindowModality(Qt::NonModal);
-        // It comes up while the user plays, drags a bar or types a name:
-        // they carry on, and close it when they like.
-        notice_->setAttribute(Qt::WA_ShowWithoutActivating);
+        QObject::connect(notice_, &QDialog::finished, notice_, [this] { content_.closed(); });
     }
     return *notice_;
+}
+
+void QtDialogs::showContent(bool activate)
+{
+    QMessageBox& box = noticeBox();
+    if (!content_.up()) {
+        box.hide();
+        return;
+    }
+    box.setWindowTitle(titleFor(parent_));
+    box.setText(q(content_.text()));
+    if (box.isVisible()) {
+        box.adjustSize();
+    } else {
+        // A notice comes up while the user plays, drags a bar or types a
+        // name: they carry on, and close it when they like.
+        box.setAttribute(Qt::WA_ShowWithoutActivating, !activate);
+        box.show();
+    }
+    box.raise();
+    if (activate) {
+        // Return closes it, instead of reaching the window behind it.
+        box.activateWindow();
+        if (QAbstractButton* ok = box.button(QMessageBox::Ok))
+            ok->setFocus(Qt::ActiveWindowFocusReason);
+    }
 }
 
 TMessageWindow& QtDialogs::messageWindow()
@@ -151,16 +176,29 @@ void QtDialogs::inform(const std::string& text)
 
 void QtDialogs::notify(const std::string& text)
 {
-    QMessageBox& box = noticeBox();
-    box.setWindowTitle(titleFor(parent_));
-    box.setText(q(text));
-    box.show();
-    box.raise();
+    content_.notice(text);
+    showContent(false);
 }
 
 bool QtDialogs::notifying() const
 {
     return notice_ && notice_->isVisible();
+}
+
+void QtDialogs::answer(const std::string& text, const std::string& topic)
+{
+    if (!notifying())
+        content_.closed();
+    content_.answer(text, topic);
+    showContent(true);
+}
+
+void QtDialogs::withdraw(const std::string& topic)
+{
+    if (!notifying())
+        content_.closed();
+    if (content_.withdraw(topic))
+        showContent(false);
 }
 
 std::optional<std::string> QtDialogs::chooseOpenFile(const std::string& title, const std::string& filter,

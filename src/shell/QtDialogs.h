@@ -3,6 +3,7 @@
 // dialogs and progress window, all belonging to the main window.
 
 #include "library/Dialogs.h"
+#include "midi/Ui.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -27,10 +28,13 @@ public:
     bool confirm(const std::string& caption, const std::string& text) override;
     // Titled like the main window, or like the program before it exists.
     void inform(const std::string& text) override;
-    // One box, reused; it neither blocks the main window nor takes the
-    // focus from what the user is doing there.
+    // One box, reused; it does not block the main window. A notice takes
+    // no focus from what the user is doing there; an answer does, as it
+    // answers what the user did.
     void notify(const std::string& text) override;
     bool notifying() const override;
+    void answer(const std::string& text, const std::string& topic = {}) override;
+    void withdraw(const std::string& topic) override;
     std::optional<std::string> chooseOpenFile(const std::string& title, const std::string& filter,
                                               const std::string& folder) override;
     std::optional<std::string> chooseSaveFile(const std::string& title, const std::string& filter,
@@ -42,11 +46,14 @@ public:
 private:
     QMessageBox& informBox();
     QMessageBox& noticeBox();
+    // Shows what `content_` holds; `activate` for an answer.
+    void showContent(bool activate);
 
     QPointer<QWidget> parent_;
     QPointer<TMessageWindow> messages_;
     QPointer<QMessageBox> inform_;
     QPointer<QMessageBox> notice_;
+    BoxContent content_;
 };
 
 } // namespace kw

@@ -66,6 +66,16 @@ bool control(const std::string& command)
 struct BoxList : kwtest::ScriptedDialogs {
     QStringList list;
     void inform(const std::string& text) override { list << QString::fromStdString(text); }
+    void notify(const std::string& text) override
+    {
+        ScriptedDialogs::notify(text);
+        list << QString::fromStdString(text);
+    }
+    void answer(const std::string& text, const std::string& topic) override
+    {
+        ScriptedDialogs::answer(text, topic);
+        list << QString::fromStdString(text);
+    }
 };
 
 struct ServerRestart : ::testing::Test {
@@ -97,6 +107,7 @@ struct ServerRestart : ::testing::Test {
         ASSERT_TRUE(greeted() || greetsAfter("restart-jack", [this] { confirmPreferences(); }))
             << "no identity reply at start";
         boxes.clear();
+        dialogs.closeBox();  // as the user does
     }
 
     // The synth answers the identity request. A loaded machine now and then

@@ -183,6 +183,7 @@ TEST_F(BoxesFromInput, InputIsHandledAndFetchesRunWhileTheSynthsBoxIsUp)
     ASSERT_EQ(up.size(), 1u);
     QMessageBox* box = up[0];
     EXPECT_TRUE(box->text().startsWith("CS1x responding... Device-Code: ")) << box->text().toStdString();
+    EXPECT_FALSE(box->testAttribute(Qt::WA_ShowWithoutActivating)) << "it answers the start: it takes the focus";
 
     // A player sweeping the cutoff knob, 10,000 messages, then a note.
     for (int i = 0; i < 10000; ++i)
@@ -201,8 +202,13 @@ TEST_F(BoxesFromInput, InputIsHandledAndFetchesRunWhileTheSynthsBoxIsUp)
     EXPECT_EQ(shownBoxes(), up);
     EXPECT_TRUE(watch->modal.empty()) << "a box held the input back: " << watch->modal.front();
 
-    box->buttons().front()->click();
+    // Return closes it; it never reaches the list behind it.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == box->buttons().front(); }, 2000));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     EXPECT_TRUE(shownBoxes().empty());
+    QTest::qWait(50);
+    EXPECT_EQ(state.selectedUserPerf, 5);
+    EXPECT_TRUE(watch->modal.empty()) << "Return asked: " << watch->modal.front();
 }
 
 TEST_F(BoxesFromInput, AStormOfGarbageGetsOneBoxAndLeavesTheWindowUsable)
@@ -239,7 +245,8 @@ TEST_F(BoxesFromInput, AStormOfGarbageGetsOneBoxAndLeavesTheWindowUsable)
     EXPECT_FALSE(window->isBusy());
     EXPECT_EQ(watch->most, 1u);
     EXPECT_TRUE(watch->modal.empty()) << watch->modal.size() << " boxes ran a loop of their own";
-    EXPECT_EQ(shownBoxes().size(), 1u);
+    ASSERT_EQ(shownBoxes().size(), 1u);
+    EXPECT_TRUE(shownBoxes()[0]->testAttribute(Qt::WA_ShowWithoutActivating)) << "the synth's: it takes no focus";
 }
 
 TEST_F(BoxesFromInput, TheSynthsProgramChangeWaitsForTheUsersDialog)

@@ -106,6 +106,25 @@ TEST_F(FetchFromSynth, PickingALineShowsWhatTheSynthHolds)
     EXPECT_EQ(image.edit.layer(1).data(0x11), 20);
     EXPECT_EQ(image.edit.layer(2).data(0x11), 0x40);
     EXPECT_EQ(find<QLabel>("StatusLabel")->text(), "OK");
+
+    // The synth goes quiet: a fetch of line 10 fails. The list shows again
+    // the line of the performance in the editor, and the status line says
+    // what failed until the user does something.
+    synth->setFaults({.vanishAfter = 0});
+    list->scrollToItem(list->item(9));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(9)).center());
+    EXPECT_EQ(list->currentRow(), 9);
+    sched.advance(10000);
+    EXPECT_FALSE(window->isBusy());
+    EXPECT_EQ(list->currentRow(), 5);
+    EXPECT_EQ(list->selectedItems().size(), 1);
+    EXPECT_EQ(state.selectedUserPerf, 5);
+    EXPECT_EQ(find<QLabel>("StatusLabel")->text(), "Perf. #010 not fetched: MIDI-Data receive-timeout!");
+    EXPECT_EQ(find<QLineEdit>("PerformanceName")->text(), "Lead 5  ");
+    synth->setFaults({});
+    QTest::keyClick(find<QSlider>("FilterCutoff"), Qt::Key_Up);
+    sched.advance(1000);
+    EXPECT_EQ(find<QLabel>("StatusLabel")->text(), "OK");
 }
 
 TEST_F(FetchFromSynth, KnobOnTheSynthMovesTheControlAndSendsNothingBack)

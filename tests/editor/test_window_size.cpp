@@ -103,3 +103,19 @@ TEST_F(WindowSize, EachWaveformButtonStandsBesideItsPicture)
         EXPECT_LE(std::abs(p.center().y() - b.center().y()), 2) << buttons[i];
     }
 }
+
+TEST_F(WindowSize, ALongStatusTextIsCutWithTheWholeTextAsItsTip)
+{
+    const QSize size = settled();
+    const std::string text = "Perf. #071 not saved: MIDI-Data receive-timeout! 70 of 128 performances saved in "
+                             "/home/someone/a folder with a long name/and another one/backup of the studio synth.PFB";
+    window->showStatus(text);
+    EXPECT_EQ(settled(), size) << "the window never changes size";
+    auto* line = find<QLabel>("StatusLabel");
+    EXPECT_TRUE(line->text().endsWith(QChar(0x2026))) << line->text().toStdString();
+    EXPECT_TRUE(fits(line));
+    EXPECT_EQ(line->toolTip().toStdString(), text);
+    window->showStatus("OK");
+    EXPECT_EQ(line->text(), "OK");
+    EXPECT_TRUE(line->toolTip().isEmpty());
+}

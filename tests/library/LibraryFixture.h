@@ -22,9 +22,16 @@ public:
     explicit WindowUi(ScriptedDialogs& d) : dialogs_(d) {}
     void messageBox(const std::string& text) override
     {
-        RecordingUi::messageBox(text);
-        dialogs_.inform(text);
+        log.push_back("box:" + text);
+        dialogs_.notify(text);
     }
+    void answerBox(const std::string& text, const std::string& topic) override
+    {
+        log.push_back("answer:" + text);
+        dialogs_.answer(text, topic);
+    }
+    void withdrawBox(const std::string& topic) override { dialogs_.withdraw(topic); }
+    bool messageBoxShown() const override { return dialogs_.notifying(); }
     // When set, the full refresh leaves the editor state as the window's does.
     kw::EditSession* session = nullptr;
     void refreshAll() override

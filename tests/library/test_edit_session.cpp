@@ -56,7 +56,7 @@ struct EditSessionTest : ::testing::Test {
                           ++fetches;
                           ui.log.push_back("fetch");
                       },
-                      [this] { return inputOpen; }, [this](const std::string& t) { ui.showStatus(t); }});
+                      [this] { return inputOpen; }, [this](const std::string& t) { ui.showStatus(t); }, {}});
     }
     Strings sent() const
     {

@@ -51,7 +51,7 @@ TEST_F(Sends, ABankSentAndFetchedBackIsTheSameInEveryDataByte)
     EXPECT_FALSE(ui.busy);
     EXPECT_FALSE(ui.outLamp);
     EXPECT_EQ(dialogs.progressValues.back(), 128);
-    EXPECT_TRUE(dialogs.boxes.empty());
+    EXPECT_EQ(dialogs.boxes, Strings{"128 of 128 performances sent"}) << "the result in a box the user closes";
     EXPECT_EQ(entry(0), "001  " + sent[0].shortEntry());
     EXPECT_EQ(ui.statuses.end()[-2], "128 of 128 performances sent");
     // Seven blocks a performance, the transfer pause after every one.
@@ -64,6 +64,7 @@ TEST_F(Sends, ABankSentAndFetchedBackIsTheSameInEveryDataByte)
     dialogs.files = {(dir / "back.PFB").string()};
     bulk.MenuBulkAllPerfHDClick();
     runAll();
+    EXPECT_EQ(dialogs.answers.back(), "128 of 128 performances saved in " + (dir / "back.PFB").string());
     const Bytes back = kwtest::readAll(dir / "back.PFB");
     ASSERT_EQ(back.size(), 40590u);
     for (int pp = 0; pp < 128; ++pp)
@@ -108,7 +109,8 @@ TEST_F(Sends, AnEmptyBankSendsNothingAndBadBanksAreReported)
     EXPECT_FALSE(ui.outLamp);
     EXPECT_EQ(ui.selectedLine, -1);
     EXPECT_TRUE(synth.sent.empty());
-    EXPECT_TRUE(dialogs.boxes.empty());
+    EXPECT_EQ(dialogs.boxes, Strings{"0 of 0 performances sent"});
+    dialogs.boxes.clear();
     for (int i = 0; i < 3; ++i)
         bulk.MenuBulkPerfBankSynthClick();
     ASSERT_EQ(dialogs.boxes.size(), 3u);
@@ -128,6 +130,72 @@ TEST_F(Sends, CancellingABankSendFinishesThePerformanceInFlight)
     EXPECT_EQ(addresses().size(), 4u * 7) << "whole performances only";
     EXPECT_FALSE(ui.busy);
     EXPECT_EQ(dialogs.boxes, Strings{"Transfer cancelled: 4 of 10 performances sent"});
+}
+
+TEST_F(Sends, OnlyWhatReachedAnOpenPortCountsAndAFailedSendSaysSo)
+{
+    const auto bank = kwtest::randomBank(21);
+    ASSERT_FALSE(writeBankFile(dir / "in.PFB", bank));
+    const auto record = kwtest::randomRecords({9}, 22)[0];
+    ASSERT_FALSE(writePerformanceFile(dir / "p.SYX", record));
+    synth.fillMemory(23);
+    st.modified = true;
+    const std::string reason = "the JACK server has shut down";
+    struct Case {
+        const char* what;
+        void (kw::BulkCommands::*command)();
+        long failFrom;  // -1: the output is not open at all
+        std::string result;
+    };
+    const Case cases[] = {
+        // 80 blocks went out: eleven performances and three of the twelfth.
+        {"bank", &BulkCommands::MenuBulkPerfBankSynthClick, 80,
+         "11 of 128 performances sent; performance 012 was cut off: " + reason},
+        {"bank, first block", &BulkCommands::MenuBulkPerfBankSynthClick, 0,
+         "0 of 128 performances sent; performance 001 was not sent: " + reason},
+        {"one file", &BulkCommands::MenuBulkSinglePerfSynthClick, 3, "Performance 021 was cut off: " + reason},
+        {"the edit", &BulkCommands::SaveToSynthClick, 6, "Performance 021 was cut off: " + reason},
+        {"bank, no output", &BulkCommands::MenuBulkPerfBankSynthClick, -1, kNoOutputText},
+        {"one file, no output", &BulkCommands::MenuBulkSinglePerfSynthClick, -1, kNoOutputText},
+        {"the edit, no output", &BulkCommands::SaveToSynthClick, -1, kNoOutputText},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Bytes memoryBefore = synthMemory();
+        std::vector<std::string> linesBefore;
+        for (int pp = 0; pp < kUserPerformances; ++pp)
+            linesBefore.push_back(entry(pp));
+        synth.clear();
+        dialogs.boxes.clear();
+        dialogs.closeBox();
+        synth.open = c.failFrom >= 0;
+        synth.failFrom = c.failFrom;
+        synth.reason = reason;
+        dialogs.files = {(dir / (c.command == &BulkCommands::MenuBulkPerfBankSynthClick ? "in.PFB" : "p.SYX")).string()};
+        dialogs.userPerfs = {20};
+        (bulk.*c.command)();
+        runAll();
+        ASSERT_FALSE(dialogs.boxes.empty());
+        EXPECT_EQ(dialogs.boxes.front(), c.result);
+        EXPECT_EQ(synth.sent.size(), size_t(std::max(0L, c.failFrom + 1))) << "nothing tried after the failure";
+        EXPECT_FALSE(ui.busy);
+        EXPECT_TRUE(st.modified) << "the edit counts as stored only once all of it is";
+        // The synth holds what went out, the list says only that.
+        const long whole = std::max(0L, c.failFrom) / 7;
+        for (int pp = 0; pp < kUserPerformances; ++pp) {
+            const bool banked = c.command == &BulkCommands::MenuBulkPerfBankSynthClick && pp < whole;
+            EXPECT_EQ(entry(pp), banked ? numberedEntry(pp, bank[size_t(pp)].shortEntry()) : linesBefore[size_t(pp)])
+                << pp;
+            if (banked) {
+                ASSERT_EQ(dataOf(synth.userRecord(pp)), dataOf(bank[size_t(pp)].bytes())) << pp;
+            }
+        }
+        if (c.failFrom < 0) {
+            EXPECT_EQ(synthMemory(), memoryBefore);
+            EXPECT_TRUE(dialogs.log.back().rfind("inform:", 0) == 0) << "nothing asked: " << dialogs.log.back();
+        }
+        dialogs.log.clear();
+    }
 }
 
 TEST_F(Sends, AProgramChangeDuringASendWaitsForIt)
@@ -167,12 +235,11 @@ TEST_F(Sends, OneFileIntoAUserPerformanceOfTheUsersChoice)
     EXPECT_EQ(gaps(), (std::vector<long long>(6, 100)));
     EXPECT_EQ(dataOf(synth.userRecord(20)), dataOf(r.bytes()));
     EXPECT_EQ(entry(20), before) << "the list line stays";
+    EXPECT_EQ(ui.statuses.end()[-2], "Stored to user performance 021");
 
-    // Cancelled in the chooser, or no output: nothing goes out.
+    // Cancelled in the chooser: nothing goes out.
     synth.clear();
     dialogs.files = {(dir / "p.syx").string()};
-    bulk.MenuBulkSinglePerfSynthClick();
-    synth.open = false;
     bulk.MenuBulkSinglePerfSynthClick();
     runAll();
     EXPECT_TRUE(synth.sent.empty());
@@ -203,6 +270,7 @@ TEST_F(Sends, SavingTheEditIntoAUserPerformanceClearsTheModifiedFlagAfterTheLast
     EXPECT_EQ(gaps(), (std::vector<long long>(6, 100)));
     EXPECT_EQ(synth.synth.user(4).layer(2).data(0x11), 33);
     EXPECT_EQ(st.selectedUserPerf, 6);
+    EXPECT_EQ(ui.statuses.end()[-2], "Stored to user performance 005");
 
     // Nothing chosen: nothing sent, the flag stays.
     st.modified = true;

@@ -16,7 +16,7 @@ const std::string kWrongSize = "Receive-Error - Wrong blocksize";
 const std::string kGreeting = "CS1x responding... Device-Code: 0F 05 - TG-Level: 01";
 
 struct BoxRules : kwtest::CoreFixture {
-    BoxRules() { ui.boxesStayOpen = true; }
+
     size_t statusesWith(const std::string& part) const
     {
         return size_t(std::count_if(ui.statuses.begin(), ui.statuses.end(),
@@ -102,7 +102,7 @@ TEST_F(BoxRules, InputGoesOnWhileABoxIsUpAndAFetchRunsToItsEnd)
 {
     senders.request(Request::identity());
     clock.advance(100);
-    ASSERT_TRUE(ui.boxShown);
+    ASSERT_TRUE(ui.box.up());
     dispatcher.handle(Bytes{0xB0, 74, 100});
     EXPECT_EQ(ui.statusLine, "<1> Cutoff 36");
     EXPECT_EQ(ui.knobs.back(), (std::pair<std::string, int>{"FilterCutoff", 27}));

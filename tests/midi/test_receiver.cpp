@@ -70,18 +70,30 @@ TEST_F(ReceiverTest, IdentityReplyIsKeptAndShownAndEndsTheTimeout)
     EXPECT_EQ(hex(rx.identityReply()), "F0 7E 00 06 02 43 00 41 0F 05 00 00 00 01 F7");
     EXPECT_TRUE(senders.pending().isNone());
 
-    // A reply one byte too long is not taken.
+    // Asking again (other ports chosen) takes the greeting back at once. A
+    // reply one byte too long is not taken.
     ui.boxes.clear();
     synth.deliver = nullptr;
     senders.request(Request::identity());
+    EXPECT_FALSE(ui.box.up()) << "the greeting no longer holds";
     dispatcher.handle(kwtest::bytes("F0 7E 00 06 02 43 00 41 10 06 00 00 00 02 00 F7"));
     clock.runAll();
     EXPECT_EQ(ui.boxes, Boxes{kWrongSize});
     EXPECT_EQ(rx.identityReply()[8], 0x0F);
+
+    // Nothing answers: the box says so, whatever it said before; a late
+    // greeting takes its place again.
+    senders.request(Request::identity());
+    clock.advance(1000);
+    EXPECT_EQ(ui.box.text(), "CS1x does not respond on selected MIDI-device!\nPlease check cabling and/or device-settings");
+    dispatcher.handle(kwtest::bytes("F0 7E 00 06 02 43 00 41 0F 05 00 00 00 01 F7"));
+    EXPECT_EQ(ui.box.text(), "CS1x responding... Device-Code: 0F 05 - TG-Level: 01");
 }
 
 TEST_F(ReceiverTest, WholeFetchFillsTheImageAndRefreshesOnceInVirtualTime)
 {
+    // A slow synth: more than the status line's 750 ms between two texts.
+    synth.replyDelay = 600;
     clickPerformance(3);
     clock.runAll();
 
@@ -95,11 +107,12 @@ TEST_F(ReceiverTest, WholeFetchFillsTheImageAndRefreshesOnceInVirtualTime)
     EXPECT_EQ(std::count(ui.log.begin(), refresh, "busy:0"), 0);
     EXPECT_FALSE(ui.busy);
 
-    std::vector<std::string> progress;
-    std::copy_if(ui.statuses.begin(), ui.statuses.end(), std::back_inserter(progress),
-                 [](const std::string& s) { return s != "OK"; });
-    EXPECT_EQ(progress, (std::vector<std::string>{"Receiving Perf-COMMON", "Receiving LAYER-1", "Receiving LAYER-2",
-                                                  "Receiving LAYER-3", "Receiving LAYER-4"}));
+    // "OK" means nothing is pending: not once before the fetch is through.
+    std::vector<std::string> statuses(std::find(ui.statuses.begin(), ui.statuses.end(), "Receiving Perf-COMMON"),
+                                      ui.statuses.end());
+    EXPECT_EQ(statuses, (std::vector<std::string>{"Receiving Perf-COMMON", "Receiving LAYER-1", "Receiving LAYER-2",
+                                                  "Receiving LAYER-3", "Receiving LAYER-4", "OK"}));
+    EXPECT_LT(refresh - ui.log.begin(), std::find(ui.log.rbegin(), ui.log.rend(), "status:OK").base() - ui.log.begin());
 
     // Each follow-up request waits the transfer pause after its reply.
     const auto t = synth.sentAt;
@@ -244,8 +257,12 @@ TEST_F(ReceiverTest, NoReplyTwiceStopsTheFetchAndALateReplyIsNobodys)
     EXPECT_EQ(editBytes(BlockKind::Layer1), before);
     EXPECT_EQ(editBytes(BlockKind::Common00), common);
     EXPECT_EQ(ui.refreshAllCount, 0);
-    EXPECT_EQ(ui.statuses.back(), "OK");
+    // The failure stands on the status line until the user's next action,
+    // and the list shows no line: no performance of the list is in the editor.
     EXPECT_EQ(ui.statuses[ui.statuses.size() - 2], "Received Bullshit...");
+    EXPECT_EQ(ui.statuses.back(), "Perf. #010 not fetched: MIDI-Data receive-timeout!");
+    EXPECT_EQ(ui.selectedLine, -1);
+    EXPECT_EQ(st.selectedUserPerf, -1);
 }
 
 TEST_F(ReceiverTest, WhenNoChainRunsTheWindowIsEnabled)
@@ -286,6 +303,7 @@ TEST_F(ReceiverTest, TimeoutTextsDependOnThePendingRequest)
     EXPECT_EQ(ui.boxes, Boxes{"CS1x does not respond on selected MIDI-device!\nPlease check cabling and/or device-settings"});
 
     // Every request restarts the full second.
+    ui.closeBox();
     ui.boxes.clear();
     senders.request(Request::of(BlockKind::Layer2));
     clock.advance(600);

@@ -193,7 +193,8 @@ TEST_F(SendFailures, ABurstIsToldOnceInABox)
     EXPECT_EQ(ui.boxes, std::vector<std::string>{"MIDI-Out error: code 1"});
     EXPECT_EQ(ui.statusLine, "MIDI-Out error: code 1");
     // After a quiet second, the next failure is a new burst. Its box comes
-    // once the send has returned.
+    // once the send has returned (the first one closed meanwhile).
+    ui.closeBox();
     clock.advance(1000);
     senders.parameterChange(0x60, 1, 0x11, 0);
     EXPECT_EQ(ui.boxes.size(), 1u);

@@ -120,6 +120,58 @@ TEST(QtDialogs, NoticesShowWithoutWaitingInOneReusedBox)
     EXPECT_FALSE(dialogs.notifying());
 }
 
+TEST(QtDialogs, AnAnswerTakesTheBoxAndTheFocusANoticeTakesNeither)
+{
+    kwtest::qtApp();
+    QWidget window;
+    window.setWindowTitle(QStringLiteral(" Knobwright"));
+    auto* list = new QListWidget(&window);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    list->setFocus();
+    QtDialogs dialogs;
+    dialogs.setParent(&window);
+    auto* box = window.findChild<QMessageBox*>("NoticeBox");
+
+    // The synth's input while the user plays: shown without taking the
+    // focus from where it is (the offscreen platform activates every window
+    // it shows, so the request itself is what can be seen here).
+    dialogs.notify("Receive-Error - Wrong blocksize");
+    EXPECT_TRUE(box->testAttribute(Qt::WA_ShowWithoutActivating));
+    box->hide();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+
+    // What answers the user takes the box's place and the focus: Return
+    // closes it instead of reaching the list behind it.
+    dialogs.answer("CS1x responding... Device-Code: 0F 05 - TG-Level: 01", kw::kSynthTopic);
+    EXPECT_EQ(box->text(), "CS1x responding... Device-Code: 0F 05 - TG-Level: 01");
+    EXPECT_FALSE(box->testAttribute(Qt::WA_ShowWithoutActivating));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(box));
+    QAbstractButton* ok = buttonOf(box, "OK");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == ok; }, 2000))
+        << "the focus is on " << QApplication::focusWidget()->metaObject()->className();
+    // A transfer's result keeps the answer before it in view; the greeting,
+    // once no longer true, goes, and the box with it when nothing is left.
+    dialogs.answer("128 of 128 performances sent");
+    EXPECT_EQ(box->text(), "CS1x responding... Device-Code: 0F 05 - TG-Level: 01\n\n128 of 128 performances sent");
+    dialogs.withdraw(kw::kSynthTopic);
+    EXPECT_EQ(box->text(), "128 of 128 performances sent");
+    dialogs.answer("CS1x does not respond on selected MIDI-device!", kw::kSynthTopic);
+    dialogs.answer("CS1x responding... Device-Code: 0F 05 - TG-Level: 01", kw::kSynthTopic);
+    EXPECT_EQ(box->text(), "128 of 128 performances sent\n\nCS1x responding... Device-Code: 0F 05 - TG-Level: 01");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_FALSE(dialogs.notifying());
+    EXPECT_EQ(list->count(), 0);
+
+    dialogs.answer("CS1x responding... Device-Code: 0F 05 - TG-Level: 01", kw::kSynthTopic);
+    EXPECT_EQ(box->text(), "CS1x responding... Device-Code: 0F 05 - TG-Level: 01") << "a closed box starts afresh";
+    dialogs.withdraw(kw::kSynthTopic);
+    EXPECT_FALSE(box->isVisible());
+    EXPECT_FALSE(dialogs.notifying());
+}
+
 TEST(QtDialogs, UserPerformanceChoiceGivesTheLineOrNothing)
 {
     kwtest::qtApp();

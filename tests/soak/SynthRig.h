@@ -51,6 +51,10 @@ public:
     }
     void setLamp(kw::Lamp lamp, bool bright) override { window_.setLamp(lamp, bright); }
     void messageBox(const std::string& text) override { window_.messageBox(text); }
+    void answerBox(const std::string& text, const std::string& topic) override { window_.answerBox(text, topic); }
+    void withdrawBox(const std::string& topic) override { window_.withdrawBox(topic); }
+    bool messageBoxShown() const override { return window_.messageBoxShown(); }
+    bool dialogOpen() const override { return window_.dialogOpen(); }
     void setBusy(bool busy) override { window_.setBusy(busy); }
     void refreshAll() override
     {

@@ -52,7 +52,8 @@ protected:
                       [this](const std::string& s) {
                           statuses.push_back(s);
                           window->showStatus(s);
-                      }});
+                      },
+                      {}});
         window->show();
         // Shortcuts only reach the active window.
         QApplication::setActiveWindow(window.get());

@@ -14,15 +14,14 @@ class RecordingUi : public kw::Ui {
 public:
     std::string statusLine = "OK";
     std::vector<std::string> statuses;       // every text shown, "OK" included
-    std::vector<std::string> boxes;
-    std::vector<std::string> log;            // "status:..", "box:..", "busy:1", "refreshAll", ...
+    std::vector<std::string> boxes;          // every box text shown, notices and answers
+    std::vector<std::string> log;            // "status:..", "box:..", "answer:..", "busy:1", "refreshAll", ...
     bool inLamp = false, outLamp = false;
     int inLampOn = 0, outLampOn = 0;         // times a lamp was turned bright
     bool busy = false;
-    // Boxes stay up until closeBox(), as the window's do (by default each
-    // is gone at once).
-    bool boxesStayOpen = false;
-    bool boxShown = false;
+    // The window's one box: it stays up until closeBox(), as the user
+    // closes it.
+    kw::BoxContent box;
     // A dialog of the user's is up.
     bool dialog = false;
     int refreshAllCount = 0;
@@ -48,10 +47,17 @@ public:
     {
         boxes.push_back(text);
         log.push_back("box:" + text);
-        boxShown = boxesStayOpen;
+        box.notice(text);
     }
-    bool messageBoxShown() const override { return boxShown; }
-    void closeBox() { boxShown = false; }
+    void answerBox(const std::string& text, const std::string& topic) override
+    {
+        boxes.push_back(text);
+        log.push_back("answer:" + text);
+        box.answer(text, topic);
+    }
+    void withdrawBox(const std::string& topic) override { box.withdraw(topic); }
+    bool messageBoxShown() const override { return box.up(); }
+    void closeBox() { box.closed(); }
     bool dialogOpen() const override { return dialog; }
     void setBusy(bool b) override
     {

@@ -2,6 +2,7 @@
 // Dialogs that answer from a script and remember what they were asked.
 
 #include "library/Dialogs.h"
+#include "midi/Ui.h"
 
 #include <deque>
 #include <string>
@@ -21,12 +22,19 @@ public:
     // Progress windows report cancel once their value reaches this.
     int cancelAt = -1;
 
-    // What was asked, in order: "ask:TEXT|FIRST|SECOND", "confirm:CAPTION: TEXT",
+    // What was asked and shown, in order: "ask:TEXT|FIRST|SECOND", "confirm:CAPTION: TEXT",
+    // "inform:TEXT", "notice:TEXT", "answer:TEXT",
     // "open:TITLE|FILTER|FOLDER", "save:TITLE|FILTER|FOLDER|NAME", "folder:START",
     // "userperf:CAPTION|BUTTON|SELECTED|TOP", "progress:TITLE|TEXT|MAX".
     std::vector<std::string> log;
     std::vector<std::string> questions;  // texts of ask and confirm, confirm as "CAPTION: TEXT"
-    std::vector<std::string> boxes;      // texts of inform
+    // Texts of every box shown: inform, notices and answers, in order.
+    std::vector<std::string> boxes;
+    std::vector<std::string> answers;    // the texts of answer() alone
+    // The one box of notify() and answer(), as the program's: it stays up
+    // until the test closes it, as the user would.
+    kw::BoxContent box;
+    void closeBox() { box.closed(); }
     std::vector<kw::UserPerfChoice> userPerfChoices;
     std::vector<int> progressValues;
     std::vector<std::string> progressTexts;
@@ -48,6 +56,21 @@ public:
         log.push_back("inform:" + text);
         boxes.push_back(text);
     }
+    void notify(const std::string& text) override
+    {
+        log.push_back("notice:" + text);
+        boxes.push_back(text);
+        box.notice(text);
+    }
+    bool notifying() const override { return box.up(); }
+    void answer(const std::string& text, const std::string& topic) override
+    {
+        log.push_back("answer:" + text);
+        boxes.push_back(text);
+        answers.push_back(text);
+        box.answer(text, topic);
+    }
+    void withdraw(const std::string& topic) override { box.withdraw(topic); }
     std::optional<std::string> chooseOpenFile(const std::string& title, const std::string& filter,
                                               const std::string& folder) override
     {
