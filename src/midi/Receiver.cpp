@@ -90,7 +90,9 @@ void Receiver::flushBoxes()
     while (!boxes_.empty()) {
         const Box b = std::move(boxes_.front());
         boxes_.pop_front();
-        if (b.answer)
+        if (b.answer && wrappingUp_)
+            std::fprintf(stderr, "knobwright: %s\n", b.text.c_str());  // no box outlives the program
+        else if (b.answer)
             ui_.answerBox(b.text, b.topic);
         else
             timers_.box(b.text, b.statusHasIt);
@@ -192,6 +194,14 @@ bool Receiver::receive(ByteView m)
             flushBoxes();
             return true;
         }
+    }
+    if (chain_ && chain_->isPerformanceFetch() && static_cast<const PerformanceFetch&>(*chain_).contradicts(m)) {
+        // The synth answers in order, so a block it sent before switching
+        // can only come ahead of the reply it passed for: this is that
+        // reply. The fetch starts again, asking for nothing before
+        // everything the synth sent before is in.
+        startPerformanceFetch();
+        return true;
     }
     if (lone_) {
         const ReplyCheck c = checkReply(lone_->request, lone_->performance, m);
@@ -479,9 +489,21 @@ void PerformanceFetch::begin(Receiver& rx)
     rx.request(Request::of(BlockKind::Common00));
 }
 
+bool PerformanceFetch::contradicts(ByteView message) const
+{
+    for (int i = 0; i < taken_; ++i) {
+        const BulkBlock& b = blocks_.at(i);
+        // Another device number is no other answer; other data is.
+        if (checkReply(Request::of(b.kind()), 0, message).match == Match::Reply)
+            return !std::equal(message.begin() + 9, message.end() - 2, b.bytes() + 9);
+    }
+    return false;
+}
+
 bool PerformanceFetch::replyArrived(Receiver& rx, ByteView reply)
 {
     blocks_.at(kBlocksPerPerformance - 1 - toCome_).assign(reply);
+    ++taken_;
     if (toCome_ == 0) {
         // All seven are in: only now does the image change.
         rx.image().edit = blocks_;

@@ -179,10 +179,15 @@ public:
     void stopped(Receiver& rx, const std::string& why) override;
     bool isPerformanceFetch() const override { return true; }
     int blocksToCome() const { return toCome_; }
+    // `message` answers a request this fetch has had its reply to, but says
+    // something else: one of the two came unasked (a dump the synth sent
+    // before it switched, say), and the block taken may be the wrong one.
+    bool contradicts(ByteView message) const;
 
 private:
     void requestNext(Receiver& rx);
     int toCome_ = 6;
+    int taken_ = 0;
     bool begun_ = false;
     int performance_ = -1;
     BlockSet blocks_{false};

@@ -1,5 +1,7 @@
 #include "CoreFixture.h"
 
+#include <utility>
+
 #include <stdexcept>
 
 using namespace kw;
@@ -263,6 +265,40 @@ TEST_F(ReceiverTest, NoReplyTwiceStopsTheFetchAndALateReplyIsNobodys)
     EXPECT_EQ(ui.statuses.back(), "Perf. #010 not fetched: MIDI-Data receive-timeout!");
     EXPECT_EQ(ui.selectedLine, -1);
     EXPECT_EQ(st.selectedUserPerf, -1);
+}
+
+TEST_F(ReceiverTest, ADumpTheSynthSentBeforeItSwitchedIsFoundOutAndTheFetchStartsAgain)
+{
+    // A dump of the performance the synth held before the switch (its
+    // panel's bulk dump, say) comes just ahead of the reply and passes for
+    // it; the reply then comes as a second, different answer.
+    bool once = true;
+    synth.answer = [&](BlockKind k, Bytes reply) -> std::optional<Bytes> {
+        if (k == BlockKind::Common00 && std::exchange(once, false))
+            dispatcher.handle(kwtest::syntheticBlock(BlockKind::Common00, 99));
+        return reply;
+    };
+    clickPerformance(3);
+    clock.runAll();
+    expectImageHolds(3);
+    EXPECT_EQ(ui.refreshAllCount, 1);
+    // Nothing asked for again before everything the synth sent before is in.
+    EXPECT_EQ(lastRequests(8), (std::vector<std::string>{"F0 43 20 4B 70 00 50 F7", kFetchRequests[0], kFetchRequests[1],
+                                                         kFetchRequests[2], kFetchRequests[3], kFetchRequests[4],
+                                                         kFetchRequests[5], kFetchRequests[6]}));
+
+    // The same dump again with the same data is no contradiction.
+    synth.clear();
+    once = true;
+    synth.answer = [&](BlockKind k, Bytes reply) -> std::optional<Bytes> {
+        if (k == BlockKind::Common00 && std::exchange(once, false))
+            dispatcher.handle(reply);
+        return reply;
+    };
+    clickPerformance(4);
+    clock.runAll();
+    expectImageHolds(4);
+    EXPECT_EQ(synth.requests(), kFetchRequests);
 }
 
 TEST_F(ReceiverTest, WhenNoChainRunsTheWindowIsEnabled)
