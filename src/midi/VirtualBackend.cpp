@@ -378,9 +378,15 @@ public:
     ~Out() override { b_.outputOpen_ = false; }
     int send(ByteView message) override
     {
+        if (b_.outputBreaksIn_ == 0)
+            return MidiResult::Error;
+        if (b_.outputBreaksIn_ > 0)
+            --b_.outputBreaksIn_;
         b_.cable_.received(message);
         return MidiResult::Ok;
     }
+    std::string errorText() const override { return b_.outputBreaksIn_ == 0 ? b_.outputBreak_ : std::string(); }
+    bool working() override { return b_.outputBreaksIn_ != 0; }
     int close() override { return MidiResult::Ok; }
 private:
     VirtualBackend& b_;

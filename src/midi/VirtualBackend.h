@@ -157,10 +157,20 @@ public:
     void setFaults(const SynthFaults& faults) { cable_.setFaults(faults); }
     // Writes the memory now if it changed since it was last written.
     bool saveMemory() { return !memory_.dirty() || memory_.save(); }
+    // The way from the editor breaks after `messages` more messages (-1:
+    // never; now whole again), as a port whose server has gone away does:
+    // every send fails, with `reason` as the driver's words.
+    void breakOutputAfter(long messages, std::string reason = {})
+    {
+        outputBreaksIn_ = messages;
+        outputBreak_ = std::move(reason);
+    }
 
 private:
     class In;
     class Out;
+    long outputBreaksIn_ = -1;
+    std::string outputBreak_;
 
     VirtualCs1x synth_;
     VirtualMemoryFile memory_;

@@ -22,6 +22,8 @@
 #include <QAction>
 #include <QApplication>
 
+#include <cstdio>
+
 namespace kw {
 
 const char* const kApplicationTitle = "Orsk Knobwright V1.2 - YAMAHA-CX1x";
@@ -58,7 +60,7 @@ bool Application::start()
     qtDialogs_ = std::make_unique<QtDialogs>();
     dialogs_ = options_.dialogs ? options_.dialogs : qtDialogs_.get();
     // A signal to end the program (a logout, Ctrl+C) is a normal exit.
-    quitSignals_ = std::make_unique<QuitSignals>([] { QCoreApplication::exit(0); });
+    quitSignals_ = std::make_unique<QuitSignals>([this] { quitBySignal(); });
     store_ = options_.settingsFile.isEmpty() ? std::make_unique<SettingsStore>()
                                              : std::make_unique<SettingsStore>(options_.settingsFile);
     if (!store_->openProblem().isEmpty())
@@ -130,7 +132,76 @@ void Application::connectCommands()
     BankManager& bank = *bankManager_;
     on("MenuBulkBankEdit", [this, &bank] { MenuBulkBankEditClick(bank, window_.get()); });
     // An arranged bank lives in memory only: quitting asks to save it first.
-    ctx_->mayQuit = [&bank] { return bank.mayQuit(); };
+    ctx_->mayQuit = [this] { return mayQuit(); };
+}
+
+namespace {
+// The longest a quit waits for a transfer to wrap up: the performance in
+// flight with the long pause is seven blocks and 0.7 s; a synth that has
+// stopped answering is not waited for beyond this.
+constexpr int kQuitWaitMs = 1500;
+constexpr int kQuitPollMs = 10;
+} // namespace
+
+bool Application::transferRunning() const
+{
+    const Receiver& rx = core_->receiver;
+    return (rx.chainRunning() && !rx.chain()->isPerformanceFetch()) || rx.chainQueued();
+}
+
+bool Application::mayQuit()
+{
+    if (quitting_)
+        return true;
+    if (wrappingUp_)
+        return false;  // on its way out already
+    if (transferRunning() && !dialogs_->confirm(window_->windowTitle().toStdString(), kQuitDuringTransferQuestion))
+        return false;
+    if (!bankManager_->mayQuit())
+        return false;
+    if (!core_->receiver.chainRunning() && !core_->receiver.chainQueued())
+        return true;
+    quitAfterTransfer([this] {
+        quitting_ = true;
+        window_->close();
+    });
+    return false;
+}
+
+void Application::quitBySignal()
+{
+    if (!core_) {
+        QCoreApplication::exit(0);
+        return;
+    }
+    quitAfterTransfer([] { QCoreApplication::exit(0); });
+}
+
+void Application::quitAfterTransfer(std::function<void()> done)
+{
+    // A signal while the window waits to close: the signal's way wins.
+    afterWrapUp_ = std::move(done);
+    if (wrappingUp_)
+        return;
+    wrappingUp_ = true;
+    core_->receiver.wrapUp();
+    watchWrapUp(kQuitWaitMs / kQuitPollMs);
+}
+
+void Application::watchWrapUp(int polls)
+{
+    const Receiver& rx = core_->receiver;
+    if ((rx.chainRunning() || rx.chainQueued()) && polls > 0) {
+        sched_->after(kQuitPollMs, [this, polls] { watchWrapUp(polls - 1); });
+        return;
+    }
+    if (rx.chainRunning())
+        std::fprintf(stderr, "knobwright: quit before the transfer had ended\n");
+    // What went out last leaves the port before it closes.
+    sched_->after(settings_.transferPause(), [this] {
+        if (afterWrapUp_)
+            afterWrapUp_();
+    });
 }
 
 void Application::finish()

@@ -8,6 +8,8 @@
 
 #include <QString>
 
+#include <functional>
+
 #include <memory>
 #include <optional>
 #include <vector>
@@ -75,10 +77,24 @@ public:
     EditorState& state() { return state_; }
     BankManager& bankManager() { return *bankManager_; }
 
+    // Asked as the window closes (File › Exit, its close button): a transfer
+    // that writes to the synth or the disk is stopped after the performance
+    // in flight, if the user agrees, and the window closes once it has.
+    bool mayQuit();
+    // SIGTERM, SIGINT, SIGHUP: the same without asking, then the event loop ends.
+    void quitBySignal();
+
 private:
     void report(const QString& text);
     // The File and Bulk-Dump commands onto the window's menu items and buttons.
     void connectCommands();
+    // A chain other than a fetch runs or waits its turn.
+    bool transferRunning() const;
+    // Lets the running chain stop where a Cancel would (a whole performance
+    // at most), then waits the transfer pause so the last message leaves
+    // the port, then `done`. Never longer than kQuitWaitMs in all.
+    void quitAfterTransfer(std::function<void()> done);
+    void watchWrapUp(int polls);
 
     Options options_;
     std::unique_ptr<QuitSignals> quitSignals_;
@@ -101,6 +117,14 @@ private:
     // The bank manager's slots, kept for the whole run.
     std::unique_ptr<BankModel> bank_;
     std::unique_ptr<BankManager> bankManager_;
+    // Quitting: once the transfer has wrapped up, the window closes unasked.
+    bool quitting_ = false;
+    bool wrappingUp_ = false;
+    std::function<void()> afterWrapUp_;
 };
+
+// Asked when the window closes while a transfer runs.
+inline constexpr const char* kQuitDuringTransferQuestion =
+    "A transfer is running. Stop it after the performance in flight and quit?";
 
 } // namespace kw

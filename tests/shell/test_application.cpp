@@ -255,3 +255,35 @@ TEST_F(ApplicationTest, TheBankManagerOpensFromItsMenuAndItsUnsavedBankIsAskedFo
     EXPECT_EQ(dialogs.questions.back(), kUnsavedBankQuestion);
     app.finish();
 }
+
+TEST_F(ApplicationTest, ClosingDuringASendAsksThenClosesOnceThePerformanceIsThrough)
+{
+    store("Midi-IN", "CS1x In");
+    store("Midi-OUT", "CS1x Out");
+    store("LongDelay", "1");
+    Application app(options({"CS1x In"}, {"CS1x Out"}));
+    ASSERT_TRUE(app.start());
+    TMainWindow& w = app.window();
+    w.show();
+    const auto storedBlocks = [&] {
+        return std::count_if(log.sent.begin(), log.sent.end(), [](const Bytes& m) {
+            return m.size() > 9 && m[1] == 0x43 && m[2] == 0x00 && m[6] >= 0x70 && m[7] == 4;
+        });
+    };
+    // "Save changes to User-Perf" into performance 5: seven blocks, 100 ms apart.
+    dialogs.userPerfs = {4};
+    w.action("SaveToSynth")->trigger();
+    QTest::qWait(150);
+    ASSERT_GT(storedBlocks(), 0);
+    ASSERT_LT(storedBlocks(), 7);
+    dialogs.confirms = {false};
+    EXPECT_FALSE(w.close()) << "No: the program stays and the send goes on";
+    EXPECT_EQ(dialogs.questions.back(), w.windowTitle().toStdString() + ": " + kQuitDuringTransferQuestion);
+    dialogs.confirms = {true};
+    EXPECT_FALSE(w.close()) << "Yes: it closes once the performance in flight is through";
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }, 5000));
+    EXPECT_EQ(storedBlocks(), 7);
+    EXPECT_EQ(dialogs.questions.size(), 2u);
+    app.finish();
+}

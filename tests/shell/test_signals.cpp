@@ -2,12 +2,16 @@
 // ports closed, the virtual CS1x's memory saved. The editor runs as a child
 // process with a home of its own.
 
+#include "files/BankFile.h"
 #include "midi/VirtualCs1x.h"
+#include "support/RandomRecords.h"
 
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -15,54 +19,127 @@
 
 namespace {
 
-class QuitBySignal : public ::testing::TestWithParam<int> {};
-
-} // namespace
-
-TEST_P(QuitBySignal, IsANormalExit)
-{
+// The editor as a child process with a home of its own, the virtual CS1x
+// chosen as both ports.
+struct Editor {
     QTemporaryDir home;
-    const QString config = home.filePath("config");
-    const QString data = home.filePath("data");
-    const QString settingsFile = config + "/Orsk Inc./Knobwright.conf";
+    QString config = home.filePath("config");
+    QString data = home.filePath("data");
+    QString settingsFile = config + "/Orsk Inc./Knobwright.conf";
+    QProcess child;
+
+    explicit Editor(const char* longDelay)
     {
         QSettings s(settingsFile, QSettings::IniFormat);
         s.beginGroup("CS1x");
         s.setValue("Midi-IN", "Virtual CS1x");
         s.setValue("Midi-OUT", "Virtual CS1x");
-        s.setValue("LongDelay", "0");
+        s.setValue("LongDelay", longDelay);
     }
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home.path());
-    env.insert("XDG_CONFIG_HOME", config);
-    env.insert("XDG_DATA_HOME", data);
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    // No sound hardware, no JACK server needed: the virtual CS1x is always there.
-    env.insert("JACK_NO_START_SERVER", "1");
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(KW_SIGNAL_CHILD, {});
-    ASSERT_TRUE(child.waitForStarted(10000));
-    ASSERT_TRUE(child.waitForReadyRead(20000)) << "the editor did not come up";
-    ASSERT_EQ(child.readLine().trimmed(), "ready");
+    void start(const QStringList& args = {})
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home.path());
+        env.insert("XDG_CONFIG_HOME", config);
+        env.insert("XDG_DATA_HOME", data);
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        // No sound hardware, no JACK server needed: the virtual CS1x is always there.
+        env.insert("JACK_NO_START_SERVER", "1");
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(KW_SIGNAL_CHILD, args);
+    }
+    // The next line the editor prints that starts with `start` (within 30 s).
+    bool waitForLine(const QByteArray& start)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 30000) {
+            while (child.canReadLine())
+                if (child.readLine().startsWith(start))
+                    return true;
+            child.waitForReadyRead(100);
+        }
+        return false;
+    }
+    // The signal, then a normal exit.
+    void quitWith(int signal)
+    {
+        ::kill(pid_t(child.processId()), signal);
+        ASSERT_TRUE(child.waitForFinished(20000));
+        EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << "killed by the signal";
+        EXPECT_EQ(child.exitCode(), 0);
+    }
+    kw::VirtualCs1x savedSynth()
+    {
+        kw::VirtualCs1x reloaded;
+        QFile memory(data + "/Knobwright/Virtual CS1x.syx");
+        EXPECT_TRUE(memory.open(QIODevice::ReadOnly)) << "the virtual CS1x memory was not saved";
+        const QByteArray bytes = memory.readAll();
+        reloaded.loadMemoryImage(kw::ByteView(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())));
+        return reloaded;
+    }
+};
 
-    ::kill(pid_t(child.processId()), GetParam());
-    ASSERT_TRUE(child.waitForFinished(20000));
-    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << "killed by the signal";
-    EXPECT_EQ(child.exitCode(), 0);
+class QuitBySignal : public ::testing::TestWithParam<int> {};
 
-    QSettings s(settingsFile, QSettings::IniFormat);
+// Which of the seven blocks of user performance `pp` hold `record`'s data.
+std::vector<bool> blocksFrom(const kw::VirtualCs1x& synth, int pp, const kw::PerformanceRecord& record)
+{
+    kw::BlockSet fresh(true);
+    record.toTransfer(fresh);
+    std::vector<bool> out;
+    for (int i = 0; i < kw::kBlocksPerPerformance; ++i) {
+        const kw::BulkBlock& a = synth.user(pp).at(i);
+        const kw::BulkBlock& b = fresh.at(i);
+        bool same = true;
+        for (size_t k = 0; k < a.dataLength(); ++k)
+            same = same && a.data(k) == b.data(k);
+        out.push_back(same);
+    }
+    return out;
+}
+
+} // namespace
+
+TEST_P(QuitBySignal, IsANormalExit)
+{
+    Editor editor("0");
+    editor.start();
+    ASSERT_TRUE(editor.child.waitForStarted(10000));
+    ASSERT_TRUE(editor.waitForLine("ready")) << "the editor did not come up";
+    editor.quitWith(GetParam());
+
+    QSettings s(editor.settingsFile, QSettings::IniFormat);
     s.beginGroup("CS1x");
     EXPECT_EQ(s.allKeys().size(), 9) << "settings not written";
     EXPECT_EQ(s.value("LongDelay").toString(), "0");
+    EXPECT_EQ(editor.savedSynth().user(5)[kw::BlockKind::UserCommon00].data(0), 'S');
+}
 
-    QFile memory(data + "/Knobwright/Virtual CS1x.syx");
-    ASSERT_TRUE(memory.open(QIODevice::ReadOnly)) << "the virtual CS1x memory was not saved";
-    const QByteArray bytes = memory.readAll();
-    kw::VirtualCs1x reloaded;
-    reloaded.loadMemoryImage(kw::ByteView(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())));
-    EXPECT_EQ(reloaded.user(5)[kw::BlockKind::UserCommon00].data(0), 'S');
+TEST(QuitDuringATransfer, FinishesThePerformanceInFlightThenEnds)
+{
+    // A bank going out with the long pause; the signal comes 250 ms into
+    // performance 6, in the middle of its seven blocks.
+    Editor editor("1");
+    const auto bank = kwtest::randomBank(31);
+    const QString file = editor.home.filePath("bank.PFB");
+    ASSERT_FALSE(kw::writeBankFile(file.toStdString(), bank));
+    editor.start({"--send-bank", file});
+    ASSERT_TRUE(editor.child.waitForStarted(10000));
+    ASSERT_TRUE(editor.waitForLine("Sending performance 6 of 128")) << "the bank send did not get there";
+    QThread::msleep(250);
+    editor.quitWith(SIGTERM);
+
+    // Whole performances from the bank, then whole old ones: nothing mixed.
+    const kw::VirtualCs1x synth = editor.savedSynth();
+    int sent = 0;
+    while (sent < kw::kUserPerformances && blocksFrom(synth, sent, bank[size_t(sent)]) == std::vector<bool>(7, true))
+        ++sent;
+    EXPECT_GE(sent, 6) << "the performance in flight was not finished";
+    EXPECT_LE(sent, 7) << "it went on after the performance in flight";
+    for (int pp = sent; pp < kw::kUserPerformances; ++pp)
+        ASSERT_EQ(blocksFrom(synth, pp, bank[size_t(pp)]), std::vector<bool>(7, false)) << "performance " << pp + 1;
 }
 
 INSTANTIATE_TEST_SUITE_P(TermIntHup, QuitBySignal, ::testing::Values(SIGTERM, SIGINT, SIGHUP),

@@ -87,6 +87,7 @@ struct Soak {
     bool modifiedShown = false;
     // Where the texts of the run under way begin.
     size_t boxesFrom = 0;
+    size_t answersFrom = 0;
 
     explicit Soak(uint64_t seed) : dice(seed)
     {
@@ -119,22 +120,15 @@ struct Soak {
     void startRun()
     {
         boxesFrom = rig.dialogs.boxes.size();
+        answersFrom = rig.dialogs.answers.size();
         rig.tap->statuses.clear();
     }
-    // The first box of this run that begins with `start`; empty when none did.
-    std::string boxStarting(const std::string& start) const
+    // The results the run under way showed in a box (one, for a transfer
+    // that showed its progress or did not succeed).
+    std::vector<std::string> answersOfRun() const
     {
-        for (size_t i = boxesFrom; i < rig.dialogs.boxes.size(); ++i)
-            if (rig.dialogs.boxes[i].rfind(start, 0) == 0)
-                return rig.dialogs.boxes[i];
-        return {};
+        return {rig.dialogs.answers.begin() + long(answersFrom), rig.dialogs.answers.end()};
     }
-    bool statusSeen(const std::string& text) const
-    {
-        const auto& s = rig.tap->statuses;
-        return std::find(s.begin(), s.end(), text) != s.end();
-    }
-
     kw::SynthFaults randomFaults(const SoakTask& task)
     {
         kw::SynthFaults f;

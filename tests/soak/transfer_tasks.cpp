@@ -86,7 +86,18 @@ struct Backup {
     fs::path folder;
     Files before;
     int cancelAt = -1;
+    std::string result;  // the box that ended the run under way
 };
+
+// The one box a transfer ends with: its result, whatever else was shown.
+std::string resultOfRun(Soak& s)
+{
+    const std::vector<std::string> answers = s.answersOfRun();
+    EXPECT_LE(answers.size(), 1u) << "a transfer that ended in two ways";
+    return answers.empty() ? std::string() : answers.back();
+}
+
+bool startsWith(const std::string& text, const std::string& start) { return text.rfind(start, 0) == 0; }
 
 // The bank a backup left: a valid bank of whole records, performances 1 to
 // `count` in order, each as the synth holds it.
@@ -140,14 +151,12 @@ SoakTask backupTask(int count)
         EXPECT_TRUE(rig.settle(kTransferLimitMs)) << "a backup still running after an hour";
         rig.dialogs.cancelAt = -1;
 
-        const bool failed = !s.boxStarting("Perf. #").empty();
-        const bool cancelled = !s.boxStarting("Transfer cancelled: ").empty();
-        const bool succeeded = s.statusSeen("128 of 128 performances saved");
-        EXPECT_LE(int(failed) + int(cancelled) + int(succeeded), 1) << "a backup that ended in two ways";
-        return failed      ? Outcome::FailedAndReported
-               : cancelled ? Outcome::Cancelled
-               : succeeded ? Outcome::Succeeded
-                           : Outcome::Unreported;
+        b->result = resultOfRun(s);
+        const std::string& r = b->result;
+        return startsWith(r, "Perf. #")                ? Outcome::FailedAndReported
+               : startsWith(r, "Transfer cancelled: ") ? Outcome::Cancelled
+               : startsWith(r, "128 of 128 performances saved in ") ? Outcome::Succeeded
+                                                                    : Outcome::Unreported;
     };
     t.check = [b](Soak& s, Outcome outcome) {
         const Files after = filesIn(b->folder);
@@ -169,14 +178,19 @@ SoakTask backupTask(int count)
             // (The same memory backed up twice gives the same bank.)
             EXPECT_TRUE(written.empty() || written == std::vector<std::string>{b->target})
                 << "a complete backup goes under the chosen name";
+            EXPECT_EQ(b->result, "128 of 128 performances saved in " + (b->folder / b->target).string());
             expectWholeRecordsOfTheSynth(s, b->folder / b->target, kUserPerformances);
             return;
         }
-        const std::string box = s.boxStarting(outcome == Outcome::Cancelled ? "Transfer cancelled: " : "Perf. #");
-        if (box.empty())
+        const std::string& box = b->result;
+        if (outcome == Outcome::Unreported)
             return;  // reported as a fault by the loop
         const int saved = countIn(box, "saved");
         ASSERT_GE(saved, 0) << "the report does not say how many were saved: " << box;
+        if (outcome == Outcome::FailedAndReported) {
+            EXPECT_TRUE(startsWith(box, "Perf. #" + entryNumber(saved) + " not saved: "))
+                << "the report names another performance than the one that failed: " << box;
+        }
         b->stoppedAfter.push_back(saved);
         if (outcome == Outcome::Cancelled) {
             EXPECT_EQ(saved, b->cancelAt) << "Cancel finishes the performance in flight, then stops";
@@ -217,7 +231,13 @@ struct BankSend {
     // performances the synth had whole by then; sent again, all equal.
     std::vector<int> unheardAfter;
     int resentWhole = 0;
+    std::vector<std::string> linesBefore;  // the user-performance list before the send
+    std::string result;
+    long breakAfter = -1;  // the port breaks after this many blocks (-1: it does not)
+    std::vector<int> brokenAfter;
 };
+
+constexpr const char* kBrokenPort = "the virtual port broke";
 
 } // namespace
 
@@ -233,6 +253,12 @@ SoakTask bankSendTask(int count)
     t.vanishWithin = 8 * kUserPerformances;
     t.summary = [b] {
         std::string out = stoppedText(b->stoppedAfter, "sent");
+        if (!b->brokenAfter.empty()) {
+            out += std::string(out.empty() ? "" : "; ") + "the port broke after";
+            for (size_t i = 0; i < b->brokenAfter.size(); ++i)
+                out += (i ? ", " : " ") + std::to_string(b->brokenAfter[i]);
+            out += " performances";
+        }
         if (!b->unheardAfter.empty()) {
             out += std::string(out.empty() ? "" : "; ") + "the synth stopped listening after";
             for (size_t i = 0; i < b->unheardAfter.size(); ++i)
@@ -254,12 +280,19 @@ SoakTask bankSendTask(int count)
             EXPECT_FALSE(writeBankFile(b->file, b->bank));
         }
         b->old.clear();
-        for (int pp = 0; pp < kUserPerformances; ++pp)
+        b->linesBefore.clear();
+        for (int pp = 0; pp < kUserPerformances; ++pp) {
             b->old.push_back(rig.cs1x().user(pp));
+            b->linesBefore.push_back(rig.session->userPerfs().entry(pp));
+        }
         b->cancelAt = randomCancel(s, again);
         b->fetchesBefore = rig.tap->fetched;
         b->progressBefore = rig.dialogs.progressValues.size();
         b->ignoredBefore = rig.synth->cable().counts().ignored;
+        // Now and then the way to the synth breaks under way (a JACK
+        // server that goes away).
+        b->breakAfter = !again && s.dice.below(5) == 0 ? s.dice.below(kBlocksPerPerformance * kUserPerformances) : -1;
+        rig.synth->breakOutputAfter(b->breakAfter, kBrokenPort);
         s.startRun();
         rig.dialogs.cancelAt = b->cancelAt;
         rig.dialogs.files = {b->file.string()};
@@ -267,62 +300,88 @@ SoakTask bankSendTask(int count)
         EXPECT_TRUE(rig.dialogs.files.empty()) << "the send did not ask for the bank";
         EXPECT_TRUE(rig.settle(kTransferLimitMs)) << "a bank send still running after an hour";
         rig.dialogs.cancelAt = -1;
-        // Every block sent marks the edit as changed, until a fetch (a
-        // program change from the synth, held back until the send was
-        // through) shows a performance as the synth holds it. Each
-        // performance's progress comes right before its first block.
-        const auto anySent = [&] { return rig.dialogs.progressValues.size() > b->progressBefore; };
-        if (anySent() && rig.tap->fetched == b->fetchesBefore)
+        rig.synth->breakOutputAfter(-1);
+        b->result = resultOfRun(s);
+        const std::string& r = b->result;
+        // Every block handed to the port marks the edit as changed, until a
+        // fetch (a program change from the synth, held back until the send
+        // was through) shows a performance as the synth holds it. Each
+        // performance's progress comes once its last block is out; a send
+        // that failed tried a block.
+        const bool anySent = rig.dialogs.progressValues.size() > b->progressBefore
+                             || r.find(" performances sent; performance ") != std::string::npos;
+        if (anySent && rig.tap->fetched == b->fetchesBefore)
             s.modifiedShown = true;
-
-        const bool failed = !s.boxStarting("Transfer stopped: ").empty();
-        const bool cancelled = !s.boxStarting("Transfer cancelled: ").empty();
-        const bool succeeded = s.statusSeen("128 of 128 performances sent");
-        EXPECT_LE(int(failed) + int(cancelled) + int(succeeded), 1) << "a bank send that ended in two ways";
-        return failed      ? Outcome::FailedAndReported
-               : cancelled ? Outcome::Cancelled
-               : succeeded ? Outcome::Succeeded
-                           : Outcome::Unreported;
+        return r.find(" performances sent; performance ") != std::string::npos ? Outcome::FailedAndReported
+               : startsWith(r, "Transfer cancelled: ")                         ? Outcome::Cancelled
+               : r == "128 of 128 performances sent"                           ? Outcome::Succeeded
+                                                                               : Outcome::Unreported;
     };
     t.check = [b, send](Soak& s, Outcome outcome) {
-        int sent = kUserPerformances;
+        const std::string& box = b->result;
+        if (outcome == Outcome::Unreported)
+            return;  // reported as a fault by the loop
+        // What the user was told went out, and what the synth holds of it.
+        const int reported = outcome == Outcome::Succeeded ? kUserPerformances : countIn(box, "sent");
+        ASSERT_GE(reported, 0) << "the report does not say how many were sent: " << box;
+        int sent = reported;
+        // A synth that stopped listening on the way holds the performances
+        // up to the one it stopped in: the editor cannot know (a synth
+        // acknowledges no bulk dump), so they count as sent.
         const bool unheard = s.rig.synth->cable().counts().ignored > b->ignoredBefore;
-        if (outcome == Outcome::Succeeded && unheard) {
-            // Everything went out; the synth has the performances up to the
-            // one it stopped listening in.
-            while (sent > 0 && blockData(s.rig.cs1x().user(sent - 1)) != blockData(b->bank[size_t(sent - 1)]))
-                --sent;
-            b->unheardAfter.push_back(sent);
-        } else if (outcome != Outcome::Succeeded) {
-            const std::string box =
-                s.boxStarting(outcome == Outcome::Cancelled ? "Transfer cancelled: " : "Transfer stopped: ");
-            if (box.empty())
-                return;  // reported as a fault by the loop
-            sent = countIn(box, "sent");
-            ASSERT_GE(sent, 0) << "the report does not say how many were sent: " << box;
-            b->stoppedAfter.push_back(sent);
-            ASSERT_LT(sent, kUserPerformances) << box;
-            if (outcome == Outcome::Cancelled) {
-                EXPECT_EQ(sent, b->cancelAt) << "Cancel finishes the performance in flight, then stops";
+        if (unheard) {
+            sent = 0;
+            while (sent < reported && blockData(s.rig.cs1x().user(sent)) == blockData(b->bank[size_t(sent)]))
+                ++sent;
+        }
+        const auto blocksOf = [&](int pp) {
+            const auto now = blockData(s.rig.cs1x().user(pp));
+            const auto fresh = blockData(b->bank[size_t(pp)]);
+            int n = 0;
+            while (n < kBlocksPerPerformance && now[size_t(n)] == fresh[size_t(n)])
+                ++n;
+            return n;
+        };
+        if (outcome == Outcome::Succeeded) {
+            EXPECT_LT(b->breakAfter, 0) << "a send through a broken port reported whole";
+            if (unheard)
+                b->unheardAfter.push_back(sent);
+        } else {
+            b->stoppedAfter.push_back(reported);
+            ASSERT_LT(reported, kUserPerformances) << box;
+        }
+        if (outcome == Outcome::Cancelled) {
+            EXPECT_EQ(reported, b->cancelAt) << "Cancel finishes the performance in flight, then stops";
+        }
+        if (outcome == Outcome::FailedAndReported) {
+            // Only a broken port stops a send; it says where, and whether the
+            // synth got a part of that performance.
+            b->brokenAfter.push_back(reported);
+            ASSERT_GE(b->breakAfter, 0) << box;
+            EXPECT_LE(reported, b->breakAfter / kBlocksPerPerformance) << box;
+            if (!unheard) {
+                EXPECT_EQ(box, std::to_string(reported) + " of 128 performances sent; performance "
+                                   + entryNumber(reported) + (blocksOf(reported) > 0 ? " was cut off: " : " was not sent: ")
+                                   + kBrokenPort);
             }
         }
         for (int pp = 0; pp < kUserPerformances; ++pp) {
+            // The list changed for the performances reported sent, and only for them.
+            const std::string line = s.rig.session->userPerfs().entry(pp);
+            ASSERT_EQ(line, pp < reported ? numberedEntry(pp, b->bank[size_t(pp)].shortEntry()) : b->linesBefore[size_t(pp)])
+                << "the list line of Perf. #" << pp + 1 << " does not say what the synth got";
             const auto now = blockData(s.rig.cs1x().user(pp));
-            const auto fresh = blockData(b->bank[size_t(pp)]);
             const auto old = blockData(b->old[size_t(pp)]);
             if (pp < sent) {
-                ASSERT_TRUE(now == fresh) << "Perf. #" << pp + 1 << " reported sent is not the bank's";
-            } else if (pp > sent || outcome == Outcome::Cancelled) {
+                ASSERT_EQ(blocksOf(pp), kBlocksPerPerformance) << "Perf. #" << pp + 1 << " reported sent is not the bank's";
+            } else if (pp > sent || (outcome == Outcome::Cancelled && !unheard)) {
                 ASSERT_TRUE(now == old) << "Perf. #" << pp + 1 << " changed, though the send stopped before it";
             } else {
-                // The one in flight when the synth stopped answering: the
-                // synth stores each block as it comes, so it may hold the
-                // first blocks of the new performance and the rest of the
-                // old one, each block whole.
-                int fromBank = 0;
-                while (fromBank < kBlocksPerPerformance && now[size_t(fromBank)] == fresh[size_t(fromBank)])
-                    ++fromBank;
-                for (int i = fromBank; i < kBlocksPerPerformance; ++i)
+                // The one in flight when the port broke or the synth stopped
+                // listening: the synth stores each block as it comes, so it
+                // may hold the first blocks of the new performance and the
+                // rest of the old one, each block whole.
+                for (int i = blocksOf(pp); i < kBlocksPerPerformance; ++i)
                     EXPECT_TRUE(now[size_t(i)] == old[size_t(i)])
                         << "Perf. #" << pp + 1 << " block " << i + 1 << " is neither the old nor the new one";
             }

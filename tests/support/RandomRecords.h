@@ -3,6 +3,7 @@
 // bytes, a name of capitals and a category from the table.
 
 #include "files/PerformanceRecord.h"
+#include "model/UserPerfList.h"
 
 #include <random>
 #include <vector>
