@@ -35,6 +35,77 @@ std::string joined(const std::vector<std::string>& lines, const char* between)
 
 } // namespace
 
+size_t BankStep::bytes() const
+{
+    size_t n = sizeof(BankStep) + what.capacity() + changed.capacity() * sizeof(Slot);
+    for (const Slot& s : changed)
+        n += s.before.entry.capacity() + s.after.entry.capacity();
+    return n;
+}
+
+template <class Change>
+auto BankManager::recorded(const char* what, Change&& change)
+{
+    std::vector<BankModel::SlotState> before;
+    before.reserve(kUserPerformances);
+    for (int i = 0; i < kUserPerformances; ++i)
+        before.push_back(bank_.state(i));
+    auto result = change();
+    BankStep step{what, {}};
+    for (int i = 0; i < kUserPerformances; ++i) {
+        BankModel::SlotState after = bank_.state(i);
+        if (!(after == before[size_t(i)]))
+            step.changed.push_back({i, std::move(before[size_t(i)]), std::move(after)});
+    }
+    history_.record(std::move(step));
+    history_.seal();
+    return result;
+}
+
+void BankManager::undo()
+{
+    takeStep(true);
+}
+
+void BankManager::redo()
+{
+    takeStep(false);
+}
+
+void BankManager::takeStep(bool back)
+{
+    const BankStep* step = back ? history_.toUndo() : history_.toRedo();
+    if (!step)
+        return;
+    for (const BankStep::Slot& s : step->changed) {
+        BankModel::SlotState target = back ? s.before : s.after;
+        // What a save wrote since stays the mark's measure.
+        const BankModel::SlotState now = bank_.state(s.index);
+        if (!(now.baseline == (back ? s.after : s.before).baseline))
+            target.baseline = now.baseline;
+        bank_.restore(s.index, target);
+    }
+    back ? history_.undone() : history_.redone();
+}
+
+void BankManager::deleteSlot(int index)
+{
+    if (index < 0 || index >= kUserPerformances)
+        return;
+    recorded("Delete", [&] {
+        bank_.clear(index);
+        return true;
+    });
+}
+
+void BankManager::clearAll()
+{
+    recorded("Clear all", [&] {
+        bank_.clearAll();
+        return true;
+    });
+}
+
 bool BankManager::isPerformanceFileName(const std::string& utf8Name)
 {
     return hasExtension(utf8Name, kPerformanceExtension);
@@ -104,7 +175,7 @@ bool BankManager::dropPerformanceFile(int index, const std::string& utf8Path, co
 {
     if (index < 0 || index >= kUserPerformances)
         return false;
-    if (auto e = placeFile(index, utf8Path, shownName)) {
+    if (auto e = recorded("Drop", [&] { return placeFile(index, utf8Path, shownName); })) {
         lib_.reportFileError(*e);
         return false;
     }
@@ -123,7 +194,7 @@ Result<std::vector<int>> BankManager::placeBank(const std::string& utf8Path, std
 std::optional<std::vector<int>> BankManager::loadBank(const std::string& utf8Path)
 {
     std::vector<std::string> notes;
-    auto set = placeBank(utf8Path, notes);
+    auto set = recorded("Load Performance-bank", [&] { return placeBank(utf8Path, notes); });
     if (!set) {
         lib_.reportFileError(set.error());
         return std::nullopt;
@@ -139,21 +210,25 @@ void BankManager::dropFiles(int index, const std::vector<std::string>& utf8Paths
         return;
     std::vector<std::string> notes;
     std::vector<std::string> leftOut;
-    int next = index;
-    for (const std::string& path : utf8Paths) {
-        const std::string name = utf8FromPath(pathFromUtf8(path).filename());
-        if (isBankFileName(name)) {
-            if (auto set = placeBank(path, notes); !set)
-                notes.push_back(set.error().message());
-        } else if (isPerformanceFileName(name)) {
-            if (next >= kUserPerformances)
-                leftOut.push_back(name);
-            else if (auto e = placeFile(next, path, name))
-                notes.push_back(e->message());
-            else
-                ++next;
+    // However many files, one drop is one step.
+    recorded("Drop", [&] {
+        int next = index;
+        for (const std::string& path : utf8Paths) {
+            const std::string name = utf8FromPath(pathFromUtf8(path).filename());
+            if (isBankFileName(name)) {
+                if (auto set = placeBank(path, notes); !set)
+                    notes.push_back(set.error().message());
+            } else if (isPerformanceFileName(name)) {
+                if (next >= kUserPerformances)
+                    leftOut.push_back(name);
+                else if (auto e = placeFile(next, path, name))
+                    notes.push_back(e->message());
+                else
+                    ++next;
+            }
         }
-    }
+        return true;
+    });
     if (!leftOut.empty())
         notes.push_back("No slot after " + entryNumber(kUserPerformances - 1) + " for: " + joined(leftOut, ", "));
     if (!notes.empty())
