@@ -205,3 +205,17 @@ TEST(SettingsThatCannotBeWritten, AreToldOnStandardErrorAndAtTheNextStartNotInAB
     ASSERT_FALSE(editor.waitForLine("ready").isEmpty());
     editor.quitWith(SIGTERM);
 }
+
+TEST(KilledDuringABackup, LeavesNothingInTheFolder)
+{
+    Editor editor("0");
+    const QString folder = editor.home.filePath("backups");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    editor.start({"--backup", folder + "/all.PFB"});
+    ASSERT_TRUE(editor.child.waitForStarted(10000));
+    ASSERT_FALSE(editor.waitForLine("Receiving performance 20 of 128").isEmpty()) << "the backup did not get there";
+    ::kill(pid_t(editor.child.processId()), SIGKILL);
+    ASSERT_TRUE(editor.child.waitForFinished(20000));
+    // The bank was not complete, and nothing half written has a name.
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{});
+}
