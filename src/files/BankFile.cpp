@@ -81,10 +81,46 @@ Result<Bytes> readBankBytes(const std::filesystem::path& path)
 
 Result<BankContents> readBankFile(const std::filesystem::path& path)
 {
-    auto bytes = readBankBytes(path);
-    if (!bytes)
-        return bytes.error();
-    return *parseBank(*bytes);
+    auto reader = BankReader::open(path);
+    if (!reader)
+        return reader.error();
+    if (auto read = reader->readSome(reader->total()); !read)
+        return read.error();
+    return reader->take();
+}
+
+Result<BankReader> BankReader::open(const std::filesystem::path& path)
+{
+    auto in = InputFile::open(path);
+    if (!in)
+        return in.error();
+    const uint64_t size = in->size();
+    auto head = in->read(size_t(std::min<uint64_t>(size, kBankMagicSize)));
+    if (!head)
+        return head.error();
+    if (auto problem = checkBank(*head, size))
+        return FileError{*problem, path, {}};
+    return BankReader(path, std::move(*in), size_t((size - kBankMagicSize) / kRecord));
+}
+
+Result<bool> BankReader::readSome(size_t records)
+{
+    const size_t count = std::min(records, total_ - position_);
+    if (count > 0) {
+        auto bytes = in_.read(count * kRecord);
+        if (!bytes)
+            return bytes.error();
+        contents_.records.reserve(total_);
+        for (size_t i = 0; i < count; ++i) {
+            const PerformanceRecord r = *PerformanceRecord::fromBytes(ByteView(*bytes).subspan(i * kRecord, kRecord));
+            ++position_;
+            if (r.numberInRange() < 0)
+                contents_.skipped.push_back(skippedRecordReport(int(position_)));
+            else
+                contents_.records.push_back(r);
+        }
+    }
+    return position_ == total_;
 }
 
 PerformanceRecord slotRecord(const PerformanceRecord& record)

@@ -111,53 +111,74 @@ bool BankManager::dropPerformanceFile(int index, const std::string& utf8Path, co
     return true;
 }
 
-Result<std::vector<int>> BankManager::placeBank(const std::string& utf8Path, std::vector<std::string>& notes)
+void BankManager::loadBank(const std::string& utf8Path, std::function<void(std::optional<std::vector<int>>)> done)
 {
-    auto contents = readBankFile(pathFromUtf8(utf8Path));
-    if (!contents)
-        return contents.error();
-    notes.insert(notes.end(), contents->skipped.begin(), contents->skipped.end());
-    return bank_.load(contents->records);
-}
-
-std::optional<std::vector<int>> BankManager::loadBank(const std::string& utf8Path)
-{
-    std::vector<std::string> notes;
-    auto set = placeBank(utf8Path, notes);
-    if (!set) {
-        lib_.reportFileError(set.error());
-        return std::nullopt;
-    }
-    if (!notes.empty())
-        lib_.dialogs.inform(joined(notes, "\n"));
-    return *set;
-}
-
-void BankManager::dropFiles(int index, const std::vector<std::string>& utf8Paths)
-{
-    if (index < 0 || index >= kUserPerformances)
+    if (lib_.refuseWhileBusy())
         return;
+    lib_.readBankInSlices(pathFromUtf8(utf8Path), [this, done = std::move(done)](Result<BankContents> contents) {
+        if (!contents) {
+            lib_.reportFileError(contents.error());
+            done(std::nullopt);
+            return;
+        }
+        if (!contents->skipped.empty())
+            lib_.informList(contents->skipped);
+        done(bank_.load(contents->records));
+    });
+}
+
+struct BankManager::Drop {
+    std::vector<std::string> paths;
+    size_t nextPath = 0;
+    int nextSlot = 0;
     std::vector<std::string> notes;
     std::vector<std::string> leftOut;
-    int next = index;
-    for (const std::string& path : utf8Paths) {
+    std::function<void()> done;
+};
+
+void BankManager::dropFiles(int index, const std::vector<std::string>& utf8Paths, std::function<void()> done)
+{
+    if (index < 0 || index >= kUserPerformances || lib_.refuseWhileBusy()) {
+        if (done)
+            done();
+        return;
+    }
+    dropNext(std::make_shared<Drop>(Drop{utf8Paths, 0, index, {}, {}, std::move(done)}));
+}
+
+void BankManager::dropNext(const std::shared_ptr<Drop>& drop)
+{
+    while (drop->nextPath < drop->paths.size()) {
+        const std::string& path = drop->paths[drop->nextPath++];
         const std::string name = utf8FromPath(pathFromUtf8(path).filename());
         if (isBankFileName(name)) {
-            if (auto set = placeBank(path, notes); !set)
-                notes.push_back(set.error().message());
-        } else if (isPerformanceFileName(name)) {
-            if (next >= kUserPerformances)
-                leftOut.push_back(name);
-            else if (auto e = placeFile(next, path, name))
-                notes.push_back(e->message());
+            lib_.readBankInSlices(pathFromUtf8(path), [this, drop](Result<BankContents> contents) {
+                if (!contents) {
+                    drop->notes.push_back(contents.error().message());
+                } else {
+                    drop->notes.insert(drop->notes.end(), contents->skipped.begin(), contents->skipped.end());
+                    bank_.load(contents->records);
+                }
+                dropNext(drop);
+            });
+            return;
+        }
+        if (isPerformanceFileName(name)) {
+            if (drop->nextSlot >= kUserPerformances)
+                drop->leftOut.push_back(name);
+            else if (auto e = placeFile(drop->nextSlot, path, name))
+                drop->notes.push_back(e->message());
             else
-                ++next;
+                ++drop->nextSlot;
         }
     }
-    if (!leftOut.empty())
-        notes.push_back("No slot after " + entryNumber(kUserPerformances - 1) + " for: " + joined(leftOut, ", "));
-    if (!notes.empty())
-        lib_.dialogs.inform(joined(notes, "\n\n"));
+    if (!drop->leftOut.empty())
+        drop->notes.push_back("No slot after " + entryNumber(kUserPerformances - 1) + " for: "
+                              + joined(drop->leftOut, ", "));
+    if (!drop->notes.empty())
+        lib_.informList(drop->notes, "\n\n");
+    if (drop->done)
+        drop->done();
 }
 
 bool BankManager::save()

@@ -8,6 +8,8 @@
 #include "library/LibraryContext.h"
 #include "model/PerformanceImage.h"
 
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,11 +45,13 @@ public:
     // Files dragged in from the desktop onto slot `index`: each .SYX file
     // (any letter case) as if dropped from the file list, into consecutive
     // slots from `index` on; each .PFB file loaded as "Load Performance-bank"
-    // does. Other files are passed over. All errors come in one box.
-    void dropFiles(int index, const std::vector<std::string>& utf8Paths);
-    // "Load Performance-bank": each valid record into the slot of its number.
-    // Answers the slots set, or nothing when the file was refused (reported).
-    std::optional<std::vector<int>> loadBank(const std::string& utf8Path);
+    // does, in the order given. Other files are passed over. All errors come
+    // in one box. Banks are read a slice at a time: `done` runs once all is in.
+    void dropFiles(int index, const std::vector<std::string>& utf8Paths, std::function<void()> done = {});
+    // "Load Performance-bank": each valid record into the slot of its number,
+    // the file read a slice at a time. `done` gets the slots set, or nothing
+    // when the file was refused (reported).
+    void loadBank(const std::string& utf8Path, std::function<void(std::optional<std::vector<int>>)> done);
     // "Save Performance-bank": the occupied slots, in slot order, written
     // atomically under a name the user picks. True once written.
     bool save();
@@ -66,8 +70,9 @@ public:
 
 private:
     std::optional<FileError> placeFile(int index, const std::string& utf8Path, const std::string& shownName);
-    // Adds the lines of records left out to `notes`.
-    Result<std::vector<int>> placeBank(const std::string& utf8Path, std::vector<std::string>& notes);
+    struct Drop;
+    // The next file of a drop, and the ones after it.
+    void dropNext(const std::shared_ptr<Drop>& drop);
     // A fresh copy of what the main window shows, unless the one taken still is.
     void keepEdited();
 

@@ -74,6 +74,7 @@ public:
     PerformanceImage& image();
     EditorState& state();
     const Settings& settings() const { return settings_; }
+    Scheduler& scheduler() { return sched_; }
     void status(const std::string& text);
     // A status text that stands a while: a chain's last word.
     void report(const std::string& text);

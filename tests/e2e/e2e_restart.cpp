@@ -65,6 +65,7 @@ bool control(const std::string& command)
 // Boxes the program shows, collected as they come.
 struct BoxList : kwtest::ScriptedDialogs {
     QStringList list;
+    using ScriptedDialogs::inform;
     void inform(const std::string& text) override { list << QString::fromStdString(text); }
     void notify(const std::string& text) override
     {

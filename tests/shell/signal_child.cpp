@@ -36,6 +36,7 @@ void print(const std::string& prefix, const std::string& text)
 
 class PrintedDialogs : public kwtest::ScriptedDialogs {
 public:
+    using ScriptedDialogs::inform;
     void inform(const std::string& text) override
     {
         ScriptedDialogs::inform(text);
