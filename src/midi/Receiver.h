@@ -158,6 +158,7 @@ private:
     std::optional<Wait> identityWait_;
     std::optional<Wait> lone_;
     bool sendingForChain_ = false;
+    bool askingAgain_ = false;  // the identity request, once more
     bool pausing_ = false;
     Scheduler::TimerId pause_ = 0;
     struct Box {
