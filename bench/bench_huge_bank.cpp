@@ -6,6 +6,7 @@
 //   bench_huge_bank [--rounds N] [--json FILE] [--quiet]
 
 #include "BenchKit.h"
+#include "Heartbeat.h"
 #include "files/BankFile.h"
 #include "library/BankManager.h"
 #include "library/BulkCommands.h"
@@ -28,36 +29,6 @@
 #include <functional>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// The longest gap between two turns of a 1 ms timer: how long the event
-// loop stood still.
-class Heartbeat {
-public:
-    Heartbeat()
-    {
-        timer_.setTimerType(Qt::PreciseTimer);
-        timer_.setInterval(1);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            const auto now = Clock::now();
-            worst_ = std::max(worst_, std::chrono::duration<double, std::milli>(now - last_).count());
-            last_ = now;
-        });
-        timer_.start();
-    }
-    void reset()
-    {
-        last_ = Clock::now();
-        worst_ = 0;
-    }
-    double worst() const { return worst_; }
-
-private:
-    QTimer timer_;
-    Clock::time_point last_ = Clock::now();
-    double worst_ = 0;
-};
 
 void runUntil(const std::function<bool()>& done)
 {
@@ -98,7 +69,7 @@ int main(int argc, char** argv)
     kw::BankManager manager(lib, model);
     kw::BulkCommands bulk(lib);
 
-    Heartbeat beat;
+    kwbench::Heartbeat beat;
     std::vector<double> loadStall, loadTime, sendStall, sendTime;
     for (int round = 0; round < rounds; ++round) {
         QElapsedTimer t;

@@ -62,20 +62,14 @@ Result<BankContents> parseBank(ByteView bytes)
 
 Result<Bytes> readBankBytes(const std::filesystem::path& path)
 {
-    auto in = InputFile::open(path);
-    if (!in)
-        return in.error();
-    const uint64_t size = in->size();
-    auto head = in->read(size_t(std::min<uint64_t>(size, kBankMagicSize)));
-    if (!head)
-        return head.error();
-    if (auto problem = checkBank(*head, size))
-        return FileError{*problem, path, {}};
-    auto rest = in->read(size_t(size - kBankMagicSize));
-    if (!rest)
-        return rest.error();
-    Bytes all = std::move(*head);
-    all.insert(all.end(), rest->begin(), rest->end());
+    auto reader = BankReader::open(path);
+    if (!reader)
+        return reader.error();
+    auto records = reader->in_.read(reader->total() * kRecord);
+    if (!records)
+        return records.error();
+    Bytes all(magicBytes().begin(), magicBytes().end());
+    all.insert(all.end(), records->begin(), records->end());
     return all;
 }
 

@@ -69,6 +69,7 @@ public:
     BankContents take() { return std::move(contents_); }
 
 private:
+    friend Result<Bytes> readBankBytes(const std::filesystem::path& path);
     BankReader(std::filesystem::path path, InputFile in, size_t total)
         : path_(std::move(path)), in_(std::move(in)), total_(total)
     {
