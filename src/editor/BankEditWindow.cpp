@@ -30,6 +30,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QPointer>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTreeView>
@@ -449,12 +450,16 @@ void TBankEditWindow::LoadPerfClick()
     const auto chosen = FileListBox->selectedItems();
     if (!TypePerfBanks->isChecked() || chosen.isEmpty())
         return;
-    if (!manager_.loadBank(s(chosen.first()->data(kPathRole).toString())))
-        return;
-    showSlots();
-    BankListBox->clearSelection();
-    BankListBox->setCurrentRow(-1);
-    BankListBox->scrollToTop();
+    // A large bank comes in slices; the window may be gone by then.
+    manager_.loadBank(s(chosen.first()->data(kPathRole).toString()),
+                      [self = QPointer<TBankEditWindow>(this)](const std::optional<std::vector<int>>& set) {
+                          if (!self || !set)
+                              return;
+                          self->showSlots();
+                          self->BankListBox->clearSelection();
+                          self->BankListBox->setCurrentRow(-1);
+                          self->BankListBox->scrollToTop();
+                      });
 }
 
 // ---------------------------------------------------------------------------
@@ -635,17 +640,22 @@ void TBankEditWindow::BankListBoxDragDrop(const QMimeData* data, QPoint pos)
         return;
     QScrollBar* scroll = BankListBox->verticalScrollBar();
     const int top = scroll->value();
-    bool placed = false;
     if (fromFileList(data)) {
         const QString path = QString::fromUtf8(data->data(QString::fromLatin1(kFileListMimeType)));
-        placed = manager_.dropPerformanceFile(target, s(path), s(QFileInfo(path).fileName()));
-    } else {
-        manager_.dropFiles(target, droppableFiles(data));
-        placed = true;
+        const bool placed = manager_.dropPerformanceFile(target, s(path), s(QFileInfo(path).fileName()));
+        showSlots();
+        scroll->setValue(top);
+        selectSlot(placed ? -1 : before);
+        return;
     }
-    showSlots();
-    scroll->setValue(top);
-    selectSlot(placed ? -1 : before);
+    // Banks among the files come in slices; the window may be gone by then.
+    manager_.dropFiles(target, droppableFiles(data), [self = QPointer<TBankEditWindow>(this), top] {
+        if (!self)
+            return;
+        self->showSlots();
+        self->BankListBox->verticalScrollBar()->setValue(top);
+        self->selectSlot(-1);
+    });
 }
 
 void MenuBulkBankEditClick(BankManager& manager, QWidget* parent)

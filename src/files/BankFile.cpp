@@ -62,6 +62,29 @@ Result<BankContents> parseBank(ByteView bytes)
 
 Result<Bytes> readBankBytes(const std::filesystem::path& path)
 {
+    auto reader = BankReader::open(path);
+    if (!reader)
+        return reader.error();
+    auto records = reader->in_.read(reader->total() * kRecord);
+    if (!records)
+        return records.error();
+    Bytes all(magicBytes().begin(), magicBytes().end());
+    all.insert(all.end(), records->begin(), records->end());
+    return all;
+}
+
+Result<BankContents> readBankFile(const std::filesystem::path& path)
+{
+    auto reader = BankReader::open(path);
+    if (!reader)
+        return reader.error();
+    if (auto read = reader->readSome(reader->total()); !read)
+        return read.error();
+    return reader->take();
+}
+
+Result<BankReader> BankReader::open(const std::filesystem::path& path)
+{
     auto in = InputFile::open(path);
     if (!in)
         return in.error();
@@ -71,20 +94,27 @@ Result<Bytes> readBankBytes(const std::filesystem::path& path)
         return head.error();
     if (auto problem = checkBank(*head, size))
         return FileError{*problem, path, {}};
-    auto rest = in->read(size_t(size - kBankMagicSize));
-    if (!rest)
-        return rest.error();
-    Bytes all = std::move(*head);
-    all.insert(all.end(), rest->begin(), rest->end());
-    return all;
+    return BankReader(path, std::move(*in), size_t((size - kBankMagicSize) / kRecord));
 }
 
-Result<BankContents> readBankFile(const std::filesystem::path& path)
+Result<bool> BankReader::readSome(size_t records)
 {
-    auto bytes = readBankBytes(path);
-    if (!bytes)
-        return bytes.error();
-    return *parseBank(*bytes);
+    const size_t count = std::min(records, total_ - position_);
+    if (count > 0) {
+        auto bytes = in_.read(count * kRecord);
+        if (!bytes)
+            return bytes.error();
+        contents_.records.reserve(total_);
+        for (size_t i = 0; i < count; ++i) {
+            const PerformanceRecord r = *PerformanceRecord::fromBytes(ByteView(*bytes).subspan(i * kRecord, kRecord));
+            ++position_;
+            if (r.numberInRange() < 0)
+                contents_.skipped.push_back(skippedRecordReport(int(position_)));
+            else
+                contents_.records.push_back(r);
+        }
+    }
+    return position_ == total_;
 }
 
 PerformanceRecord slotRecord(const PerformanceRecord& record)

@@ -53,6 +53,34 @@ Result<BankContents> parseBank(ByteView bytes);
 Result<Bytes> readBankBytes(const std::filesystem::path& path);
 Result<BankContents> readBankFile(const std::filesystem::path& path);
 
+// A bank file read a slice at a time, for a caller that lets the window
+// paint and take input between two slices (a bank may hold 65,536 records).
+// What it collects is what readBankFile() gives.
+class BankReader {
+public:
+    // Opens the file and checks the bank rules on its size and magic text.
+    static Result<BankReader> open(const std::filesystem::path& path);
+
+    // Reads up to `records` more records; true once the whole file is in.
+    Result<bool> readSome(size_t records);
+    size_t total() const { return total_; }
+    size_t done() const { return position_; }
+    const std::filesystem::path& path() const { return path_; }
+    BankContents take() { return std::move(contents_); }
+
+private:
+    friend Result<Bytes> readBankBytes(const std::filesystem::path& path);
+    BankReader(std::filesystem::path path, InputFile in, size_t total)
+        : path_(std::move(path)), in_(std::move(in)), total_(total)
+    {
+    }
+    std::filesystem::path path_;
+    InputFile in_;
+    size_t total_ = 0;
+    size_t position_ = 0;
+    BankContents contents_;
+};
+
 // The bank manager's 128 slots; an all-zero record is an empty slot.
 using BankSlots = std::array<PerformanceRecord, 128>;
 // `record` as a slot holds it. A slot counts as taken by its first byte, so

@@ -4,13 +4,17 @@
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <mutex>
+#include <set>
 #include <string>
 #include <utility>
 
 #ifdef _WIN32
 #include <io.h>
 #include <sys/stat.h>
+#include <process.h>
 #else
+#include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -63,25 +67,85 @@ bool fileSize(int fd, uint64_t& size, bool& regular)
 }
 #endif
 
+#ifdef _WIN32
+int processId() { return _getpid(); }
+bool processEnded(long long) { return false; }
+#else
+int processId() { return int(::getpid()); }
+bool processEnded(long long pid) { return pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH; }
+#endif
+
 // A hidden name beside the target that no other save of this or another
-// process picks at the same time (creation is exclusive, so a clash retries).
+// process picks at the same time (creation is exclusive, so a clash
+// retries): ".NAME.kw-pPID-N-A". The process number tells a later run
+// whether the file was left behind by a program that was killed.
 fs::path tempNameFor(const fs::path& target, unsigned attempt)
 {
     static std::atomic<unsigned> counter{0};
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     fs::path::string_type base = target.filename().native();
     if (base.size() > 100)
         base.resize(100);
     fs::path name(".");
     name += base;
-    name += ".kw-" + std::to_string((unsigned long long)(stamp) % 1000000007ULL) + "-" + std::to_string(counter++)
-            + "-" + std::to_string(attempt);
+    name += ".kw-p" + std::to_string(processId()) + "-" + std::to_string(counter++) + "-" + std::to_string(attempt);
     fs::path p = target;
     p.replace_filename(name);
     return p;
 }
 
+// The digits of `text` from `at` on, as a number, and where they end.
+bool numberAt(const std::string& text, size_t& at, long long& value)
+{
+    const size_t start = at;
+    value = 0;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - start < 18)
+        value = value * 10 + (text[at++] - '0');
+    return at > start;
+}
+
+// Each folder is looked through once a run, the first time a file is saved there.
+void removeStaleTemporaryFiles(const fs::path& folder)
+{
+    static std::mutex mutex;
+    static std::set<fs::path> done;
+    {
+        std::lock_guard lock(mutex);
+        if (!done.insert(folder).second)
+            return;
+    }
+    std::error_code ec;
+    for (fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        if (isStaleTemporaryFile(it->path())) {
+            std::error_code gone;
+            fs::remove(it->path(), gone);
+        }
+    }
+}
+
 } // namespace
+
+bool isStaleTemporaryFile(const fs::path& file)
+{
+    const std::string name = file.filename().string();
+    const size_t kw = name.rfind(".kw-");
+    if (name.size() < 2 || name[0] != '.' || kw == std::string::npos || kw == 0)
+        return false;
+    size_t at = kw + 4;
+    const bool withProcess = at < name.size() && name[at] == 'p';
+    at += withProcess;
+    long long first = 0, second = 0, third = 0;
+    if (!numberAt(name, at, first) || at >= name.size() || name[at++] != '-' || !numberAt(name, at, second)
+        || at >= name.size() || name[at++] != '-' || !numberAt(name, at, third) || at != name.size())
+        return false;
+    std::error_code ec;
+    if (!fs::is_regular_file(fs::symlink_status(file, ec)))
+        return false;
+    if (withProcess)
+        return first != processId() && processEnded(first);
+    const auto age = fs::file_time_type::clock::now() - fs::last_write_time(file, ec);
+    return !ec && age > std::chrono::hours(1);
+}
 
 // ---------------------------------------------------------------- InputFile
 
@@ -200,6 +264,16 @@ SaveError AtomicFile::open()
     abandon();
     if (target_.filename().empty())
         return FileError{FileErrorKind::CannotSave, target_, "No file name"};
+    removeStaleTemporaryFiles(target_.parent_path());
+    size_ = 0;
+#ifdef O_TMPFILE
+    const fs::path folder = target_.parent_path().empty() ? fs::path(".") : target_.parent_path();
+    fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd_ >= 0)
+        return std::nullopt;
+    // Not every file system has unnamed files; a missing or refusing folder
+    // is told by the named attempt below.
+#endif
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         const fs::path temp = tempNameFor(target_, attempt);
         fd_ = createNew(temp);
@@ -244,17 +318,47 @@ SaveError AtomicFile::truncate(uint64_t size)
     return std::nullopt;
 }
 
+SaveError AtomicFile::nameIt()
+{
+#ifdef O_TMPFILE
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        const fs::path temp = tempNameFor(target_, attempt);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0
+            || ::linkat(fd_, "", AT_FDCWD, temp.c_str(), AT_EMPTY_PATH) == 0) {
+            temp_ = temp;
+            return std::nullopt;
+        }
+        if (errno != EEXIST)
+            return error(errno);
+    }
+#endif
+    return error(EEXIST);
+}
+
 SaveError AtomicFile::commit()
 {
     if (fd_ < 0)
         return error(EBADF);
-    const int fd = std::exchange(fd_, -1);
-    if (syncFile(fd) != 0) {
+#ifndef _WIN32
+    // Replacing a file keeps who may read and write it.
+    struct stat old;
+    if (::stat(target_.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+        ::fchmod(fd_, old.st_mode & 07777);
+#endif
+    if (syncFile(fd_) != 0) {
         const int err = errno;
-        closeFile(fd);
         abandon();
         return error(err);
     }
+    // Named at the last moment, and renamed over the target at once.
+    if (temp_.empty()) {
+        if (auto e = nameIt()) {
+            abandon();
+            return e;
+        }
+    }
+    const int fd = std::exchange(fd_, -1);
     if (closeFile(fd) != 0) {
         const int err = errno;
         abandon();

@@ -34,10 +34,14 @@ private:
 // The whole file; files larger than `limit` are cut at `limit` bytes.
 Result<Bytes> readFileBytes(const std::filesystem::path& path, uint64_t limit);
 
-// A file written beside its target under a temporary name and renamed over
-// the target by commit(). Until then the target is untouched; abandon() or
-// destruction without commit() removes the temporary file. Every error names
-// the target and ends as CannotSave.
+// A file written beside its target and put in its place by commit(). Until
+// then the target is untouched; abandon() or destruction without commit()
+// leaves nothing behind. Where the file system allows, the file has no name
+// until commit() (so a killed program leaves nothing either); elsewhere it is
+// written under a hidden temporary name, and the temporary files a killed run
+// left in a folder are removed when the program next writes there. A target
+// that exists keeps its permission bits. Every error names the target and
+// ends as CannotSave.
 class AtomicFile {
 public:
     explicit AtomicFile(std::filesystem::path target);
@@ -65,15 +69,26 @@ public:
     // far lands there instead.
     void retarget(std::filesystem::path target) { target_ = std::move(target); }
 
+    // Whether the file being written has no name yet (the file system
+    // took an unnamed one).
+    bool unnamed() const { return fd_ >= 0 && temp_.empty(); }
+
 private:
     FileError error(int err) const;
     void closeQuietly();
+    // Gives the unnamed file a hidden name beside the target.
+    SaveError nameIt();
 
     std::filesystem::path target_;
     std::filesystem::path temp_;
     int fd_ = -1;
     uint64_t size_ = 0;
 };
+
+// Whether `name` is a temporary file a save of this program left behind in
+// its folder when the program was killed (its process has ended, or, named
+// the way earlier versions named them, an hour has passed).
+bool isStaleTemporaryFile(const std::filesystem::path& file);
 
 // The whole of `bytes` as the new content of `path`, all or nothing.
 SaveError writeFileAtomically(const std::filesystem::path& path, ByteView bytes);

@@ -43,14 +43,17 @@ size_t BankStep::bytes() const
     return n;
 }
 
-template <class Change>
-auto BankManager::recorded(const char* what, Change&& change)
+std::vector<BankModel::SlotState> BankManager::slotsNow() const
 {
-    std::vector<BankModel::SlotState> before;
-    before.reserve(kUserPerformances);
+    std::vector<BankModel::SlotState> out;
+    out.reserve(kUserPerformances);
     for (int i = 0; i < kUserPerformances; ++i)
-        before.push_back(bank_.state(i));
-    auto result = change();
+        out.push_back(bank_.state(i));
+    return out;
+}
+
+void BankManager::record(const char* what, std::vector<BankModel::SlotState> before)
+{
     BankStep step{what, {}};
     for (int i = 0; i < kUserPerformances; ++i) {
         BankModel::SlotState after = bank_.state(i);
@@ -59,7 +62,6 @@ auto BankManager::recorded(const char* what, Change&& change)
     }
     history_.record(std::move(step));
     history_.seal();
-    return result;
 }
 
 void BankManager::undo()
@@ -75,7 +77,9 @@ void BankManager::redo()
 void BankManager::takeStep(bool back)
 {
     const BankStep* step = back ? history_.toUndo() : history_.toRedo();
-    if (!step)
+    // A bank still being read is half a step: it would be recorded over what
+    // the undo put back.
+    if (!step || refuseWhileReading())
         return;
     for (const BankStep::Slot& s : step->changed) {
         BankModel::SlotState target = back ? s.before : s.after;
@@ -92,18 +96,16 @@ void BankManager::deleteSlot(int index)
 {
     if (index < 0 || index >= kUserPerformances)
         return;
-    recorded("Delete", [&] {
-        bank_.clear(index);
-        return true;
-    });
+    auto before = slotsNow();
+    bank_.clear(index);
+    record("Delete", std::move(before));
 }
 
 void BankManager::clearAll()
 {
-    recorded("Clear all", [&] {
-        bank_.clearAll();
-        return true;
-    });
+    auto before = slotsNow();
+    bank_.clearAll();
+    record("Clear all", std::move(before));
 }
 
 bool BankManager::isPerformanceFileName(const std::string& utf8Name)
@@ -175,64 +177,100 @@ bool BankManager::dropPerformanceFile(int index, const std::string& utf8Path, co
 {
     if (index < 0 || index >= kUserPerformances)
         return false;
-    if (auto e = recorded("Drop", [&] { return placeFile(index, utf8Path, shownName); })) {
+    auto before = slotsNow();
+    auto e = placeFile(index, utf8Path, shownName);
+    record("Drop", std::move(before));
+    if (e) {
         lib_.reportFileError(*e);
         return false;
     }
     return true;
 }
 
-Result<std::vector<int>> BankManager::placeBank(const std::string& utf8Path, std::vector<std::string>& notes)
+// Reading a bank from disk talks to no synth, so a transfer may run; only one
+// bank is read at a time.
+bool BankManager::refuseWhileReading()
 {
-    auto contents = readBankFile(pathFromUtf8(utf8Path));
-    if (!contents)
-        return contents.error();
-    notes.insert(notes.end(), contents->skipped.begin(), contents->skipped.end());
-    return bank_.load(contents->records);
+    if (!lib_.readingBank)
+        return false;
+    lib_.rx.status(kTransferRunningText);
+    return true;
 }
 
-std::optional<std::vector<int>> BankManager::loadBank(const std::string& utf8Path)
+void BankManager::loadBank(const std::string& utf8Path, std::function<void(std::optional<std::vector<int>>)> done)
 {
-    std::vector<std::string> notes;
-    auto set = recorded("Load Performance-bank", [&] { return placeBank(utf8Path, notes); });
-    if (!set) {
-        lib_.reportFileError(set.error());
-        return std::nullopt;
-    }
-    if (!notes.empty())
-        lib_.dialogs.inform(joined(notes, "\n"));
-    return *set;
-}
-
-void BankManager::dropFiles(int index, const std::vector<std::string>& utf8Paths)
-{
-    if (index < 0 || index >= kUserPerformances)
+    if (refuseWhileReading())
         return;
+    lib_.readBankInSlices(pathFromUtf8(utf8Path), [this, done = std::move(done)](Result<BankContents> contents) {
+        if (!contents) {
+            lib_.reportFileError(contents.error());
+            done(std::nullopt);
+            return;
+        }
+        if (!contents->skipped.empty())
+            lib_.informList(contents->skipped);
+        auto before = slotsNow();
+        auto set = bank_.load(contents->records);
+        record("Load Performance-bank", std::move(before));
+        done(std::move(set));
+    });
+}
+
+struct BankManager::Drop {
+    std::vector<std::string> paths;
+    size_t nextPath = 0;
+    int nextSlot = 0;
     std::vector<std::string> notes;
     std::vector<std::string> leftOut;
+    std::function<void()> done;
     // However many files, one drop is one step.
-    recorded("Drop", [&] {
-        int next = index;
-        for (const std::string& path : utf8Paths) {
-            const std::string name = utf8FromPath(pathFromUtf8(path).filename());
-            if (isBankFileName(name)) {
-                if (auto set = placeBank(path, notes); !set)
-                    notes.push_back(set.error().message());
-            } else if (isPerformanceFileName(name)) {
-                if (next >= kUserPerformances)
-                    leftOut.push_back(name);
-                else if (auto e = placeFile(next, path, name))
-                    notes.push_back(e->message());
-                else
-                    ++next;
-            }
+    std::vector<BankModel::SlotState> before;
+};
+
+void BankManager::dropFiles(int index, const std::vector<std::string>& utf8Paths, std::function<void()> done)
+{
+    if (index < 0 || index >= kUserPerformances || refuseWhileReading()) {
+        if (done)
+            done();
+        return;
+    }
+    dropNext(std::make_shared<Drop>(Drop{utf8Paths, 0, index, {}, {}, std::move(done), slotsNow()}));
+}
+
+void BankManager::dropNext(const std::shared_ptr<Drop>& drop)
+{
+    while (drop->nextPath < drop->paths.size()) {
+        const std::string& path = drop->paths[drop->nextPath++];
+        const std::string name = utf8FromPath(pathFromUtf8(path).filename());
+        if (isBankFileName(name)) {
+            lib_.readBankInSlices(pathFromUtf8(path), [this, drop](Result<BankContents> contents) {
+                if (!contents) {
+                    drop->notes.push_back(contents.error().message());
+                } else {
+                    drop->notes.insert(drop->notes.end(), contents->skipped.begin(), contents->skipped.end());
+                    bank_.load(contents->records);
+                }
+                dropNext(drop);
+            });
+            return;
         }
-        return true;
-    });
-    if (!leftOut.empty())
-        notes.push_back("No slot after " + entryNumber(kUserPerformances - 1) + " for: " + joined(leftOut, ", "));
-    if (!notes.empty())
-        lib_.dialogs.inform(joined(notes, "\n\n"));
+        if (isPerformanceFileName(name)) {
+            if (drop->nextSlot >= kUserPerformances)
+                drop->leftOut.push_back(name);
+            else if (auto e = placeFile(drop->nextSlot, path, name))
+                drop->notes.push_back(e->message());
+            else
+                ++drop->nextSlot;
+        }
+    }
+    record("Drop", std::move(drop->before));
+    if (!drop->leftOut.empty())
+        drop->notes.push_back("No slot after " + entryNumber(kUserPerformances - 1) + " for: "
+                              + joined(drop->leftOut, ", "));
+    if (!drop->notes.empty())
+        lib_.informList(drop->notes, "\n\n");
+    if (drop->done)
+        drop->done();
 }
 
 bool BankManager::save()

@@ -9,6 +9,8 @@
 #include "library/LibraryContext.h"
 #include "model/PerformanceImage.h"
 
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -63,11 +65,13 @@ public:
     // Files dragged in from the desktop onto slot `index`: each .SYX file
     // (any letter case) as if dropped from the file list, into consecutive
     // slots from `index` on; each .PFB file loaded as "Load Performance-bank"
-    // does. Other files are passed over. All errors come in one box.
-    void dropFiles(int index, const std::vector<std::string>& utf8Paths);
-    // "Load Performance-bank": each valid record into the slot of its number.
-    // Answers the slots set, or nothing when the file was refused (reported).
-    std::optional<std::vector<int>> loadBank(const std::string& utf8Path);
+    // does, in the order given. Other files are passed over. All errors come
+    // in one box. Banks are read a slice at a time: `done` runs once all is in.
+    void dropFiles(int index, const std::vector<std::string>& utf8Paths, std::function<void()> done = {});
+    // "Load Performance-bank": each valid record into the slot of its number,
+    // the file read a slice at a time. `done` gets the slots set, or nothing
+    // when the file was refused (reported).
+    void loadBank(const std::string& utf8Path, std::function<void(std::optional<std::vector<int>>)> done);
     // "Delete": slot `index` emptied, its line the bare number.
     void deleteSlot(int index);
     // "Clear all": every slot emptied.
@@ -99,14 +103,17 @@ public:
     static bool isBankFileName(const std::string& utf8Name);
 
 private:
-    // Runs `change` on the slots and records what it changed as one step.
-    template <class Change>
-    auto recorded(const char* what, Change&& change);
+    // What a change does to the slots is recorded as one step: the slots as
+    // they stood before it, then `record` once it is done.
+    std::vector<BankModel::SlotState> slotsNow() const;
+    void record(const char* what, std::vector<BankModel::SlotState> before);
     void takeStep(bool back);
 
     std::optional<FileError> placeFile(int index, const std::string& utf8Path, const std::string& shownName);
-    // Adds the lines of records left out to `notes`.
-    Result<std::vector<int>> placeBank(const std::string& utf8Path, std::vector<std::string>& notes);
+    bool refuseWhileReading();
+    struct Drop;
+    // The next file of a drop, and the ones after it.
+    void dropNext(const std::shared_ptr<Drop>& drop);
     // A fresh copy of what the main window shows, unless the one taken still is.
     void keepEdited();
 

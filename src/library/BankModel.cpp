@@ -4,6 +4,7 @@
 #include "model/UserPerfList.h"
 
 #include <algorithm>
+#include <array>
 
 namespace kw {
 
@@ -68,18 +69,19 @@ void BankModel::put(int index, const PerformanceRecord& record, std::string entr
 
 std::vector<int> BankModel::load(std::span<const PerformanceRecord> records)
 {
+    // Only the last record of each number stays; a bank may hold 65,536.
+    std::array<const PerformanceRecord*, kUserPerformances> last{};
+    for (const PerformanceRecord& r : records)
+        if (r.numberInRange() >= 0)
+            last[size_t(r.numberInRange())] = &r;
     std::vector<int> set;
-    placeRecords(slots_, records);
-    for (const PerformanceRecord& r : records) {
-        const int n = r.numberInRange();
-        if (n < 0)
+    for (int n = 0; n < kUserPerformances; ++n) {
+        if (!last[size_t(n)])
             continue;
-        entries_[size_t(n)] = numberedEntry(n, cp1252ToUtf8(r.shortEntry()));
+        put(n, *last[size_t(n)], numberedEntry(n, cp1252ToUtf8(last[size_t(n)]->shortEntry())));
         baseline_[size_t(n)] = slots_[size_t(n)];
         set.push_back(n);
     }
-    std::sort(set.begin(), set.end());
-    set.erase(std::unique(set.begin(), set.end()), set.end());
     return set;
 }
 

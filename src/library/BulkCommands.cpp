@@ -2,6 +2,7 @@
 
 #include "files/BankFile.h"
 #include "files/FilePaths.h"
+#include "library/BankSend.h"
 #include "library/Dialogs.h"
 #include "library/EditSession.h"
 #include "library/SendJob.h"
@@ -37,12 +38,6 @@ std::string storedText(int dest)
     return "Stored to user performance " + entryNumber(dest);
 }
 
-// "performance 012 was cut off: the JACK server has shut down", or "... was
-// not sent: ..." when none of its blocks went out.
-std::string notSentText(int dest, const SendJob::End& end)
-{
-    return "performance " + entryNumber(dest) + (end.blocksOut > 0 ? " was cut off: " : " was not sent: ") + end.why;
-}
 
 std::string capitalized(std::string text)
 {
@@ -75,7 +70,7 @@ void BulkCommands::MenuBulkSinglePerfSynthClick()
         if (end.why.empty())
             rx.report(storedText(dest));
         else
-            rx.answer(capitalized(notSentText(dest, end)));
+            rx.answer(capitalized(notSentText(dest, end.blocksOut, end.why)));
     }, true);
     lib_.rx.startChain(std::move(job));
 }
@@ -88,85 +83,40 @@ void BulkCommands::MenuBulkPerfBankSynthClick()
         lib_.dialogs.chooseOpenFile("Select Performance-bank file", kBankFilter, lib_.settings.perfBankDir);
     if (!chosen)
         return;
-    auto bank = readBankFile(pathFromUtf8(*chosen));
+    lib_.readBankInSlices(pathFromUtf8(*chosen), [this](Result<BankContents> bank) { sendBank(std::move(bank)); });
+}
+
+void BulkCommands::sendBank(Result<BankContents> bank)
+{
     if (!bank) {
         lib_.reportFileError(bank.error());
         return;
     }
-    if (!bank->skipped.empty()) {
-        std::string text;
-        for (const std::string& line : bank->skipped)
-            text += (text.empty() ? "" : "\n") + line;
-        lib_.dialogs.inform(text);
-    }
+    if (!bank->skipped.empty())
+        lib_.informList(bank->skipped);
+    const size_t count = bank->records.size();
+    if (count > size_t(kUserPerformances)
+        && !lib_.dialogs.confirm(kBankSendCaption, manyRecordsQuestion(count, lib_.settings.transferPause())))
+        return;
     int cut = 0;
     for (PerformanceRecord& r : bank->records)
         cut += r.clampDataTo7Bit();
     if (cut > 0)
         lib_.rx.report(clampedText(cut));
+    lib_.rx.startChain(std::make_unique<BankSend>(std::move(bank->records), lib_.names(), lib_.dialogs));
+}
 
-    struct Run {
-        std::unique_ptr<Progress> progress;
-        int sent = 0;       // performances whose seven blocks all went out
-        int total = 0;
-        int inFlight = -1;  // the destination of the one going out
-    };
-    auto run = std::make_shared<Run>();
-    run->total = int(bank->records.size());
-    run->progress = lib_.dialogs.progress("Performance-Bank (to CS1x)", {}, run->total);
-    UserPerfNames& names = lib_.names();
-    auto job = std::make_unique<SendJob>();
-    job->then([](Receiver& rx) {
-        // The list shows what goes where; no line stays selected, as the
-        // synth's memory no longer matches what the editor holds.
-        rx.state().selectedUserPerf = -1;
-        rx.state().shownUserPerf = -1;
-        rx.ui().selectUserPerf(-1);
-        rx.ui().setLamp(Lamp::Out, true);
-        return true;
-    });
-    for (int i = 0; i < run->total; ++i) {
-        const PerformanceRecord& r = bank->records[size_t(i)];
-        const int dest = r.numberInRange();
-        const std::string entry = r.shortEntry();
-        job->then([i, dest, entry, run](Receiver& rx) {
-            // Between two performances: a cancel, or the program's end, takes effect here.
-            if (run->progress->cancelled() || rx.wrappingUp())
-                return false;
-            run->inFlight = dest;
-            const std::string moving =
-                "Transferring Performance #" + std::to_string(dest + 1) + " : " + cp1252ToUtf8(entry);
-            run->progress->setText("Sending performance " + std::to_string(i + 1) + " of "
-                                   + std::to_string(run->total) + "\n" + moving);
-            rx.status(moving);
-            return true;
-        });
-        job->sendRecord(r, dest, false);
-        // Only a performance whose every block went out counts, and only
-        // its line changes.
-        job->then(
-            [i, dest, entry, run, &names](Receiver&) {
-                run->sent = i + 1;
-                run->inFlight = -1;
-                run->progress->setValue(run->sent);
-                names.set(dest, numberedEntry(dest, entry));
-                return true;
-            },
-            true);
-    }
-    job->atEnd([run](Receiver& rx, const SendJob::End& end) {
-        run->progress->close();
-        rx.ui().setLamp(Lamp::Out, false);
-        std::string text =
-            std::to_string(run->sent) + " of " + std::to_string(run->total) + " performances sent";
-        if (!end.why.empty())
-            text += run->inFlight >= 0 ? "; " + notSentText(run->inFlight, end) : "; " + end.why;
-        else if (run->sent < run->total)
-            text = (rx.wrappingUp() ? "Transfer stopped as the program ends: " : "Transfer cancelled: ") + text;
-        rx.answer(text);
-        rx.report(text);
-    }, true);
-    lib_.rx.startChain(std::move(job));
+std::string manyRecordsQuestion(size_t records, int pauseMs)
+{
+    // Seven blocks a record, each followed by the pause, and 317 bytes on
+    // a MIDI cable.
+    const long long ms = (long long)(records) * (7LL * pauseMs + 317LL * 320 / 1000);
+    const long long minutes = (ms + 59999) / 60000;
+    std::string time = ms < 60000       ? std::to_string((ms + 999) / 1000) + " s"
+                       : minutes < 60 ? std::to_string(minutes) + " min"
+                                      : std::to_string(minutes / 60) + " h " + std::to_string(minutes % 60) + " min";
+    return "This bank holds " + groupedNumber(records) + " performances, more than the synth's 128 (a later one "
+           "replaces an earlier one of the same number).\nSending all of them takes about " + time + ". Send them?";
 }
 
 void BulkCommands::MenuBulkSinglePerfHDClick()
@@ -228,7 +178,7 @@ void BulkCommands::SaveToSynthClick()
                 entry = storedEntry(*dest, record.category(), record.name())](Receiver& rx, const SendJob::End& end) {
             if (!end.why.empty()) {
                 // Every block sent counted as an edit; it stays one.
-                rx.answer(capitalized(notSentText(dest, end)));
+                rx.answer(capitalized(notSentText(dest, end.blocksOut, end.why)));
                 return;
             }
             session.markStored();

@@ -6,6 +6,8 @@
 
 #include "library/LibraryContext.h"
 
+#include <string>
+
 
 namespace kw {
 
@@ -32,7 +34,15 @@ public:
     void SaveToSynthClick();
 
 private:
+    // The bank read: asked about when it holds more than 128, then sent.
+    void sendBank(Result<BankContents> bank);
+
     LibraryContext& lib_;
 };
+
+inline constexpr const char* kBankSendCaption = "Performance-Bank (to CS1x)";
+// Asked before a bank of more than 128 records goes out: how many, and
+// about how long it takes with the transfer pause of `pauseMs`.
+std::string manyRecordsQuestion(size_t records, int pauseMs);
 
 } // namespace kw

@@ -42,6 +42,9 @@ public:
     virtual bool confirm(const std::string& caption, const std::string& text) = 0;
     // A message box with an OK button.
     virtual void inform(const std::string& text) = 0;
+    // The same with `details` (a long list, say) in an area of its own that
+    // the user can open and copy from.
+    virtual void inform(const std::string& text, const std::string& details) { inform(text + "\n\n" + details); }
     // A message box with an OK button that does not wait for it: the program
     // goes on (input, timers, transfers) while it is up. What the synth's
     // input has to tell comes this way.

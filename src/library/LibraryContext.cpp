@@ -6,6 +6,7 @@
 #include "library/EditSession.h"
 #include "midi/Receiver.h"
 #include "midi/Senders.h"
+#include "midi/Ui.h"
 #include "model/Settings.h"
 
 namespace kw {
@@ -28,10 +29,75 @@ bool LibraryContext::needOutput()
 
 bool LibraryContext::refuseWhileBusy()
 {
-    if (!rx.chainRunning())
+    if (!rx.chainRunning() && !readingBank)
         return false;
     rx.status(kTransferRunningText);
     return true;
+}
+
+namespace {
+
+// Records a slice reads: a third of a megabyte, well under a frame's time.
+constexpr size_t kRecordsPerSlice = 1024;
+
+} // namespace
+
+std::string groupedNumber(size_t n)
+{
+    std::string digits = std::to_string(n);
+    for (int at = int(digits.size()) - 3; at > 0; at -= 3)
+        digits.insert(size_t(at), ",");
+    return digits;
+}
+
+struct LibraryContext::BankRead {
+    BankReader reader;
+    std::function<void(Result<BankContents>)> done;
+};
+
+void LibraryContext::readBankInSlices(const std::filesystem::path& path, std::function<void(Result<BankContents>)> done)
+{
+    auto reader = BankReader::open(path);
+    if (!reader) {
+        done(reader.error());
+        return;
+    }
+    readingBank = true;
+    rx.ui().setBusy(true);
+    auto read = std::make_shared<BankRead>(BankRead{std::move(*reader), std::move(done)});
+    rx.scheduler().after(0, [this, read] { readSlice(read); });
+}
+
+void LibraryContext::readSlice(const std::shared_ptr<BankRead>& read)
+{
+    auto end = read->reader.readSome(kRecordsPerSlice);
+    if (end && !*end) {
+        rx.scheduler().after(0, [this, read] { readSlice(read); });
+        return;
+    }
+    readingBank = false;
+    if (!rx.chainRunning())
+        rx.ui().setBusy(false);
+    if (!end)
+        read->done(end.error());
+    else
+        read->done(read->reader.take());
+}
+
+void LibraryContext::informList(const std::vector<std::string>& lines, const char* between)
+{
+    constexpr size_t kShown = 10;
+    std::string shown, all;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i < kShown)
+            shown += (i ? between : "") + lines[i];
+        all += (i ? "\n" : "") + lines[i];
+    }
+    if (lines.size() <= kShown) {
+        dialogs.inform(shown);
+        return;
+    }
+    dialogs.inform(shown + between + "and " + groupedNumber(lines.size() - kShown) + " more", all);
 }
 
 void LibraryContext::reportFileError(const FileError& e)

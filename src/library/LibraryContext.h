@@ -4,13 +4,16 @@
 // every transfer, the dialogs, and the settings whose folders the commands
 // remember. One lives for the whole run, beside the window.
 
+#include "files/BankFile.h"
 #include "files/FileError.h"
 #include "files/PerformanceRecord.h"
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kw {
 
@@ -44,6 +47,8 @@ struct LibraryContext {
     // What the bank save dialog's name field offers next: the name it last
     // held, whichever command saved a bank.
     std::string lastBankName{};
+    // A bank is being read (readBankInSlices).
+    bool readingBank = false;
 
     Senders& senders();
     UserPerfNames& names();
@@ -52,10 +57,21 @@ struct LibraryContext {
     // True when the output is open; otherwise says so in a box. A command
     // that sends to the synth and finds no port must not look as if it had.
     bool needOutput();
-    // True (and says so on the status line) while a transfer runs; commands
-    // that would talk to the synth then do nothing. Only the single
-    // transfer to disk leaves the window usable while it runs.
+    // True (and says so on the status line) while a transfer runs or a bank
+    // is being read; commands that would talk to the synth then do nothing.
+    // Only the single transfer to disk leaves the window usable while it runs.
     bool refuseWhileBusy();
+    // Reads the bank at `path` a slice at a time through the scheduler, so
+    // the window paints and takes input meanwhile, however large the bank;
+    // then `done` gets what readBankFile() gives. The window is busy
+    // meanwhile, as it is while a transfer runs.
+    void readBankInSlices(const std::filesystem::path& path, std::function<void(Result<BankContents>)> done);
+    // A box of lines (records left out, files refused): at most ten shown,
+    // then "and 31,490 more"; the whole list in the box's details.
+    void informList(const std::vector<std::string>& lines, const char* between = "\n");
+
+    struct BankRead;
+    void readSlice(const std::shared_ptr<BankRead>& read);
 
     // A message box with the file error: its words, the file and the reason.
     void reportFileError(const FileError& e);
@@ -68,6 +84,9 @@ struct LibraryContext {
     // `Last-Dir` := the folder of a chosen file.
     void rememberFolderOf(const std::string& utf8Path);
 };
+
+// "31,490".
+std::string groupedNumber(size_t n);
 
 // "3 data bytes above 127 cut to 7 bits" for a record that needed it.
 std::string clampedText(int bytes);

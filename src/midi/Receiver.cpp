@@ -106,6 +106,8 @@ void Receiver::requestSent(const Request& r, int performance)
     if (sendingForChain_)
         return;
     if (r.type == Request::Type::Identity) {
+        if (askingAgain_)
+            return;
         identityWait_ = Wait{r, 0};
         // Whatever the synth said to the last asking no longer holds.
         ui_.withdrawBox(kSynthTopic);
@@ -236,9 +238,22 @@ void Receiver::requestTimedOut()
     if (chainTimedOut || (lone_ && !lone_->timedOut))
         doubt_ = true;
     if (identityWait_ && !identityWait_->timedOut) {
-        // Still taken (and greeted) if it comes late.
-        identityWait_->timedOut = true;
-        answer(std::string(kNoResponse) + kCablingText, kSynthTopic);
+        // Asked once more, as every request is: the first message through a
+        // port just opened may be lost (JACK puts a new connection in place
+        // at the start of a later cycle).
+        bool again = false;
+        if (identityWait_->attempt == 0 && senders_.portOpen()) {
+            askingAgain_ = true;
+            again = senders_.request(Request::identity());
+            askingAgain_ = false;
+        }
+        if (again) {
+            identityWait_->attempt = 1;
+        } else {
+            // Still taken (and greeted) if it comes late.
+            identityWait_->timedOut = true;
+            answer(std::string(kNoResponse) + kCablingText, kSynthTopic);
+        }
     }
     if (lone_ && !lone_->timedOut) {
         lone_->timedOut = true;

@@ -74,6 +74,7 @@ public:
     PerformanceImage& image();
     EditorState& state();
     const Settings& settings() const { return settings_; }
+    Scheduler& scheduler() { return sched_; }
     void status(const std::string& text);
     // A status text that stands a while: a chain's last word.
     void report(const std::string& text);
@@ -157,6 +158,7 @@ private:
     std::optional<Wait> identityWait_;
     std::optional<Wait> lone_;
     bool sendingForChain_ = false;
+    bool askingAgain_ = false;  // the identity request, once more
     bool pausing_ = false;
     Scheduler::TimerId pause_ = 0;
     struct Box {

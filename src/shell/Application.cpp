@@ -21,8 +21,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 #include <cstdio>
+#include <utility>
 
 namespace kw {
 
@@ -49,9 +54,48 @@ TMessageWindow& Application::messageWindow()
     return qtDialogs_->messageWindow();
 }
 
+namespace {
+
+// Problems met while the program ended, told at the next start.
+QString exitNotesFile()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+           + QStringLiteral("/Knobwright/exit-problems.txt");
+}
+
+} // namespace
+
 void Application::report(const QString& text)
 {
-    dialogs_->inform(text.toStdString());
+    if (!exiting_ && !window_) {
+        // Before there is a window to show it beside, it waits.
+        startReports_.push_back(text.toStdString());
+        return;
+    }
+    if (!exiting_) {
+        dialogs_->inform(text.toStdString());
+        return;
+    }
+    // No box at the end: nobody may be there to close it (a logout), and
+    // the desktop would have to kill the program. Standard error has it now,
+    // the status line at the next start.
+    std::fprintf(stderr, "knobwright: %s\n", text.toLocal8Bit().constData());
+    const QString file = exitNotesFile();
+    QDir().mkpath(QFileInfo(file).path());
+    QFile notes(file);
+    if (notes.open(QIODevice::Append | QIODevice::Text))
+        notes.write(text.simplified().toUtf8() + '\n');
+}
+
+void Application::tellExitProblems()
+{
+    QFile notes(exitNotesFile());
+    if (!notes.open(QIODevice::ReadOnly | QIODevice::Text))
+        return;
+    const QStringList lines = QString::fromUtf8(notes.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    notes.remove();
+    if (!lines.isEmpty())
+        core_->timers.stand(("When the program last ended: " + lines.join(QStringLiteral(" - "))).toStdString());
 }
 
 bool Application::start()
@@ -89,6 +133,10 @@ bool Application::start()
     window_->setWindowTitle(QLatin1Char(' ') + QString::fromLatin1(kApplicationTitle));
     // The question window lives for the whole run and is reused by every ask.
     qtDialogs_->setParent(window_.get());
+    // What the start found wrong so far (the settings): in a box that does
+    // not hold the start up, beside the window.
+    for (const std::string& text : std::exchange(startReports_, {}))
+        dialogs_->answer(text);
     core_ = std::make_unique<MidiCore>(*senders_, *window_, *sched_, settings_);
     linkToCore(*session_, *core_, [this] { return midi_->ports().inputOpen(); });
     midi_->ports().setInputSink([this](const Bytes& m) { core_->dispatcher.handle(m); });
@@ -101,6 +149,7 @@ bool Application::start()
         about.exec();
     });
     connectCommands();
+    tellExitProblems();
 
     return midi_->deviceCheck(*senders_);
 }
@@ -139,7 +188,7 @@ namespace {
 // The longest a quit waits for a transfer to wrap up: the performance in
 // flight with the long pause is seven blocks and 0.7 s; a synth that has
 // stopped answering is not waited for beyond this.
-constexpr int kQuitWaitMs = 1500;
+constexpr int kQuitWaitMs = 1200;
 constexpr int kQuitPollMs = 10;
 } // namespace
 
@@ -206,6 +255,7 @@ void Application::watchWrapUp(int polls)
 
 void Application::finish()
 {
+    exiting_ = true;
     if (store_) {
         try {
             saveSettings(*store_, settings_);

@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 class TMainWindow;
@@ -95,6 +96,9 @@ private:
     // the port, then `done`. Never longer than kQuitWaitMs in all.
     void quitAfterTransfer(std::function<void()> done);
     void watchWrapUp(int polls);
+    // What went wrong as the program last ended, on the status line until
+    // the user's first action.
+    void tellExitProblems();
 
     Options options_;
     std::unique_ptr<QuitSignals> quitSignals_;
@@ -119,6 +123,9 @@ private:
     std::unique_ptr<BankManager> bankManager_;
     // Quitting: once the transfer has wrapped up, the window closes unasked.
     bool quitting_ = false;
+    // finish() has begun: reports go to standard error and the next start.
+    bool exiting_ = false;
+    std::vector<std::string> startReports_;
     bool wrappingUp_ = false;
     std::function<void()> afterWrapUp_;
 };

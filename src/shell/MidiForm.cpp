@@ -150,20 +150,26 @@ void TMidiWindow::MidiDeviceOKClick()
         // A device whose port did not open (it was missing at start) or has
         // stopped working (the device or the driver's server came back) is
         // opened again when chosen, even under the name already set.
+        bool reopened = false;
         const std::string inName = ListMidiInDevice->item(in)->text().toStdString();
         if (inName != settings_.midiIn || !ports_.inputWorking()) {
             settings_.midiIn = inName;
             ports_.openInput(in);
-            senders_.request(Request::identity());
             ports_.setConfiguredInput(in);
+            reopened = true;
         }
         const std::string outName = ListMidiOutDevice->item(out)->text().toStdString();
         if (outName != settings_.midiOut || !ports_.outputWorking()) {
             settings_.midiOut = outName;
             ports_.openOutput(out);
-            senders_.request(Request::identity());
             ports_.setConfiguredOutput(out);
+            reopened = true;
         }
+        // The synth is greeted once both ports are as chosen: asked through
+        // an output that is about to be replaced, the question would only
+        // fail (a server that went away) or go to the wrong device.
+        if (reopened)
+            senders_.request(Request::identity());
         accept();
     }
     applyFlags();

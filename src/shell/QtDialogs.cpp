@@ -168,10 +168,17 @@ bool QtDialogs::confirm(const std::string& caption, const std::string& text)
 
 void QtDialogs::inform(const std::string& text)
 {
+    inform(text, {});
+}
+
+void QtDialogs::inform(const std::string& text, const std::string& details)
+{
     QMessageBox& box = informBox();
     box.setWindowTitle(titleFor(parent_));
     box.setText(q(text));
+    box.setDetailedText(q(details));
     box.exec();
+    box.setDetailedText({});
 }
 
 void QtDialogs::notify(const std::string& text)

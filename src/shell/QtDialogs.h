@@ -28,6 +28,7 @@ public:
     bool confirm(const std::string& caption, const std::string& text) override;
     // Titled like the main window, or like the program before it exists.
     void inform(const std::string& text) override;
+    void inform(const std::string& text, const std::string& details) override;
     // One box, reused; it does not block the main window. A notice takes
     // no focus from what the user is doing there; an answer does, as it
     // answers what the user did.

@@ -1,6 +1,7 @@
 #include "shell/Settings.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace kw {
@@ -65,7 +66,46 @@ bool holdsSerializedData(const QByteArray& raw)
             plain += e;
         }
     }
-    return plain.contains("@Variant(");
+    // Qt decodes a value, or an element of a list, that starts with a
+    // single @ and a letter ("@Variant(", "@DateTime(", "@ByteArray(", ...)
+    // as something other than a string; "@@" is its escape for a plain "@",
+    // and this program never writes anything else.
+    for (qsizetype at = plain.indexOf('@'); at >= 0; at = plain.indexOf('@', at + 1)) {
+        qsizetype before = at - 1;
+        while (before >= 0 && (plain[before] == ' ' || plain[before] == '\t'))
+            --before;
+        const bool startsValue = before >= 0 && (plain[before] == '=' || plain[before] == ',');
+        const char next = at + 1 < plain.size() ? plain[at + 1] : '\0';
+        if (startsValue && ((next >= 'A' && next <= 'Z') || (next >= 'a' && next <= 'z')))
+            return true;
+        if (next == '@')
+            ++at;  // "@@": a plain "@"
+    }
+    return false;
+}
+
+// Settings are a few hundred bytes; a file larger than this is not ours.
+constexpr qint64 kMaxSettingsBytes = 64 * 1024;
+
+// Why the file at `path` must not reach Qt's reader, or nothing. It is
+// looked at without ever waiting (a FIFO would block an open for reading)
+// and read to the limit at most (a link to /dev/zero never ends).
+std::optional<QString> refusal(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return std::nullopt;
+    if (!info.isFile())
+        return QStringLiteral("is not a regular file");
+    QFile raw(path);
+    if (!raw.open(QIODevice::ReadOnly))
+        return std::nullopt;  // Qt says it cannot be read
+    const QByteArray text = raw.read(kMaxSettingsBytes + 1);
+    if (text.size() > kMaxSettingsBytes)
+        return QStringLiteral("is larger than 64 KiB");
+    if (holdsSerializedData(text))
+        return QStringLiteral("holds data that is not text");
+    return std::nullopt;
 }
 
 } // namespace
@@ -97,23 +137,28 @@ bool SettingsStore::moveAside(const QString& file, QString* aside)
 void SettingsStore::open()
 {
     if (!file_.isEmpty()) {
-        QFile raw(file_);
-        // Settings files are small; a huge one is damaged too.
-        if (raw.open(QIODevice::ReadOnly) && (raw.size() > (1 << 20) || holdsSerializedData(raw.readAll()))) {
-            raw.close();
+        if (QFileInfo(file_).isDir()) {
+            // Nothing to move aside or to read; writing fails and says so.
+            problem_ = QStringLiteral("The settings file '%1' is a folder; the defaults are used and the settings "
+                                      "cannot be saved.")
+                           .arg(file_);
+            make_ = [] { return std::make_unique<QSettings>(QString(), QSettings::IniFormat); };
+            unwritable_ = true;
+        } else if (const auto why = refusal(file_)) {
             // Qt must not read this file at all: it is kept aside as it is,
             // and the defaults are used.
             QString aside;
             if (moveAside(file_, &aside)) {
-                problem_ = QStringLiteral("The settings file '%1' is damaged. It was moved to '%2'; the defaults "
-                                          "are used.")
-                               .arg(file_, aside);
+                problem_ = QStringLiteral("The settings file '%1' is damaged (it %2). It was moved to '%3'; the "
+                                          "defaults are used.")
+                               .arg(file_, *why, aside);
             } else {
-                problem_ = QStringLiteral("The settings file '%1' is damaged and cannot be moved aside; the "
-                                          "defaults are used and the settings are not saved.")
-                               .arg(file_);
+                problem_ = QStringLiteral("The settings file '%1' is damaged (it %2) and cannot be moved aside; "
+                                          "the defaults are used and the settings are not saved.")
+                               .arg(file_, *why);
                 // Nothing is read from it or written to it (writing reads it first).
                 make_ = [] { return std::make_unique<QSettings>(QString(), QSettings::IniFormat); };
+                unwritable_ = true;
             }
         }
     }
@@ -185,6 +230,11 @@ void SettingsStore::sync()
 {
     if (written_.empty())
         return;
+    if (unwritable_) {
+        const QString first = written_.front().first;
+        written_.clear();
+        throw SettingsError("Failed to set data for '" + first.toStdString() + "'");
+    }
     // A writer of its own: Qt keeps the first trouble a settings object met
     // (a damaged file read at start, say), so only a fresh one tells whether
     // this write went through.

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -55,6 +56,9 @@ private:
     std::unique_ptr<QSettings> settings_;
     std::vector<std::pair<QString, QString>> written_;
     QString problem_;
+    // The file cannot be a settings file (a folder, or one that could not be
+    // moved aside): every write fails.
+    bool unwritable_ = false;
 };
 
 // Reads all nine in order; empty folders become `programFolder`. A value that

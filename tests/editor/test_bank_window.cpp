@@ -258,6 +258,7 @@ TEST_F(BankWindow, LoadingABankChangesOnlyTheSlotsItNames)
     bankList()->scrollToBottom();
     files()->setCurrentRow(0);
     QTest::mouseClick(find<QPushButton>("LoadPerf"), Qt::LeftButton);
+    clock.advance(0);  // read in slices
     EXPECT_EQ(line(3), "004  SQ Pan Seq");
     EXPECT_EQ(line(7), "008  PF Grand");
     EXPECT_EQ(line(25), "026  RD Kept");
@@ -302,6 +303,7 @@ TEST_F(BankWindow, FilesFromTheDesktopLandUnderTheMouse)
     QDropEvent ev(where, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(bankList()->viewport(), &ev);
     EXPECT_TRUE(ev.isAccepted());
+    clock.advance(0);  // the bank among them is read in slices
     EXPECT_EQ(line(60), "061  PF Alpha");
     EXPECT_EQ(line(61), "062  PF Beta");
     EXPECT_EQ(line(99), "100  BA Banked");
@@ -467,7 +469,7 @@ TEST_F(BankWindow, Picture)
         file(name, kwtest::randomRecords({0}, 8)[0]);
     ASSERT_FALSE(writeBankFile(dir / "live set.PFB", kwtest::randomRecords({0, 1, 2, 5}, 9)));
     open();
-    ASSERT_TRUE(manager.loadBank((dir / "live set.PFB").string()));
+    ASSERT_TRUE(load((dir / "live set.PFB").string()));
     auto data = dragOf("SQ_Pan Seq.SYX");
     drop(*data, 3);
     clickSlot(1);

@@ -3,6 +3,11 @@
 #include "files/BankFile.h"
 #include "files/NamesFile.h"
 #include "files/PerformanceFile.h"
+#include "files/FileIo.h"
+
+#include <algorithm>
+#include <chrono>
+#include <unistd.h>
 
 using namespace kw;
 namespace fs = std::filesystem;
@@ -13,14 +18,43 @@ const Bytes kOld = {'o', 'l', 'd'};
 
 } // namespace
 
-TEST(AtomicSave, ReplacesTheOldFileAndLeavesNothingElse)
+TEST(AtomicSave, ReplacesTheOldFileKeepingItsPermissionsAndLeavesNothingElse)
 {
     kwtest::TempDir dir;
     kwtest::writeAll(dir / "p.SYX", kOld);
+    fs::permissions(dir / "p.SYX", fs::perms::owner_read | fs::perms::owner_write);
     const PerformanceRecord r = kwtest::makeRecord(2, 3, "Organ");
-    ASSERT_FALSE(writePerformanceFile(dir / "p.SYX", r));
+    {
+        // Nothing with a name beside the target while it is written, where
+        // the file system has unnamed files: a killed program leaves nothing.
+        AtomicFile f(dir / "p.SYX");
+        ASSERT_FALSE(f.open());
+        ASSERT_FALSE(f.write(r.bytes()));
+        EXPECT_EQ(dir.names().size(), f.unnamed() ? 1u : 2u);
+        ASSERT_FALSE(f.commit());
+    }
     EXPECT_EQ(kwtest::readAll(dir / "p.SYX"), Bytes(r.bytes().begin(), r.bytes().end()));
     EXPECT_EQ(dir.names(), std::vector<std::string>{"p.SYX"});
+    EXPECT_EQ(fs::status(dir / "p.SYX").permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST(AtomicSave, TemporaryFilesOfAKilledRunGoWhenTheFolderIsNextWritten)
+{
+    kwtest::TempDir dir;
+    // Left by runs that were killed: one whose process has ended, one an
+    // earlier version named, long ago. Kept: this run's own, a fresh one of
+    // an earlier version (perhaps still being written), and anything else.
+    const std::string mine = ".a.PFB.kw-p" + std::to_string(::getpid()) + "-3-0";
+    for (const char* n : {".bank.PFB.kw-p4194305-0-0", ".p.SYX.kw-123456-7-0", ".q.SYX.kw-654321-1-0", ".hidden",
+                          "x.kw-p4194305-0-0", ".bank.PFB.kw-p4194305-0"})
+        kwtest::writeAll(dir / n, kOld);
+    kwtest::writeAll(dir / mine, kOld);
+    fs::last_write_time(dir / ".p.SYX.kw-123456-7-0", fs::file_time_type::clock::now() - std::chrono::hours(2));
+    ASSERT_FALSE(writePerformanceFile(dir / "new.SYX", PerformanceRecord()));
+    std::vector<std::string> kept = {".bank.PFB.kw-p4194305-0", ".hidden", mine, ".q.SYX.kw-654321-1-0", "new.SYX",
+                                     "x.kw-p4194305-0-0"};
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(dir.names(), kept);
 }
 
 TEST(AtomicSave, ASaveThatBreaksOffKeepsTheOldFileAndSaysWhy)

@@ -27,6 +27,22 @@ struct BankFixture : LibraryFixture {
         EXPECT_FALSE(kw::writeBankFile(dir / name, records));
         return (dir / name).string();
     }
+    // "Load Performance-bank" to its end: the slots set, or nothing.
+    std::optional<std::vector<int>> load(const std::string& path, kw::BankManager* into = nullptr)
+    {
+        std::optional<std::optional<std::vector<int>>> got;
+        (into ? *into : manager).loadBank(path, [&](std::optional<std::vector<int>> set) { got = std::move(set); });
+        clock.advance(0);  // the bank comes in slices
+        EXPECT_TRUE(got.has_value()) << "the bank was not read to its end";
+        return got.value_or(std::nullopt);
+    }
+    void drop(int slot, const std::vector<std::string>& paths)
+    {
+        bool done = false;
+        manager.dropFiles(slot, paths, [&] { done = true; });
+        clock.advance(0);
+        EXPECT_TRUE(done);
+    }
 };
 
 } // namespace kwtest

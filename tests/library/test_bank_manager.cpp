@@ -96,7 +96,7 @@ TEST_F(Bank, ALoadedBankSetsOnlyTheSlotsItsRecordsName)
     const PerformanceRecord first = kwtest::makeRecord(3, 22, "Pan Seq ");
     const PerformanceRecord later = kwtest::makeRecord(3, 1, "  Grand ");
     const PerformanceRecord seven = kwtest::makeRecord(7, 0, "Init    ");
-    const auto set = manager.loadBank(bankFile("b.PFB", {first, seven, later}));
+    const auto set = load(bankFile("b.PFB", {first, seven, later}));
     ASSERT_TRUE(set);
     EXPECT_EQ(*set, (std::vector<int>{3, 7}));
     EXPECT_EQ(model.slot(3), later) << "the later record of one number wins";
@@ -114,13 +114,13 @@ TEST_F(Bank, ALoadedBankSetsOnlyTheSlotsItsRecordsName)
     Bytes bytes = bankBytes(std::vector<PerformanceRecord>{kwtest::makeRecord(5, 2, "Five    ")});
     bytes[14 + 7] = 0x85;
     kwtest::writeAll(dir / "odd.PFB", bytes);
-    ASSERT_TRUE(manager.loadBank((dir / "odd.PFB").string()));
+    ASSERT_TRUE(load((dir / "odd.PFB").string()));
     EXPECT_EQ(dialogs.boxes, Strings{"Performance-bank record 1 skipped: number out of range"});
     EXPECT_FALSE(model.occupied(5));
 
     // A file that is no bank changes nothing.
     kwtest::writeAll(dir / "bad.PFB", kwtest::view("Knobwright pfb"));
-    EXPECT_FALSE(manager.loadBank((dir / "bad.PFB").string()));
+    EXPECT_FALSE(load((dir / "bad.PFB").string()));
     EXPECT_EQ(dialogs.boxes.back(), "Load-Error : Not a valid Performance-bank file\n" + (dir / "bad.PFB").string());
     EXPECT_EQ(model.slot(3), later);
 }
@@ -131,7 +131,7 @@ TEST_F(Bank, FilesFromTheDesktopFillSlotsFromTheOneUnderTheMouse)
     const std::string bank = bankFile("two.pfb", {kwtest::makeRecord(10, 3, "Banked  ")});
     kwtest::writeAll(dir / "notes.txt", kwtest::view("hello"));
     kwtest::writeAll(dir / "short.syx", Bytes(12));
-    manager.dropFiles(125, {file("PF_One.SYX", r[0]), (dir / "notes.txt").string(), (dir / "short.syx").string(),
+    drop(125, {file("PF_One.SYX", r[0]), (dir / "notes.txt").string(), (dir / "short.syx").string(),
                             file("BA_Two.syx", r[1]), bank, file("SQ_Three.SYX", r[2]), file("LD_Four.SYX", r[3])});
     EXPECT_EQ(model.entry(125), "126  PF One");
     EXPECT_EQ(model.entry(126), "127  BA Two") << "a refused file leaves no gap";
@@ -263,7 +263,7 @@ TEST_F(Bank, ASavedBankReopensWithTheSameSlotsByteForByte)
     records[3][0] = records[4][0] = 0x00;
     for (int i = 0; i < 4; ++i)
         ASSERT_TRUE(manager.dropPerformanceFile(records[size_t(i)].number(), file("x.SYX", records[size_t(i)]), "x.SYX"));
-    ASSERT_TRUE(manager.loadBank(bankFile("damaged.PFB", {records[4]})));
+    ASSERT_TRUE(load(bankFile("damaged.PFB", {records[4]})));
     EXPECT_EQ(model.entry(25), "026  " + records[4].shortEntry());
     EXPECT_EQ(changedSlots(), (std::vector<int>{3, 7, 60, 127}));
     lib.lastBankName = "earlier.PFB";
@@ -278,7 +278,7 @@ TEST_F(Bank, ASavedBankReopensWithTheSameSlotsByteForByte)
 
     BankModel other;
     BankManager reopened(lib, other);
-    ASSERT_TRUE(reopened.loadBank((dir / "mine.PFB").string()));
+    ASSERT_TRUE(load((dir / "mine.PFB").string(), &reopened));
     for (int i = 0; i < kUserPerformances; ++i)
         ASSERT_EQ(other.slot(i), model.slot(i)) << i;
 
@@ -300,7 +300,7 @@ TEST_F(Bank, MarksFollowWhatDiffersFromTheLastLoadOrSave)
 {
     const auto r = kwtest::randomRecords({3, 7, 9}, 9);
     ASSERT_TRUE(manager.dropPerformanceFile(20, file("x.SYX", r[2]), "x.SYX"));
-    ASSERT_TRUE(manager.loadBank(bankFile("b.PFB", {r[0], r[1]})));
+    ASSERT_TRUE(load(bankFile("b.PFB", {r[0], r[1]})));
     EXPECT_EQ(changedSlots(), (std::vector<int>{20})) << "loaded slots match their file; the drop does not";
     model.clear(3);
     model.clear(20);

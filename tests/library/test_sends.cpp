@@ -43,6 +43,8 @@ TEST_F(Sends, ABankSentAndFetchedBackIsTheSameInEveryDataByte)
     bulk.MenuBulkPerfBankSynthClick();
     EXPECT_EQ(dialogs.log[0], "open:Select Performance-bank file|Performance-banks (*.PFB *.pfb);;All files (*)|"
                                   + dir.path().string());
+    EXPECT_TRUE(ui.busy) << "busy from the first slice read";
+    clock.advance(0);
     EXPECT_TRUE(ui.busy);
     EXPECT_TRUE(ui.outLamp) << "lime while the bank goes out";
     EXPECT_EQ(ui.selectedLine, -1);
@@ -83,6 +85,7 @@ TEST_F(Sends, ABankGoesToTheNumbersItsRecordsCarryInFileOrder)
     ASSERT_FALSE(writeBankFile(dir / "in.PFB", records));
     dialogs.files = {(dir / "in.PFB").string()};
     bulk.MenuBulkPerfBankSynthClick();
+    clock.advance(0);
     EXPECT_EQ(dialogs.boxes, Strings{"Performance-bank record 4 skipped: number out of range"});
     EXPECT_EQ(ui.statuses.front(), "1 data byte above 127 cut to 7 bits");
     runAll();
@@ -111,8 +114,10 @@ TEST_F(Sends, AnEmptyBankSendsNothingAndBadBanksAreReported)
     EXPECT_TRUE(synth.sent.empty());
     EXPECT_EQ(dialogs.boxes, Strings{"0 of 0 performances sent"});
     dialogs.boxes.clear();
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 3; ++i) {
         bulk.MenuBulkPerfBankSynthClick();
+        clock.advance(0);
+    }
     ASSERT_EQ(dialogs.boxes.size(), 3u);
     EXPECT_EQ(dialogs.boxes[0], "Load-Error : Not a valid Performance-bank file\n" + (dir / "short.PFB").string());
     EXPECT_EQ(dialogs.boxes[1], "Load-Error : Wrong filesize\n" + (dir / "odd.PFB").string());
@@ -196,6 +201,60 @@ TEST_F(Sends, OnlyWhatReachedAnOpenPortCountsAndAFailedSendSaysSo)
         }
         dialogs.log.clear();
     }
+}
+
+TEST_F(Sends, AHugeBankIsReadInSlicesListedInShortAndSentOnlyWhenTheUserAgrees)
+{
+    // The largest bank there may be: 65,536 records, all but 128 numbered
+    // past the synth's performances.
+    std::vector<PerformanceRecord> records = kwtest::randomBank(31);
+    PerformanceRecord stray = records[0];
+    stray[7] = 0x7F;
+    records.resize(65536 - 200, stray);
+    for (int i = 0; i < 200; ++i) {
+        PerformanceRecord far = records[size_t(i % 128)];
+        far[7] = 0x80 + uint8_t(i % 100);
+        records.push_back(far);
+    }
+    ASSERT_FALSE(writeBankFile(dir / "huge.PFB", records));
+    for (const bool yes : {false, true}) {
+        SCOPED_TRACE(yes ? "sent" : "not sent");
+        dialogs.boxes.clear();
+        dialogs.details.clear();
+        dialogs.files = {(dir / "huge.PFB").string()};
+        dialogs.confirms = {yes};
+        // The event loop runs between the slices: a timer that keeps coming
+        // back at once while the bank is read runs again and again.
+        int turns = 0;
+        std::function<void()> turn = [&] {
+            if (lib.readingBank) {
+                ++turns;
+                clock.after(0, turn);
+            }
+        };
+        bulk.MenuBulkPerfBankSynthClick();
+        clock.after(0, turn);
+        clock.advance(0);
+        EXPECT_GE(turns, 32);
+        ASSERT_EQ(dialogs.boxes.size(), 1u);
+        EXPECT_EQ(dialogs.boxes[0].substr(dialogs.boxes[0].rfind('\n') + 1), "and 190 more");
+        EXPECT_EQ(std::count(dialogs.boxes[0].begin(), dialogs.boxes[0].end(), '\n'), 10);
+        EXPECT_EQ(std::count(dialogs.details[0].begin(), dialogs.details[0].end(), '\n'), 199) << "the whole list";
+        EXPECT_EQ(dialogs.questions.back(),
+                  "Performance-Bank (to CS1x): This bank holds 65,336 performances, more than the synth's 128 (a later "
+                  "one replaces an earlier one of the same number).\nSending all of them takes about 14 h 33 min. "
+                  "Send them?");
+        if (!yes) {
+            clock.runAll();
+            EXPECT_TRUE(synth.sent.empty());
+            EXPECT_FALSE(ui.busy);
+        }
+    }
+    clock.advance(10000);
+    EXPECT_EQ(addresses().size(), 101u) << "it goes, a block every transfer pause";
+    dialogs.cancelAt = 1;
+    clock.runAll();
+    EXPECT_EQ(dialogs.answers.back().rfind("Transfer cancelled: ", 0), 0u) << dialogs.answers.back();
 }
 
 TEST_F(Sends, AProgramChangeDuringASendWaitsForIt)

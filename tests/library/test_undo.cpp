@@ -432,14 +432,23 @@ TEST_F(UndoTest, TheHistoryKeepsTheNewestTenThousandSteps)
 
 TEST_F(UndoTest, ABankStepGivesBackTheSlotsTheirLinesAndTheirMarks)
 {
-    // A bank loaded into slots 1..4, unmarked; then twenty files dropped.
+    // A bank loaded into slots 1..4, unmarked; then twenty files dropped,
+    // a bank among them that is read a slice at a time.
     const auto loaded = kwtest::randomRecords({0, 1, 2, 3}, 3);
-    manager.loadBank(bankFile("four.PFB", loaded));
+    ASSERT_TRUE(load(bankFile("four.PFB", loaded)));
+    EXPECT_EQ(manager.undoText(), "Load Performance-bank");
     std::vector<std::string> files;
     const auto records = kwtest::randomRecords(std::vector<int>(20, 0), 4);
     for (size_t i = 0; i < records.size(); ++i)
         files.push_back(file("drop" + std::to_string(i) + ".SYX", records[i]));
-    manager.dropFiles(2, files);
+    files.insert(files.begin() + 10, bankFile("hundred.PFB", kwtest::randomRecords({100}, 5)));
+    bool dropDone = false;
+    manager.dropFiles(2, files, [&] { dropDone = true; });
+    // Half a drop is no step to undo.
+    manager.undo();
+    EXPECT_TRUE(model.occupied(3));
+    clock.advance(0);
+    ASSERT_TRUE(dropDone);
     struct Shown {
         BankSlots records;
         std::vector<std::string> entries;
@@ -455,6 +464,7 @@ TEST_F(UndoTest, ABankStepGivesBackTheSlotsTheirLinesAndTheirMarks)
     };
     const Shown dropped = shown();
     EXPECT_TRUE(dropped.marks[21]);
+    EXPECT_TRUE(dropped.records[100].occupied());
     EXPECT_FALSE(dropped.marks[0]);
 
     manager.clearAll();

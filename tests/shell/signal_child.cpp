@@ -1,10 +1,16 @@
 // The editor as main() runs it, with a change to the virtual CS1x's memory
 // that only the shutdown can save (its own save waits for a quiet second).
-// Prints "ready" once the event loop is about to run. Used by test_signals.
+// Prints the status line ("status: ...") and then "ready" once the event
+// loop is about to run. Used by test_signals.
 //
-// With "--send-bank FILE" it also sends that bank to the virtual CS1x from
-// the Bulk-Dump menu, the dialogs answered by a script, and prints each
-// text of the progress window on a line of its own as it changes.
+// Options:
+//   --scripted          every dialog is answered by a script; each box's
+//                       text and each progress text is printed as it comes
+//                       ("box: ...", first lines only)
+//   --send-bank FILE    sends that bank to the virtual CS1x from the
+//                       Bulk-Dump menu (scripted)
+//   --backup FILE       backs all 128 user performances up into that bank
+//                       (scripted)
 
 #include "editor/MainWindow.h"
 #include "midi/Messages.h"
@@ -15,14 +21,37 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 
 #include <cstdio>
 #include <cstring>
 
 namespace {
 
-class PrintedProgress : public kwtest::ScriptedDialogs {
+void print(const std::string& prefix, const std::string& text)
+{
+    std::printf("%s%s\n", prefix.c_str(), text.substr(0, text.find('\n')).c_str());
+    std::fflush(stdout);
+}
+
+class PrintedDialogs : public kwtest::ScriptedDialogs {
 public:
+    using ScriptedDialogs::inform;
+    void inform(const std::string& text) override
+    {
+        ScriptedDialogs::inform(text);
+        print("box: ", text);
+    }
+    void notify(const std::string& text) override
+    {
+        ScriptedDialogs::notify(text);
+        print("box: ", text);
+    }
+    void answer(const std::string& text, const std::string& topic) override
+    {
+        ScriptedDialogs::answer(text, topic);
+        print("box: ", text);
+    }
     std::unique_ptr<kw::Progress> progress(const std::string&, const std::string&, int) override
     {
         return std::make_unique<Printed>();
@@ -31,11 +60,7 @@ public:
 private:
     struct Printed : kw::Progress {
         void setValue(int) override {}
-        void setText(const std::string& text) override
-        {
-            std::printf("%s\n", text.substr(0, text.find('\n')).c_str());
-            std::fflush(stdout);
-        }
+        void setText(const std::string& text) override { print("", text); }
         bool cancelled() const override { return false; }
         void close() override {}
     };
@@ -46,20 +71,34 @@ private:
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    const bool sendBank = argc == 3 && std::strcmp(argv[1], "--send-bank") == 0;
-    PrintedProgress dialogs;
+    PrintedDialogs dialogs;
     kw::Application::Options options;
-    if (sendBank) {
-        dialogs.files = {argv[2]};
-        options.dialogs = &dialogs;
+    const char* menu = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        const bool withFile = i + 1 < argc;
+        if (std::strcmp(argv[i], "--scripted") == 0) {
+            options.dialogs = &dialogs;
+        } else if (std::strcmp(argv[i], "--send-bank") == 0 && withFile) {
+            options.dialogs = &dialogs;
+            dialogs.files = {argv[++i]};
+            menu = "MenuBulkPerfBankSynth";
+        } else if (std::strcmp(argv[i], "--backup") == 0 && withFile) {
+            options.dialogs = &dialogs;
+            dialogs.asks = {1};
+            dialogs.files = {argv[++i]};
+            menu = "MenuBulkAllPerfHD";
+        }
     }
     kw::Application knobwright(std::move(options));
     if (!knobwright.start())
         return 3;
     if (kw::VirtualBackend* v = knobwright.midi().virtualSynth())
         v->synth().handle(kw::msg::parameterChange(0x70, 5, 0x00, 'S'));
-    if (sendBank)
-        knobwright.window().action("MenuBulkPerfBankSynth")->trigger();
+    if (menu)
+        knobwright.window().action(menu)->trigger();
+    // The whole text, also when the line shows it cut.
+    const auto* line = knobwright.window().findChild<QLabel*>("StatusLabel");
+    print("status: ", (line->toolTip().isEmpty() ? line->text() : line->toolTip()).toStdString());
     std::puts("ready");
     std::fflush(stdout);
     QApplication::exec();

@@ -157,7 +157,7 @@ TEST_F(MidiFormTest, ChangedInputOnlyGreetsThroughTheOpenOutput)
     EXPECT_TRUE(senders->pending() == Request::identity());
 }
 
-TEST_F(MidiFormTest, BothChangedGreetTwiceTheSecondThroughTheNewOutput)
+TEST_F(MidiFormTest, BothChangedGreetOnceThroughTheNewOutput)
 {
     settings.midiIn = "In A";
     settings.midiOut = "Out A";
@@ -166,7 +166,9 @@ TEST_F(MidiFormTest, BothChangedGreetTwiceTheSecondThroughTheNewOutput)
     choose(d.get(), "ListMidiInDevice", 1);
     choose(d.get(), "ListMidiOutDevice", 1);
     click(d.get(), "MidiDeviceOK");
-    EXPECT_EQ(log.sentVia, (std::vector<std::string>{"Out A#0", "Out B#0"}));
+    // Not through the output on its way out: a server gone away would fail
+    // it, another device would be asked.
+    EXPECT_EQ(log.sentVia, (std::vector<std::string>{"Out B#0"}));
     EXPECT_EQ(settings.midiOut, "Out B");
     EXPECT_EQ(midi->ports().configuredOutput(), 1);
 }

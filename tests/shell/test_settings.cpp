@@ -85,8 +85,8 @@ TEST_F(SettingsTest, NonStringValueFailsWithItsName)
     {
         QSettings raw(path(), QSettings::IniFormat);
         raw.beginGroup("CS1x");
-        raw.setValue("Midi-OUT", QByteArray("\x01\x02", 2));
-        raw.setValue("ShowHints", QStringList{"a", "b"});
+        raw.setValue("Midi-OUT", QStringList{"a", "b"});
+        raw.setValue("ShowHints", QStringList{"0", "1"});
     }
     SettingsStore store(path());
     EXPECT_THROW(store.readText("Midi-OUT"), SettingsError);
@@ -128,6 +128,20 @@ TEST_F(SettingsTest, ADamagedFileIsToldOfAtStartKeptAsideAndGetsAllNineAtExit)
     EXPECT_EQ(raw.value("ProgramChanges").toString(), "1");
 }
 
+TEST_F(SettingsTest, AFileOfMoreThan64KiBIsNeverReadByQt)
+{
+    {
+        QFile f(path());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[CS1x]\nMidi-IN=Virtual CS1x\n");
+        f.write(QByteArray(64 * 1024, ';'));
+    }
+    SettingsStore store(path());
+    EXPECT_TRUE(store.openProblem().contains("larger than 64 KiB")) << store.openProblem().toStdString();
+    EXPECT_EQ(loadSettings(store, "/p").midiIn, "");
+    EXPECT_TRUE(QFile::exists(path() + ".bad"));
+}
+
 TEST_F(SettingsTest, AStoreThatCannotBeWrittenNamesWhatFailed)
 {
     // A folder where the file should be: unreadable and unwritable, even for root.
@@ -157,6 +171,12 @@ TEST_F(SettingsTest, SerializedDataInTheFileIsNeverDecodedTheFileGoesAsideAndDef
         QByteArray("[CS1x]\nLongDelay=\"\\x40Variant(\\0\\0\\0\\xbx7f)\"\n"),
         QByteArray("[Other]\nx=a, \\100Variant(\\0\\0\\0\\xbx7f)\n[CS1x]\nMidi-IN=Virtual CS1x\n"),
         QByteArray("[CS1x]\r\nLongDelay=@Var\\\r\n  iant(\\0\\0\\0\\xbx7f)\r\n"),
+        // Every other form Qt decodes: a date read with a length of its own,
+        // a byte array, a rectangle; in a list, in quotes, escaped.
+        QByteArray("[CS1x]\nMidi-IN=@DateTime(\\0\\0\\0\\t\\0\\x7f\\xff\\xff\\xff)\n"),
+        QByteArray("[CS1x]\nMidi-IN=\\x40\\x44\\x61teTime(\\0\\0\\0\\t\\0\\x7f\\xff\\xff\\xff)\n"),
+        QByteArray("[CS1x]\nMidi-OUT=@ByteArray(\\x1\\x2)\n"),
+        QByteArray("[CS1x]\nMidi-OUT=a, \"@Rect(1 2 3 4)\"\n"),
     };
     for (const QByteArray& text : damaged) {
         QFile::remove(path());

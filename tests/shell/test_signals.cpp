@@ -9,13 +9,17 @@
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -28,15 +32,19 @@ struct Editor {
     QString settingsFile = config + "/Orsk Inc./Knobwright.conf";
     QProcess child;
 
+    // Settings that choose the virtual CS1x, or (null) none at all.
     explicit Editor(const char* longDelay)
     {
+        if (!longDelay)
+            return;
         QSettings s(settingsFile, QSettings::IniFormat);
         s.beginGroup("CS1x");
         s.setValue("Midi-IN", "Virtual CS1x");
         s.setValue("Midi-OUT", "Virtual CS1x");
         s.setValue("LongDelay", longDelay);
     }
-    void start(const QStringList& args = {})
+    // `merged`: what the editor writes to standard error comes with its lines too.
+    void start(const QStringList& args = {}, bool merged = false)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", home.path());
@@ -46,21 +54,24 @@ struct Editor {
         // No sound hardware, no JACK server needed: the virtual CS1x is always there.
         env.insert("JACK_NO_START_SERVER", "1");
         child.setProcessEnvironment(env);
-        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.setProcessChannelMode(merged ? QProcess::MergedChannels : QProcess::ForwardedErrorChannel);
         child.start(KW_SIGNAL_CHILD, args);
     }
-    // The next line the editor prints that starts with `start` (within 30 s).
-    bool waitForLine(const QByteArray& start)
+    // The next line the editor prints that starts with `start` (within 30 s),
+    // or empty.
+    QByteArray waitForLine(const QByteArray& start)
     {
         QElapsedTimer t;
         t.start();
         while (t.elapsed() < 30000) {
-            while (child.canReadLine())
-                if (child.readLine().startsWith(start))
-                    return true;
+            while (child.canReadLine()) {
+                const QByteArray line = child.readLine().trimmed();
+                if (line.startsWith(start))
+                    return line;
+            }
             child.waitForReadyRead(100);
         }
-        return false;
+        return {};
     }
     // The signal, then a normal exit.
     void quitWith(int signal)
@@ -107,7 +118,7 @@ TEST_P(QuitBySignal, IsANormalExit)
     Editor editor("0");
     editor.start();
     ASSERT_TRUE(editor.child.waitForStarted(10000));
-    ASSERT_TRUE(editor.waitForLine("ready")) << "the editor did not come up";
+    ASSERT_FALSE(editor.waitForLine("ready").isEmpty()) << "the editor did not come up";
     editor.quitWith(GetParam());
 
     QSettings s(editor.settingsFile, QSettings::IniFormat);
@@ -127,7 +138,7 @@ TEST(QuitDuringATransfer, FinishesThePerformanceInFlightThenEnds)
     ASSERT_FALSE(kw::writeBankFile(file.toStdString(), bank));
     editor.start({"--send-bank", file});
     ASSERT_TRUE(editor.child.waitForStarted(10000));
-    ASSERT_TRUE(editor.waitForLine("Sending performance 6 of 128")) << "the bank send did not get there";
+    ASSERT_FALSE(editor.waitForLine("Sending performance 6 of 128").isEmpty()) << "the bank send did not get there";
     QThread::msleep(250);
     editor.quitWith(SIGTERM);
 
@@ -146,3 +157,65 @@ INSTANTIATE_TEST_SUITE_P(TermIntHup, QuitBySignal, ::testing::Values(SIGTERM, SI
                          [](const ::testing::TestParamInfo<int>& p) {
                              return p.param == SIGTERM ? "SIGTERM" : p.param == SIGINT ? "SIGINT" : "SIGHUP";
                          });
+
+TEST(SettingsThatAreNoFile, AreSaidTheDefaultsUsedAndNothingWaits)
+{
+    // Each in a child process: a FIFO would hold the start up for good, a
+    // link to /dev/zero would be read until memory runs out.
+    struct Case {
+        const char* what;
+        std::function<bool(const QString&)> make;
+    };
+    const Case cases[] = {
+        {"a FIFO", [](const QString& p) { return ::mkfifo(QFile::encodeName(p).constData(), 0600) == 0; }},
+        {"a link to /dev/zero", [](const QString& p) { return QFile::link("/dev/zero", p); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Editor editor(nullptr);
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(editor.settingsFile).path()));
+        ASSERT_TRUE(c.make(editor.settingsFile));
+        editor.start({"--scripted"});
+        ASSERT_TRUE(editor.child.waitForStarted(10000));
+        const QByteArray told = editor.waitForLine("box: The settings file");
+        EXPECT_TRUE(told.contains("is not a regular file") && told.contains("moved to")) << told.toStdString();
+        ASSERT_FALSE(editor.waitForLine("ready").isEmpty()) << "the editor did not come up";
+        editor.quitWith(SIGTERM);
+        EXPECT_TRUE(QFileInfo(editor.settingsFile).isFile()) << "the settings were not written anew";
+    }
+}
+
+TEST(SettingsThatCannotBeWritten, AreToldOnStandardErrorAndAtTheNextStartNotInABoxAtExit)
+{
+    // The program's own dialogs: a box at the end would keep it alive.
+    Editor editor(nullptr);
+    ASSERT_TRUE(QDir().mkpath(editor.settingsFile));
+    editor.start({}, true);
+    ASSERT_TRUE(editor.child.waitForStarted(10000));
+    ASSERT_FALSE(editor.waitForLine("ready").isEmpty()) << "the editor did not come up";
+    ::kill(pid_t(editor.child.processId()), SIGTERM);
+    ASSERT_TRUE(editor.child.waitForFinished(5000)) << "still running: a box at exit?";
+    EXPECT_EQ(editor.child.exitStatus(), QProcess::NormalExit);
+    EXPECT_TRUE(editor.child.readAll().contains("knobwright: Failed to set data for 'Midi-IN'"));
+
+    // The next start says it.
+    editor.start({"--scripted"});
+    ASSERT_TRUE(editor.child.waitForStarted(10000));
+    EXPECT_EQ(editor.waitForLine("status:"), "status: When the program last ended: Failed to set data for 'Midi-IN'");
+    ASSERT_FALSE(editor.waitForLine("ready").isEmpty());
+    editor.quitWith(SIGTERM);
+}
+
+TEST(KilledDuringABackup, LeavesNothingInTheFolder)
+{
+    Editor editor("0");
+    const QString folder = editor.home.filePath("backups");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    editor.start({"--backup", folder + "/all.PFB"});
+    ASSERT_TRUE(editor.child.waitForStarted(10000));
+    ASSERT_FALSE(editor.waitForLine("Receiving performance 20 of 128").isEmpty()) << "the backup did not get there";
+    ::kill(pid_t(editor.child.processId()), SIGKILL);
+    ASSERT_TRUE(editor.child.waitForFinished(20000));
+    // The bank was not complete, and nothing half written has a name.
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{});
+}

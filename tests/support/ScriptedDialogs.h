@@ -56,6 +56,12 @@ public:
         log.push_back("inform:" + text);
         boxes.push_back(text);
     }
+    std::vector<std::string> details;  // the details of each box that had them
+    void inform(const std::string& text, const std::string& more) override
+    {
+        inform(text);
+        details.push_back(more);
+    }
     void notify(const std::string& text) override
     {
         log.push_back("notice:" + text);
