@@ -135,6 +135,7 @@ void BankManager::keepEdited()
     backup_ = lib_.session.image().edit;
     modifiedBefore_ = lib_.session.state().modified;
     refreshesAtBackup_ = lib_.session.fullRefreshes();
+    movesAtBackup_ = lib_.session.historyMoves();
     slotSent_ = false;
 }
 
@@ -142,12 +143,17 @@ void BankManager::closed()
 {
     const bool restore = slotSent_ && refreshesAtBackup_ == lib_.session.fullRefreshes();
     slotSent_ = false;
+    lib_.session.setAuditioning(false);
     if (!restore)
         return;
     // The image holds at once what the main window shows, also while an
     // audition still goes out and the window may open again; the synth gets
     // it in its turn.
     lib_.session.image().edit = backup_;
+    // The steps lead to the edit given back, unless some were taken since it
+    // was kept aside: those went from another image.
+    if (lib_.session.historyMoves() != movesAtBackup_)
+        lib_.session.startNewHistory();
     const bool modified = modifiedBefore_;
     auto job = std::make_unique<SendJob>();
     job->sendEditImage(false)
@@ -304,6 +310,7 @@ void BankManager::audition(int index)
     job->then([this, record](Receiver& rx) {
            record->toEdit(rx.image().edit);
            slotSent_ = true;
+           lib_.session.setAuditioning(true);
            return true;
        })
         .sendEditImage(false)

@@ -123,6 +123,7 @@ private:
     bool modifiedBefore_ = false;
     bool slotSent_ = false;
     int refreshesAtBackup_ = -1;
+    uint64_t movesAtBackup_ = 0;
     History<BankStep> history_{kHistorySteps, kHistoryBytes};
 };
 

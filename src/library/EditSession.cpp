@@ -79,6 +79,7 @@ public:
         if (!owner_)
             return;
         session_.recording_ = nullptr;
+        ++session_.moves_;
         if (session_.history_.record(std::move(step_)))
             session_.historyChanged();
     }
@@ -588,6 +589,12 @@ void EditSession::resetForRefresh()
     state_.affectAll = false;
     reference_ = image_.edit;
     aside_.reset();
+    startNewHistory();
+}
+
+void EditSession::startNewHistory()
+{
+    ++moves_;
     if (const size_t dropped = history_.clear()) {
         const std::string text = "Undo history cleared (" + std::to_string(dropped)
                                  + (dropped == 1 ? " step)" : " steps)");
@@ -651,6 +658,7 @@ void EditSession::takeStep(bool back)
     if (!step)
         return;
     acted();
+    ++moves_;
     const StepBody& body = step->body();
     for (size_t i = 0; i < body.changes.size(); ++i) {
         const ByteChange& c = body.changes[i];
@@ -699,8 +707,15 @@ void EditSession::compare()
         status(kTransferRunningText);
         return;
     }
+    if (auditioning_) {
+        // The synth holds a slot of the bank, not the edit: there is no
+        // edit to go back to until the bank manager gives it back.
+        status("Compare waits until the Performance-bank manager is closed");
+        return;
+    }
     acted();
     endGesture();
+    ++moves_;
     auto job = std::make_unique<SendJob>();
     job->sendEditImage(false);
     if (!aside_) {

@@ -17,6 +17,7 @@
 #include "model/PerformanceImage.h"
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -140,6 +141,13 @@ public:
     // Called when what undo, redo or compare would do has changed; not for
     // every edit of one gesture.
     void onHistoryChange(std::function<void()> fn) { historyChanged_ = std::move(fn); }
+    // Drops every step (a performance came that the steps do not lead to);
+    // the status line says so when there were any.
+    void startNewHistory();
+    // Counts every change of the history and every compare: whoever puts an
+    // image back tells by it whether steps were taken on another image
+    // meanwhile.
+    uint64_t historyMoves() const { return moves_; }
     // The edited performance is what the synth stores now ("Save changes to
     // User-Perf" went through): nothing to lose, and back here by undo or
     // redo it counts as unmodified again.
@@ -152,6 +160,8 @@ public:
     // are refused; the second press gives back the edit exactly.
     void compare();
     bool comparing() const { return aside_.has_value(); }
+    // A bank slot sounds in the synth in place of the edit: compare waits.
+    void setAuditioning(bool on) { auditioning_ = on; }
     // The edited performance, also while the original is being compared:
     // what "Save" stores.
     const BlockSet& editedImage() const { return aside_ ? aside_->blocks : image_.edit; }
@@ -236,6 +246,8 @@ private:
     History<EditStep> history_{kHistorySteps};
     StepBody* recording_ = nullptr;
     bool recordingOn_ = true;
+    bool auditioning_ = false;
+    uint64_t moves_ = 0;
     std::function<void()> historyChanged_;
     // The performance as last fetched or loaded, and while comparing the
     // edited one kept aside.

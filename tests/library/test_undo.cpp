@@ -496,21 +496,34 @@ TEST_F(UndoTest, ABankStepGivesBackTheSlotsTheirLinesAndTheirMarks)
     EXPECT_TRUE(model.changed(21));  // the bank on disk holds it
 }
 
-TEST_F(UndoTest, AnAuditionGivesBackTheEditAndItsHistory)
+TEST_F(UndoTest, AnAuditionGivesBackTheEditAndItsHistoryUnlessEditedOver)
 {
     session.apply(row("FilterCutoff"), 3);
     session.endGesture();
     manager.dropPerformanceFile(0, file("a.SYX", kwtest::randomRecords({0}, 9)[0]), "a.SYX");
-    manager.opening();
-    manager.audition(0);
-    runAll();
-    manager.closed();
-    runAll();
-    // The synth holds the edit again: the steps that led to it still apply.
-    EXPECT_EQ(session.undoText(), "Filter Cutoff (Layer 1)");
-    clearSent();
-    session.undo();
-    EXPECT_EQ(synth.sent.size(), 1u);
+    const Bytes edited = data(img.edit);
+    for (bool editedOver : {false, true}) {
+        SCOPED_TRACE(editedOver);
+        manager.opening();
+        manager.audition(0);
+        runAll();
+        // The synth holds the slot: there is no edit to compare with.
+        session.compare();
+        EXPECT_FALSE(session.comparing());
+        if (editedOver) {
+            session.apply(row("CommonVolume"), 9);
+            session.endGesture();
+        }
+        manager.closed();
+        runAll();
+        EXPECT_EQ(data(img.edit), edited);
+        EXPECT_EQ(data(synth.synth.editBuffer()), edited);
+        EXPECT_EQ(session.canUndo(), !editedOver);
+    }
+    // The first time the synth held the edit again and the step still led
+    // to it; the second time a step was taken on the slot's image.
+    EXPECT_FALSE(session.canUndo());
+    EXPECT_EQ(std::count(ui.statuses.begin(), ui.statuses.end(), "Undo history cleared (2 steps)"), 1);
 }
 
 // ---------------------------------------------------------------------------
