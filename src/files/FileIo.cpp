@@ -107,10 +107,10 @@ bool numberAt(const std::string& text, size_t& at, long long& value)
 void removeStaleTemporaryFiles(const fs::path& folder)
 {
     static std::mutex mutex;
-    static std::set<fs::path> done;
+    static std::set<fs::path::string_type> done;
     {
         std::lock_guard lock(mutex);
-        if (!done.insert(folder).second)
+        if (!done.insert(folder.native()).second)
             return;
     }
     std::error_code ec;
@@ -223,8 +223,9 @@ Result<Bytes> readFileBytes(const fs::path& path, uint64_t limit)
 AtomicFile::AtomicFile(fs::path target, Sync sync) : target_(std::move(target)), sync_(sync) {}
 
 AtomicFile::AtomicFile(AtomicFile&& other) noexcept
-    : target_(std::move(other.target_)), sync_(other.sync_), temp_(std::move(other.temp_)),
-      fd_(std::exchange(other.fd_, -1)), size_(other.size_)
+    : target_(std::move(other.target_)), sync_(other.sync_), dest_(std::move(other.dest_)),
+      destOf_(std::move(other.destOf_)), temp_(std::move(other.temp_)), fd_(std::exchange(other.fd_, -1)),
+      size_(other.size_)
 {
     other.temp_.clear();
 }
@@ -235,6 +236,8 @@ AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept
         abandon();
         target_ = std::move(other.target_);
         sync_ = other.sync_;
+        dest_ = std::move(other.dest_);
+        destOf_ = std::move(other.destOf_);
         temp_ = std::move(other.temp_);
         other.temp_.clear();
         fd_ = std::exchange(other.fd_, -1);
@@ -267,13 +270,20 @@ SaveError AtomicFile::open()
         return FileError{FileErrorKind::CannotSave, target_, "No file name"};
     // Renaming over a FIFO or a device would put a plain file where the
     // user meant a reader or a device (/dev/stdout, a pipe into a player).
+    // One look at a plain target: thousands of files may be written in a row.
     std::error_code ec;
-    const fs::file_status st = fs::status(target_, ec);
+    fs::file_status st = fs::symlink_status(target_, ec);
+    dest_ = target_;
+    if (fs::is_symlink(st)) {
+        dest_ = throughLinks(target_);
+        st = fs::status(target_, ec);
+    }
+    destOf_ = target_;
     if (st.type() == fs::file_type::directory)
         return error(EISDIR);
     if (fs::exists(st) && st.type() != fs::file_type::regular)
         return FileError{FileErrorKind::CannotSave, target_, "Not a regular file"};
-    const fs::path dest = throughLinks(target_);
+    const fs::path& dest = dest_;
     removeStaleTemporaryFiles(dest.parent_path());
     size_ = 0;
 #ifdef O_TMPFILE
@@ -334,12 +344,19 @@ namespace {
 // Gives the unnamed file `fd` the name `to`; fails with EEXIST when taken.
 bool linkUnnamed(int fd, const fs::path& to)
 {
+    // Straight from the descriptor where the system lets this user (it
+    // spares a walk through /proc for each of thousands of files); the
+    // first refusal (ENOENT) is remembered.
+    static std::atomic<bool> byDescriptor{true};
+    if (byDescriptor) {
+        if (::linkat(fd, "", AT_FDCWD, to.c_str(), AT_EMPTY_PATH) == 0)
+            return true;
+        if (errno != ENOENT)
+            return false;
+        byDescriptor = false;
+    }
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0)
-        return true;
-    if (errno == EEXIST)
-        return false;
-    return ::linkat(fd, "", AT_FDCWD, to.c_str(), AT_EMPTY_PATH) == 0;
+    return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0;
 }
 
 } // namespace
@@ -365,35 +382,47 @@ SaveError AtomicFile::commit()
 {
     if (fd_ < 0)
         return error(EBADF);
-    const fs::path dest = throughLinks(target_);
-    std::error_code ec;
-    const bool replacing = fs::is_regular_file(dest, ec);
+    const fs::path dest = destOf_.native() == target_.native() ? dest_ : throughLinks(target_);
+    bool synced = false;
+    const auto sync = [&]() -> SaveError {
+        if (!synced && syncFile(fd_) != 0) {
+            const int err = errno;
+            abandon();
+            return error(err);
+        }
+        synced = true;
+        return std::nullopt;
+    };
+#ifdef O_TMPFILE
+    // A new file takes its name straight away (the link fails where a file
+    // is in the way); one that replaces another is named at the last moment
+    // and renamed over it at once.
+    if (temp_.empty()) {
+        if (sync_ == Sync::Always)
+            if (auto e = sync())
+                return e;
+        if (linkUnnamed(fd_, dest)) {
+            if (closeFile(std::exchange(fd_, -1)) != 0) {
+                const int err = errno;
+                std::error_code ec;
+                fs::remove(dest, ec);
+                return error(err);
+            }
+            return std::nullopt;
+        }
+    }
+#endif
 #ifndef _WIN32
     // Replacing a file keeps whose it is and who may read and write it
     // (the owner only where the system lets this user give it away).
     struct stat old;
-    if (replacing && ::stat(dest.c_str(), &old) == 0) {
+    if (::stat(dest.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
         [[maybe_unused]] const int owned = ::fchown(fd_, old.st_uid, old.st_gid);
         ::fchmod(fd_, old.st_mode & 07777);
     }
 #endif
-    if ((sync_ == Sync::Always || replacing) && syncFile(fd_) != 0) {
-        const int err = errno;
-        abandon();
-        return error(err);
-    }
-#ifdef O_TMPFILE
-    // A new file takes its name straight away; one that replaces another is
-    // named at the last moment and renamed over it at once.
-    if (temp_.empty() && !replacing && linkUnnamed(fd_, dest)) {
-        if (closeFile(std::exchange(fd_, -1)) != 0) {
-            const int err = errno;
-            fs::remove(dest, ec);
-            return error(err);
-        }
-        return std::nullopt;
-    }
-#endif
+    if (auto e = sync())
+        return e;
     if (temp_.empty()) {
         if (auto e = nameIt(dest)) {
             abandon();
@@ -406,6 +435,7 @@ SaveError AtomicFile::commit()
         abandon();
         return error(err);
     }
+    std::error_code ec;
     fs::rename(temp_, dest, ec);
     if (ec) {
         abandon();

@@ -90,6 +90,9 @@ private:
 
     std::filesystem::path target_;
     Sync sync_ = Sync::Always;
+    // Where the target's links lead, as found by open() for destOf_ (a
+    // retarget() since then is followed at commit()).
+    std::filesystem::path dest_, destOf_;
     std::filesystem::path temp_;
     int fd_ = -1;
     uint64_t size_ = 0;

@@ -319,7 +319,12 @@ private:
             out_.flush();
             return out_ ? Saved::Yes : stopSignal() ? Saved::Stopped : Saved::Failed;
         }
-        AtomicFile f(pathFromUtf8(name), AtomicFile::Sync::WhenReplacing);
+        return save(pathFromUtf8(name), name, bytes);
+    }
+
+    Saved save(const fs::path& path, const std::string& shown, ByteView bytes)
+    {
+        AtomicFile f(path, AtomicFile::Sync::WhenReplacing);
         SaveError e = f.open();
         if (!e)
             e = f.write(bytes);
@@ -330,7 +335,7 @@ private:
         if (!e)
             e = f.commit();
         if (e) {
-            failed(name, *e);
+            failed(shown, *e);
             return Saved::Failed;
         }
         return Saved::Yes;
@@ -498,7 +503,7 @@ private:
                 report(shownName(bankName), damageText(FileKind::Bank, r) + "; written as it is");
                 damaged = true;
             }
-            const Saved saved = save(shown, r.record.bytes());
+            const Saved saved = save(file, shown, r.record.bytes());
             if (saved != Saved::Yes)
                 return saved == Saved::Stopped ? stop() : Failed;
             ++written;
