@@ -207,12 +207,16 @@ private:
 
     int usageError(const std::string& what)
     {
+        out_.flush();
         err_ << kProgram << ": " << what << "\nTry '" << kProgram << " --help'.\n";
         return Failed;
     }
 
+    // Standard output first, so that a terminal or a file that takes both
+    // shows a message where it happened.
     void report(const std::string& shown, const std::string& what)
     {
+        out_.flush();
         err_ << kProgram << ": " << shown << ": " << what << '\n';
     }
 
