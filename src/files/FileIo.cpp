@@ -188,7 +188,9 @@ Result<InputFile> InputFile::open(const fs::path& path)
     }
     if (!regular) {
         closeFile(fd);
-        return FileError{FileErrorKind::CannotOpen, path, "Not a regular file"};
+        std::error_code ec;
+        return FileError{FileErrorKind::CannotOpen, path,
+                         fs::is_directory(path, ec) ? systemReason(EISDIR) : std::string("Not a regular file")};
     }
     return InputFile(path, fd, size);
 }
@@ -279,6 +281,9 @@ SaveError AtomicFile::open()
         st = fs::status(target_, ec);
     }
     destOf_ = target_;
+    // A link that leads round in a circle must not be replaced as if it led nowhere.
+    if (ec && st.type() == fs::file_type::none)
+        return error(ec.value());
     if (st.type() == fs::file_type::directory)
         return error(EISDIR);
     if (fs::exists(st) && st.type() != fs::file_type::regular)
