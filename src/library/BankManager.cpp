@@ -111,9 +111,19 @@ bool BankManager::dropPerformanceFile(int index, const std::string& utf8Path, co
     return true;
 }
 
+// Reading a bank from disk talks to no synth, so a transfer may run; only one
+// bank is read at a time.
+bool BankManager::refuseWhileReading()
+{
+    if (!lib_.readingBank)
+        return false;
+    lib_.rx.status(kTransferRunningText);
+    return true;
+}
+
 void BankManager::loadBank(const std::string& utf8Path, std::function<void(std::optional<std::vector<int>>)> done)
 {
-    if (lib_.refuseWhileBusy())
+    if (refuseWhileReading())
         return;
     lib_.readBankInSlices(pathFromUtf8(utf8Path), [this, done = std::move(done)](Result<BankContents> contents) {
         if (!contents) {
@@ -138,7 +148,7 @@ struct BankManager::Drop {
 
 void BankManager::dropFiles(int index, const std::vector<std::string>& utf8Paths, std::function<void()> done)
 {
-    if (index < 0 || index >= kUserPerformances || lib_.refuseWhileBusy()) {
+    if (index < 0 || index >= kUserPerformances || refuseWhileReading()) {
         if (done)
             done();
         return;

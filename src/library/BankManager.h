@@ -70,6 +70,7 @@ public:
 
 private:
     std::optional<FileError> placeFile(int index, const std::string& utf8Path, const std::string& shownName);
+    bool refuseWhileReading();
     struct Drop;
     // The next file of a drop, and the ones after it.
     void dropNext(const std::shared_ptr<Drop>& drop);

@@ -43,5 +43,11 @@ void bury(std::unique_ptr<T> object)
     if (object)
         detail::keep(object.release());
 }
+template <class T>
+void bury(std::shared_ptr<T> object)
+{
+    if (object)
+        detail::keep(new std::shared_ptr<T>(std::move(object)));
+}
 
 } // namespace kw::jack

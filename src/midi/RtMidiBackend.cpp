@@ -7,6 +7,7 @@
 #include "midi/JackWatch.h"
 
 #include <cctype>
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <type_traits>
@@ -140,12 +141,18 @@ struct InputTarget {
     }
 };
 
+void ignoreErrors(RtMidiError::Type, const std::string&, void*) {}
+
+} // namespace
+
 // One opened RtMidi port with everything RtMidi holds pointers to, and where
 // it is connected. A port whose JACK server died is never called into again:
 // it is buried whole when closed (see JackWatch.h).
 template <class Rt>
 struct OpenRt {
-    std::unique_ptr<Rt> rt;
+    // Usually the backend's lister for this direction, lent to the port.
+    std::shared_ptr<Rt> rt;
+    std::shared_ptr<std::atomic<bool>> lent;  // the lister's flag; null for an object of the port's own
     std::unique_ptr<ErrorTrap> trap;
     std::unique_ptr<InputTarget> target;
     int api = 0;
@@ -153,6 +160,10 @@ struct OpenRt {
     std::string client;
     std::string ourPortName;
     std::string device;  // the device's port as the driver names it
+
+    OpenRt() = default;
+    OpenRt(OpenRt&&) = default;
+    ~OpenRt() { close(); }
 
     bool serverAlive() const { return !isJack(api) || jack::alive(life); }
     bool working() const
@@ -181,83 +192,74 @@ struct OpenRt {
         if constexpr (std::is_same_v<Rt, RtMidiIn>)
             rt->cancelCallback();
         rt->closePort();
+        rt->setErrorCallback(&ignoreErrors, nullptr);
         rt.reset();
+        if (lent)
+            lent->store(false);
+        lent.reset();
     }
 };
 
+namespace {
+
 class RtInput : public BackendInput {
 public:
-    explicit RtInput(OpenRt<RtMidiIn> in) : in_(std::move(in)) {}
+    explicit RtInput(std::unique_ptr<OpenRt<RtMidiIn>> in) : in_(std::move(in)) {}
     ~RtInput() override { close(); }
     int close() override
     {
-        in_.close();
+        in_->close();
         return MidiResult::Ok;
     }
-    bool working() override { return in_.working(); }
+    bool working() override { return in_->working(); }
 
 private:
-    OpenRt<RtMidiIn> in_;
+    std::unique_ptr<OpenRt<RtMidiIn>> in_;
 };
 
 class RtOutput : public BackendOutput {
 public:
-    explicit RtOutput(OpenRt<RtMidiOut> out) : out_(std::move(out)) {}
+    explicit RtOutput(std::unique_ptr<OpenRt<RtMidiOut>> out) : out_(std::move(out)) {}
     ~RtOutput() override { close(); }
     int send(ByteView m) override
     {
         reason_.clear();
-        if (!out_.rt)
+        if (!out_->rt)
             return MidiResult::InvalidHandle;
         if (m.empty())
             return MidiResult::InvalidParam;
-        if (!out_.serverAlive()) {
+        if (!out_->serverAlive()) {
             // RtMidi would queue it for a client that no longer runs, and
             // wait for room in that queue for ever once it is full.
             reason_ = "the JACK server has shut down";
             return MidiResult::Error;
         }
-        out_.trap->take();
-        out_.rt->sendMessage(m.data(), m.size());
-        auto [result, reason] = out_.trap->take();
+        out_->trap->take();
+        out_->rt->sendMessage(m.data(), m.size());
+        auto [result, reason] = out_->trap->take();
         reason_ = std::move(reason);
         return result;
     }
     std::string errorText() const override { return reason_; }
     int close() override
     {
-        out_.close();
+        out_->close();
         return MidiResult::Ok;
     }
-    bool working() override { return out_.working(); }
+    bool working() override { return out_->working(); }
 
 private:
-    OpenRt<RtMidiOut> out_;
+    std::unique_ptr<OpenRt<RtMidiOut>> out_;
     std::string reason_;
 };
 
-// A fresh RtMidi object of our own, opened on the `occurrence`-th port called
-// `name`; the result code (and RtMidi's words) when that fails.
+// Opens the `occurrence`-th port called `name` on `o.rt`; the result code
+// (and RtMidi's words) when that fails.
 template <class Rt>
-Opened<OpenRt<Rt>> openRt(int api, const std::string& client, const std::string& name, int occurrence,
-                          const char* ourPortName, const std::function<void(Rt&, OpenRt<Rt>&)>& prepare = {})
+Opened<OpenRt<Rt>> openOn(std::unique_ptr<OpenRt<Rt>> o, const std::string& name, int occurrence,
+                          const std::function<void(Rt&, OpenRt<Rt>&)>& prepare)
 {
-    auto o = std::make_unique<OpenRt<Rt>>();
-    o->api = api;
-    o->client = client;
-    o->ourPortName = ourPortName;
     o->trap = std::make_unique<ErrorTrap>();
-    if (isJack(api)) {
-        const auto life = jack::lifeForNewClient(client);
-        if (!life)
-            return {nullptr, MidiResult::BadDeviceId, "the JACK server is not running"};
-        o->life = *life;
-    }
-    try {
-        o->rt = std::make_unique<Rt>(RtMidi::Api(api), client);
-    } catch (const RtMidiError& e) {
-        return {nullptr, resultOf(e.getType()), e.getMessage()};
-    }
     o->rt->setErrorCallback(&ErrorTrap::callback, o->trap.get());
     auto failed = [&](int code, std::string reason) {
         o->close();
@@ -269,7 +271,7 @@ Opened<OpenRt<Rt>> openRt(int api, const std::string& client, const std::string&
     o->device = o->rt->getPortName(unsigned(index));
     if (prepare)
         prepare(*o->rt, *o);
-    o->rt->openPort(unsigned(index), ourPortName);
+    o->rt->openPort(unsigned(index), o->ourPortName);
     auto [r, reason] = o->trap->take();
     if (!o->rt->isPortOpen())
         return failed(r == MidiResult::Ok ? MidiResult::Error : r, std::move(reason));
@@ -278,10 +280,19 @@ Opened<OpenRt<Rt>> openRt(int api, const std::string& client, const std::string&
 
 } // namespace
 
+// Ports open on the lister's own client rather than on a client of their
+// own: with JACK, every client a process opens while another of its clients
+// still runs risks a lost wake-up in the JACK library (clients of one process
+// share one table of the server's wake-up words, and each client's thread
+// updates it when clients come and go; a new client may be handed the slot
+// of one that just closed before all of them have caught up). That stalls
+// the whole JACK graph for good. So a server's life sees exactly two clients
+// of ours, opened once, and reconnecting only moves ports.
 template <class Rt>
 struct RtMidiBackend::Lister {
-    std::unique_ptr<Rt> rt;
+    std::shared_ptr<Rt> rt;
     jack::Life life = 0;
+    std::shared_ptr<std::atomic<bool>> lent = std::make_shared<std::atomic<bool>>(false);
 };
 
 RtMidiBackend::RtMidiBackend(int api, std::string clientName)
@@ -313,9 +324,10 @@ Rt* RtMidiBackend::lister(Lister<Rt>& l)
             return nullptr;  // no server, no ports
         l.life = *life;
     }
-    l.rt = std::make_unique<Rt>(RtMidi::Api(api_), client_);
+    l.rt = std::make_shared<Rt>(RtMidi::Api(api_), client_);
+    l.lent = std::make_shared<std::atomic<bool>>(false);
     // Listing problems show up as empty lists, not as exceptions.
-    l.rt->setErrorCallback([](RtMidiError::Type, const std::string&, void*) {}, nullptr);
+    l.rt->setErrorCallback(&ignoreErrors, nullptr);
     return l.rt.get();
 }
 
@@ -349,10 +361,37 @@ std::vector<std::string> RtMidiBackend::outputNames()
     }
 }
 
+template <class Rt>
+Opened<OpenRt<Rt>> RtMidiBackend::openPort(Lister<Rt>& l, const std::string& name, int occurrence, const char* ourPortName,
+                                           const std::function<void(Rt&, OpenRt<Rt>&)>& prepare)
+{
+    auto o = std::make_unique<OpenRt<Rt>>();
+    o->api = api_;
+    o->client = client_;
+    o->ourPortName = ourPortName;
+    try {
+        Rt* rt = lister(l);
+        if (!rt)
+            return {nullptr, MidiResult::BadDeviceId, "the JACK server is not running"};
+        o->life = l.life;
+        if (!l.lent->exchange(true)) {
+            o->rt = l.rt;
+            o->lent = l.lent;
+        } else {
+            // A second port of one direction at once (not the editor's
+            // way): it gets a client of its own.
+            o->rt = std::make_shared<Rt>(RtMidi::Api(api_), client_);
+        }
+    } catch (const RtMidiError& e) {
+        return {nullptr, resultOf(e.getType()), e.getMessage()};
+    }
+    return openOn<Rt>(std::move(o), name, occurrence, prepare);
+}
+
 Opened<BackendInput> RtMidiBackend::openInput(const std::string& name, int occurrence, RawInput sink)
 {
     auto target = std::make_unique<InputTarget>(InputTarget{std::move(sink)});
-    auto opened = openRt<RtMidiIn>(api_, client_, name, occurrence, "MIDI-IN", [&](RtMidiIn& rt, OpenRt<RtMidiIn>& o) {
+    auto opened = openPort<RtMidiIn>(*listIn_, name, occurrence, "MIDI-IN", [&](RtMidiIn& rt, OpenRt<RtMidiIn>& o) {
         // SysEx in, timing messages in (the dispatcher shows them), active
         // sensing out before it costs anything.
         rt.ignoreTypes(false, false, true);
@@ -361,15 +400,15 @@ Opened<BackendInput> RtMidiBackend::openInput(const std::string& name, int occur
     });
     if (!opened.port)
         return {nullptr, opened.result, std::move(opened.reason)};
-    return {std::make_unique<RtInput>(std::move(*opened.port)), MidiResult::Ok, std::move(opened.reason)};
+    return {std::make_unique<RtInput>(std::move(opened.port)), MidiResult::Ok, std::move(opened.reason)};
 }
 
 Opened<BackendOutput> RtMidiBackend::openOutput(const std::string& name, int occurrence)
 {
-    auto opened = openRt<RtMidiOut>(api_, client_, name, occurrence, "MIDI-OUT");
+    auto opened = openPort<RtMidiOut>(*listOut_, name, occurrence, "MIDI-OUT", {});
     if (!opened.port)
         return {nullptr, opened.result, std::move(opened.reason)};
-    return {std::make_unique<RtOutput>(std::move(*opened.port)), MidiResult::Ok, std::move(opened.reason)};
+    return {std::make_unique<RtOutput>(std::move(opened.port)), MidiResult::Ok, std::move(opened.reason)};
 }
 
 std::unique_ptr<RtMidiBackend> backendByName(const std::string& apiName, std::string clientName)

@@ -4,6 +4,7 @@
 
 #include "midi/MidiBackend.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,9 @@ class RtMidiIn;
 class RtMidiOut;
 
 namespace kw {
+
+template <class Rt>
+struct OpenRt;  // a port opened through RtMidi
 
 // A port name without the parts that change from one boot or replugging to
 // the next ("CS1x:CS1x MIDI 1 20:0" -> "CS1x:CS1x MIDI 1", "a2j:CS1x [20]
@@ -47,6 +51,9 @@ private:
     Rt* lister(Lister<Rt>& l);
     template <class Rt>
     void retire(Lister<Rt>& l);
+    template <class Rt>
+    Opened<OpenRt<Rt>> openPort(Lister<Rt>& l, const std::string& name, int occurrence, const char* ourPortName,
+                                       const std::function<void(Rt&, OpenRt<Rt>&)>& prepare);
 
     int api_;
     std::string client_;

@@ -72,11 +72,17 @@ fi
 # holding it open read-write here keeps it from ever reading end-of-file.
 mkfifo "$WORK/panel"
 exec 3<>"$WORK/panel"
+# The simulator says when its ports are up. No JACK client may come and go
+# meanwhile (jack_lsp is one): a process that opens its second client just
+# after another client closed may lose that client's wake-ups in the JACK
+# library, and the graph stalls for good.
 start_sim() {
+  local before
+  before=$(grep -c ' ready on ' "$WORK/sim.log" 2>/dev/null)
   "$SIM" --api jack --memory "$WORK/sim-memory.syx" --trace <"$WORK/panel" >>"$WORK/sim.log" 2>&1 &
   SIM_PID=$!
   for _ in $(seq 100); do
-    [ "$(jack_lsp 2>/dev/null | grep -c 'Virtual CS1x')" -ge 2 ] && return 0
+    [ "$(grep -c ' ready on ' "$WORK/sim.log" 2>/dev/null)" -gt "${before:-0}" ] && return 0
     kill -0 "$SIM_PID" 2>/dev/null || break
     sleep 0.1
   done

@@ -53,7 +53,11 @@ public:
         ports->setInputSink([this](const kw::Bytes& m) { core->dispatcher.handle(m); });
         return ports->deviceCheck(*senders) && ports->inputOpen() && ports->outputOpen();
     }
-    bool transferRunning() const { return core->receiver.chainRunning(); }
+    // A bank is read in slices before its send starts, so reading counts.
+    bool transferRunning() const
+    {
+        return core->receiver.chainRunning() || core->receiver.chainQueued() || (lib && lib->readingBank);
+    }
 
     ~EditorRig()
     {
