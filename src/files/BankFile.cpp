@@ -26,8 +26,10 @@ std::optional<FileErrorKind> checkBank(ByteView head, uint64_t size)
     if (size < kBankMagicSize || head.size() < kBankMagicSize
         || !std::equal(magicBytes().begin(), magicBytes().end(), head.begin()))
         return FileErrorKind::NotABank;
-    if ((size - kBankMagicSize) % kRecord != 0 || size > kBankSizeLimit)
+    if ((size - kBankMagicSize) % kRecord != 0)
         return FileErrorKind::WrongFilesize;
+    if (size > kBankSizeLimit)
+        return FileErrorKind::TooManyRecords;
     return std::nullopt;
 }
 

@@ -21,13 +21,15 @@ inline constexpr std::string_view kBankMagic = "Knobwright PFB";
 inline constexpr size_t kBankMagicSize = 14;
 inline constexpr std::string_view kBankExtension = ".PFB";
 // Far beyond any real bank (128 records are 40590 bytes); a larger file is
-// refused as "Wrong filesize" instead of being read into memory.
-inline constexpr uint64_t kBankSizeLimit = kBankMagicSize + uint64_t(PerformanceRecord::kSize) * 65536;
+// refused (TooManyRecords) instead of being read into memory.
+inline constexpr size_t kBankMaxRecords = 65536;
+inline constexpr uint64_t kBankSizeLimit = kBankMagicSize + uint64_t(PerformanceRecord::kSize) * kBankMaxRecords;
 
 // The bank rules on a file of `size` bytes that begins with `head` (its
 // first 14 bytes, or all of it when shorter): NotABank when shorter than the
 // magic text or when that text differs in any byte, letter case included;
-// WrongFilesize when the rest is no whole number of records.
+// WrongFilesize when the rest is no whole number of records; TooManyRecords
+// beyond kBankMaxRecords.
 std::optional<FileErrorKind> checkBank(ByteView head, uint64_t size);
 
 // Every record of a bank that passed checkBank(), in file order, numbers

@@ -11,7 +11,8 @@ std::string FileError::text() const
     switch (kind) {
     case FileErrorKind::CannotOpen: return "Load-Error : Unable to open file";
     case FileErrorKind::NotAPerformanceFile: return "This is not a valid Performance-file!";
-    case FileErrorKind::WrongFilesize: return "Load-Error : Wrong filesize";
+    case FileErrorKind::WrongFilesize:
+    case FileErrorKind::TooManyRecords: return "Load-Error : Wrong filesize";
     case FileErrorKind::NotABank: return "Load-Error : Not a valid Performance-bank file";
     case FileErrorKind::CannotSave: return "Load-Error : Unable to save file";
     }

@@ -13,6 +13,7 @@ enum class FileErrorKind {
     CannotOpen,           // missing, no permission, or a read that failed after opening
     NotAPerformanceFile,  // a performance file of any size but 317 bytes
     WrongFilesize,        // a bank whose records do not fill whole 317-byte units
+    TooManyRecords,       // a bank of whole records, more than any reader takes
     NotABank,             // a bank shorter than its magic text or with another text
     CannotSave,           // could not be created, written or put in place
 };

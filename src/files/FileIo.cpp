@@ -107,10 +107,10 @@ bool numberAt(const std::string& text, size_t& at, long long& value)
 void removeStaleTemporaryFiles(const fs::path& folder)
 {
     static std::mutex mutex;
-    static std::set<fs::path> done;
+    static std::set<fs::path::string_type> done;
     {
         std::lock_guard lock(mutex);
-        if (!done.insert(folder).second)
+        if (!done.insert(folder.native()).second)
             return;
     }
     std::error_code ec;
@@ -188,7 +188,9 @@ Result<InputFile> InputFile::open(const fs::path& path)
     }
     if (!regular) {
         closeFile(fd);
-        return FileError{FileErrorKind::CannotOpen, path, "Not a regular file"};
+        std::error_code ec;
+        return FileError{FileErrorKind::CannotOpen, path,
+                         fs::is_directory(path, ec) ? systemReason(EISDIR) : std::string("Not a regular file")};
     }
     return InputFile(path, fd, size);
 }
@@ -220,10 +222,11 @@ Result<Bytes> readFileBytes(const fs::path& path, uint64_t limit)
 
 // --------------------------------------------------------------- AtomicFile
 
-AtomicFile::AtomicFile(fs::path target) : target_(std::move(target)) {}
+AtomicFile::AtomicFile(fs::path target, Sync sync) : target_(std::move(target)), sync_(sync) {}
 
 AtomicFile::AtomicFile(AtomicFile&& other) noexcept
-    : target_(std::move(other.target_)), temp_(std::move(other.temp_)), fd_(std::exchange(other.fd_, -1)),
+    : target_(std::move(other.target_)), sync_(other.sync_), dest_(std::move(other.dest_)),
+      destOf_(std::move(other.destOf_)), temp_(std::move(other.temp_)), fd_(std::exchange(other.fd_, -1)),
       size_(other.size_)
 {
     other.temp_.clear();
@@ -234,6 +237,9 @@ AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept
     if (this != &other) {
         abandon();
         target_ = std::move(other.target_);
+        sync_ = other.sync_;
+        dest_ = std::move(other.dest_);
+        destOf_ = std::move(other.destOf_);
         temp_ = std::move(other.temp_);
         other.temp_.clear();
         fd_ = std::exchange(other.fd_, -1);
@@ -264,10 +270,29 @@ SaveError AtomicFile::open()
     abandon();
     if (target_.filename().empty())
         return FileError{FileErrorKind::CannotSave, target_, "No file name"};
-    removeStaleTemporaryFiles(target_.parent_path());
+    // Renaming over a FIFO or a device would put a plain file where the
+    // user meant a reader or a device (/dev/stdout, a pipe into a player).
+    // One look at a plain target: thousands of files may be written in a row.
+    std::error_code ec;
+    fs::file_status st = fs::symlink_status(target_, ec);
+    dest_ = target_;
+    if (fs::is_symlink(st)) {
+        dest_ = throughLinks(target_);
+        st = fs::status(target_, ec);
+    }
+    destOf_ = target_;
+    // A link that leads round in a circle must not be replaced as if it led nowhere.
+    if (ec && st.type() == fs::file_type::none)
+        return error(ec.value());
+    if (st.type() == fs::file_type::directory)
+        return error(EISDIR);
+    if (fs::exists(st) && st.type() != fs::file_type::regular)
+        return FileError{FileErrorKind::CannotSave, target_, "Not a regular file"};
+    const fs::path& dest = dest_;
+    removeStaleTemporaryFiles(dest.parent_path());
     size_ = 0;
 #ifdef O_TMPFILE
-    const fs::path folder = target_.parent_path().empty() ? fs::path(".") : target_.parent_path();
+    const fs::path folder = dest.parent_path().empty() ? fs::path(".") : dest.parent_path();
     fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (fd_ >= 0)
         return std::nullopt;
@@ -275,7 +300,7 @@ SaveError AtomicFile::open()
     // is told by the named attempt below.
 #endif
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        const fs::path temp = tempNameFor(target_, attempt);
+        const fs::path temp = tempNameFor(dest, attempt);
         fd_ = createNew(temp);
         if (fd_ >= 0) {
             temp_ = temp;
@@ -318,14 +343,36 @@ SaveError AtomicFile::truncate(uint64_t size)
     return std::nullopt;
 }
 
-SaveError AtomicFile::nameIt()
+#ifdef O_TMPFILE
+namespace {
+
+// Gives the unnamed file `fd` the name `to`; fails with EEXIST when taken.
+bool linkUnnamed(int fd, const fs::path& to)
+{
+    // Straight from the descriptor where the system lets this user (it
+    // spares a walk through /proc for each of thousands of files); the
+    // first refusal (ENOENT) is remembered.
+    static std::atomic<bool> byDescriptor{true};
+    if (byDescriptor) {
+        if (::linkat(fd, "", AT_FDCWD, to.c_str(), AT_EMPTY_PATH) == 0)
+            return true;
+        if (errno != ENOENT)
+            return false;
+        byDescriptor = false;
+    }
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+} // namespace
+#endif
+
+SaveError AtomicFile::nameIt([[maybe_unused]] const fs::path& dest)
 {
 #ifdef O_TMPFILE
-    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        const fs::path temp = tempNameFor(target_, attempt);
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0
-            || ::linkat(fd_, "", AT_FDCWD, temp.c_str(), AT_EMPTY_PATH) == 0) {
+        const fs::path temp = tempNameFor(dest, attempt);
+        if (linkUnnamed(fd_, temp)) {
             temp_ = temp;
             return std::nullopt;
         }
@@ -340,20 +387,49 @@ SaveError AtomicFile::commit()
 {
     if (fd_ < 0)
         return error(EBADF);
-#ifndef _WIN32
-    // Replacing a file keeps who may read and write it.
-    struct stat old;
-    if (::stat(target_.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-        ::fchmod(fd_, old.st_mode & 07777);
-#endif
-    if (syncFile(fd_) != 0) {
-        const int err = errno;
-        abandon();
-        return error(err);
-    }
-    // Named at the last moment, and renamed over the target at once.
+    const fs::path dest = destOf_.native() == target_.native() ? dest_ : throughLinks(target_);
+    bool synced = false;
+    const auto sync = [&]() -> SaveError {
+        if (!synced && syncFile(fd_) != 0) {
+            const int err = errno;
+            abandon();
+            return error(err);
+        }
+        synced = true;
+        return std::nullopt;
+    };
+#ifdef O_TMPFILE
+    // A new file takes its name straight away (the link fails where a file
+    // is in the way); one that replaces another is named at the last moment
+    // and renamed over it at once.
     if (temp_.empty()) {
-        if (auto e = nameIt()) {
+        if (sync_ == Sync::Always)
+            if (auto e = sync())
+                return e;
+        if (linkUnnamed(fd_, dest)) {
+            if (closeFile(std::exchange(fd_, -1)) != 0) {
+                const int err = errno;
+                std::error_code ec;
+                fs::remove(dest, ec);
+                return error(err);
+            }
+            return std::nullopt;
+        }
+    }
+#endif
+#ifndef _WIN32
+    // Replacing a file keeps whose it is and who may read and write it
+    // (the owner only where the system lets this user give it away).
+    struct stat old;
+    if (::stat(dest.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        [[maybe_unused]] const int owned = ::fchown(fd_, old.st_uid, old.st_gid);
+        ::fchmod(fd_, old.st_mode & 07777);
+    }
+#endif
+    if (auto e = sync())
+        return e;
+    if (temp_.empty()) {
+        if (auto e = nameIt(dest)) {
             abandon();
             return e;
         }
@@ -365,7 +441,7 @@ SaveError AtomicFile::commit()
         return error(err);
     }
     std::error_code ec;
-    fs::rename(temp_, target_, ec);
+    fs::rename(temp_, dest, ec);
     if (ec) {
         abandon();
         return FileError{FileErrorKind::CannotSave, target_, ec.message()};
@@ -384,9 +460,25 @@ void AtomicFile::abandon()
     }
 }
 
-SaveError writeFileAtomically(const fs::path& path, ByteView bytes)
+fs::path throughLinks(const fs::path& path)
 {
-    AtomicFile f(path);
+    fs::path p = path;
+    // As many steps as the system follows itself before it calls it a loop.
+    for (int step = 0; step < 40; ++step) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(p, ec)))
+            return p;
+        const fs::path to = fs::read_symlink(p, ec);
+        if (ec)
+            return p;
+        p = to.is_absolute() ? to : p.parent_path() / to;
+    }
+    return p;
+}
+
+SaveError writeFileAtomically(const fs::path& path, ByteView bytes, AtomicFile::Sync sync)
+{
+    AtomicFile f(path, sync);
     if (auto e = f.open())
         return e;
     if (auto e = f.write(bytes))

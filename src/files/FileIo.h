@@ -40,11 +40,20 @@ Result<Bytes> readFileBytes(const std::filesystem::path& path, uint64_t limit);
 // until commit() (so a killed program leaves nothing either); elsewhere it is
 // written under a hidden temporary name, and the temporary files a killed run
 // left in a folder are removed when the program next writes there. A target
-// that exists keeps its permission bits. Every error names the target and
-// ends as CannotSave.
+// that exists keeps its permission bits (and, where the system lets it, its
+// owner). A target that is a symbolic link is written through: the file it
+// points to is replaced and the link stays. A target that is something other
+// than a file (a folder, a FIFO, a device) is refused at open(). Every error
+// names the target and ends as CannotSave.
 class AtomicFile {
 public:
-    explicit AtomicFile(std::filesystem::path target);
+    // When the content is forced to the disk before it takes the target's
+    // place: always, or only when it replaces a file (so a crash can never
+    // leave an older file damaged; a new one may then be lost, as with cp or
+    // tar, and writing thousands of files does not wait on the disk for each).
+    enum class Sync { Always, WhenReplacing };
+
+    explicit AtomicFile(std::filesystem::path target, Sync sync = Sync::Always);
     AtomicFile(AtomicFile&& other) noexcept;
     AtomicFile& operator=(AtomicFile&& other) noexcept;
     AtomicFile(const AtomicFile&) = delete;
@@ -76,10 +85,14 @@ public:
 private:
     FileError error(int err) const;
     void closeQuietly();
-    // Gives the unnamed file a hidden name beside the target.
-    SaveError nameIt();
+    // Gives the unnamed file a hidden name beside `dest`.
+    SaveError nameIt(const std::filesystem::path& dest);
 
     std::filesystem::path target_;
+    Sync sync_ = Sync::Always;
+    // Where the target's links lead, as found by open() for destOf_ (a
+    // retarget() since then is followed at commit()).
+    std::filesystem::path dest_, destOf_;
     std::filesystem::path temp_;
     int fd_ = -1;
     uint64_t size_ = 0;
@@ -91,6 +104,11 @@ private:
 bool isStaleTemporaryFile(const std::filesystem::path& file);
 
 // The whole of `bytes` as the new content of `path`, all or nothing.
-SaveError writeFileAtomically(const std::filesystem::path& path, ByteView bytes);
+SaveError writeFileAtomically(const std::filesystem::path& path, ByteView bytes,
+                              AtomicFile::Sync sync = AtomicFile::Sync::Always);
+
+// `path` with every symbolic link on its last step followed (a link to a
+// file that does not exist yet gives that file's path).
+std::filesystem::path throughLinks(const std::filesystem::path& path);
 
 } // namespace kw

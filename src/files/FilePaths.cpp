@@ -30,6 +30,47 @@ size_t utf8SequenceAt(std::string_view s, size_t i)
     return n;
 }
 
+// The lower-case partner of a capital letter, as case-insensitive disks
+// pair them (one to one; no letter turns into two).
+char32_t lowerLetter(char32_t c)
+{
+    if ((c >= U'A' && c <= U'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3AB && c != 0x3A2)
+        || (c >= 0x410 && c <= 0x42F))
+        return c + 0x20;
+    if (c >= 0x400 && c <= 0x40F)
+        return c + 0x50;
+    if (c == 0x178)
+        return 0xFF;
+    // Latin Extended-A pairs capitals and small letters next to each other,
+    // capital first, with two runs where the capital is odd.
+    const bool oddCapitals = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+    if (((c >= 0x100 && c <= 0x137 && c != 0x130) || (c >= 0x14A && c <= 0x177) || oddCapitals)
+        && (c % 2 == (oddCapitals ? 1u : 0u)))
+        return c + 1;
+    return c;
+}
+
+std::string toUtf8(char32_t c)
+{
+    std::string s;
+    if (c < 0x80) {
+        s += char(c);
+    } else if (c < 0x800) {
+        s += char(0xC0 | (c >> 6));
+        s += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        s += char(0xE0 | (c >> 12));
+        s += char(0x80 | ((c >> 6) & 0x3F));
+        s += char(0x80 | (c & 0x3F));
+    } else {
+        s += char(0xF0 | (c >> 18));
+        s += char(0x80 | ((c >> 12) & 0x3F));
+        s += char(0x80 | ((c >> 6) & 0x3F));
+        s += char(0x80 | (c & 0x3F));
+    }
+    return s;
+}
+
 std::string lowerAscii(std::string s)
 {
     for (char& c : s)
@@ -134,14 +175,37 @@ std::string performanceFileName(int category, std::string_view name8)
 
 std::string DistinctNames::claim(const std::string& utf8Name)
 {
-    if (taken_.insert(lowerAscii(utf8Name)).second)
+    std::string folded = foldCase(utf8Name);
+    if (taken_.insert(folded).second)
         return utf8Name;
     const auto [stem, ext] = splitExtension(utf8Name);
-    for (int k = 2;; ++k) {
+    int& k = next_.try_emplace(std::move(folded), 2).first->second;
+    for (;; ++k) {
         std::string candidate = stem + " (" + std::to_string(k) + ")" + ext;
-        if (taken_.insert(lowerAscii(candidate)).second)
+        if (taken_.insert(foldCase(candidate)).second) {
+            ++k;
             return candidate;
+        }
     }
+}
+
+std::string foldCase(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        const size_t n = utf8SequenceAt(utf8, i);
+        if (n == 0) {
+            out += utf8[i++];
+            continue;
+        }
+        char32_t c = uint8_t(utf8[i]) & (n == 1 ? 0x7F : n == 2 ? 0x1F : n == 3 ? 0x0F : 0x07);
+        for (size_t k = 1; k < n; ++k)
+            c = (c << 6) | (uint8_t(utf8[i + k]) & 0x3F);
+        i += n;
+        out += toUtf8(lowerLetter(c));
+    }
+    return out;
 }
 
 } // namespace kw

@@ -3,7 +3,8 @@
 // are safe to create inside a folder the user chose.
 
 #include <filesystem>
-#include <set>
+#include <unordered_map>
+#include <unordered_set>
 #include <string>
 #include <string_view>
 
@@ -35,13 +36,20 @@ std::string performanceFileName(int category, std::string_view name8);
 
 // Keeps the names of one transfer distinct: a name seen before (letter case
 // ignored, as on Windows and macOS disks) gets " (2)", " (3)" ... before its
-// extension.
+// extension. Thousands of one name cost no more each than the first few.
 class DistinctNames {
 public:
     std::string claim(const std::string& utf8Name);
 
 private:
-    std::set<std::string> taken_;  // folded to lower case
+    std::unordered_set<std::string> taken_;  // folded
+    // Per folded name: the number its next copy tries first.
+    std::unordered_map<std::string, int> next_;
 };
+
+// `utf8` as a disk that ignores letter case compares names: ASCII, Latin-1,
+// Latin Extended-A, Greek and Cyrillic letters folded to lower case (PF_AÉ
+// and PF_Aé are one name there).
+std::string foldCase(std::string_view utf8);
 
 } // namespace kw

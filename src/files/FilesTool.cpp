@@ -1,15 +1,25 @@
 #include "files/FilesTool.h"
 
 #include "files/BankFile.h"
+#include "files/FileCheck.h"
+#include "files/FileIo.h"
 #include "files/FilePaths.h"
 #include "files/PerformanceFile.h"
 #include "model/Cp1252.h"
 
 #include <algorithm>
-#include <cctype>
+#include <array>
 #include <charconv>
+#include <csignal>
+#include <istream>
 #include <optional>
 #include <ostream>
+#include <sstream>
+#include <system_error>
+
+#ifndef KW_VERSION
+#define KW_VERSION "unknown"
+#endif
 
 namespace fs = std::filesystem;
 
@@ -17,8 +27,10 @@ namespace kw {
 
 namespace {
 
+constexpr const char* kProgram = "knobwright-files";
+
 constexpr const char* kUsage =
-    "Usage: knobwright-files COMMAND ARGUMENTS\n"
+    "Usage: knobwright-files [OPTION]... COMMAND ARGUMENT...\n"
     "Reads and writes Knobwright's performance files (.SYX, one performance of the\n"
     "Yamaha CS1x in 317 bytes) and performance banks (.PFB).\n"
     "\n"
@@ -33,27 +45,40 @@ constexpr const char* kUsage =
     "                              CATEGORY_Name.SYX and list the files written\n"
     "  renumber IN.SYX N OUT.SYX   address a performance file to performance N and\n"
     "                              recompute its checksums (OUT may be IN)\n"
-    "  --help                      show this text\n"
     "\n"
-    "N is a user-performance number 1..128, as the synthesizer shows it.\n"
-    "Files are replaced only once the new content is complete.\n"
+    "  -f, --force    pack damaged records; renumber a file that is no whole\n"
+    "                 performance\n"
+    "  -h, --help     show this text\n"
+    "      --version  show the version\n"
+    "  --             end of the options: what follows are arguments\n"
     "\n"
-    "Exit status: 0 done; 1 info found a damaged record, or extract found no such\n"
-    "performance; 2 a file could not be read or written, or is neither a 317-byte\n"
-    "performance file nor a valid bank, or the command line is wrong.\n";
+    "N is a user-performance number 1..128, as the synthesizer shows it. A file\n"
+    "named - is standard input, an output named - standard output. A file is\n"
+    "replaced only once its new content is complete; a symbolic link is written\n"
+    "through, a folder, FIFO or device is not written.\n"
+    "\n"
+    "Exit status: 0 done; 1 a damaged record was found (info lists it, extract and\n"
+    "unpack write it as it is), or extract found no such performance; 2 a file\n"
+    "could not be read or written, is no performance file or bank, or holds damaged\n"
+    "records without --force, the command line is wrong, or a signal stopped it.\n";
 
 enum Exit { Ok = 0, Fault = 1, Failed = 2 };
 
-// What a file holds, whichever of the two kinds it is.
-struct Loaded {
-    bool bank = false;
-    std::vector<PerformanceRecord> records;  // file order, numbers unchecked
-};
+volatile std::sig_atomic_t g_stop = 0;
 
-// "FILE: Load-Error : Wrong filesize", with the system's reason when there is one.
-std::string describe(const std::string& shown, const FileError& e)
+extern "C" void onStopSignal(int signal)
 {
-    return shown + ": " + e.text() + (e.reason.empty() ? "" : " (" + e.reason + ")");
+    g_stop = signal;
+}
+
+std::optional<int> performanceNumber(const std::string& text)
+{
+    int n = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, n);
+    if (text.empty() || text.size() > 4 || ec != std::errc() || ptr != end || n < 1 || n > 128)
+        return std::nullopt;
+    return n - 1;
 }
 
 // Names and abbreviations come from files of unknown origin: nothing in them
@@ -67,220 +92,510 @@ std::string printable(std::string_view cp1252)
     return s;
 }
 
-bool hasExtension(const fs::path& p, std::string_view ext)
+std::string joined(const std::vector<std::string>& parts)
 {
-    const std::string e = utf8FromPath(p.extension());
-    return std::equal(e.begin(), e.end(), ext.begin(), ext.end(),
-                      [](char a, char b) { return std::toupper(uint8_t(a)) == std::toupper(uint8_t(b)); });
+    std::string s;
+    for (const std::string& p : parts)
+        s += (s.empty() ? "" : "; ") + p;
+    return s;
 }
 
-// A 317-byte file is a performance file, anything else must be a bank. A file
-// that is neither is described in the words of the kind it seems meant to be.
-Result<Loaded> loadAny(const fs::path& path)
+std::string countText(size_t n, const char* one, const char* many)
 {
-    auto in = InputFile::open(path);
-    if (!in)
-        return in.error();
-    if (in->size() == PerformanceRecord::kSize) {
-        auto record = readPerformanceFile(path);
-        if (!record)
-            return record.error();
-        return Loaded{false, {*record}};
+    return groupedNumber(n) + " " + (n == 1 ? one : many);
+}
+
+// "record 6 (SQ Pan Seq)": the number as the synth shows it, whatever the
+// record's place in its file.
+std::string recordText(const CheckedRecord& r)
+{
+    return "record " + std::to_string(r.record.number() + 1) + " (" + printable(r.record.shortEntry()) + ")";
+}
+
+// What is wrong with one record, as the commands that stop on it or go on
+// past it say it.
+std::string damageText(FileKind kind, const CheckedRecord& r)
+{
+    const std::string faults = joined(r.faults.texts());
+    if (kind == FileKind::Bank)
+        return recordText(r) + ": " + faults;
+    return (r.faults.whole() ? "damaged performance: " : "not a whole performance file: ") + faults;
+}
+
+struct Options {
+    bool force = false, help = false, version = false;
+    std::vector<std::string> operands;
+    std::string unknown;  // the first option not understood
+};
+
+// Options may stand anywhere before "--"; "-" alone is an argument.
+Options parseOptions(const std::vector<std::string>& args)
+{
+    Options o;
+    bool optionsEnd = false;
+    for (const std::string& a : args) {
+        if (optionsEnd || a.size() < 2 || a[0] != '-')
+            o.operands.push_back(a);
+        else if (a == "--")
+            optionsEnd = true;
+        else if (a == "--help" || a == "-h")
+            o.help = true;
+        else if (a == "--version")
+            o.version = true;
+        else if (a == "--force" || a == "-f")
+            o.force = true;
+        else if (o.unknown.empty())
+            o.unknown = a;
     }
-    const uint64_t size = in->size();
-    auto bank = readBankBytes(path);
-    if (bank)
-        return Loaded{true, bankRecords(*bank)};
-    if (bank.error().kind == FileErrorKind::WrongFilesize || hasExtension(path, kBankExtension))
-        return bank.error();
-    return FileError{FileErrorKind::NotAPerformanceFile, path, std::to_string(size) + " bytes"};
-}
-
-std::optional<int> performanceNumber(const std::string& text)
-{
-    int n = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, n);
-    if (text.empty() || text.size() > 4 || ec != std::errc() || ptr != end || n < 1 || n > 128)
-        return std::nullopt;
-    return n - 1;
+    return o;
 }
 
 class Tool {
 public:
-    Tool(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+    Tool(std::istream& in, std::ostream& out, std::ostream& err) : in_(in), out_(out), err_(err) {}
 
     int run(const std::vector<std::string>& args)
     {
-        if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-            out_ << kUsage;
-            return Ok;
-        }
-        const std::string cmd = args.empty() ? std::string() : args[0];
-        const std::vector<std::string> rest(args.begin() + (args.empty() ? 0 : 1), args.end());
-        if (cmd == "info" && !rest.empty())
-            return info(rest);
-        if (cmd == "extract" && rest.size() == 3)
-            return extract(rest[0], rest[1], rest[2]);
-        if (cmd == "pack" && rest.size() >= 2)
-            return pack(rest[0], {rest.begin() + 1, rest.end()});
-        if (cmd == "unpack" && rest.size() == 2)
-            return unpack(rest[0], rest[1]);
-        if (cmd == "renumber" && rest.size() == 3)
-            return renumber(rest[0], rest[1], rest[2]);
-        return usageError(cmd.empty() ? "no command given" : "wrong command line: " + cmd);
+        const int status = command(args);
+        out_.flush();
+        if (out_)
+            return status;
+        if (stopSignal() && status != Failed)
+            stopped("standard output", "not written: ");
+        return Failed;
     }
 
 private:
+    int command(const std::vector<std::string>& args)
+    {
+        const Options o = parseOptions(args);
+        force_ = o.force;
+        if (!o.unknown.empty())
+            return usageError("unknown option '" + o.unknown + "'");
+        if (o.help) {
+            out_ << kUsage;
+            return out_ ? Ok : Failed;
+        }
+        if (o.version) {
+            out_ << kProgram << ' ' << KW_VERSION << '\n';
+            return out_ ? Ok : Failed;
+        }
+        if (o.operands.empty())
+            return usageError("no command given");
+        const std::string& cmd = o.operands[0];
+        const std::vector<std::string> rest(o.operands.begin() + 1, o.operands.end());
+        if (cmd == "info")
+            return arguments(cmd, rest, {"no input files"}, true) ? info(rest) : Failed;
+        if (cmd == "extract")
+            return arguments(cmd, rest, {"no bank file", "no performance number", "no output file"})
+                       ? extract(rest[0], rest[1], rest[2])
+                       : Failed;
+        if (cmd == "pack")
+            return arguments(cmd, rest, {"no output file", "no input files"}, true)
+                       ? pack(rest[0], {rest.begin() + 1, rest.end()})
+                       : Failed;
+        if (cmd == "unpack")
+            return arguments(cmd, rest, {"no bank file", "no output folder"}) ? unpack(rest[0], rest[1]) : Failed;
+        if (cmd == "renumber")
+            return arguments(cmd, rest, {"no input file", "no performance number", "no output file"})
+                       ? renumber(rest[0], rest[1], rest[2])
+                       : Failed;
+        return usageError("unknown command '" + cmd + "'");
+    }
+
+    // ------------------------------------------------------------ messages
+
     int usageError(const std::string& what)
     {
-        err_ << "knobwright-files: " << what << "\nTry 'knobwright-files --help'.\n";
+        out_.flush();
+        err_ << kProgram << ": " << what << "\nTry '" << kProgram << " --help'.\n";
         return Failed;
+    }
+
+    // Standard output first, so that a terminal or a file that takes both
+    // shows a message where it happened.
+    void report(const std::string& shown, const std::string& what)
+    {
+        out_.flush();
+        err_ << kProgram << ": " << shown << ": " << what << '\n';
     }
 
     int failed(const std::string& shown, const FileError& e)
     {
-        err_ << describe(shown, e) << '\n';
+        report(shown, plainText(e));
         return Failed;
     }
 
-    // The number argument as 0..127; a wrong one is reported as a usage error.
-    std::optional<int> numberArgument(const std::string& text)
+    int stopped(const std::string& shown, const std::string& what)
+    {
+        report(shown, what + signalText(stopSignal()));
+        return Failed;
+    }
+
+    static std::string shownName(const std::string& name)
+    {
+        return name == "-" ? "standard input" : name;
+    }
+
+    // `needed` names each argument in turn by what its absence is called;
+    // with `more`, the last may be repeated.
+    bool arguments(const std::string& cmd, const std::vector<std::string>& rest,
+                   const std::vector<const char*>& needed, bool more = false)
+    {
+        if (rest.size() < needed.size()) {
+            usageError(cmd + ": " + needed[rest.size()]);
+            return false;
+        }
+        if (!more && rest.size() > needed.size()) {
+            usageError(cmd + ": unexpected argument '" + rest[needed.size()] + "'");
+            return false;
+        }
+        return true;
+    }
+
+    std::optional<int> numberArgument(const std::string& cmd, const std::string& text)
     {
         const auto number = performanceNumber(text);
         if (!number)
-            usageError("N must be a user-performance number 1..128, not " + text);
+            usageError(cmd + ": N must be a user-performance number 1..128, not '" + text + "'");
         return number;
     }
 
-    int saveFailed(const FileError& e) { return failed(utf8FromPath(e.path), e); }
+    // ------------------------------------------------------------- reading
 
-    void reportSkipped(const std::string& shown, const std::vector<std::string>& skipped)
+    Result<CheckedFile> load(const std::string& name)
     {
-        for (const std::string& s : skipped)
-            err_ << shown << ": " << s << '\n';
+        if (name != "-")
+            return checkFile(pathFromUtf8(name));
+        if (stdinTaken_)
+            return FileError{FileErrorKind::CannotOpen, {}, "standard input was read already"};
+        stdinTaken_ = true;
+        auto bytes = readInput();
+        if (stopSignal())
+            return FileError{FileErrorKind::CannotOpen, {}, signalText(stopSignal())};
+        if (!bytes)
+            return bytes.error();
+        return checkFileBytes(*bytes);
     }
+
+    // Standard input up to one byte beyond the largest bank: a longer
+    // stream is judged by its first bytes, as a file that size would be.
+    Result<Bytes> readInput()
+    {
+        const uint64_t limit = kBankSizeLimit + 1;
+        Bytes data;
+        std::array<char, 65536> buf;
+        const auto mask = in_.exceptions();
+        in_.exceptions(std::ios::badbit);
+        try {
+            while (in_ && data.size() < limit) {
+                in_.read(buf.data(), std::streamsize(std::min<uint64_t>(buf.size(), limit - data.size())));
+                data.insert(data.end(), buf.begin(), buf.begin() + in_.gcount());
+            }
+        } catch (const std::exception& e) {
+            in_.exceptions(mask);
+            return FileError{FileErrorKind::CannotOpen, {}, e.what()};
+        }
+        in_.exceptions(mask);
+        if (data.size() >= limit) {
+            auto e = checkFileSize(ByteView(data).first(kBankMagicSize), uint64_t(-1));
+            if (e && e->kind == FileErrorKind::NotAPerformanceFile)
+                e->reason = "more than " + groupedNumber(kBankSizeLimit) + " bytes";
+            if (e && e->kind == FileErrorKind::WrongFilesize)
+                e->kind = FileErrorKind::TooManyRecords;
+            return *e;
+        }
+        return data;
+    }
+
+    // ------------------------------------------------------------- writing
+
+    enum class Saved { Yes, Failed, Stopped };
+
+    // `bytes` as the new content of `name`, all or nothing; "-" is standard
+    // output. A stop by a signal before the file takes its place drops it
+    // (the caller says so); a failure is reported here, but one of standard
+    // output by the stream's owner, who knows why.
+    Saved save(const std::string& name, ByteView bytes)
+    {
+        if (name == "-") {
+            out_.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+            out_.flush();
+            return out_ ? Saved::Yes : stopSignal() ? Saved::Stopped : Saved::Failed;
+        }
+        return save(pathFromUtf8(name), name, bytes);
+    }
+
+    Saved save(const fs::path& path, const std::string& shown, ByteView bytes)
+    {
+        AtomicFile f(path, AtomicFile::Sync::WhenReplacing);
+        SaveError e = f.open();
+        if (!e)
+            e = f.write(bytes);
+        if (!e && stopSignal()) {
+            f.abandon();
+            return Saved::Stopped;
+        }
+        if (!e)
+            e = f.commit();
+        if (e) {
+            failed(shown, *e);
+            return Saved::Failed;
+        }
+        return Saved::Yes;
+    }
+
+    // The exit status of a command whose last step wrote `name`.
+    int saveStatus(const std::string& name, ByteView bytes, int done)
+    {
+        switch (save(name, bytes)) {
+        case Saved::Yes: return done;
+        case Saved::Failed: return Failed;
+        case Saved::Stopped: return stopped(name == "-" ? "standard output" : name, "not written: ");
+        }
+        return Failed;
+    }
+
+    // One line per damaged record on standard error; answers how many.
+    size_t reportDamage(const std::string& shown, const CheckedFile& f, const char* after = "")
+    {
+        size_t n = 0;
+        for (const CheckedRecord& r : f.records) {
+            if (!r.faults.none()) {
+                report(shown, damageText(f.kind, r) + after);
+                ++n;
+            }
+        }
+        return n;
+    }
+
+    // ------------------------------------------------------------ commands
 
     int info(const std::vector<std::string>& files)
     {
         int status = Ok;
-        for (const std::string& f : files) {
-            auto loaded = loadAny(pathFromUtf8(f));
-            if (!loaded) {
-                status = failed(f, loaded.error());
+        for (const std::string& name : files) {
+            const std::string shown = shownName(name);
+            if (stopSignal())
+                return stopped(shown, "not read: ");
+            auto checked = load(name);
+            if (stopSignal())
+                return stopped(shown, "not read: ");
+            if (!checked) {
+                status = failed(shown, checked.error());
                 continue;
             }
-            if (loaded->bank)
-                out_ << f << ": performance bank, " << loaded->records.size() << " records\n";
+            const CheckedFile& f = *checked;
+            if (f.kind == FileKind::Bank)
+                out_ << shown << ": performance bank, " << countText(f.records.size(), "record", "records") << '\n';
+            else if (f.records[0].faults.whole())
+                out_ << shown << ": performance file\n";
             else
-                out_ << f << ": performance file\n";
-            for (const PerformanceRecord& r : loaded->records) {
-                out_ << entryNumber(r.number()) << "  " << printable(r.shortEntry());
-                const std::vector<std::string> faults = r.faults();
-                for (size_t i = 0; i < faults.size(); ++i)
-                    out_ << (i == 0 ? "  " : "; ") << faults[i];
+                out_ << shown << ": not a whole performance file\n";
+            for (const CheckedRecord& r : f.records) {
+                out_ << entryNumber(r.record.number()) << "  " << printable(r.record.shortEntry());
+                if (!r.faults.none())
+                    out_ << "  " << joined(r.faults.texts());
                 out_ << '\n';
-                if (!faults.empty() && status == Ok)
-                    status = Fault;
             }
+            for (const std::string& note : f.notes)
+                out_ << note << '\n';
+            if (f.damaged() > 0 && status == Ok)
+                status = Fault;
+            if (!out_)
+                return stopSignal() ? stopped("standard output", "not written: ") : Failed;
         }
         return status;
     }
 
+    // A bank that a bank command can work on, or nothing (reported).
+    std::optional<CheckedFile> loadBank(const std::string& name)
+    {
+        auto checked = load(name);
+        if (!checked) {
+            failed(shownName(name), checked.error());
+            return std::nullopt;
+        }
+        if (checked->kind != FileKind::Bank) {
+            report(shownName(name), "not a performance bank (a performance file)");
+            return std::nullopt;
+        }
+        return std::move(*checked);
+    }
+
     int extract(const std::string& bankName, const std::string& numberText, const std::string& outName)
     {
-        const auto number = numberArgument(numberText);
+        const auto number = numberArgument("extract", numberText);
         if (!number)
             return Failed;
-        auto bank = readBankFile(pathFromUtf8(bankName));
+        const auto bank = loadBank(bankName);
         if (!bank)
-            return failed(bankName, bank.error());
-        reportSkipped(bankName, bank->skipped);
+            return Failed;
         const auto& records = bank->records;
         const auto last = std::find_if(records.rbegin(), records.rend(),
-                                       [&](const PerformanceRecord& r) { return r.number() == *number; });
+                                       [&](const CheckedRecord& r) { return r.record.number() == *number; });
         if (last == records.rend()) {
-            err_ << bankName << ": holds no performance " << entryNumber(*number) << '\n';
+            report(shownName(bankName), "holds no performance " + entryNumber(*number));
             return Fault;
         }
-        if (auto e = writePerformanceFile(pathFromUtf8(outName), *last))
-            return saveFailed(*e);
-        return Ok;
+        const bool damaged = !last->faults.none();
+        if (damaged)
+            report(shownName(bankName), damageText(FileKind::Bank, *last) + "; written as it is");
+        return saveStatus(outName, last->record.bytes(), damaged ? Fault : Ok);
     }
 
     int pack(const std::string& outName, const std::vector<std::string>& inputs)
     {
         std::array<std::optional<PerformanceRecord>, 128> slots;
+        size_t damaged = 0;
         for (const std::string& in : inputs) {
-            auto loaded = loadAny(pathFromUtf8(in));
-            if (!loaded)
-                return failed(in, loaded.error());
-            int position = 0;
-            for (const PerformanceRecord& r : loaded->records) {
-                ++position;
-                if (r.numberInRange() >= 0) {
-                    slots[size_t(r.numberInRange())] = r;
-                } else if (loaded->bank) {
-                    err_ << in << ": " << skippedRecordReport(position) << '\n';
-                } else {
-                    err_ << in << ": performance number out of range\n";
-                    return Failed;
-                }
+            const std::string shown = shownName(in);
+            if (stopSignal())
+                return stopped(outName, "not written: ");
+            auto checked = load(in);
+            if (stopSignal())
+                return stopped(outName, "not written: ");
+            if (!checked)
+                return failed(shown, checked.error());
+            damaged += reportDamage(shown, *checked);
+            for (const std::string& note : checked->notes)
+                report(shown, note);
+            for (const CheckedRecord& r : checked->records) {
+                if (r.record.numberInRange() >= 0)
+                    slots[size_t(r.record.numberInRange())] = r.record;
+                else if (force_)
+                    report(shown, recordText(r) + ": no slot for its number; left out");
             }
+        }
+        if (damaged > 0 && !force_) {
+            report(outName, "not written: " + countText(damaged, "damaged record", "damaged records")
+                                + " (--force packs them anyway)");
+            return Failed;
         }
         std::vector<PerformanceRecord> records;
         for (const auto& s : slots)
             if (s)
                 records.push_back(*s);
-        if (auto e = writeBankFile(pathFromUtf8(outName), records))
-            return saveFailed(*e);
-        return Ok;
+        return saveStatus(outName, bankBytes(records), Ok);
     }
 
     int unpack(const std::string& bankName, const std::string& dirName)
     {
-        auto bank = readBankFile(pathFromUtf8(bankName));
+        if (dirName == "-")
+            return usageError("unpack: the output folder cannot be standard output");
+        const auto bank = loadBank(bankName);
         if (!bank)
-            return failed(bankName, bank.error());
-        reportSkipped(bankName, bank->skipped);
+            return Failed;
         const fs::path dir = pathFromUtf8(dirName);
         std::error_code ec;
         fs::create_directories(dir, ec);
         if (ec)
             return failed(dirName, FileError{FileErrorKind::CannotSave, dir, ec.message()});
         DistinctNames names;
-        for (const PerformanceRecord& r : bank->records) {
-            const fs::path file = dir / pathFromUtf8(names.claim(performanceFileName(r.category(), r.name())));
-            if (auto e = writePerformanceFile(file, r))
-                return saveFailed(*e);
-            out_ << utf8FromPath(file) << '\n';
+        bool damaged = false;
+        size_t written = 0;
+        const auto stop = [&] {
+            return stopped(dirName, "stopped after " + groupedNumber(written) + " of "
+                                        + countText(bank->records.size(), "file", "files") + ": ");
+        };
+        for (const CheckedRecord& r : bank->records) {
+            if (stopSignal())
+                return stop();
+            const fs::path file = dir / pathFromUtf8(names.claim(performanceFileName(r.record.category(), r.record.name())));
+            const std::string shown = utf8FromPath(file);
+            if (!r.faults.none()) {
+                report(shownName(bankName), damageText(FileKind::Bank, r) + "; written as it is");
+                damaged = true;
+            }
+            const Saved saved = save(file, shown, r.record.bytes());
+            if (saved != Saved::Yes)
+                return saved == Saved::Stopped ? stop() : Failed;
+            ++written;
+            out_ << shown << '\n';
+            if (!out_)
+                return stopSignal() ? stop() : Failed;
         }
-        return Ok;
+        return damaged ? Fault : Ok;
     }
 
     int renumber(const std::string& inName, const std::string& numberText, const std::string& outName)
     {
-        const auto number = numberArgument(numberText);
+        const auto number = numberArgument("renumber", numberText);
         if (!number)
             return Failed;
-        auto record = readPerformanceFile(pathFromUtf8(inName));
-        if (!record)
-            return failed(inName, record.error());
-        record->setNumber(*number, Checksums::Recompute);
-        if (auto e = writePerformanceFile(pathFromUtf8(outName), *record))
-            return saveFailed(*e);
-        return Ok;
+        auto checked = load(inName);
+        if (!checked)
+            return failed(shownName(inName), checked.error());
+        if (checked->kind != FileKind::Performance) {
+            report(shownName(inName), "not a performance file (a performance bank)");
+            return Failed;
+        }
+        const CheckedRecord& r = checked->records[0];
+        if (!r.faults.whole() && !force_) {
+            report(shownName(inName), damageText(FileKind::Performance, r) + " (--force renumbers it anyway)");
+            return Failed;
+        }
+        PerformanceRecord record = r.record;
+        record.setNumber(*number, Checksums::Recompute);
+        return saveStatus(outName, record.bytes(), Ok);
     }
 
+    std::istream& in_;
     std::ostream& out_;
     std::ostream& err_;
+    bool force_ = false;
+    bool stdinTaken_ = false;
 };
 
 } // namespace
 
+int runFilesTool(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err)
+{
+    return Tool(in, out, err).run(args);
+}
+
 int runFilesTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
-    return Tool(out, err).run(args);
+    std::istringstream none;
+    return runFilesTool(args, none, out, err);
+}
+
+void catchStopSignals()
+{
+#ifdef _WIN32
+    std::signal(SIGINT, onStopSignal);
+    std::signal(SIGTERM, onStopSignal);
+#else
+    struct sigaction stop = {};
+    stop.sa_handler = onStopSignal;
+    sigemptyset(&stop.sa_mask);
+    // No SA_RESTART: a read of standard input that waits returns at once.
+    stop.sa_flags = 0;
+    for (const int s : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction before = {};
+        sigaction(s, nullptr, &before);
+        if (before.sa_handler != SIG_IGN)
+            sigaction(s, &stop, nullptr);
+    }
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+}
+
+int stopSignal()
+{
+    return g_stop;
+}
+
+std::string signalText(int signal)
+{
+    switch (signal) {
+    case SIGINT: return "Interrupt";
+    case SIGTERM: return "Terminated";
+#ifdef SIGHUP
+    case SIGHUP: return "Hangup";
+#endif
+    }
+    return "signal " + std::to_string(signal);
 }
 
 } // namespace kw

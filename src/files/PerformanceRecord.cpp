@@ -122,25 +122,44 @@ int PerformanceRecord::clampDataTo7Bit()
     return changed;
 }
 
-std::vector<std::string> PerformanceRecord::faults() const
+RecordFaults PerformanceRecord::check() const
 {
-    std::vector<std::string> found;
+    RecordFaults found;
     const uint8_t first = bytes_[kRecordNumberOffset];
-    if (first >= 128)
-        found.push_back("number out of range");
+    found.numberOutOfRange = first >= 128;
     for (int i = 0; i < 7; ++i) {
         const ByteView m = message(i);
         const size_t len = m.size();
+        const auto bit = uint8_t(1u << i);
         const bool framed = m[0] == 0xF0 && m[1] == 0x43 && (m[2] & 0xF0) == 0x00 && m[3] == 0x4B
                             && m[4] == 0x00 && m[5] == len - 11 && m[6] == kAddrHigh[i]
                             && m[8] == kAddrLow[i] && m[len - 1] == 0xF7;
         if (!framed)
-            found.push_back(inMessage("bad framing", i));
+            found.framing |= bit;
         if (i > 0 && m[7] != first)
-            found.push_back(inMessage("number differs", i));
+            found.numberDiffers |= bit;
         if (std::any_of(m.begin() + 9, m.end() - 2, [](uint8_t b) { return b & 0x80; }))
-            found.push_back(inMessage("bad data byte", i));
+            found.dataBytes |= bit;
         if (m[len - 2] != bulkChecksum(m))
+            found.checksums |= bit;
+    }
+    return found;
+}
+
+std::vector<std::string> RecordFaults::texts() const
+{
+    std::vector<std::string> found;
+    if (numberOutOfRange)
+        found.push_back("number out of range");
+    for (int i = 0; i < 7; ++i) {
+        const auto bit = uint8_t(1u << i);
+        if (framing & bit)
+            found.push_back(inMessage("bad framing", i));
+        if (numberDiffers & bit)
+            found.push_back(inMessage("number differs", i));
+        if (dataBytes & bit)
+            found.push_back(inMessage("bad data byte", i));
+        if (checksums & bit)
             found.push_back(inMessage("bad checksum", i));
     }
     return found;

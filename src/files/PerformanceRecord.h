@@ -20,6 +20,25 @@ inline constexpr size_t kRecordNumberOffset = 7;
 inline constexpr size_t kRecordNameOffset = 9;
 inline constexpr size_t kRecordCategoryOffset = 17;
 
+// What is wrong with a record as a message stream; bit i of each mask stands
+// for message i + 1.
+struct RecordFaults {
+    bool numberOutOfRange = false;
+    uint8_t framing = 0;        // F0/F7, manufacturer, model, byte count or address
+    uint8_t numberDiffers = 0;  // addressed to another number than message 1
+    uint8_t dataBytes = 0;      // a data byte of 0x80 or more
+    uint8_t checksums = 0;
+
+    // Seven messages of the layout's lengths and headers, all addressed to
+    // one user performance: a record at all, whatever its data and checksums.
+    bool whole() const { return !numberOutOfRange && framing == 0 && numberDiffers == 0; }
+    bool none() const { return whole() && dataBytes == 0 && checksums == 0; }
+    // "number out of range", then per message "bad framing in message 1",
+    // "number differs in message 5", "bad data byte in message 2",
+    // "bad checksum in message 3".
+    std::vector<std::string> texts() const;
+};
+
 // Whether renumbering recomputes the seven checksums or leaves them as they
 // are (a slot filled by a drop keeps the file's checksums; every sender
 // computes its own anyway).
@@ -73,11 +92,9 @@ public:
     // senders, which stamp their own.
     int clampDataTo7Bit();
 
-    // What is wrong with the record as a message stream, per message:
-    // "bad framing in message 1", "number out of range",
-    // "number differs in message 5", "bad data byte in message 2",
-    // "bad checksum in message 3". Empty for a sound record.
-    std::vector<std::string> faults() const;
+    RecordFaults check() const;
+    // check() in words; empty for a sound record.
+    std::vector<std::string> faults() const { return check().texts(); }
 
 private:
     void recomputeChecksums();

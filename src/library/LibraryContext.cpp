@@ -42,14 +42,6 @@ constexpr size_t kRecordsPerSlice = 1024;
 
 } // namespace
 
-std::string groupedNumber(size_t n)
-{
-    std::string digits = std::to_string(n);
-    for (int at = int(digits.size()) - 3; at > 0; at -= 3)
-        digits.insert(size_t(at), ",");
-    return digits;
-}
-
 struct LibraryContext::BankRead {
     BankReader reader;
     std::function<void(Result<BankContents>)> done;

@@ -5,6 +5,7 @@
 // remember. One lives for the whole run, beside the window.
 
 #include "files/BankFile.h"
+#include "files/FileCheck.h"
 #include "files/FileError.h"
 #include "files/PerformanceRecord.h"
 
@@ -84,9 +85,6 @@ struct LibraryContext {
     // `Last-Dir` := the folder of a chosen file.
     void rememberFolderOf(const std::string& utf8Path);
 };
-
-// "31,490".
-std::string groupedNumber(size_t n);
 
 // "3 data bytes above 127 cut to 7 bits" for a record that needed it.
 std::string clampedText(int bytes);

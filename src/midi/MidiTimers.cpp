@@ -72,6 +72,8 @@ void MidiTimers::outputActivity()
 {
     ui_.setLamp(Lamp::Out, true);
     out_.start(kLampMs);
+    // The port works again, so the next failure starts a burst of its own.
+    sendQuiet_.stop();
 }
 
 void MidiTimers::restartRequestTimeout() { request_.start(kRequestTimeoutMs); }

@@ -117,9 +117,16 @@ KW_SIM_PANEL="$WORK/panel" KW_SIM_TRACE="$WORK/sim.log" KW_SIM_PORT="knobwright-
   KW_SIM_MEMORY="$WORK/sim-memory.syx" KW_E2E_CONTROL="$WORK/control" KW_E2E_ACK="$WORK/ack" \
   timeout "${KW_E2E_TIMEOUT:-90}" "$TEST" "$@" &
 TEST_PID=$!
+# A read that times out keeps what it got of a line so far; that part is
+# kept for the next read (on a loaded machine the time-out can fall between
+# the bytes of one command).
+partial=""
 while kill -0 "$TEST_PID" 2>/dev/null; do
-  if read -t 0.2 -r command <&4; then
+  if read -t 0.2 -r piece <&4; then
+    command="$partial$piece"; partial=""
     if control "$command"; then echo "$command ok" >>"$WORK/ack"; else echo "$command failed" >>"$WORK/ack"; fi
+  else
+    partial="$partial$piece"
   fi
 done
 wait "$TEST_PID"

@@ -102,9 +102,9 @@ TEST(FilesTool, InfoNamesTheFaultsOfDamagedCopies)
     r = tool({"info", lib.perf, lib.bank, (lib.dir / "missing.PFB").string()});
     EXPECT_EQ(r.code, 2);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, lib.perf + ": This is not a valid Performance-file! (316 bytes)\n" + lib.bank
-                         + ": Load-Error : Wrong filesize\n" + (lib.dir / "missing.PFB").string()
-                         + ": Load-Error : Unable to open file (No such file or directory)\n");
+    EXPECT_EQ(r.err, "knobwright-files: " + lib.perf + ": not a performance file or bank (316 bytes)\nknobwright-files: "
+                         + lib.bank + ": damaged bank: it ends 217 bytes into a record\nknobwright-files: "
+                         + (lib.dir / "missing.PFB").string() + ": cannot read: No such file or directory\n");
 }
 
 TEST(FilesTool, ExtractTakesTheLastRecordOfTheNumber)
@@ -118,7 +118,7 @@ TEST(FilesTool, ExtractTakesTheLastRecordOfTheNumber)
     EXPECT_EQ(*readPerformanceFile(out), later);
     r = tool({"extract", lib.bank, "7", (lib.dir / "none.SYX").string()});
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, lib.bank + ": holds no performance 007\n");
+    EXPECT_EQ(r.err, "knobwright-files: " + lib.bank + ": holds no performance 007\n");
     EXPECT_FALSE(fs::exists(lib.dir / "none.SYX"));
     EXPECT_EQ(tool({"extract", lib.perf, "6", out}).code, 2);
 }
@@ -139,18 +139,23 @@ TEST(FilesTool, PackPlacesByNumberAndWritesNothingOnABadInput)
     kwtest::writeAll(lib.dir / "broken.PFB", kwtest::view("Knobwright PFB!"));
     r = tool({"pack", out, single, (lib.dir / "broken.PFB").string()});
     EXPECT_EQ(r.code, 2);
-    EXPECT_EQ(r.err, (lib.dir / "broken.PFB").string() + ": Load-Error : Wrong filesize\n");
+    EXPECT_EQ(r.err, "knobwright-files: " + (lib.dir / "broken.PFB").string()
+                         + ": damaged bank: it ends 1 byte into a record\n");
     EXPECT_EQ(readBankFile(out)->records.size(), 2u) << "the earlier output stays";
     EXPECT_EQ(tool({"pack", (lib.dir / "new.PFB").string(), (lib.dir / "gone.SYX").string()}).code, 2);
     EXPECT_FALSE(fs::exists(lib.dir / "new.PFB"));
 
-    // A record no slot can hold: skipped with a note from a bank, refused from a single file.
+    // A record no slot can hold is damage: refused, and left out with a note when forced.
     PerformanceRecord far = kwtest::makeRecord(0, 1, "Far");
     far[7] = 0x80;
     ASSERT_FALSE(writeBankFile(lib.bank, std::vector{far, lib.panSeq}));
     r = tool({"pack", out, lib.bank});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(readBankFile(out)->records.size(), 2u) << "the earlier output stays";
+    r = tool({"pack", "--force", out, lib.bank});
     EXPECT_EQ(r.code, 0);
-    EXPECT_EQ(r.err, lib.bank + ": Performance-bank record 1 skipped: number out of range\n");
+    EXPECT_TRUE(r.err.ends_with("knobwright-files: " + lib.bank + ": record 129 (PF Far): no slot for its number; left out\n"))
+        << r.err;
     EXPECT_EQ(readBankFile(out)->records, std::vector{lib.panSeq});
     ASSERT_FALSE(writePerformanceFile(single, far));
     EXPECT_EQ(tool({"pack", out, single}).code, 2);

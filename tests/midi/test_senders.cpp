@@ -200,4 +200,14 @@ TEST_F(SendFailures, ABurstIsToldOnceInABox)
     EXPECT_EQ(ui.boxes.size(), 1u);
     clock.advance(0);
     EXPECT_EQ(ui.boxes.size(), 2u);
+
+    // A send that went out ends the burst: the port worked again (it was
+    // reopened, say), so the next failure is news at once.
+    ui.closeBox();
+    synth.result = 0;
+    senders.parameterChange(0x60, 1, 0x11, 1);
+    synth.result = 1;
+    senders.parameterChange(0x60, 1, 0x11, 2);
+    clock.advance(0);
+    EXPECT_EQ(ui.boxes.size(), 3u);
 }
