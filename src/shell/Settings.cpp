@@ -68,15 +68,17 @@ bool holdsSerializedData(const QByteArray& raw)
     }
     // Qt decodes a value, or an element of a list, that starts with a
     // single @ and a letter ("@Variant(", "@DateTime(", "@ByteArray(", ...)
-    // as something other than a string; "@@" is its escape for a plain "@",
-    // and this program never writes anything else.
+    // as something other than a string. "@@" is its escape for a plain "@",
+    // and "@String(" its spelling of a string that holds a NUL character
+    // (Qt writes a port name like that itself): those two are text.
     for (qsizetype at = plain.indexOf('@'); at >= 0; at = plain.indexOf('@', at + 1)) {
         qsizetype before = at - 1;
         while (before >= 0 && (plain[before] == ' ' || plain[before] == '\t'))
             --before;
         const bool startsValue = before >= 0 && (plain[before] == '=' || plain[before] == ',');
         const char next = at + 1 < plain.size() ? plain[at + 1] : '\0';
-        if (startsValue && ((next >= 'A' && next <= 'Z') || (next >= 'a' && next <= 'z')))
+        const bool isString = plain.mid(at, 8) == "@String(";
+        if (startsValue && !isString && ((next >= 'A' && next <= 'Z') || (next >= 'a' && next <= 'z')))
             return true;
         if (next == '@')
             ++at;  // "@@": a plain "@"

@@ -200,14 +200,19 @@ TEST_F(SettingsTest, SerializedDataInTheFileIsNeverDecodedTheFileGoesAsideAndDef
     }
 
     // What Qt itself writes for this program's values passes: a leading @
-    // doubled, non-ASCII letters escaped.
+    // doubled, non-ASCII letters escaped, a string holding a NUL character
+    // spelled "@String(...)".
     QFile::remove(path());
+    const std::string withNul("in\0x", 4);
     {
         QSettings raw(path(), QSettings::IniFormat);
         raw.beginGroup("CS1x");
         raw.setValue("Last-Dir", QString::fromUtf8("@home/j\xC3\xB6rg/Variant(1)"));
+        raw.setValue("Midi-IN", QString::fromStdString(withNul));
     }
     SettingsStore store(path());
     EXPECT_TRUE(store.openProblem().isEmpty()) << store.openProblem().toStdString();
-    EXPECT_EQ(loadSettings(store, "/opt").lastDir, "@home/j\xC3\xB6rg/Variant(1)");
+    const Settings back = loadSettings(store, "/opt");
+    EXPECT_EQ(back.lastDir, "@home/j\xC3\xB6rg/Variant(1)");
+    EXPECT_EQ(back.midiIn, withNul);
 }
