@@ -5,7 +5,6 @@
 #include "files/FileIo.h"
 #include "files/FilePaths.h"
 #include "files/PerformanceFile.h"
-#include "model/Cp1252.h"
 
 #include <algorithm>
 #include <array>
@@ -79,17 +78,6 @@ std::optional<int> performanceNumber(const std::string& text)
     if (text.empty() || text.size() > 4 || ec != std::errc() || ptr != end || n < 1 || n > 128)
         return std::nullopt;
     return n - 1;
-}
-
-// Names and abbreviations come from files of unknown origin: nothing in them
-// may steer the terminal.
-std::string printable(std::string_view cp1252)
-{
-    std::string s = cp1252ToUtf8(cp1252);
-    for (char& c : s)
-        if (uint8_t(c) < 0x20 || c == 0x7F)
-            c = '?';
-    return s;
 }
 
 std::string joined(const std::vector<std::string>& parts)
