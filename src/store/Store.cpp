@@ -664,14 +664,21 @@ SearchIndex& Store::index()
     auto& dirty = dirty_;
     const bool rebuild = !index_ || v != dataVersion_ || dirty.size() > std::max<size_t>(2000, index_->size() / 20);
     if (rebuild) {
+        // Three scans in id order merged, none needing a sort: a full
+        // rebuild costs about what reading the rows costs.
         auto fresh = std::make_unique<SearchIndex>();
         sql::Statement all = db_->prepare(
-            "SELECT p.id, p.name, p.category, p.favourite, p.rating, p.first_seen, "
-            "(SELECT group_concat(tag, ' ') FROM tags WHERE performance_id = p.id) FROM performances p ORDER BY p.id");
+            "SELECT id, name, category, favourite, rating, first_seen FROM performances ORDER BY id");
+        sql::Statement tags = db_->prepare("SELECT performance_id, tag FROM tags ORDER BY performance_id, tag");
         sql::Statement places = db_->prepare(
-            "SELECT g.performance_id, s.kind, s.text FROM sightings g JOIN sources s ON s.id = g.source_id "
-            "ORDER BY g.performance_id, g.first_seen, s.id");
-        bool morePlaces = places.step();
+            "SELECT g.performance_id, g.first_seen, s.id, s.kind, s.text FROM sightings g CROSS JOIN sources s "
+            "ON s.id = g.source_id ORDER BY g.performance_id");
+        bool moreTags = tags.step(), morePlaces = places.step();
+        struct Place {
+            int64_t when, source;
+            std::string label;
+        };
+        std::vector<Place> seen;
         while (all.step()) {
             SearchIndex::Fields f;
             const int64_t id = all.integer(0);
@@ -680,15 +687,20 @@ SearchIndex& Store::index()
             f.favourite = all.integer(3) != 0;
             f.rating = int(all.integer(4));
             f.firstSeen = all.integer(5);
-            f.tags = all.text(6);
+            while (moreTags && tags.integer(0) < id)
+                moreTags = tags.step();
+            for (; moreTags && tags.integer(0) == id; moreTags = tags.step())
+                f.tags += (f.tags.empty() ? "" : " ") + tags.text(1);
             while (morePlaces && places.integer(0) < id)
                 morePlaces = places.step();
-            while (morePlaces && places.integer(0) == id) {
-                std::string label = sourceLabel(int(places.integer(1)), places.text(2));
-                if (std::find(f.places.begin(), f.places.end(), label) == f.places.end())
-                    f.places.push_back(std::move(label));
-                morePlaces = places.step();
-            }
+            seen.clear();
+            for (; morePlaces && places.integer(0) == id; morePlaces = places.step())
+                seen.push_back({places.integer(1), places.integer(2), sourceLabel(int(places.integer(3)), places.text(4))});
+            std::sort(seen.begin(), seen.end(),
+                      [](const Place& a, const Place& b) { return a.when != b.when ? a.when < b.when : a.source < b.source; });
+            for (Place& p : seen)
+                if (std::find(f.places.begin(), f.places.end(), p.label) == f.places.end())
+                    f.places.push_back(std::move(p.label));
             fresh->put(id, f);
         }
         index_ = std::move(fresh);

@@ -4,11 +4,15 @@
 
 #include "StoreFixture.h"
 
+#include "files/FilePaths.h"
 #include "model/Cp1252.h"
+#include "store/SearchIndex.h"
 
 #include <QStandardPaths>
 
 #include <atomic>
+#include <map>
+#include <sstream>
 #include <thread>
 
 using namespace kw;
@@ -394,4 +398,59 @@ TEST(Store, TheDefaultLibraryLiesWhereTheEditorKeepsItsOtherData)
         ::setenv("XDG_DATA_HOME", keep.c_str(), 1);
     else
         ::unsetenv("XDG_DATA_HOME");
+}
+
+TEST(Store, SearchAsOneTypesFindsWhatALookAtEveryRowFinds)
+{
+    // Names of a few letters, so that words find many rows and a keystroke
+    // narrows, widens and narrows again what the one before found; rows
+    // change between keystrokes.
+    std::mt19937 rng(3);
+    const std::string letters = "wxyzWXYZ";
+    const auto randomName = [&] {
+        std::string n;
+        for (size_t k = 3 + rng() % 6; k > 0; --k)
+            n += letters[rng() % letters.size()];
+        return n;
+    };
+    SearchIndex index;
+    std::map<int64_t, std::string> rows;
+    for (int64_t id = 1; id <= 3000; ++id) {
+        rows[id] = randomName();
+        index.put(id, {rows[id], 0, false, 0, "", {}, id});
+    }
+    const std::vector<std::string> typed = {"x",      "xy",      "xyz",  "xyzw", "xyzwx", "xyzw", "xyzw ", "xyzw y",
+                                            "xyzw yx", "xyzw y", "xyz", "",     "W",     "ww",   "wwx",   "ww",
+                                            "yx zw",  "yx zwx",  "yxz"};
+    for (size_t k = 0; k < typed.size(); ++k) {
+        SCOPED_TRACE("'" + typed[k] + "'");
+        if (k % 4 == 3) {
+            // Between keystrokes the rows change: one renamed, one gone, one new.
+            const int64_t renamed = int64_t(1 + rng() % 3000), gone = int64_t(1 + rng() % 3000);
+            if (rows.count(renamed)) {
+                rows[renamed] = randomName();
+                index.put(renamed, {rows[renamed], 0, false, 0, "", {}, renamed});
+            }
+            rows.erase(gone);
+            index.erase(gone);
+            const int64_t added = rows.rbegin()->first + 1;
+            rows[added] = randomName();
+            index.put(added, {rows[added], 0, false, 0, "", {}, added});
+        }
+        std::vector<std::pair<std::string, int64_t>> expected;
+        for (const auto& [id, name] : rows) {
+            const std::string hay = foldCase(name);
+            bool all = true;
+            std::istringstream words(foldCase(typed[k]));
+            for (std::string w; words >> w;)
+                all = all && hay.find(w) != std::string::npos;
+            if (all)
+                expected.push_back({hay, id});
+        }
+        std::sort(expected.begin(), expected.end());
+        std::vector<int64_t> ids;
+        for (const auto& e : expected)
+            ids.push_back(e.second);
+        EXPECT_EQ(index.match(typed[k], SearchFilter(), nullptr), ids);
+    }
 }
