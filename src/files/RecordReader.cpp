@@ -9,6 +9,7 @@
 #include <array>
 #include <bit>
 #include <cctype>
+#include <memory>
 #include <optional>
 
 namespace kw {
@@ -95,7 +96,7 @@ public:
         for (const Bytes& m : messages)
             add(m);
         for (int s = 0; s <= kEditSlot; ++s)
-            if (slots_[size_t(s)].present)
+            if (slots_[size_t(s)] && slots_[size_t(s)]->present)
                 finish(s);
         return std::move(out_);
     }
@@ -106,7 +107,10 @@ private:
         const auto id = identify(m);
         if (!id)
             return;
-        Slot& slot = slots_[size_t(id->slot)];
+        auto& held = slots_[size_t(id->slot)];
+        if (!held)
+            held = std::make_unique<Slot>();  // only numbers a stream names cost memory
+        Slot& slot = *held;
         const auto bit = uint8_t(1u << id->index);
         if (slot.present && (id->index == 0 || (slot.present & bit)))
             finish(id->slot);
@@ -140,7 +144,7 @@ private:
 
     void finish(int s)
     {
-        Slot& slot = slots_[size_t(s)];
+        Slot& slot = *slots_[size_t(s)];
         const std::string what = subject(s, slot);
         if (slot.present != 0x7F) {
             std::string missing = "messages " + messageList(uint8_t(~slot.present & 0x7F)) + " missing";
@@ -175,7 +179,7 @@ private:
         return {PerformanceRecord::fromEdit(edit, 0), faults.empty() ? "" : what + ": " + joined(faults)};
     }
 
-    std::array<Slot, kEditSlot + 1> slots_;
+    std::array<std::unique_ptr<Slot>, kEditSlot + 1> slots_;
     FileRecords out_;
 };
 
