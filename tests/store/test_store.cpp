@@ -281,6 +281,27 @@ TEST(Store, AFileThatIsNoUsableLibraryIsMovedAsideWholeAndANewOneStarted)
         {"another program's",
          [](const fs::path& p) { rawSql(p, "CREATE TABLE notes (t TEXT); INSERT INTO notes VALUES ('mine');"); },
          ".bad", "it is not a Knobwright library"},
+        {"damage met after opening",
+         [&](const fs::path& p) {
+             {
+                 auto s = openStore(p);
+                 ASSERT_FALSE(s->begin());
+                 for (const auto& r : randomRecords(std::vector<int>(300, 1), 8))
+                     ASSERT_TRUE(s->remember(r, Source::editor()));
+                 ASSERT_FALSE(s->commit());
+             }
+             Bytes b = readAll(p);
+             std::fill(b.begin() + 2 * 4096, b.end(), uint8_t(0x5A));
+             writeAll(p, b);
+             // Its header and schema are sound: it opens, and the damage
+             // shows only when the rows are read.
+             auto s = openStore(p);
+             ASSERT_TRUE(s && s->notes().empty());
+             const auto search = s->search("", {}, 0, 10);
+             ASSERT_FALSE(search);
+             EXPECT_EQ(search.error().kind, StoreError::Kind::Damaged);
+         },
+         ".bad", "it is damaged ("},
         {"newer", [&](const fs::path& p) { library(p, 99); }, ".newer",
          "it was made by a newer Knobwright (library version 99)"},
         {"aside name taken",
@@ -309,9 +330,10 @@ TEST(Store, AFileThatIsNoUsableLibraryIsMovedAsideWholeAndANewOneStarted)
         } else {
             const fs::path aside = path.string() + c.aside;
             ASSERT_EQ(store->notes().size(), 1u);
-            EXPECT_EQ(store->notes()[0], "The library file " + path.string() + " could not be used: " + c.why
-                                             + ". It was moved aside as " + aside.string()
-                                             + " and a new library was started.");
+            const std::string& note = store->notes()[0];
+            EXPECT_TRUE(note.starts_with("The library file " + path.string() + " could not be used: " + c.why)) << note;
+            EXPECT_TRUE(note.ends_with(". It was moved aside as " + aside.string() + " and a new library was started."))
+                << note;
             EXPECT_EQ(readAll(aside), before) << "moved, byte for byte";
             if (!wal.empty()) {
                 EXPECT_EQ(readAll(aside.string() + "-wal"), wal) << "its log goes with it";
