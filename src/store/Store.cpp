@@ -322,11 +322,8 @@ struct Verdict {
 // moved aside, or delete the log of a file it cannot read. Throws for
 // failures that say nothing about the file (it cannot be opened, it is
 // busy).
-Verdict judge(const fs::path& path, bool suspect, int busyTimeoutMs)
+Verdict look(const fs::path& path, bool suspect, int busyTimeoutMs)
 {
-    std::error_code ec;
-    if (!fs::exists(path, ec) || fs::file_size(path, ec) == 0)
-        return {};
     Verdict v;
     try {
         sql::Connection db(path.string(), SQLITE_OPEN_READONLY);
@@ -356,6 +353,34 @@ Verdict judge(const fs::path& path, bool suspect, int busyTimeoutMs)
         v.damage = std::string("it is damaged (") + e.what() + ")";
     }
     return v;
+}
+
+Verdict judge(const fs::path& path, bool suspect, int busyTimeoutMs)
+{
+    std::error_code ec;
+    if (!fs::exists(path, ec) || fs::file_size(path, ec) == 0)
+        return {};
+    try {
+        return look(path, suspect, busyTimeoutMs);
+    } catch (const sql::Error& e) {
+        if (e.primary() != SQLITE_READONLY && e.primary() != SQLITE_CANTOPEN)
+            throw;
+    }
+    // A program killed while it wrote left a journal to roll back, or a log
+    // index to build again, which only a connection that may write does. This
+    // one does that and no more: it neither checkpoints nor deletes the log
+    // when it closes.
+    try {
+        sql::Connection db(path.string(), SQLITE_OPEN_READWRITE);
+        sqlite3_db_config(db.handle(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        sqlite3_busy_timeout(db.handle(), busyTimeoutMs);
+        db.integer("PRAGMA schema_version");
+    } catch (const sql::Error& e) {
+        if (e.primary() != SQLITE_NOTADB && e.primary() != SQLITE_CORRUPT)
+            throw;
+        return Verdict{std::string("it is damaged (") + e.what() + ")"};
+    }
+    return look(path, suspect, busyTimeoutMs);
 }
 
 } // namespace

@@ -155,18 +155,25 @@ TEST(LibraryCli, AnImportKilledAtAnyMomentLeavesAnIntactLibraryOfWholeFiles)
     ASSERT_EQ(runTool(dir.path(), {"--library", "timing.sqlite", "library", "import", "files"}).status, 0);
     const auto whole = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
 
+    // Every other try kills an import into a new library within its first
+    // 10 ms, while the file is being made; the others kill, at any moment,
+    // imports into one library that earlier kills left behind.
     std::mt19937 rng(seed);
     const fs::path library = dir / "library.sqlite";
     for (int t = 0; t < tries; ++t) {
         SCOPED_TRACE("try " + std::to_string(t + 1));
-        const pid_t child = startTool(dir.path(), {"--library", library.string(), "library", "import", "files"});
-        std::this_thread::sleep_for(std::chrono::microseconds(rng() % uint64_t(whole.count() + 1)));
+        const bool early = t % 2 == 1;
+        const fs::path target = early ? dir / ("new-" + std::to_string(t) + ".sqlite") : library;
+        const auto moment = early ? std::chrono::microseconds(rng() % 10000)
+                                  : std::chrono::microseconds(rng() % uint64_t(whole.count() + 1));
+        const pid_t child = startTool(dir.path(), {"--library", target.string(), "library", "import", "files"});
+        std::this_thread::sleep_for(moment);
         ::kill(child, SIGKILL);
         finishTool(dir.path(), child);
-        auto store = openStore(library);
+        auto store = openStore(target);
         ASSERT_TRUE(store);
         EXPECT_TRUE(store->notes().empty()) << store->notes()[0];
-        expectWholeFilesOnly(*store, library, expected);
+        expectWholeFilesOnly(*store, target, expected);
     }
     const Ran last = runTool(dir.path(), {"--library", library.string(), "library", "import", "files"});
     EXPECT_EQ(last.status, 0) << describe(last);
