@@ -18,7 +18,7 @@ constexpr int kSortKeys = int(SortKey::FirstSeen) + 1;
 // What the texts searched last may keep of their results: a keystroke back
 // finds its result here, one forward looks only through the one before.
 constexpr size_t kRecentTexts = 32;
-constexpr size_t kRecentPositions = size_t(1) << 19;
+constexpr size_t kRecentPositions = size_t(1) << 20;  // 4 MB
 
 std::string categoryText(int category)
 {
@@ -332,14 +332,32 @@ std::vector<int64_t> SearchIndex::match(std::string_view text, const SearchFilte
             take(o.begin(), o.end());
         return out;
     }
-    // What the text finds, put in order by each entry's place in it.
+    // What the text finds in the filter's order: a few put in order by each
+    // one's place in it, many picked out while walking the whole order.
+    const Positions& found = textMatches(wanted);
+    if (found.size() > entries_.size() / 16) {
+        std::vector<bool> marked(entries_.size(), false);
+        for (const uint32_t p : found)
+            marked[p] = true;
+        const std::vector<uint32_t>& o = order(filter.sort);
+        const auto pick = [&](auto first, auto last) {
+            for (; first != last; ++first)
+                if (marked[*first] && passes(*first))
+                    out.push_back(entries_[*first].id);
+        };
+        if (filter.descending)
+            pick(o.rbegin(), o.rend());
+        else
+            pick(o.begin(), o.end());
+        return out;
+    }
     const std::vector<uint32_t>& rank = ranks(filter.sort);
-    Positions found = textMatches(wanted);
-    std::sort(found.begin(), found.end(), [&](uint32_t a, uint32_t b) { return rank[a] < rank[b]; });
+    Positions sorted = found;
+    std::sort(sorted.begin(), sorted.end(), [&](uint32_t a, uint32_t b) { return rank[a] < rank[b]; });
     if (filter.descending)
-        take(found.rbegin(), found.rend());
+        take(sorted.rbegin(), sorted.rend());
     else
-        take(found.begin(), found.end());
+        take(sorted.begin(), sorted.end());
     return out;
 }
 
