@@ -64,7 +64,7 @@ TEST_F(ApplicationTest, WithoutAnOutputDeviceThereIsNoEventLoopButSettingsAreWri
     app.finish();
     QSettings s(ini(), QSettings::IniFormat);
     s.beginGroup("CS1x");
-    EXPECT_EQ(s.allKeys().size(), 9);
+    EXPECT_EQ(s.allKeys().size(), 10);
     EXPECT_EQ(s.value("ShowHints").toString(), "1");
 }
 
@@ -141,7 +141,7 @@ TEST_F(ApplicationTest, ADamagedSettingsFileIsToldOfAtStart)
     app.finish();
     QSettings s(ini(), QSettings::IniFormat);
     s.beginGroup("CS1x");
-    EXPECT_EQ(s.allKeys().size(), 9);
+    EXPECT_EQ(s.allKeys().size(), 10);
 }
 
 TEST_F(ApplicationTest, TheNamesFileOfTheLastRunFillsTheListAndOneThatIsGoneIsReported)
