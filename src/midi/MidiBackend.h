@@ -59,6 +59,10 @@ public:
     // the device the user picked.
     virtual Opened<BackendInput> openInput(const std::string& name, int occurrence, RawInput sink) = 0;
     virtual Opened<BackendOutput> openOutput(const std::string& name, int occurrence) = 0;
+    // Whether a search for the synth may ask this backend's devices. The
+    // editor's own emulation is chosen by name only: it would answer any
+    // search and hide the instrument the user is looking for.
+    virtual bool searchable() const { return true; }
 };
 
 } // namespace kw
