@@ -285,6 +285,11 @@ void TMainWindow::setLamp(Lamp lamp, bool bright)
     status_->setLamp(lamp, bright);
 }
 
+void TMainWindow::setLampState(Lamp lamp, LampState state, const std::string& port)
+{
+    status_->setLampState(lamp, state, q(port));
+}
+
 void TMainWindow::messageBox(const std::string& text)
 {
     ctx_.dialogs.notify(text);

@@ -55,6 +55,9 @@ public:
         std::function<bool()> inputOpen;                  // the output's state is the senders'
         std::function<void(const std::string&)> status;  // a status-line text that returns to "OK"
         std::function<void()> acted;                      // the user edited: an old failure stops standing
+        // Why a switch cannot reach the synth (no device chosen, a port
+        // not open), or empty when it can.
+        std::function<std::string()> whyNoSynth;
     };
 
     EditSession(PerformanceImage& image, EditorState& state, Senders& senders);
@@ -119,6 +122,13 @@ public:
     // The synth switched to `pp` by itself: follow it and fetch.
     void programChange(int pp);
 
+    // The window shows a performance the user changed (edited, or opened
+    // from a file) since it last came from the synth: a fetch the user did
+    // not ask for would replace that work.
+    bool userWork() const { return userWork_; }
+    // A file was opened into the editor.
+    void fileOpened() { userWork_ = true; }
+
     // The editor state as the full refresh leaves it: edit layer 1, no
     // affect-all, no layer muted, nothing modified.
     void resetForRefresh();
@@ -154,6 +164,7 @@ private:
     Ui* ui_ = nullptr;
     Dialogs* dialogs_ = nullptr;
     int fullRefreshes_ = 0;
+    bool userWork_ = false;
 };
 
 // Links the session to the receiving core as the program runs them: a

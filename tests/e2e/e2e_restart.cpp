@@ -153,7 +153,7 @@ struct ServerRestart : ::testing::Test {
     // Preferences, the same devices still chosen, OK.
     void confirmPreferences()
     {
-        TMidiWindow dialog(app->midi().ports(), app->settings(), app->senders());
+        TMidiWindow dialog(app->midi().ports(), app->settings(), app->senders(), app->scheduler());
         dialog.setMessageBox([this](const QString& t) { boxes << t; });
         QTest::mouseClick(dialog.findChild<QPushButton*>("MidiDeviceOK"), Qt::LeftButton);
     }
