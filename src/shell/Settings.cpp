@@ -4,6 +4,9 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <vector>
+
 namespace kw {
 
 namespace {
@@ -20,68 +23,139 @@ QString nativeFile()
 #endif
 }
 
-// Whether the text holds a value Qt would decode as serialized binary data
-// ("@Variant(...)", maybe hidden behind the file's escapes). This program
-// writes plain strings only, so such a value comes from a damaged or foreign
-// file; and Qt takes the sizes in that data on trust: a few wrong bytes make
-// it try to allocate gigabytes as the file is read.
+// The values of an INI file cut into lines the way Qt's reader cuts them: a
+// line ends at a line break or a semicolon outside quotes, a quote may run
+// over line breaks, a backslash before a line break joins the next line, a
+// line starting with ';' is a comment and one starting with '[' a section.
+// `each` gets the text after the first '=' outside quotes.
+template <class Fn>
+void forEachIniValue(const QByteArray& data, Fn each)
+{
+    const qsizetype n = data.size();
+    qsizetype pos = data.startsWith("\xef\xbb\xbf") ? 3 : 0;
+    auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; };
+    while (pos < n) {
+        while (pos < n && space(data[pos]))
+            ++pos;
+        if (pos >= n)
+            break;
+        const qsizetype start = pos;
+        if (data[pos] == ';') {  // a comment to the end of the line
+            while (pos < n && data[pos] != '\n' && data[pos] != '\r')
+                ++pos;
+            continue;
+        }
+        bool inQuotes = false;
+        qsizetype equals = -1;
+        qsizetype i = pos;
+        for (; i < n; ++i) {
+            const char c = data[i];
+            if (c == '=' && !inQuotes && equals < 0)
+                equals = i;
+            else if ((c == '\n' || c == '\r' || c == ';') && !inQuotes)
+                break;
+            else if (c == '"')
+                inQuotes = !inQuotes;
+            else if (c == '\\' && i + 1 < n) {
+                // The escaped character stays in the line, a line break of
+                // two characters too.
+                const char e = data[++i];
+                if ((e == '\n' || e == '\r') && i + 1 < n && (data[i + 1] == '\n' || data[i + 1] == '\r') && data[i + 1] != e)
+                    ++i;
+            }
+        }
+        pos = i;
+        if (data[start] != '[' && equals >= 0)
+            each(data.mid(equals + 1, i - equals - 1));
+        if (pos == start)
+            ++pos;
+    }
+}
+
+// The elements of one value (one, or several separated by commas outside
+// quotes) with the file's escapes undone as Qt undoes them, as bytes: a
+// character outside Latin-1 becomes 0x01, which is neither '@' nor a letter.
+std::vector<QByteArray> iniElements(const QByteArray& value)
+{
+    static const char named[][2] = {{'a', '\a'}, {'b', '\b'}, {'f', '\f'},  {'n', '\n'},   {'r', '\r'},  {'t', '\t'},
+                                    {'v', '\v'}, {'"', '"'},  {'?', '?'},   {'\'', '\''}, {'\\', '\\'}};
+    auto hexDigit = [](char h) {
+        return h >= '0' && h <= '9' ? int(h - '0') : h >= 'a' && h <= 'f' ? int(h - 'a' + 10) : h >= 'A' && h <= 'F' ? int(h - 'A' + 10) : -1;
+    };
+    auto code = [](uint v) { return v <= 0xFF ? char(v) : char(0x01); };
+    std::vector<QByteArray> out;
+    QByteArray element;
+    bool inQuotes = false;
+    bool skipping = true;  // blanks at the start of an element, and after a closing quote, are dropped
+    const qsizetype n = value.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = value[i];
+        if (skipping && (c == ' ' || c == '\t'))
+            continue;
+        skipping = false;
+        if (c == '"') {
+            inQuotes = !inQuotes;
+            skipping = !inQuotes;
+        } else if (c == ',' && !inQuotes) {
+            out.push_back(element);
+            element.clear();
+            skipping = true;
+        } else if (c != '\\') {
+            element += c;
+        } else if (++i < n) {
+            const char e = value[i];
+            bool done = false;
+            for (const auto& m : named)
+                if (e == m[0]) {
+                    element += m[1];
+                    done = true;
+                    break;
+                }
+            if (done)
+                continue;
+            if (e == 'x') {
+                if (i + 1 < n && hexDigit(value[i + 1]) >= 0) {
+                    uint v = 0;
+                    while (i + 1 < n && hexDigit(value[i + 1]) >= 0)
+                        v = std::min<uint>(v * 16 + uint(hexDigit(value[++i])), 0x10000);
+                    element += code(v);
+                }
+            } else if (e >= '0' && e <= '7') {
+                uint v = uint(e - '0');
+                while (i + 1 < n && value[i + 1] >= '0' && value[i + 1] <= '7')
+                    v = std::min<uint>(v * 8 + uint(value[++i] - '0'), 0x10000);
+                element += code(v);
+            } else if ((e == '\n' || e == '\r') && i + 1 < n && (value[i + 1] == '\n' || value[i + 1] == '\r')
+                       && value[i + 1] != e) {
+                ++i;  // a line break of two characters
+            }
+            // Any other escaped character is dropped, as Qt drops it.
+        }
+    }
+    out.push_back(element);
+    return out;
+}
+
+// Whether the text holds a value Qt would decode as something other than a
+// string: a value, or an element of a list, that starts with a single @ and
+// a letter ("@Variant(", "@DateTime(", "@ByteArray(", "@Rect(", ...).
+// This program writes strings only, so such a value comes from a damaged or
+// foreign file; and Qt takes the sizes in serialized data on trust: a few
+// wrong bytes make it try to allocate gigabytes as the file is read. "@@"
+// is Qt's escape for a plain "@", and "@String(" its spelling of a string
+// that holds a NUL character (it writes a port name like that itself).
 bool holdsSerializedData(const QByteArray& raw)
 {
-    // The file's escapes undone the way Qt undoes them in values: \x and
-    // hex digits, \ and octal digits, the named ones; quotes dropped; a
-    // backslash at the end of a line joins the next.
-    QByteArray plain;
-    plain.reserve(raw.size());
-    for (qsizetype i = 0; i < raw.size(); ++i) {
-        const char c = raw[i];
-        if (c == '"')
-            continue;
-        if (c != '\\' || i + 1 >= raw.size()) {
-            plain += c;
-            continue;
+    bool found = false;
+    forEachIniValue(raw, [&](const QByteArray& value) {
+        for (const QByteArray& e : iniElements(value)) {
+            const char next = e.size() > 1 ? e[1] : '\0';
+            if (e.startsWith('@') && ((next >= 'A' && next <= 'Z') || (next >= 'a' && next <= 'z'))
+                && !e.startsWith("@String("))
+                found = true;
         }
-        const char e = raw[++i];
-        auto hexDigit = [](char h) {
-            return h >= '0' && h <= '9' ? int(h - '0')
-                   : h >= 'a' && h <= 'f' ? int(h - 'a' + 10)
-                   : h >= 'A' && h <= 'F' ? int(h - 'A' + 10)
-                                          : -1;
-        };
-        if (e == 'x') {
-            uint code = 0;
-            while (i + 1 < raw.size() && hexDigit(raw[i + 1]) >= 0)
-                code = (code * 16 + uint(hexDigit(raw[++i]))) & 0xFFFF;
-            plain += char(code & 0xFF);
-        } else if (e >= '0' && e <= '7') {
-            uint code = uint(e - '0');
-            while (i + 1 < raw.size() && raw[i + 1] >= '0' && raw[i + 1] <= '7')
-                code = (code * 8 + uint(raw[++i] - '0')) & 0xFFFF;
-            plain += char(code & 0xFF);
-        } else if (e == '\n' || e == '\r') {
-            // A continued line: the line end and the next line's indent go.
-            while (i + 1 < raw.size() && (raw[i + 1] == '\n' || raw[i + 1] == '\r' || raw[i + 1] == ' '
-                                          || raw[i + 1] == '\t'))
-                ++i;
-        } else {
-            plain += e;
-        }
-    }
-    // Qt decodes a value, or an element of a list, that starts with a
-    // single @ and a letter ("@Variant(", "@DateTime(", "@ByteArray(", ...)
-    // as something other than a string; "@@" is its escape for a plain "@",
-    // and this program never writes anything else.
-    for (qsizetype at = plain.indexOf('@'); at >= 0; at = plain.indexOf('@', at + 1)) {
-        qsizetype before = at - 1;
-        while (before >= 0 && (plain[before] == ' ' || plain[before] == '\t'))
-            --before;
-        const bool startsValue = before >= 0 && (plain[before] == '=' || plain[before] == ',');
-        const char next = at + 1 < plain.size() ? plain[at + 1] : '\0';
-        if (startsValue && ((next >= 'A' && next <= 'Z') || (next >= 'a' && next <= 'z')))
-            return true;
-        if (next == '@')
-            ++at;  // "@@": a plain "@"
-    }
-    return false;
+    });
+    return found;
 }
 
 // Settings are a few hundred bytes; a file larger than this is not ours.

@@ -180,6 +180,9 @@ TEST_F(SettingsTest, SerializedDataInTheFileIsNeverDecodedTheFileGoesAsideAndDef
         QByteArray("[CS1x]\nMidi-IN=\\x40\\x44\\x61teTime(\\0\\0\\0\\t\\0\\x7f\\xff\\xff\\xff)\n"),
         QByteArray("[CS1x]\nMidi-OUT=@ByteArray(\\x1\\x2)\n"),
         QByteArray("[CS1x]\nMidi-OUT=a, \"@Rect(1 2 3 4)\"\n"),
+        // Qt drops an unknown escape, and blanks after a closing quote.
+        QByteArray("[CS1x]\nMidi-IN=\\z@Variant(\\0\\0\\0\\xbx7f)\n"),
+        QByteArray("[CS1x]\nMidi-IN=\"\" @DateTime(\\0\\0\\0\\t\\0\\x7f\\xff\\xff\\xff)\n"),
     };
     for (const QByteArray& text : damaged) {
         QFile::remove(path());
@@ -203,14 +206,21 @@ TEST_F(SettingsTest, SerializedDataInTheFileIsNeverDecodedTheFileGoesAsideAndDef
     }
 
     // What Qt itself writes for this program's values passes: a leading @
-    // doubled, non-ASCII letters escaped.
+    // doubled, non-ASCII letters escaped, a string holding a NUL character
+    // spelled "@String(...)".
     QFile::remove(path());
+    const std::string withNul("in\0x", 4);
     {
         QSettings raw(path(), QSettings::IniFormat);
         raw.beginGroup("CS1x");
         raw.setValue("Last-Dir", QString::fromUtf8("@home/j\xC3\xB6rg/Variant(1)"));
+        raw.setValue("Midi-IN", QString::fromStdString(withNul));
+        raw.setValue("PerfBank-Dir", QStringLiteral("/home/a,@Variant(1)"));  // quoted by Qt: one string
     }
     SettingsStore store(path());
     EXPECT_TRUE(store.openProblem().isEmpty()) << store.openProblem().toStdString();
-    EXPECT_EQ(loadSettings(store, "/opt").lastDir, "@home/j\xC3\xB6rg/Variant(1)");
+    const Settings back = loadSettings(store, "/opt");
+    EXPECT_EQ(back.lastDir, "@home/j\xC3\xB6rg/Variant(1)");
+    EXPECT_EQ(back.midiIn, withNul);
+    EXPECT_EQ(back.perfBankDir, "/home/a,@Variant(1)");
 }
