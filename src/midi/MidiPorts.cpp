@@ -54,10 +54,26 @@ void MidiPorts::deliver(InputItem& item)
             hooks_.status(kSysExTooLongText);
         return;
     }
-    if (tap_)
-        tap_(Direction::In, item.bytes);
+    tap(Direction::In, item.bytes);
     if (sink_)
         sink_(item.bytes);
+}
+
+int MidiPorts::addTap(Tap tap)
+{
+    taps_.emplace_back(++lastTap_, std::move(tap));
+    return lastTap_;
+}
+
+void MidiPorts::removeTap(int id)
+{
+    std::erase_if(taps_, [id](const auto& t) { return t.first == id; });
+}
+
+void MidiPorts::tap(Direction d, ByteView message) const
+{
+    for (const auto& t : taps_)
+        t.second(d, message);
 }
 
 std::vector<MidiPorts::Device> MidiPorts::searchableDevices(Direction d)
@@ -236,8 +252,8 @@ int MidiPorts::Facade::send(ByteView message)
     if (!p_.out_)
         return p_.lastResult_ = MidiResult::InvalidHandle;
     p_.lastResult_ = p_.out_->send(message);
-    if (p_.lastResult_ == MidiResult::Ok && p_.tap_)
-        p_.tap_(Direction::Out, message);
+    if (p_.lastResult_ == MidiResult::Ok)
+        p_.tap(Direction::Out, message);
     return p_.lastResult_;
 }
 

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kw {
@@ -41,10 +42,14 @@ public:
     void setHooks(PortHooks hooks) { hooks_ = std::move(hooks); }
     // Every complete incoming message, on the UI thread, in arrival order.
     void setInputSink(std::function<void(const Bytes&)> sink) { sink_ = std::move(sink); }
-    // Sees every message that came in (before the sink) and every one that
-    // went out, on the UI thread (the MIDI monitor).
+    // A listener to every message that came in (just before the sink) and
+    // every one that went out (once the port took it), on the UI thread, in
+    // the order the editor handled them (the MIDI monitor). Several may
+    // listen; the number addTap() gives takes one away again (not from
+    // inside a tap).
     using Tap = std::function<void(Direction, ByteView)>;
-    void setTap(Tap tap) { tap_ = std::move(tap); }
+    int addTap(Tap tap);
+    void removeTap(int id);
 
     // Lists the devices, opens the configured ones and greets the synth
     // (start-up message, identity request). False, after telling the user,
@@ -111,13 +116,15 @@ private:
     void listDevices();
     void show(const std::string& text) const;
     void deliver(InputItem& item);
+    void tap(Direction d, ByteView message) const;
 
     Settings& settings_;
     std::vector<std::unique_ptr<MidiBackend>> backends_;
     PortHooks hooks_;
     std::unique_ptr<UiHop> hop_;
     UiPost post_;
-    Tap tap_;
+    std::vector<std::pair<int, Tap>> taps_;
+    int lastTap_ = 0;
     std::unique_ptr<InputQueue> queue_;
     std::function<void(const Bytes&)> sink_;
 
