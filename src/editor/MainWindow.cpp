@@ -221,6 +221,10 @@ void TMainWindow::buildMenus()
     bulk->addSeparator();
     add(bulk, "MenuBulkBankEdit", "&Performance-bank manager");
 
+    // Alt+V only: Ctrl+V pastes layer data.
+    QMenu* view = menu(nullptr, "MenuView", " &View ");
+    add(view, "MenuViewMidiMonitor", "&MIDI monitor");
+
     QAction* about = menuBar()->addAction(QStringLiteral(" &About "));
     about->setObjectName(QStringLiteral("MenuAbout"));
     about->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));

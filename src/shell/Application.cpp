@@ -3,6 +3,7 @@
 #include "editor/BankEditWindow.h"
 #include "editor/EditorContext.h"
 #include "editor/MainWindow.h"
+#include "editor/MidiMonitorWindow.h"
 #include "library/BankManager.h"
 #include "library/BulkCommands.h"
 #include "library/EditSession.h"
@@ -43,6 +44,7 @@ Application::~Application()
     if (ctx_)
         ctx_->mayQuit = {};
     link_.reset();
+    monitor_ = nullptr;  // goes with the window, before the ports
     bankManager_.reset();
     bulkCommands_.reset();
     fileCommands_.reset();
@@ -148,6 +150,13 @@ bool Application::start()
         TMidiWindow dialog(midi_->ports(), settings_, *senders_, *sched_, window_.get());
         dialog.exec();
         link_->check();
+    });
+    QObject::connect(window_->action("MenuViewMidiMonitor"), &QAction::triggered, window_.get(), [this] {
+        if (!monitor_)
+            monitor_ = new MidiMonitorWindow(midi_->ports(), *sched_, *dialogs_, settings_, window_.get());
+        monitor_->show();
+        monitor_->raise();
+        monitor_->activateWindow();
     });
     QObject::connect(window_->action("MenuAbout"), &QAction::triggered, window_.get(), [this] {
         TAboutWindow about(window_.get());

@@ -26,6 +26,7 @@ class Dialogs;
 class EditSession;
 class FileCommands;
 class MidiCore;
+class MidiMonitorWindow;
 class MidiSession;
 class QtDialogs;
 class QtScheduler;
@@ -80,6 +81,8 @@ public:
     EditorState& state() { return state_; }
     BankManager& bankManager() { return *bankManager_; }
     SynthLink& link() { return *link_; }
+    // View › MIDI monitor, made when first opened; null before.
+    MidiMonitorWindow* midiMonitor() { return monitor_; }
     Scheduler& scheduler();
 
     // Asked as the window closes (File › Exit, its close button): a transfer
@@ -134,6 +137,8 @@ private:
     std::function<void()> afterWrapUp_;
     // Watches the chosen ports, and looks for the synth when none are.
     std::unique_ptr<SynthLink> link_;
+    // A window of its own, owned by the main window.
+    MidiMonitorWindow* monitor_ = nullptr;
 };
 
 // Asked when the window closes while a transfer runs.
