@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 namespace kw {
 
@@ -75,7 +76,10 @@ void MidiMonitorModel::flush()
         added += shown(pending_[i]) ? 1 : 0;
     if (added)
         beginInsertRows({}, int(visible_.size()), int(visible_.size() + added) - 1);
+    // Local time, the zone looked up once a batch rather than once a cell.
+    const int64_t offset = int64_t(QDateTime::currentDateTime().offsetFromUtc()) * 1000;
     for (size_t i = 0; i < n; ++i) {
+        pending_[i].msecs += offset;
         const uint64_t seq = nextSeq_ + i;
         // The slot's old buffer goes back to the batch for the next message.
         std::swap(ring_[size_t(seq % capacity_)], pending_[i]);
@@ -112,7 +116,14 @@ void MidiMonitorModel::setFilter(Filter f)
 QString MidiMonitorModel::cell(const Entry& e, int column) const
 {
     switch (column) {
-    case TimeColumn: return QDateTime::fromMSecsSinceEpoch(e.msecs).toString(QStringLiteral("HH:mm:ss.zzz"));
+    case TimeColumn: {
+        // By hand: the time zone was looked up once for the batch.
+        const int64_t ms = e.msecs % 86400000;
+        char text[16];
+        std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", int(ms / 3600000), int(ms / 60000 % 60),
+                      int(ms / 1000 % 60), int(ms % 1000));
+        return QString::fromLatin1(text);
+    }
     case DirectionColumn: return e.direction == Direction::In ? QStringLiteral("In") : QStringLiteral("Out");
     case BytesColumn: return QString::fromStdString(hexText(e.bytes));
     case MeaningColumn: return QString::fromStdString(messageMeaning(e.bytes));

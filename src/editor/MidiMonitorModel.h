@@ -21,7 +21,7 @@ class MidiMonitorModel : public QAbstractTableModel {
 public:
     static constexpr int kCapacity = 10000;
     // How long messages gather before they become rows.
-    static constexpr int kBatchMs = 50;
+    static constexpr int kBatchMs = 100;
     enum Column { TimeColumn, DirectionColumn, BytesColumn, MeaningColumn, ColumnCount };
     enum class Filter { All, SysEx, Notes, Controllers };
 
@@ -51,7 +51,7 @@ public:
 
 private:
     struct Entry {
-        int64_t msecs = 0;  // since the epoch
+        int64_t msecs = 0;  // since the epoch, as a local time once in the ring
         Direction direction = Direction::In;
         MessageKind kind = MessageKind::Other;
         Bytes bytes;

@@ -13,14 +13,38 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
 namespace kw {
+
+namespace {
+
+// One line of text a cell, cut at its edge: no elision, no other roles
+// asked for. The view draws the row's background and selection.
+class LineDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const bool selected = option.state & QStyle::State_Selected;
+        p->save();
+        p->setPen(option.palette.color(QPalette::Normal, selected ? QPalette::HighlightedText : QPalette::Text));
+        if (const QVariant font = index.data(Qt::FontRole); font.isValid())
+            p->setFont(font.value<QFont>());
+        p->drawText(option.rect.adjusted(3, 0, -3, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                    index.data(Qt::DisplayRole).toString());
+        p->restore();
+    }
+};
+
+} // namespace
 
 MidiMonitorWindow::MidiMonitorWindow(MidiPorts& ports, Scheduler& sched, Dialogs& dialogs, const Settings& settings,
                                      QWidget* parent)
@@ -55,6 +79,7 @@ MidiMonitorWindow::MidiMonitorWindow(MidiPorts& ports, Scheduler& sched, Dialogs
     list_ = new QTableView(this);
     list_->setObjectName(QStringLiteral("MidiMonitorList"));
     list_->setModel(&model_);
+    list_->setItemDelegate(new LineDelegate(list_));
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setWordWrap(false);
