@@ -119,7 +119,7 @@ QString MidiMonitorModel::cell(const Entry& e, int column) const
     case TimeColumn: {
         // By hand: the time zone was looked up once for the batch.
         const int64_t ms = e.msecs % 86400000;
-        char text[16];
+        char text[24];
         std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", int(ms / 3600000), int(ms / 60000 % 60),
                       int(ms / 1000 % 60), int(ms % 1000));
         return QString::fromLatin1(text);
