@@ -106,7 +106,7 @@ Opened<BackendOutput> MidiPorts::openExtraOutput(const Device& d)
 bool MidiPorts::lists(Direction d, const std::string& name)
 {
     for (auto& b : backends_)
-        for (auto& n : d == Direction::In ? b->inputNames() : b->outputNames())
+        for (auto& n : b->knownNames(d == Direction::In))
             if (n == name)
                 return true;
     return false;

@@ -95,7 +95,8 @@ public:
     std::vector<Device> searchableDevices(Direction d);
     Opened<BackendInput> openExtraInput(const Device& d, RawInput sink);
     Opened<BackendOutput> openExtraOutput(const Device& d);
-    // Whether some backend lists a device of exactly this name now.
+    // Whether some backend lists a device of exactly this name now, as far
+    // as it can tell without opening anything (MidiBackend::knownNames).
     bool lists(Direction d, const std::string& name);
     // How work reaches the UI thread from a driver's thread.
     const UiPost& poster() const { return post_; }

@@ -367,6 +367,19 @@ std::vector<std::string> RtMidiBackend::inputNames()
     }
 }
 
+template <class Rt>
+bool RtMidiBackend::lives(const Lister<Rt>& l) const
+{
+    return l.rt && (!isJack(api_) || jack::alive(l.life));
+}
+
+std::vector<std::string> RtMidiBackend::knownNames(bool inputs)
+{
+    if (!(inputs ? lives(*listIn_) : lives(*listOut_)))
+        return {};
+    return inputs ? inputNames() : outputNames();
+}
+
 std::vector<std::string> RtMidiBackend::outputNames()
 {
     try {

@@ -121,19 +121,26 @@ void SynthLink::watch()
                            && (outOk || ports_.lists(Direction::Out, settings_.midiOut));
         if (!there)
             tried_ = false;
+        // A device that has just appeared is opened at the next look, once
+        // its driver has come up whole: a JACK client of ours that comes
+        // while the device's own clients still start may stall the server.
+        const bool settled = there && there_;
+        there_ = there;
         // Not under a dialog: Preferences shows the device lists, which a
         // reopening reads anew.
-        if (there && !tried_ && !ui_.dialogOpen()) {
+        if (settled && !tried_ && !ui_.dialogOpen()) {
             tried_ = true;
             reopen();
             inOk = ports_.inputWorking();
             outOk = ports_.outputWorking();
         }
     }
-    if (inOk && outOk)
+    if (inOk && outOk) {
+        there_ = false;  // the next loss starts looking afresh
         show(State::Connected);
-    else
+    } else {
         show(State::Lost);
+    }
     showLamps(inOk, outOk);
 }
 

@@ -85,9 +85,9 @@ private:
     int lamps_ = -1;  // what the lamps show, as a pair of states
     std::string lampPorts_;
     bool watching_ = false;
-    // Both chosen ports are listed now, and whether they were tried since
-    // they came: a port that fails to open is tried again only after it has
-    // gone and come back, not every half second.
+    // Both chosen ports were listed at the last look, and whether they were
+    // tried since they came: a port that fails to open is tried again only
+    // after it has gone and come back, not every half second.
     bool there_ = false;
     bool tried_ = false;
     bool stopped_ = false;
