@@ -22,7 +22,7 @@ else
 fi
 build/bench/bench_gui "${gui_args[@]}" --json "$rows" --quiet
 if [ "${KW_BENCH_QUICK:-0}" = 1 ]; then
-  build/bench/bench_box_flood --seconds 5 --json "$rows" --quiet
+  build/bench/bench_box_flood --seconds 5 --monitor-seconds 3 --json "$rows" --quiet
   build/bench/bench_fetch --fetches 5 --json "$rows" --quiet
   build/bench/bench_backup --short-only --json "$rows" --quiet
   build/bench/bench_huge_bank --rounds 2 --json "$rows" --quiet

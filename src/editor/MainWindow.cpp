@@ -277,6 +277,10 @@ void TMainWindow::buildMenus()
     bulk->addSeparator();
     add(bulk, "MenuBulkBankEdit", "&Performance-bank manager");
 
+    // Alt+V only: Ctrl+V pastes layer data.
+    QMenu* view = menu(nullptr, "MenuView", " &View ");
+    add(view, "MenuViewMidiMonitor", "&MIDI monitor");
+
     QAction* about = menuBar()->addAction(QStringLiteral(" &About "));
     about->setObjectName(QStringLiteral("MenuAbout"));
     about->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
@@ -384,6 +388,11 @@ void TMainWindow::showStatus(const std::string& text)
 void TMainWindow::setLamp(Lamp lamp, bool bright)
 {
     status_->setLamp(lamp, bright);
+}
+
+void TMainWindow::setLampState(Lamp lamp, LampState state, const std::string& port)
+{
+    status_->setLampState(lamp, state, q(port));
 }
 
 void TMainWindow::messageBox(const std::string& text)

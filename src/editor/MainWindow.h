@@ -33,6 +33,7 @@ public:
     // kw::Ui
     void showStatus(const std::string& text) override;
     void setLamp(kw::Lamp lamp, bool bright) override;
+    void setLampState(kw::Lamp lamp, kw::LampState state, const std::string& port = {}) override;
     void messageBox(const std::string& text) override;
     void answerBox(const std::string& text, const std::string& topic = {}) override;
     void withdrawBox(const std::string& topic) override;

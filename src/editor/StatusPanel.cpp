@@ -14,6 +14,9 @@ namespace kw {
 namespace {
 const QColor kLampDark(0, 128, 0);
 const QColor kLampBright(0, 255, 0);
+// No port: the lamp is out. A port lost: red, which no activity can be.
+const QColor kLampOff(96, 96, 96);
+const QColor kLampLost(220, 0, 0);
 } // namespace
 
 // A lamp is told about every message that passes, hundreds a second in a
@@ -34,17 +37,33 @@ public:
         bright_ = bright;
         update();
     }
+    void setState(LampState state)
+    {
+        if (state == state_)
+            return;
+        state_ = state;
+        update();
+    }
+    QColor colour() const
+    {
+        switch (state_) {
+        case LampState::Off: return kLampOff;
+        case LampState::Lost: return kLampLost;
+        default: return bright_ ? kLampBright : kLampDark;
+        }
+    }
 
 protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter p(this);
-        p.fillRect(rect(), bright_ ? kLampBright : kLampDark);
+        p.fillRect(rect(), colour());
         drawFrame(&p);
     }
 
 private:
     bool bright_ = false;
+    LampState state_ = LampState::Ready;
 };
 
 // The status line: one line of text, cut with an ellipsis where it does not
@@ -125,6 +144,16 @@ void StatusPanel::setText(const QString& text)
 void StatusPanel::setLamp(Lamp lamp, bool bright)
 {
     (lamp == Lamp::In ? lampIn_ : lampOut_)->setBright(bright);
+}
+
+void StatusPanel::setLampState(Lamp lamp, LampState state, const QString& port)
+{
+    LampFrame* f = lamp == Lamp::In ? lampIn_ : lampOut_;
+    f->setState(state);
+    const QString which = lamp == Lamp::In ? QStringLiteral("MIDI-IN") : QStringLiteral("MIDI-OUT");
+    f->setToolTip(state == LampState::Off  ? which + QStringLiteral(": no device chosen")
+                  : state == LampState::Lost ? which + QStringLiteral(": ") + port + QStringLiteral(" - disconnected")
+                                             : which + QStringLiteral(": ") + port);
 }
 
 } // namespace kw

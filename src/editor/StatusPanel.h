@@ -19,6 +19,9 @@ public:
     explicit StatusPanel(QWidget* parent = nullptr);
     void setText(const QString& text);
     void setLamp(Lamp lamp, bool bright);
+    // Whether the lamp's port is open, none is, or it was lost; `port` names
+    // it in the lamp's tool-tip.
+    void setLampState(Lamp lamp, LampState state, const QString& port);
 
 private:
     StatusLine* status_ = nullptr;

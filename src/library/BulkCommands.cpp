@@ -50,7 +50,7 @@ std::string capitalized(std::string text)
 
 void BulkCommands::MenuBulkPerfNamesClick()
 {
-    if (!lib_.bothPortsOpen() || lib_.refuseWhileBusy())
+    if (lib_.refuseWhileBusy() || !lib_.needBothPorts())
         return;
     lib_.rx.startChain(std::make_unique<NamesRequest>(lib_.names(), lib_.dialogs));
 }
@@ -121,10 +121,11 @@ std::string manyRecordsQuestion(size_t records, int pauseMs)
 
 void BulkCommands::MenuBulkSinglePerfHDClick()
 {
-    if (lib_.refuseWhileBusy())
+    if (lib_.refuseWhileBusy() || !lib_.needBothPorts())
         return;
     const auto pp = chooseUserPerf(lib_, "Select Dest", "Request", -1);
-    if (!pp || !lib_.bothPortsOpen())
+    // The ports may have gone while the user chose.
+    if (!pp || !lib_.needBothPorts())
         return;
     const auto folder = lib_.dialogs.chooseFolder(lib_.settings.lastDir);
     if (!folder)
@@ -136,7 +137,7 @@ void BulkCommands::MenuBulkSinglePerfHDClick()
 
 void BulkCommands::MenuBulkAllPerfHDClick()
 {
-    if (!lib_.bothPortsOpen() || lib_.refuseWhileBusy())
+    if (lib_.refuseWhileBusy() || !lib_.needBothPorts())
         return;
     const int format = lib_.dialogs.ask("Please select the format to store the received\nBulk-data on your harddisk",
                                         "Perf.-bank", "SysEx files");

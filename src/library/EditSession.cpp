@@ -179,6 +179,7 @@ void EditSession::send(const FieldRow& row, int tab)
 
 void EditSession::acted()
 {
+    userWork_ = true;
     if (links_.acted)
         links_.acted();
 }
@@ -543,14 +544,21 @@ void EditSession::chooseUserPerf(int pp)
 {
     if (pp < 0 || pp >= kUserPerformances || !ui_)
         return;
+    // Without the synth nothing switches; the list keeps showing what the
+    // editor holds, and the user learns why.
+    const std::string why = links_.whyNoSynth ? links_.whyNoSynth() : std::string();
+    if (!why.empty() || !senders_.portOpen() || !links_.inputOpen || !links_.inputOpen()) {
+        ui_->selectUserPerf(state_.selectedUserPerf);
+        if (!why.empty() && dialogs_)
+            dialogs_->inform(why);
+        return;
+    }
     if (state_.modified && dialogs_ &&
         !dialogs_->confirm("Caution", "Changes on actual Performance will be lost - continue?")) {
         // The synth keeps playing the previous performance; so does the list.
         ui_->selectUserPerf(state_.selectedUserPerf);
         return;
     }
-    if (!senders_.portOpen() || !links_.inputOpen || !links_.inputOpen())
-        return;
     switchTo(pp, Origin::List, cp1252ToUtf8(names_.entry(pp)));
 }
 
@@ -583,6 +591,7 @@ void EditSession::switchTo(int pp, Origin origin, const std::string& line)
 void EditSession::resetForRefresh()
 {
     ++fullRefreshes_;
+    userWork_ = false;
     state_.modified = false;
     state_.mute = {};
     state_.editLayer = 1;
@@ -747,12 +756,16 @@ void linkToCore(EditSession& session, MidiCore& core, std::function<bool()> inpu
 {
     core.dispatcher.setInputOpen(inputOpen);
     core.dispatcher.setProgramChangeAction([&session](int program) { session.programChange(program); });
+    auto whyNoSynth = [&core, inputOpen] {
+        return noSynthText(core.receiver.settings(), core.receiver.senders().portOpen(), inputOpen(), true);
+    };
     session.link({[&core] { core.receiver.startPerformanceFetch(); }, std::move(inputOpen),
                   [&core](const std::string& text) { core.timers.status(text); },
                   [&core] { core.timers.clearStanding(); },
                   [&core](const std::string& text) { core.timers.status(text, MidiTimers::kReportMs); },
                   [&core](std::unique_ptr<Chain> chain) { core.receiver.startChain(std::move(chain)); },
-                  [&core] { return core.receiver.chainRunning() || core.receiver.chainQueued(); }});
+                  [&core] { return core.receiver.chainRunning() || core.receiver.chainQueued(); },
+                  std::move(whyNoSynth)});
 }
 
 } // namespace kw

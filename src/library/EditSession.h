@@ -69,6 +69,9 @@ public:
         std::function<void(const std::string&)> report{};          // a status-line text that stays a while
         std::function<void(std::unique_ptr<Chain>)> startChain{};  // the receiver runs a send job
         std::function<bool()> transferBusy{};                       // a transfer runs or waits its turn
+        // Why a switch cannot reach the synth (no device chosen, a port
+        // not open), or empty when it can.
+        std::function<std::string()> whyNoSynth{};
     };
 
     // How many steps the edit history keeps; older ones are forgotten.
@@ -185,6 +188,13 @@ public:
     // The synth switched to `pp` by itself: follow it and fetch.
     void programChange(int pp);
 
+    // The window shows a performance the user changed (edited, or opened
+    // from a file) since it last came from the synth: a fetch the user did
+    // not ask for would replace that work.
+    bool userWork() const { return userWork_; }
+    // A file was opened into the editor.
+    void fileOpened() { userWork_ = true; }
+
     // The editor state as the full refresh leaves it: edit layer 1, no
     // affect-all, no layer muted, nothing modified. The image is a
     // performance fetched or loaded, so it is what compare compares with,
@@ -253,6 +263,7 @@ private:
     // edited one kept aside.
     BlockSet reference_{false};
     std::optional<Aside> aside_;
+    bool userWork_ = false;
 };
 
 // Links the session to the receiving core as the program runs them: a

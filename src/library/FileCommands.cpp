@@ -56,10 +56,12 @@ void FileCommands::MenuFileOpenActPerfClick()
             return true;
         })
         .sendEditBlocks({BlockKind::Layer1, BlockKind::Layer2, BlockKind::Layer3, BlockKind::Layer4}, false)
-        .atEnd([](Receiver& rx, const SendJob::End&) {
-            // The editor shows a file now, not a user performance.
+        .atEnd([&session = lib_.session](Receiver& rx, const SendJob::End&) {
+            // The editor shows a file now, not a user performance: work of
+            // the user's that a synth found later must not replace.
             rx.state().shownUserPerf = -1;
             rx.ui().refreshAll();
+            session.fileOpened();
         });
     lib_.rx.startChain(std::move(job));
 }

@@ -6,6 +6,7 @@
 #include "library/EditSession.h"
 #include "midi/Receiver.h"
 #include "midi/Senders.h"
+#include "midi/SynthLink.h"
 #include "midi/Ui.h"
 #include "model/Settings.h"
 
@@ -19,12 +20,29 @@ bool LibraryContext::outputOpen() { return senders().portOpen(); }
 
 bool LibraryContext::bothPortsOpen() { return outputOpen() && inputOpen && inputOpen(); }
 
+std::string noSynthText(const Settings& settings, bool outputOpen, bool inputOpen, bool fetches)
+{
+    if (outputOpen && (inputOpen || !fetches))
+        return {};
+    if (settings.midiIn.empty() || settings.midiOut.empty())
+        return kNoDeviceChosenText;
+    return outputOpen ? kNoInputText : kNoOutputText;
+}
+
 bool LibraryContext::needOutput()
 {
-    if (outputOpen())
-        return true;
-    dialogs.inform(kNoOutputText);
-    return false;
+    const std::string why = noSynthText(settings, outputOpen(), false, false);
+    if (!why.empty())
+        dialogs.inform(why);
+    return why.empty();
+}
+
+bool LibraryContext::needBothPorts()
+{
+    const std::string why = noSynthText(settings, outputOpen(), inputOpen && inputOpen(), true);
+    if (!why.empty())
+        dialogs.inform(why);
+    return why.empty();
 }
 
 bool LibraryContext::refuseWhileBusy()

@@ -38,6 +38,15 @@ inline constexpr const char* kTransferRunningText = "Transfer running - please w
 // What a command that sends to the synth says when it cannot.
 inline constexpr const char* kNoOutputText =
     "No MIDI output is open, so nothing was sent.\nChoose the synth's MIDI port in File › Preferences.";
+// What a command that fetches from the synth says when its output is open
+// but its input is not.
+inline constexpr const char* kNoInputText =
+    "No MIDI input is open, so the synth cannot answer.\nChoose the synth's MIDI port in File › Preferences.";
+
+// Why a command that needs the synth cannot run, or empty when it can: no
+// device chosen at all (kNoDeviceChosenText, as the status line says), or
+// the chosen output (and, for a fetch, input) not open.
+std::string noSynthText(const Settings& settings, bool outputOpen, bool inputOpen, bool fetches);
 
 struct LibraryContext {
     EditSession& session;
@@ -58,6 +67,8 @@ struct LibraryContext {
     // True when the output is open; otherwise says so in a box. A command
     // that sends to the synth and finds no port must not look as if it had.
     bool needOutput();
+    // The same for a command that fetches: both ports must be open.
+    bool needBothPorts();
     // True (and says so on the status line) while a transfer runs or a bank
     // is being read; commands that would talk to the synth then do nothing.
     // Only the single transfer to disk leaves the window usable while it runs.

@@ -53,12 +53,21 @@ public:
     virtual std::string apiName() const = 0;
     virtual std::vector<std::string> inputNames() = 0;
     virtual std::vector<std::string> outputNames() = 0;
+    // The inputs' or the outputs' names, looked at without opening anything
+    // new in the driver; a backend that could only look by opening a client
+    // (a JACK server started since it last listed) lists nothing. For
+    // watching the ports twice a second.
+    virtual std::vector<std::string> knownNames(bool inputs) { return inputs ? inputNames() : outputNames(); }
     // `name` and `occurrence` (0 for the first port of that name in this
     // backend's list) say which device is meant; the backend finds it again
     // by them, so a device list that changed since it was read still opens
     // the device the user picked.
     virtual Opened<BackendInput> openInput(const std::string& name, int occurrence, RawInput sink) = 0;
     virtual Opened<BackendOutput> openOutput(const std::string& name, int occurrence) = 0;
+    // Whether a search for the synth may ask this backend's devices. The
+    // editor's own emulation is chosen by name only: it would answer any
+    // search and hide the instrument the user is looking for.
+    virtual bool searchable() const { return true; }
 };
 
 } // namespace kw

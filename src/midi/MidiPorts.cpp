@@ -26,6 +26,7 @@ MidiPorts::MidiPorts(Settings& settings, std::vector<std::unique_ptr<MidiBackend
         hop_ = std::make_unique<UiHop>();
         post = hop_->poster();
     }
+    post_ = post;
     queue_ = std::make_unique<InputQueue>(std::move(post), [this](InputItem& item) { deliver(item); });
 }
 
@@ -53,8 +54,62 @@ void MidiPorts::deliver(InputItem& item)
             hooks_.status(kSysExTooLongText);
         return;
     }
+    tap(Direction::In, item.bytes);
     if (sink_)
         sink_(item.bytes);
+}
+
+int MidiPorts::addTap(Tap tap)
+{
+    taps_.emplace_back(++lastTap_, std::move(tap));
+    return lastTap_;
+}
+
+void MidiPorts::removeTap(int id)
+{
+    std::erase_if(taps_, [id](const auto& t) { return t.first == id; });
+}
+
+void MidiPorts::tap(Direction d, ByteView message) const
+{
+    for (const auto& t : taps_)
+        t.second(d, message);
+}
+
+std::vector<MidiPorts::Device> MidiPorts::searchableDevices(Direction d)
+{
+    std::vector<Device> out;
+    for (size_t b = 0; b < backends_.size(); ++b) {
+        if (!backends_[b]->searchable())
+            continue;
+        std::map<std::string, int> seen;
+        for (auto& n : d == Direction::In ? backends_[b]->inputNames() : backends_[b]->outputNames())
+            out.push_back({b, n, seen[n]++});
+    }
+    return out;
+}
+
+Opened<BackendInput> MidiPorts::openExtraInput(const Device& d, RawInput sink)
+{
+    if (d.backend >= backends_.size())
+        return {nullptr, MidiResult::BadDeviceId};
+    return backends_[d.backend]->openInput(d.name, d.occurrence, std::move(sink));
+}
+
+Opened<BackendOutput> MidiPorts::openExtraOutput(const Device& d)
+{
+    if (d.backend >= backends_.size())
+        return {nullptr, MidiResult::BadDeviceId};
+    return backends_[d.backend]->openOutput(d.name, d.occurrence);
+}
+
+bool MidiPorts::lists(Direction d, const std::string& name)
+{
+    for (auto& b : backends_)
+        for (auto& n : b->knownNames(d == Direction::In))
+            if (n == name)
+                return true;
+    return false;
 }
 
 void MidiPorts::listDevices()
@@ -196,7 +251,10 @@ int MidiPorts::Facade::send(ByteView message)
 {
     if (!p_.out_)
         return p_.lastResult_ = MidiResult::InvalidHandle;
-    return p_.lastResult_ = p_.out_->send(message);
+    p_.lastResult_ = p_.out_->send(message);
+    if (p_.lastResult_ == MidiResult::Ok)
+        p_.tap(Direction::Out, message);
+    return p_.lastResult_;
 }
 
 std::string MidiPorts::Facade::failureReason() const { return p_.out_ ? p_.out_->errorText() : std::string(); }

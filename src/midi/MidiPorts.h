@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kw {
@@ -19,6 +20,9 @@ namespace kw {
 class Senders;
 
 inline constexpr const char* kNoDeviceText = "You should have at least ONE MIDI-Device in your Computer I think!";
+
+// Which way a message went through a port.
+enum class Direction : uint8_t { In, Out };
 
 struct PortHooks {
     std::function<void(const std::string&)> messageBox;
@@ -38,6 +42,14 @@ public:
     void setHooks(PortHooks hooks) { hooks_ = std::move(hooks); }
     // Every complete incoming message, on the UI thread, in arrival order.
     void setInputSink(std::function<void(const Bytes&)> sink) { sink_ = std::move(sink); }
+    // A listener to every message that came in (just before the sink) and
+    // every one that went out (once the port took it), on the UI thread, in
+    // the order the editor handled them (the MIDI monitor). Several may
+    // listen; the number addTap() gives takes one away again (not from
+    // inside a tap).
+    using Tap = std::function<void(Direction, ByteView)>;
+    int addTap(Tap tap);
+    void removeTap(int id);
 
     // Lists the devices, opens the configured ones and greets the synth
     // (start-up message, identity request). False, after telling the user,
@@ -71,12 +83,25 @@ public:
     // Stays valid while the ports are reopened; the senders hold on to it.
     OutputPort& output() { return facade_; }
 
-private:
+    // Devices beside the two ports (a search for the synth), as the
+    // backends list them now; the lists above stay as they are, so a dialog
+    // that shows them keeps its rows.
     struct Device {
         size_t backend;
         std::string name;
-        int occurrence;
+        int occurrence;  // 0 for the first port of that name in its backend
     };
+    // Only the backends that may be searched.
+    std::vector<Device> searchableDevices(Direction d);
+    Opened<BackendInput> openExtraInput(const Device& d, RawInput sink);
+    Opened<BackendOutput> openExtraOutput(const Device& d);
+    // Whether some backend lists a device of exactly this name now, as far
+    // as it can tell without opening anything (MidiBackend::knownNames).
+    bool lists(Direction d, const std::string& name);
+    // How work reaches the UI thread from a driver's thread.
+    const UiPost& poster() const { return post_; }
+
+private:
     class Facade : public OutputPort {
     public:
         explicit Facade(MidiPorts& p) : p_(p) {}
@@ -92,11 +117,15 @@ private:
     void listDevices();
     void show(const std::string& text) const;
     void deliver(InputItem& item);
+    void tap(Direction d, ByteView message) const;
 
     Settings& settings_;
     std::vector<std::unique_ptr<MidiBackend>> backends_;
     PortHooks hooks_;
     std::unique_ptr<UiHop> hop_;
+    UiPost post_;
+    std::vector<std::pair<int, Tap>> taps_;
+    int lastTap_ = 0;
     std::unique_ptr<InputQueue> queue_;
     std::function<void(const Bytes&)> sink_;
 

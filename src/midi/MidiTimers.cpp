@@ -38,7 +38,25 @@ void MidiTimers::rest()
     }
     held_ = false;
     resting_ = true;
-    ui_.showStatus(standing_.empty() ? std::string("OK") : standing_);
+    // A standing text goes first: it stands only until the user acts.
+    ui_.showStatus(!standing_.empty() ? standing_ : !portText_.empty() ? portText_ : std::string("OK"));
+}
+
+void MidiTimers::setPortText(const std::string& text)
+{
+    if (text == portText_)
+        return;
+    portText_ = text;
+    if (!text.empty() && standing_.empty()) {
+        // Said now, whatever the line showed: everything that needs the
+        // synth stops working at this moment.
+        status_.stop();
+        held_ = false;
+        resting_ = true;
+        ui_.showStatus(text);
+    } else if (resting_ || held_) {
+        rest();
+    }
 }
 
 void MidiTimers::settled()

@@ -40,6 +40,11 @@ public:
     void stand(const std::string& text);
     void clearStanding();
     const std::string& standing() const { return standing_; }
+    // How the synth's ports stand, when not as they should ("MIDI device
+    // disconnected"): shown at once, and where the line would read "OK"
+    // until it is cleared (empty), whatever the user does meanwhile.
+    void setPortText(const std::string& text);
+    const std::string& portText() const { return portText_; }
     // Lamps: bright now, dark again 50 ms after the most recent activity.
     void inputActivity();
     void outputActivity();
@@ -65,6 +70,7 @@ private:
     std::function<void()> onTimeout_;
     std::function<bool()> busy_;
     std::string standing_;
+    std::string portText_;
     bool held_ = false;     // the text's time is over, but something is pending
     bool resting_ = false;  // the line shows what rest() shows
     OneShot in_;

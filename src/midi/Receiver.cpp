@@ -194,8 +194,14 @@ bool Receiver::receive(ByteView m)
                 answer(c.why, kSynthTopic);
             }
             flushBoxes();
+            if (c.match == Match::Reply && greeted_)
+                greeted_();
             return true;
         }
+    } else if (checkReply(Request::identity(), 0, m).match != Match::Other) {
+        // Nobody here asked: the answer to another program's question, or to
+        // a search for the synth that listens on ports of its own.
+        return true;
     }
     if (chain_ && chain_->isPerformanceFetch() && static_cast<const PerformanceFetch&>(*chain_).contradicts(m)) {
         // The synth answers in order, so a block it sent before switching
@@ -263,6 +269,26 @@ void Receiver::requestTimedOut()
         attemptFailed({kTimeoutText, std::string(kNoResponse) + kTimeoutText});
     else if (nobodyAnswers)
         stopChain({kTimeoutText, std::string(kNoResponse) + kTimeoutText});
+    if (!chain_)
+        ui_.setBusy(false);
+    flushBoxes();
+}
+
+void Receiver::connectionLost(const std::string& why)
+{
+    // Requests outside any chain die quietly: the status line tells why.
+    identityWait_.reset();
+    lone_.reset();
+    flushes_.clear();
+    stale_.reset();
+    if (!senders_.pending().isNone())
+        senders_.clearPending();
+    // Whatever the synth sends once it is back may answer something asked
+    // before: the next chain makes sure first.
+    doubt_ = true;
+    if (chain_)
+        stopChain({why, why});
+    settleTimeout();
     if (!chain_)
         ui_.setBusy(false);
     flushBoxes();

@@ -42,6 +42,13 @@ public:
     void requestSent(const Request& r, int performance);
     // The request time-out ran out.
     void requestTimedOut();
+    // The synth's ports went away: nothing awaited comes any more. The
+    // running chain stops as after a time-out, saying `why`, and its
+    // result is shown.
+    void connectionLost(const std::string& why);
+    // Runs (after the greeting is shown) each time the synth answers the
+    // identity request the editor sent.
+    void setGreetedHandler(std::function<void()> fn) { greeted_ = std::move(fn); }
 
     // Fetches the synth's edit buffer into the image, ending in the full
     // refresh. Callers send the select sequence first. A fetch started while
@@ -168,6 +175,7 @@ private:
         std::string topic;
     };
     bool wrappingUp_ = false;
+    std::function<void()> greeted_;
     std::deque<Box> boxes_;
     std::array<uint8_t, kIdentityLength> identity_{};
 };

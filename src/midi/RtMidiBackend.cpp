@@ -6,6 +6,7 @@
 
 #include "midi/JackWatch.h"
 
+#include <algorithm>
 #include <cctype>
 #include <atomic>
 #include <functional>
@@ -288,11 +289,21 @@ Opened<OpenRt<Rt>> openOn(std::unique_ptr<OpenRt<Rt>> o, const std::string& name
 // of one that just closed before all of them have caught up). That stalls
 // the whole JACK graph for good. So a server's life sees exactly two clients
 // of ours, opened once, and reconnecting only moves ports.
+//
+// A second port of one direction at once (a search for the synth listens
+// beside the editor's own port) gets a spare client, which is kept like the
+// lister for the rest of the server's life: a search moves its ports from
+// device to device on the same clients and never opens or closes one.
 template <class Rt>
 struct RtMidiBackend::Lister {
-    std::shared_ptr<Rt> rt;
+    struct Client {
+        std::shared_ptr<Rt> rt;
+        std::shared_ptr<std::atomic<bool>> lent = std::make_shared<std::atomic<bool>>(false);
+    };
+    std::shared_ptr<Rt> rt;  // lists the ports; the first client lent
     jack::Life life = 0;
     std::shared_ptr<std::atomic<bool>> lent = std::make_shared<std::atomic<bool>>(false);
+    std::vector<Client> spares;  // of the same server life
 };
 
 RtMidiBackend::RtMidiBackend(int api, std::string clientName)
@@ -334,9 +345,14 @@ Rt* RtMidiBackend::lister(Lister<Rt>& l)
 template <class Rt>
 void RtMidiBackend::retire(Lister<Rt>& l)
 {
-    if (l.rt && isJack(api_) && !jack::alive(l.life))
+    const bool dead = isJack(api_) && !jack::alive(l.life);
+    if (l.rt && dead)
         jack::bury(std::move(l.rt));
     l.rt.reset();
+    for (auto& spare : l.spares)
+        if (dead)
+            jack::bury(std::move(spare.rt));
+    l.spares.clear();
 }
 
 std::string RtMidiBackend::apiName() const { return RtMidi::getApiName(RtMidi::Api(api_)); }
@@ -349,6 +365,19 @@ std::vector<std::string> RtMidiBackend::inputNames()
     } catch (const RtMidiError&) {
         return {};
     }
+}
+
+template <class Rt>
+bool RtMidiBackend::lives(const Lister<Rt>& l) const
+{
+    return l.rt && (!isJack(api_) || jack::alive(l.life));
+}
+
+std::vector<std::string> RtMidiBackend::knownNames(bool inputs)
+{
+    if (!(inputs ? lives(*listIn_) : lives(*listOut_)))
+        return {};
+    return inputs ? inputNames() : outputNames();
 }
 
 std::vector<std::string> RtMidiBackend::outputNames()
@@ -378,9 +407,14 @@ Opened<OpenRt<Rt>> RtMidiBackend::openPort(Lister<Rt>& l, const std::string& nam
             o->rt = l.rt;
             o->lent = l.lent;
         } else {
-            // A second port of one direction at once (not the editor's
-            // way): it gets a client of its own.
-            o->rt = std::make_shared<Rt>(RtMidi::Api(api_), client_);
+            auto spare = std::find_if(l.spares.begin(), l.spares.end(), [](auto& c) { return !c.lent->load(); });
+            if (spare == l.spares.end()) {
+                l.spares.push_back({std::make_shared<Rt>(RtMidi::Api(api_), client_)});
+                spare = l.spares.end() - 1;
+            }
+            spare->lent->store(true);
+            o->rt = spare->rt;
+            o->lent = spare->lent;
         }
     } catch (const RtMidiError& e) {
         return {nullptr, resultOf(e.getType()), e.getMessage()};

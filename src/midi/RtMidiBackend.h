@@ -36,6 +36,11 @@ public:
     std::string apiName() const override;
     std::vector<std::string> inputNames() override;
     std::vector<std::string> outputNames() override;
+    // Nothing from a JACK server that came up since the listers were made:
+    // a client of ours opened while the server's first clients still start
+    // may stall the server (see Lister). Choosing the ports (Preferences)
+    // opens the new server's clients.
+    std::vector<std::string> knownNames(bool inputs) override;
     Opened<BackendInput> openInput(const std::string& name, int occurrence, RawInput sink) override;
     Opened<BackendOutput> openOutput(const std::string& name, int occurrence) override;
 
@@ -51,6 +56,8 @@ private:
     Rt* lister(Lister<Rt>& l);
     template <class Rt>
     void retire(Lister<Rt>& l);
+    template <class Rt>
+    bool lives(const Lister<Rt>& l) const;
     template <class Rt>
     Opened<OpenRt<Rt>> openPort(Lister<Rt>& l, const std::string& name, int occurrence, const char* ourPortName,
                                        const std::function<void(Rt&, OpenRt<Rt>&)>& prepare);

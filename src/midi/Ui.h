@@ -9,6 +9,9 @@
 namespace kw {
 
 enum class Lamp { In, Out };
+// How a lamp's port stands: open (dark, bright while messages pass), none
+// open (no device chosen, or none found), or lost (the device went away).
+enum class LampState { Ready, Off, Lost };
 
 // What the program's one message box shows, apart from the toolkit, so the
 // window and the test doubles keep the same rules:
@@ -50,6 +53,7 @@ public:
     // Raw text of the status line; the core's status setter times the return to "OK".
     virtual void showStatus(const std::string& text) = 0;
     virtual void setLamp(Lamp lamp, bool bright) = 0;
+    virtual void setLampState(Lamp /*lamp*/, LampState /*state*/, const std::string& /*port*/ = {}) {}
     // Shows a notice (see BoxContent) with an OK button and returns at once:
     // input, timers and chains go on while it is up. It takes no focus.
     virtual void messageBox(const std::string& text) = 0;

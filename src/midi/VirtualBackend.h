@@ -150,6 +150,7 @@ public:
     std::vector<std::string> outputNames() override { return {kVirtualDeviceName}; }
     Opened<BackendInput> openInput(const std::string& name, int occurrence, RawInput sink) override;
     Opened<BackendOutput> openOutput(const std::string& name, int occurrence) override;
+    bool searchable() const override { return false; }
 
     VirtualCs1x& synth() { return synth_; }
     // The way to the editor, with the faults it is to have.

@@ -40,12 +40,14 @@ void onSignal(int)
 void usage(FILE* to)
 {
     std::fprintf(to,
-                 "Usage: knobwright-sim [--api jack|alsa] [--name NAME] [--memory FILE | --volatile] [--trace]\n"
+                 "Usage: knobwright-sim [--api jack|alsa] [--client NAME] [--name NAME] [--memory FILE | --volatile]\n"
+                 "                      [--trace]\n"
                  "                      [--drop P] [--late MS] [--wrong-length P] [--bad-checksum P]\n"
                  "                      [--unsolicited P] [--vanish-after N] [--seed S]\n"
                  "Runs the virtual CS1x on one virtual MIDI input and one output port, both called\n"
                  "NAME (default \"Virtual CS1x\"), until interrupted.\n"
                  "  --api      RtMidi API to use (default: jack)\n"
+                 "  --client   the MIDI client the ports belong to (default \"knobwright-sim\")\n"
                  "  --memory   file holding the synth's memory between runs\n"
                  "             (default: the editor's own virtual CS1x memory)\n"
                  "  --volatile keep the memory for this run only\n"
@@ -119,6 +121,7 @@ int main(int argc, char** argv)
 {
     std::string api = "jack";
     std::string name = kw::kVirtualDeviceName;
+    std::string client = "knobwright-sim";
     QString memory;
     bool defaultMemory = true;
     bool trace = false;
@@ -137,6 +140,8 @@ int main(int argc, char** argv)
             api = value();
         else if (a == "--name")
             name = value();
+        else if (a == "--client")
+            client = value();
         else if (a == "--memory") {
             memory = QString::fromStdString(value());
             defaultMemory = false;
@@ -191,8 +196,8 @@ int main(int argc, char** argv)
     std::unique_ptr<RtMidiIn> in;
     std::unique_ptr<RtMidiOut> out;
     try {
-        in = std::make_unique<RtMidiIn>(rtApi, "knobwright-sim");
-        out = std::make_unique<RtMidiOut>(rtApi, "knobwright-sim");
+        in = std::make_unique<RtMidiIn>(rtApi, client);
+        out = std::make_unique<RtMidiOut>(rtApi, client);
     } catch (const RtMidiError& e) {
         std::fprintf(stderr, "knobwright-sim: %s\n", e.what());
         return 1;

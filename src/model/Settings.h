@@ -1,5 +1,5 @@
 #pragma once
-// The nine values the editor keeps between runs.
+// The ten values the editor keeps between runs.
 
 #include <optional>
 #include <string>
@@ -16,6 +16,9 @@ struct Settings {
     bool longDelay = true;
     bool synthKnobs = true;
     bool programChanges = true;
+    // Once the synth answers on ports just opened, the editor shows what it
+    // holds: its edit buffer is fetched.
+    bool fetchWhenFound = true;
 
     // Pause between two messages of a transfer or request chain, in ms.
     int transferPause() const { return longDelay ? 100 : 10; }
@@ -23,7 +26,8 @@ struct Settings {
 
 // Value names, in the order they are read and written.
 inline constexpr const char* kTextSettingNames[] = {"Midi-IN", "Midi-OUT", "Last-Dir", "PerfBank-Dir", "AktPerfList"};
-inline constexpr const char* kFlagSettingNames[] = {"ShowHints", "LongDelay", "SynthKnobs", "ProgramChanges"};
+inline constexpr const char* kFlagSettingNames[] = {"ShowHints", "LongDelay", "SynthKnobs", "ProgramChanges",
+                                                    "FetchWhenFound"};
 
 // A stored flag text as an integer: decimal with optional sign, or hexadecimal
 // after "0x"/"0X"; nothing else, so "yes" or "" is not a number.

@@ -3,6 +3,7 @@
 #include "editor/BankEditWindow.h"
 #include "editor/EditorContext.h"
 #include "editor/MainWindow.h"
+#include "editor/MidiMonitorWindow.h"
 #include "library/BankManager.h"
 #include "library/BulkCommands.h"
 #include "library/EditSession.h"
@@ -10,6 +11,7 @@
 #include "midi/MidiCore.h"
 #include "midi/MidiSession.h"
 #include "midi/QtScheduler.h"
+#include "midi/SynthLink.h"
 #include "midi/VirtualBackend.h"
 #include "shell/AboutWindow.h"
 #include "shell/MessageWindow.h"
@@ -41,6 +43,8 @@ Application::~Application()
     // senders and the window. They go first, in this order.
     if (ctx_)
         ctx_->mayQuit = {};
+    link_.reset();
+    monitor_ = nullptr;  // goes with the window, before the ports
     bankManager_.reset();
     bulkCommands_.reset();
     fileCommands_.reset();
@@ -48,6 +52,8 @@ Application::~Application()
     core_.reset();
     window_.reset();
 }
+
+Scheduler& Application::scheduler() { return *sched_; }
 
 TMessageWindow& Application::messageWindow()
 {
@@ -141,8 +147,16 @@ bool Application::start()
     linkToCore(*session_, *core_, [this] { return midi_->ports().inputOpen(); });
     midi_->ports().setInputSink([this](const Bytes& m) { core_->dispatcher.handle(m); });
     QObject::connect(window_->action("MenuFilePreferences"), &QAction::triggered, window_.get(), [this] {
-        TMidiWindow dialog(midi_->ports(), settings_, *senders_, window_.get());
+        TMidiWindow dialog(midi_->ports(), settings_, *senders_, *sched_, window_.get());
         dialog.exec();
+        link_->check();
+    });
+    QObject::connect(window_->action("MenuViewMidiMonitor"), &QAction::triggered, window_.get(), [this] {
+        if (!monitor_)
+            monitor_ = new MidiMonitorWindow(midi_->ports(), *sched_, *dialogs_, settings_, window_.get());
+        monitor_->show();
+        monitor_->raise();
+        monitor_->activateWindow();
     });
     QObject::connect(window_->action("MenuAbout"), &QAction::triggered, window_.get(), [this] {
         TAboutWindow about(window_.get());
@@ -150,8 +164,15 @@ bool Application::start()
     });
     connectCommands();
     tellExitProblems();
+    link_ = std::make_unique<SynthLink>(
+        midi_->ports(), *core_, *senders_, *window_, settings_, *sched_,
+        SynthLink::Hooks{[this](const std::string& q) { return dialogs_->confirm(kApplicationTitle, q); },
+                         [this] { return session_->userWork(); }});
 
-    return midi_->deviceCheck(*senders_);
+    if (!midi_->deviceCheck(*senders_))
+        return false;
+    link_->start();
+    return true;
 }
 
 void Application::connectCommands()
@@ -256,6 +277,8 @@ void Application::watchWrapUp(int polls)
 void Application::finish()
 {
     exiting_ = true;
+    if (link_)
+        link_->stop();
     if (store_) {
         try {
             saveSettings(*store_, settings_);

@@ -26,10 +26,13 @@ class Dialogs;
 class EditSession;
 class FileCommands;
 class MidiCore;
+class MidiMonitorWindow;
 class MidiSession;
 class QtDialogs;
 class QtScheduler;
 class Senders;
+class SynthLink;
+class Scheduler;
 class QuitSignals;
 class SettingsStore;
 class TMessageWindow;
@@ -62,7 +65,7 @@ public:
     // the machine has no MIDI device and the event loop must not run. From
     // here on SIGTERM, SIGINT and SIGHUP end the event loop.
     bool start();
-    // All nine settings written back, the virtual CS1x's memory saved, then
+    // All ten settings written back, the virtual CS1x's memory saved, then
     // input and output closed.
     void finish();
     // start(), the event loop when there are devices, finish(); always 0.
@@ -77,6 +80,10 @@ public:
     PerformanceImage& image() { return image_; }
     EditorState& state() { return state_; }
     BankManager& bankManager() { return *bankManager_; }
+    SynthLink& link() { return *link_; }
+    // View › MIDI monitor, made when first opened; null before.
+    MidiMonitorWindow* midiMonitor() { return monitor_; }
+    Scheduler& scheduler();
 
     // Asked as the window closes (File › Exit, its close button): a transfer
     // that writes to the synth or the disk is stopped after the performance
@@ -128,6 +135,10 @@ private:
     std::vector<std::string> startReports_;
     bool wrappingUp_ = false;
     std::function<void()> afterWrapUp_;
+    // Watches the chosen ports, and looks for the synth when none are.
+    std::unique_ptr<SynthLink> link_;
+    // A window of its own, owned by the main window.
+    MidiMonitorWindow* monitor_ = nullptr;
 };
 
 // Asked when the window closes while a transfer runs.

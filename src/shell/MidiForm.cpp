@@ -2,6 +2,7 @@
 
 #include "midi/MidiPorts.h"
 #include "midi/Senders.h"
+#include "midi/SynthSearch.h"
 #include "editor/DialogFlags.h"
 #include "shell/ToolTips.h"
 
@@ -54,9 +55,9 @@ int selectedRow(const QListWidget* l)
 
 } // namespace
 
-TMidiWindow::TMidiWindow(MidiPorts& ports, Settings& settings, Senders& senders, QWidget* parent)
+TMidiWindow::TMidiWindow(MidiPorts& ports, Settings& settings, Senders& senders, Scheduler& sched, QWidget* parent)
     : QDialog(parent, kFixedDialogFlags),
-      ports_(ports), settings_(settings), senders_(senders)
+      ports_(ports), settings_(settings), senders_(senders), search_(std::make_unique<SynthSearch>(ports, sched))
 {
     setObjectName(QStringLiteral("MidiWindow"));
     setWindowTitle(QStringLiteral(" Knobwright - Settings"));
@@ -82,9 +83,21 @@ TMidiWindow::TMidiWindow(MidiPorts& ports, Settings& settings, Senders& senders,
                            QStringLiteral("Guess what..."), group2);
     CheckDelay = check(QStringLiteral("CheckDelay"), QStringLiteral("Long Block-delays"),
                        QStringLiteral("Long delay between SysEx-blocks"), group2);
+    CheckFetchOnFind = check(QStringLiteral("CheckFetchOnFind"), QStringLiteral("Fetch the synth's sound when it is found"),
+                             QStringLiteral("When the synth answers on ports just opened, show the performance it plays"),
+                             group2);
     auto* g2 = new QVBoxLayout(group2);
     g2->addWidget(CheckShowHints);
     g2->addWidget(CheckDelay);
+    g2->addWidget(CheckFetchOnFind);
+
+    FindCS1x = new QPushButton(QStringLiteral("Find CS1x"), this);
+    FindCS1x->setObjectName(QStringLiteral("FindCS1x"));
+    FindCS1x->setToolTip(QStringLiteral("Ask every MIDI port for a CS1x and choose the pair it answers on"));
+    connect(FindCS1x, &QPushButton::clicked, this, &TMidiWindow::FindCS1xClick);
+    FindStatus = new QLabel(this);
+    FindStatus->setObjectName(QStringLiteral("FindStatus"));
+    FindStatus->setWordWrap(true);
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("MidiDeviceOK"));
@@ -109,8 +122,13 @@ TMidiWindow::TMidiWindow(MidiPorts& ports, Settings& settings, Senders& senders,
     bottom->addWidget(group2);
     bottom->addLayout(buttons);
 
+    auto* find = new QHBoxLayout;
+    find->addWidget(FindCS1x);
+    find->addWidget(FindStatus, 1);
+
     auto* top = new QVBoxLayout(this);
     top->addLayout(lists, 1);
+    top->addLayout(find);
     top->addLayout(bottom);
 
     FormCreate();
@@ -121,23 +139,62 @@ TMidiWindow::TMidiWindow(MidiPorts& ports, Settings& settings, Senders& senders,
     }
 }
 
-void TMidiWindow::FormCreate()
+TMidiWindow::~TMidiWindow() = default;
+
+void TMidiWindow::fillLists(const std::string& in, const std::string& out)
 {
     // Devices plugged in since the start show up here.
     ports_.rescan();
-    ListMidiInDevice->clear();
-    for (const auto& n : ports_.inputNames())
-        ListMidiInDevice->addItem(QString::fromStdString(n));
-    ListMidiOutDevice->clear();
-    for (const auto& n : ports_.outputNames())
-        ListMidiOutDevice->addItem(QString::fromStdString(n));
-    ListMidiInDevice->setCurrentRow(ports_.configuredInput());
-    ListMidiOutDevice->setCurrentRow(ports_.configuredOutput());
+    auto fill = [](QListWidget* list, const std::vector<std::string>& names, const std::string& chosen, int fallback) {
+        list->clear();
+        int row = fallback;
+        for (size_t i = 0; i < names.size(); ++i) {
+            list->addItem(QString::fromStdString(names[i]));
+            if (!chosen.empty() && names[i] == chosen && row == fallback)
+                row = int(i);
+        }
+        list->setCurrentRow(row);
+    };
+    fill(ListMidiInDevice, ports_.inputNames(), in, ports_.configuredInput());
+    fill(ListMidiOutDevice, ports_.outputNames(), out, ports_.configuredOutput());
+}
 
+void TMidiWindow::FormCreate()
+{
+    fillLists({}, {});
     CheckNoticeKnobs->setChecked(settings_.synthKnobs);
     CheckNoticePgm->setChecked(settings_.programChanges);
     CheckShowHints->setChecked(settings_.showHints);
     CheckDelay->setChecked(settings_.longDelay);
+    CheckFetchOnFind->setChecked(settings_.fetchWhenFound);
+}
+
+bool TMidiWindow::searching() const { return search_->running(); }
+
+void TMidiWindow::FindCS1xClick()
+{
+    if (search_->running())
+        return;
+    FindCS1x->setEnabled(false);
+    FindStatus->setText(QStringLiteral("Looking for a CS1x..."));
+    search_->start({[this](const std::string& text) { FindStatus->setText(QString::fromStdString(text)); },
+                    [this](const std::optional<SynthSearch::Found>& found) {
+                        FindCS1x->setEnabled(true);
+                        if (found) {
+                            // Chosen in the lists; OK opens them, as a choice by hand.
+                            fillLists(found->input, found->output);
+                            FindStatus->setText(QStringLiteral("A CS1x answers on ")
+                                                + QString::fromStdString(SynthSearch::portText(*found))
+                                                + QStringLiteral("."));
+                        } else {
+                            const size_t pairs = search_->pairs();
+                            FindStatus->clear();
+                            messageBox_(pairs == 0 ? QStringLiteral("No CS1x answered: there is no MIDI port to ask.")
+                                                   : QStringLiteral("No CS1x answered. Asked: %1 %2 of MIDI ports.")
+                                                         .arg(pairs)
+                                                         .arg(pairs == 1 ? QStringLiteral("pair") : QStringLiteral("pairs")));
+                        }
+                    }});
 }
 
 void TMidiWindow::MidiDeviceOKClick()
@@ -182,9 +239,18 @@ void TMidiWindow::applyFlags()
     // The transfer pause follows "LongDelay" (Settings::transferPause()).
     settings_.longDelay = CheckDelay->isChecked();
     settings_.showHints = CheckShowHints->isChecked();
+    settings_.fetchWhenFound = CheckFetchOnFind->isChecked();
     setToolTipsShown(settings_.showHints);
 }
 
 void TMidiWindow::MidiDeviceCancelClick() { reject(); }
+
+void TMidiWindow::done(int result)
+{
+    // Nothing the search opened outlives the dialog.
+    search_->stop();
+    FindCS1x->setEnabled(true);
+    QDialog::done(result);
+}
 
 } // namespace kw

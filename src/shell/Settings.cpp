@@ -328,7 +328,7 @@ Settings loadSettings(SettingsStore& store, const QString& programFolder,
 {
     Settings s;
     std::string* texts[] = {&s.midiIn, &s.midiOut, &s.lastDir, &s.perfBankDir, &s.aktPerfList};
-    bool* flags[] = {&s.showHints, &s.longDelay, &s.synthKnobs, &s.programChanges};
+    bool* flags[] = {&s.showHints, &s.longDelay, &s.synthKnobs, &s.programChanges, &s.fetchWhenFound};
     for (size_t i = 0; i < 5; ++i) {
         try {
             *texts[i] = store.readText(kTextSettingNames[i]).toStdString();
@@ -341,7 +341,7 @@ Settings loadSettings(SettingsStore& store, const QString& programFolder,
         s.lastDir = programFolder.toStdString();
     if (s.perfBankDir.empty())
         s.perfBankDir = programFolder.toStdString();
-    for (size_t i = 0; i < 4; ++i) {
+    for (size_t i = 0; i < std::size(flags); ++i) {
         try {
             *flags[i] = store.readFlag(kFlagSettingNames[i]);
         } catch (const SettingsError& e) {
@@ -355,12 +355,12 @@ Settings loadSettings(SettingsStore& store, const QString& programFolder,
 void saveSettings(SettingsStore& store, const Settings& s)
 {
     const std::string* texts[] = {&s.midiIn, &s.midiOut, &s.lastDir, &s.perfBankDir, &s.aktPerfList};
-    const bool flags[] = {s.showHints, s.longDelay, s.synthKnobs, s.programChanges};
+    const bool flags[] = {s.showHints, s.longDelay, s.synthKnobs, s.programChanges, s.fetchWhenFound};
     for (size_t i = 0; i < 5; ++i)
         store.writeText(kTextSettingNames[i], QString::fromStdString(*texts[i]));
-    for (size_t i = 0; i < 4; ++i)
+    for (size_t i = 0; i < std::size(flags); ++i)
         store.writeFlag(kFlagSettingNames[i], flags[i]);
-    // One write for all nine: a large settings file is rewritten once, and a
+    // One write for all ten: a large settings file is rewritten once, and a
     // failure cannot leave some of them written and the rest not.
     store.sync();
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The per-user store behind the nine settings: the registry on Windows, the
+// The per-user store behind the ten settings: the registry on Windows, the
 // platform's configuration file elsewhere.
 
 #include "model/Settings.h"
@@ -61,11 +61,11 @@ private:
     bool unwritable_ = false;
 };
 
-// Reads all nine in order; empty folders become `programFolder`. A value that
+// Reads all ten in order; empty folders become `programFolder`. A value that
 // cannot be read keeps its default and its error is passed to `onError`.
 Settings loadSettings(SettingsStore& store, const QString& programFolder,
                       const std::function<void(const QString&)>& onError = {});
-// Writes all nine, in order, changed or not, in one write.
+// Writes all ten, in order, changed or not, in one write.
 void saveSettings(SettingsStore& store, const Settings& s);
 
 } // namespace kw

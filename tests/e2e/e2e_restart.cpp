@@ -1,7 +1,10 @@
 // The JACK server dies and comes back under the running editor and the
 // simulator: confirming the same devices in Preferences brings the ports back
 // to life, and the editor quits cleanly whatever happened to the server, with
-// its own virtual CS1x memory saved.
+// its own virtual CS1x memory saved. The simulator stopped and started again
+// in the middle of a transfer: the editor sees it go and come back by itself.
+// And with the simulator one of three MIDI clients, the search for the synth
+// (at a first start and Find CS1x) picks it.
 
 #include "E2eSupport.h"
 #include "editor/MainWindow.h"
@@ -10,6 +13,7 @@
 #include "midi/MidiCore.h"
 #include "midi/MidiSession.h"
 #include "midi/Senders.h"
+#include "midi/SynthLink.h"
 #include "midi/VirtualBackend.h"
 #include "midi/VirtualCs1x.h"
 #include "shell/Application.h"
@@ -18,6 +22,9 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -153,7 +160,7 @@ struct ServerRestart : ::testing::Test {
     // Preferences, the same devices still chosen, OK.
     void confirmPreferences()
     {
-        TMidiWindow dialog(app->midi().ports(), app->settings(), app->senders());
+        TMidiWindow dialog(app->midi().ports(), app->settings(), app->senders(), app->scheduler());
         dialog.setMessageBox([this](const QString& t) { boxes << t; });
         QTest::mouseClick(dialog.findChild<QPushButton*>("MidiDeviceOK"), Qt::LeftButton);
     }
@@ -238,6 +245,119 @@ TEST_F(ServerRestart, TwentyRestartsInARowReconnectEveryTimeAndNoStaleBoxStays)
     }
     touchVirtualSynth('T');
     quitAndExpectSaved('T');
+}
+
+TEST_F(ServerRestart, TheSimulatorGoneMidTransferEndsItAndIsGreetedWhenItIsBack)
+{
+    const Receiver& rx = app->core().receiver;
+    MidiPorts& ports = app->midi().ports();
+    const auto idle = [&] { return !rx.chainRunning() && !rx.chainQueued(); };
+    ASSERT_TRUE(runUntil(idle, 10000)) << "the fetch of the synth's sound at the greeting";
+    const auto* status = app->window().findChild<QLabel*>("StatusLabel");
+    const auto statusLine = [&] { return status->toolTip().isEmpty() ? status->text() : status->toolTip(); };
+    const auto lamp = [&] { return app->window().findChild<QWidget*>("MidiInLED")->toolTip().toStdString(); };
+
+    app->window().action("MenuBulkPerfNames")->trigger();
+    ASSERT_TRUE(runUntil([&] { return dialogs.progressValues.size() >= 3; }, 10000)) << "the names come";
+    dialogs.answers.clear();
+    boxes.clear();
+    ASSERT_TRUE(control("stop-sim"));
+    // Both ports are closed (its two clients may go one look apart), the
+    // transfer ends as on a time-out and its result says why, and the status
+    // line and the lamp say so.
+    EXPECT_TRUE(runUntil([&] { return idle() && !ports.inputOpen() && !ports.outputOpen(); }, 5000));
+    ASSERT_FALSE(dialogs.answers.empty());
+    EXPECT_NE(dialogs.answers.front().find(kDisconnectedText), std::string::npos) << dialogs.answers.front();
+    EXPECT_TRUE(statusLine().contains(kDisconnectedText)) << statusLine().toStdString();
+    EXPECT_EQ(lamp(), "MIDI-IN: " + env("KW_SIM_PORT") + " - disconnected");
+    // Back, it is opened and greeted by itself.
+    ASSERT_TRUE(control("start-sim"));
+    EXPECT_TRUE(greeted()) << boxes.join(" | ").toStdString();
+    EXPECT_TRUE(ports.inputWorking() && ports.outputWorking());
+    EXPECT_EQ(lamp(), "MIDI-IN: " + env("KW_SIM_PORT"));
+    app->finish();
+}
+
+// Two MIDI clients beside the simulator, each with an input and an output
+// (simulators that answer nothing), and an editor started for the first time.
+struct FindTheSynth : ::testing::Test {
+    QTemporaryDir home;
+    BoxList dialogs;
+    std::vector<std::unique_ptr<QProcess>> clients;
+    std::unique_ptr<Application> app;
+
+    void SetUp() override
+    {
+        ASSERT_FALSE(env("KW_SIM_BINARY").empty()) << "run through run_e2e.sh";
+        // They take the simulator's place in the lists of ports: the search
+        // asks them first.
+        ASSERT_TRUE(control("stop-sim"));
+        for (const char* name : {"Keyboard", "Expander"}) {
+            auto p = std::make_unique<QProcess>();
+            p->setProcessChannelMode(QProcess::MergedChannels);
+            p->start(QString::fromStdString(env("KW_SIM_BINARY")),
+                     {"--api", "jack", "--client", name, "--name", "MIDI 1", "--volatile", "--vanish-after", "0"});
+            QByteArray said;
+            // One at a time: no simulator starts while another does (see run_e2e.sh).
+            ASSERT_TRUE(runUntil([&] { return (said += p->readAll()).contains(" ready on "); }, 10000))
+                << name << ": " << said.toStdString();
+            clients.push_back(std::move(p));
+        }
+        ASSERT_TRUE(control("start-sim"));
+        qputenv("XDG_DATA_HOME", home.filePath("data").toLocal8Bit());
+        Application::Options o;
+        o.settingsFile = home.filePath("settings.ini");
+        o.dialogs = &dialogs;
+        o.volatileSynth = true;
+        app = std::make_unique<Application>(std::move(o));
+    }
+    void TearDown() override
+    {
+        control("start-sim");  // for a test that stopped early
+        if (app)
+            app->finish();
+        app.reset();
+        for (auto& p : clients) {
+            p->terminate();
+            p->waitForFinished(5000);
+        }
+    }
+};
+
+TEST_F(FindTheSynth, AmongThreeClientsTheSearchAndFindCS1xPickTheSimulator)
+{
+    const std::string sim = env("KW_SIM_PORT");
+    dialogs.confirms = {false};
+    ASSERT_TRUE(app->start());
+    ASSERT_TRUE(runUntil([&] { return !app->link().searching(); }, 30000));
+    ASSERT_EQ(dialogs.questions.size(), 1u) << "no CS1x found at start";
+    EXPECT_EQ(dialogs.questions[0], std::string(kApplicationTitle) + ": A CS1x answers on " + sim + ". Use it?");
+    EXPECT_TRUE(app->settings().midiIn.empty()) << "No: nothing is chosen";
+
+    TMidiWindow prefs(app->midi().ports(), app->settings(), app->senders(), app->scheduler());
+    prefs.setMessageBox([this](const QString& t) { dialogs.list << t; });
+    QStringList asked;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        const QString now = prefs.findChild<QLabel*>("FindStatus")->text();
+        if (asked.isEmpty() || asked.back() != now)
+            asked << now;
+    });
+    look.start(5);
+    QTest::mouseClick(prefs.findChild<QPushButton*>("FindCS1x"), Qt::LeftButton);
+    ASSERT_TRUE(runUntil([&] { return !prefs.searching(); }, 30000));
+    EXPECT_GE(asked.filter("Asking ").size(), 3) << "the other two first: " << asked.join(" | ").toStdString();
+    EXPECT_EQ(prefs.findChild<QLabel*>("FindStatus")->text().toStdString(), "A CS1x answers on " + sim + ".");
+    for (const char* list : {"ListMidiInDevice", "ListMidiOutDevice"}) {
+        const QListWidgetItem* row = prefs.findChild<QListWidget*>(list)->currentItem();
+        ASSERT_NE(row, nullptr) << list;
+        EXPECT_EQ(row->text().toStdString(), sim) << list;
+    }
+    QTest::mouseClick(prefs.findChild<QPushButton*>("MidiDeviceOK"), Qt::LeftButton);
+    app->link().check();
+    EXPECT_EQ(app->settings().midiIn, sim);
+    EXPECT_EQ(app->settings().midiOut, sim);
+    EXPECT_TRUE(runUntil([&] { return dialogs.list.contains(kResponding); }, 5000)) << dialogs.list.join(" | ").toStdString();
 }
 
 int main(int argc, char** argv)

@@ -9,6 +9,8 @@
 #   kill-jack     the server dies (SIGKILL), the simulator with it
 #   restart-jack  a new server and a new simulator come up under the same names
 #   restart-sim   the simulator alone is stopped and started again
+#   stop-sim      the simulator alone is stopped (SIGTERM)...
+#   start-sim     ...and started again
 # The server and the simulator stay children of this script, so a killed one
 # is reaped at once (JACK refuses a new server while the old one is a zombie).
 set -u
@@ -103,6 +105,8 @@ control() {
     restart-jack) stop KILL "$JACK_PID"; JACK_PID=""; stop KILL "$SIM_PID"; SIM_PID=""
                   start_jack_retrying && start_sim ;;
     restart-sim) stop TERM "$SIM_PID"; SIM_PID=""; start_sim ;;
+    stop-sim) stop TERM "$SIM_PID"; SIM_PID="" ;;
+    start-sim) [ -n "$SIM_PID" ] || start_sim ;;
     *) return 1 ;;
   esac
 }
@@ -112,8 +116,9 @@ exec 4<>"$WORK/control"
 : >"$WORK/ack"
 # Bounded (KW_E2E_TIMEOUT seconds, default 90), so a hung test still leaves
 # time to stop the server and the sim. The simulator keeps its memory in
-# KW_SIM_MEMORY, fresh for each run of this script.
-KW_SIM_PANEL="$WORK/panel" KW_SIM_TRACE="$WORK/sim.log" KW_SIM_PORT="knobwright-sim:Virtual CS1x" \
+# KW_SIM_MEMORY, fresh for each run of this script. KW_SIM_BINARY lets a test
+# start more MIDI clients of its own (a simulator that answers nothing).
+KW_SIM_BINARY="$SIM" KW_SIM_PANEL="$WORK/panel" KW_SIM_TRACE="$WORK/sim.log" KW_SIM_PORT="knobwright-sim:Virtual CS1x" \
   KW_SIM_MEMORY="$WORK/sim-memory.syx" KW_E2E_CONTROL="$WORK/control" KW_E2E_ACK="$WORK/ack" \
   timeout "${KW_E2E_TIMEOUT:-90}" "$TEST" "$@" &
 TEST_PID=$!

@@ -174,6 +174,8 @@ TEST_F(Sends, OnlyWhatReachedAnOpenPortCountsAndAFailedSendSaysSo)
         dialogs.boxes.clear();
         dialogs.closeBox();
         synth.open = c.failFrom >= 0;
+        // Ports chosen, the output not open (no device chosen is another text).
+        settings.midiIn = settings.midiOut = "UM-ONE:MIDI 1";
         synth.failFrom = c.failFrom;
         synth.reason = reason;
         dialogs.files = {(dir / (c.command == &BulkCommands::MenuBulkPerfBankSynthClick ? "in.PFB" : "p.SYX")).string()};

@@ -6,6 +6,7 @@
 #include "files/BankFile.h"
 #include "files/FilePaths.h"
 #include "midi/Messages.h"
+#include "midi/SynthLink.h"
 #include "model/UserPerfList.h"
 
 using namespace kw;
@@ -93,6 +94,8 @@ TEST_F(Transfers, NamesRequestNeedsBothPortsAndStopsCleanlyOnCancel)
     inputOpen = false;
     bulk.MenuBulkPerfNamesClick();
     EXPECT_TRUE(synth.sent.empty());
+    EXPECT_EQ(dialogs.boxes, Strings{kNoDeviceChosenText}) << "it says why instead of doing nothing";
+    dialogs.boxes.clear();
     inputOpen = true;
 
     dialogs.cancelAt = 57;
@@ -355,6 +358,7 @@ TEST_F(Transfers, SingleToDiskAsksNothingMoreWithoutAChoiceOrBothPorts)
     dialogs.userPerfs = {3};
     inputOpen = false;
     bulk.MenuBulkSinglePerfHDClick();
-    EXPECT_EQ(dialogs.log, (Strings{"userperf:Select Dest|Request|-1|0", "userperf:Select Dest|Request|-1|0"}));
+    EXPECT_EQ(dialogs.log,
+              (Strings{"userperf:Select Dest|Request|-1|0", "inform:" + std::string(kNoDeviceChosenText)}));
     EXPECT_TRUE(synth.sent.empty());
 }

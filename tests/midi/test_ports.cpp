@@ -203,3 +203,33 @@ TEST_F(PortsTest, RescanFindsDevicesAddedLaterWithoutClosingOpenPorts)
     EXPECT_EQ(ports->configuredOutput(), -1);
     EXPECT_TRUE(ports->outputOpen());
 }
+
+TEST_F(PortsTest, EveryTapSeesBothWaysInTheOrderTheEditorHandledThem)
+{
+    settings.midiIn = "In";
+    settings.midiOut = "Out";
+    make({"In"}, {"Out"});
+    ASSERT_TRUE(ports->deviceCheck(*senders));  // the greeting goes out
+    std::vector<std::string> first, second;
+    const auto into = [](std::vector<std::string>& log) {
+        return [&log](Direction d, ByteView m) { log.push_back((d == Direction::In ? "in " : "out ") + hex(m)); };
+    };
+    const int a = ports->addTap(into(first));
+    ports->addTap(into(second));
+    // What the input makes the editor send comes after that input.
+    ports->setInputSink([this](const Bytes&) { ports->output().send(kwtest::bytes("C0 05")); });
+    ports->output().send(kwtest::bytes("B0 4A 40"));
+    feed("90 3C 64");
+    sched.runAll();
+    const std::vector<std::string> both = {"out B0 4A 40", "in 90 3C 64", "out C0 05"};
+    EXPECT_EQ(first, both);
+    EXPECT_EQ(second, both);
+    ports->removeTap(a);
+    ports->closeOutput();
+    ports->output().send(kwtest::bytes("C0 06"));  // never went out: not seen
+    feed("90 3E 64");
+    sched.runAll();
+    EXPECT_EQ(first.size(), 3u);
+    EXPECT_EQ(second.back(), "in 90 3E 64");
+    EXPECT_EQ(second.size(), 4u);
+}

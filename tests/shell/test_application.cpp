@@ -1,4 +1,5 @@
 #include "editor/MainWindow.h"
+#include "editor/MidiMonitorWindow.h"
 #include "library/BankManager.h"
 #include "midi/Messages.h"
 #include "midi/MidiSession.h"
@@ -13,10 +14,14 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QListWidget>
 #include <QSettings>
+#include <QSlider>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QTemporaryDir>
@@ -64,7 +69,7 @@ TEST_F(ApplicationTest, WithoutAnOutputDeviceThereIsNoEventLoopButSettingsAreWri
     app.finish();
     QSettings s(ini(), QSettings::IniFormat);
     s.beginGroup("CS1x");
-    EXPECT_EQ(s.allKeys().size(), 9);
+    EXPECT_EQ(s.allKeys().size(), 10);
     EXPECT_EQ(s.value("ShowHints").toString(), "1");
 }
 
@@ -141,7 +146,7 @@ TEST_F(ApplicationTest, ADamagedSettingsFileIsToldOfAtStart)
     app.finish();
     QSettings s(ini(), QSettings::IniFormat);
     s.beginGroup("CS1x");
-    EXPECT_EQ(s.allKeys().size(), 9);
+    EXPECT_EQ(s.allKeys().size(), 10);
 }
 
 TEST_F(ApplicationTest, TheNamesFileOfTheLastRunFillsTheListAndOneThatIsGoneIsReported)
@@ -285,5 +290,78 @@ TEST_F(ApplicationTest, ClosingDuringASendAsksThenClosesOnceThePerformanceIsThro
     EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }, 5000));
     EXPECT_EQ(storedBlocks(), 7);
     EXPECT_EQ(dialogs.questions.size(), 2u);
+    app.finish();
+}
+
+TEST_F(ApplicationTest, TheMidiMonitorShowsEveryMessageWithItsMeaningPausesFiltersClearsAndSaves)
+{
+    store("Midi-IN", "CS1x In");
+    store("Midi-OUT", "CS1x Out");
+    store("FetchWhenFound", "0");  // the greeting's reply fetches nothing
+    Application app(options({"CS1x In"}, {"CS1x Out"}));
+    ASSERT_TRUE(app.start());
+    app.window().show();
+    app.window().action("MenuViewMidiMonitor")->trigger();
+    MidiMonitorWindow* monitor = app.midiMonitor();
+    ASSERT_TRUE(monitor && monitor->isVisible());
+    auto* list = monitor->findChild<QTableView*>("MidiMonitorList");
+    QAbstractItemModel& rows = *list->model();
+    const auto cell = [&](int row, int column) { return rows.index(row, column).data().toString().toStdString(); };
+    const auto control = [&](const char* name) { return monitor->findChild<QWidget*>(name); };
+    const auto settled = [&] {
+        QCoreApplication::processEvents();  // input comes through the event loop
+        monitor->model().flush();           // rows come in batches
+    };
+
+    // A control moved: its message goes out and the list says what it is.
+    app.window().findChild<QSlider*>("FilterCutoff")->setValue(10);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rows.rowCount() == 1; }, 2000));
+    EXPECT_EQ(cell(0, MidiMonitorModel::DirectionColumn), "Out");
+    EXPECT_EQ(cell(0, MidiMonitorModel::BytesColumn), kwtest::hex(log.sent.back()));
+    EXPECT_EQ(cell(0, MidiMonitorModel::MeaningColumn), "Parameter change layer 1 Filter Cutoff = 117");
+    log.input(Bytes(std::begin(msg::kIdentityReply), std::end(msg::kIdentityReply)));
+    log.input(kwtest::bytes("90 3C 64"));
+    settled();
+    ASSERT_EQ(rows.rowCount(), 3);
+    EXPECT_EQ(cell(1, MidiMonitorModel::DirectionColumn) + " " + cell(1, MidiMonitorModel::MeaningColumn),
+              "In Identity reply CS1x");
+    EXPECT_EQ(cell(2, MidiMonitorModel::MeaningColumn), "Note on ch 1 C3 velocity 100");
+
+    // Paused, nothing is added.
+    QTest::mouseClick(static_cast<QAbstractButton*>(control("MidiMonitorPause")), Qt::LeftButton);
+    log.input(kwtest::bytes("90 3E 64"));
+    app.window().findChild<QSlider*>("FilterCutoff")->setValue(20);
+    settled();
+    EXPECT_EQ(rows.rowCount(), 3);
+    QTest::mouseClick(static_cast<QAbstractButton*>(control("MidiMonitorPause")), Qt::LeftButton);
+
+    // The filter, and the SysEx it shows saved: exactly those messages.
+    static_cast<QComboBox*>(control("MidiMonitorFilter"))->setCurrentIndex(2);  // notes
+    EXPECT_EQ(rows.rowCount(), 1);
+    static_cast<QComboBox*>(control("MidiMonitorFilter"))->setCurrentIndex(1);  // SysEx
+    ASSERT_EQ(rows.rowCount(), 2);
+    Bytes shown = kwtest::bytes(cell(0, MidiMonitorModel::BytesColumn));
+    const Bytes reply = kwtest::bytes(cell(1, MidiMonitorModel::BytesColumn));
+    shown.insert(shown.end(), reply.begin(), reply.end());
+    dialogs.files = {dir.filePath("shown").toStdString()};
+    QTest::mouseClick(static_cast<QAbstractButton*>(control("MidiMonitorSave")), Qt::LeftButton);
+    QFile saved(dir.filePath("shown.syx"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), QByteArray(reinterpret_cast<const char*>(shown.data()), qsizetype(shown.size())));
+    QTest::mouseClick(static_cast<QAbstractButton*>(control("MidiMonitorCopy")), Qt::LeftButton);
+    EXPECT_EQ(QApplication::clipboard()->text().count(QLatin1Char('\n')), 2);
+    EXPECT_TRUE(QApplication::clipboard()->text().contains("\tOut\tF0 43 10 4B 60 01 11 75 F7\tParameter change"));
+
+    // Cleared, then flooded: the last 10,000 messages stay.
+    static_cast<QComboBox*>(control("MidiMonitorFilter"))->setCurrentIndex(0);
+    QTest::mouseClick(static_cast<QAbstractButton*>(control("MidiMonitorClear")), Qt::LeftButton);
+    EXPECT_EQ(rows.rowCount(), 0);
+    const int flood = MidiMonitorModel::kCapacity + 50;
+    for (int i = 0; i < flood; ++i)
+        log.input(Bytes{0x90, uint8_t(i & 0x7F), uint8_t(1 + (i >> 7))});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rows.rowCount() == MidiMonitorModel::kCapacity
+                                             && cell(rows.rowCount() - 1, MidiMonitorModel::BytesColumn) == "90 41 4F"; },
+                                10000));
+    EXPECT_EQ(cell(0, MidiMonitorModel::BytesColumn), "90 32 01") << "the 51st";
     app.finish();
 }

@@ -5,6 +5,7 @@
 #include "shell/MidiForm.h"
 #include "shell/ToolTips.h"
 #include "support/FakeBackend.h"
+#include "support/PatchBay.h"
 #include "support/RecordingPort.h"
 #include "support/QtApp.h"
 #include "support/VirtualScheduler.h"
@@ -56,7 +57,7 @@ struct MidiFormTest : ::testing::Test {
     }
     std::unique_ptr<TMidiWindow> dialog()
     {
-        auto d = std::make_unique<TMidiWindow>(midi->ports(), settings, *senders);
+        auto d = std::make_unique<TMidiWindow>(midi->ports(), settings, *senders, sched);
         d->setMessageBox([this](const QString& t) { boxes.push_back(t); });
         return d;
     }
@@ -257,4 +258,58 @@ TEST(MidiSession, ClosesInputBeforeOutput)
     EXPECT_EQ(log.events, (std::vector<std::string>{"close in In#0", "close out Out#0"}));
     midi.closePorts();   // nothing left to close
     EXPECT_EQ(log.events.size(), 2u);
+}
+
+// "Find CS1x" over cabled fake devices: the pair that answers is selected and
+// OK uses it; when nothing answers the user's ports stay as they were.
+TEST_F(MidiFormTest, FindCS1xSelectsThePairThatAnswersOrKeepsTheUsersPorts)
+{
+    for (const bool cabled : {true, false}) {
+        SCOPED_TRACE(cabled ? "a CS1x answers" : "nothing answers");
+        settings = {};
+        settings.midiIn = settings.midiOut = "Keyboard:MIDI 1";
+        std::vector<std::unique_ptr<MidiBackend>> list;
+        auto bay = std::make_unique<kwtest::PatchBay>(sched, std::vector<std::string>{"Keyboard:MIDI 1", "UM-ONE:MIDI 1"},
+                                                      std::vector<std::string>{"Keyboard:MIDI 1", "UM-ONE:MIDI 1"});
+        kwtest::PatchBay& b = *bay;
+        if (cabled)
+            b.cableSynth("UM-ONE:MIDI 1", "UM-ONE:MIDI 1");
+        list.push_back(std::move(bay));
+        midi = std::make_unique<MidiSession>(settings, std::move(list), PortHooks{},
+                                             [this](std::function<void()> fn) { sched.after(0, std::move(fn)); });
+        senders = std::make_unique<Senders>(img, st, midi->ports().output());
+        ASSERT_TRUE(midi->deviceCheck(*senders));
+        boxes.clear();
+        auto d = dialog();
+        d->show();
+        click(d.get(), "FindCS1x");
+        EXPECT_FALSE(find<QPushButton>(d.get(), "FindCS1x")->isEnabled()) << "one search at a time";
+        EXPECT_FALSE(find<QLabel>(d.get(), "FindStatus")->text().isEmpty()) << "it says what it does";
+        sched.advance(3000);
+        EXPECT_TRUE(find<QPushButton>(d.get(), "FindCS1x")->isEnabled());
+        const QString in = find<QListWidget>(d.get(), "ListMidiInDevice")->currentItem()->text();
+        const QString out = find<QListWidget>(d.get(), "ListMidiOutDevice")->currentItem()->text();
+        if (cabled) {
+            EXPECT_TRUE(boxes.empty());
+            EXPECT_EQ(in, "UM-ONE:MIDI 1");
+            EXPECT_EQ(out, "UM-ONE:MIDI 1");
+            EXPECT_EQ(find<QLabel>(d.get(), "FindStatus")->text(), "A CS1x answers on UM-ONE:MIDI 1.");
+            click(d.get(), "MidiDeviceOK");
+            EXPECT_EQ(settings.midiIn, "UM-ONE:MIDI 1");
+            EXPECT_EQ(settings.midiOut, "UM-ONE:MIDI 1");
+        } else {
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_EQ(boxes[0], "No CS1x answered. Asked: 4 pairs of MIDI ports.");
+            EXPECT_EQ(in, "Keyboard:MIDI 1");
+            click(d.get(), "MidiDeviceCancel");
+            EXPECT_EQ(settings.midiOut, "Keyboard:MIDI 1");
+        }
+        // Nothing the search opened stays open; the editor's two ports do.
+        EXPECT_EQ(b.openInputs(), 1);
+        EXPECT_EQ(b.openOutputs(), 1);
+        EXPECT_TRUE(midi->ports().inputWorking() && midi->ports().outputWorking());
+        d.reset();
+        senders.reset();
+        midi.reset();
+    }
 }

@@ -31,7 +31,7 @@ TEST(SettingsFlags, TextToFlagRules)
     EXPECT_EQ(parseSettingInteger("0xFf").value(), 255);
 }
 
-TEST_F(SettingsTest, FirstRunGivesDefaultsAndExitWritesAllNine)
+TEST_F(SettingsTest, FirstRunGivesDefaultsAndExitWritesAllTen)
 {
     {
         SettingsStore store(path());
@@ -41,13 +41,13 @@ TEST_F(SettingsTest, FirstRunGivesDefaultsAndExitWritesAllNine)
         EXPECT_EQ(s.aktPerfList, "");
         EXPECT_EQ(s.lastDir, "/opt/knobwright");
         EXPECT_EQ(s.perfBankDir, "/opt/knobwright");
-        EXPECT_TRUE(s.showHints && s.longDelay && s.synthKnobs && s.programChanges);
+        EXPECT_TRUE(s.showHints && s.longDelay && s.synthKnobs && s.programChanges && s.fetchWhenFound);
         EXPECT_EQ(s.transferPause(), 100);
         saveSettings(store, s);
     }
     QSettings raw(path(), QSettings::IniFormat);
     raw.beginGroup("CS1x");
-    EXPECT_EQ(raw.allKeys().size(), 9);
+    EXPECT_EQ(raw.allKeys().size(), 10);
     EXPECT_EQ(raw.value("LongDelay").toString(), "1");
     EXPECT_EQ(raw.value("Last-Dir").toString(), "/opt/knobwright");
     EXPECT_EQ(raw.value("Midi-IN").toString(), "");
@@ -63,9 +63,11 @@ TEST_F(SettingsTest, StoredValuesRoundTripAndEmptyFolderIsReplaced)
         raw.setValue("LongDelay", "0x0");
         raw.setValue("SynthKnobs", "yes");
         raw.setValue("ProgramChanges", "0");
+        raw.setValue("FetchWhenFound", "0");
     }
     SettingsStore store(path());
     Settings s = loadSettings(store, "/prog");
+    EXPECT_FALSE(s.fetchWhenFound);
     EXPECT_EQ(s.midiIn, "CS1x In, Port 1");
     EXPECT_EQ(s.lastDir, "/prog");
     EXPECT_FALSE(s.longDelay);
@@ -78,6 +80,7 @@ TEST_F(SettingsTest, StoredValuesRoundTripAndEmptyFolderIsReplaced)
     EXPECT_EQ(raw.value("Last-Dir").toString(), "/prog");
     EXPECT_EQ(raw.value("ProgramChanges").toString(), "0");
     EXPECT_EQ(raw.value("SynthKnobs").toString(), "1");
+    EXPECT_EQ(raw.value("FetchWhenFound").toString(), "0");
 }
 
 TEST_F(SettingsTest, NonStringValueFailsWithItsName)
@@ -97,7 +100,7 @@ TEST_F(SettingsTest, NonStringValueFailsWithItsName)
     EXPECT_TRUE(s.showHints);
 }
 
-TEST_F(SettingsTest, ADamagedFileIsToldOfAtStartKeptAsideAndGetsAllNineAtExit)
+TEST_F(SettingsTest, ADamagedFileIsToldOfAtStartKeptAsideAndGetsAllTenAtExit)
 {
     // A line Qt cannot parse outside the group, then what can still be read.
     const QByteArray damaged("garbage without an equals sign\n\x01\x02\n[CS1x]\nLongDelay=0\nMidi-IN=Port A\n");
@@ -122,7 +125,7 @@ TEST_F(SettingsTest, ADamagedFileIsToldOfAtStartKeptAsideAndGetsAllNineAtExit)
     EXPECT_NO_THROW(saveSettings(store, s));
     QSettings raw(path(), QSettings::IniFormat);
     raw.beginGroup("CS1x");
-    EXPECT_EQ(raw.allKeys().size(), 9);
+    EXPECT_EQ(raw.allKeys().size(), 10);
     EXPECT_EQ(raw.value("Midi-OUT").toString(), "Port B");
     EXPECT_EQ(raw.value("LongDelay").toString(), "0");
     EXPECT_EQ(raw.value("ProgramChanges").toString(), "1");

@@ -53,6 +53,7 @@ protected:
                           statuses.push_back(s);
                           window->showStatus(s);
                       },
+                      {},
                       {}});
         window->show();
         // Shortcuts only reach the active window.
