@@ -1,12 +1,32 @@
 #include "shell/Application.h"
+#include "shell/CommandLine.h"
 
 #include <QApplication>
 #include <QPalette>
 #include <QToolTip>
 
+#include <cstdio>
+
+namespace {
+
+int say(const kw::CommandLineAnswer& a)
+{
+    std::fputs(a.out.c_str(), stdout);
+    std::fputs(a.err.c_str(), stderr);
+    return a.exitCode;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
+    // Asked from a terminal or a package script: answered before Qt looks
+    // for a display and before the settings are read.
+    if (const auto answer = kw::answerBeforeStart(argc, argv))
+        return say(*answer);
     QApplication app(argc, argv);
+    if (const auto refused = kw::refuseLeftovers(QCoreApplication::arguments()))
+        return say(*refused);
     const QString title = QString::fromLatin1(kw::kApplicationTitle);
     QApplication::setApplicationName(QStringLiteral("Knobwright"));
     QApplication::setOrganizationName(QStringLiteral("Orsk Inc."));
