@@ -99,6 +99,12 @@ TMidiWindow::TMidiWindow(MidiPorts& ports, Settings& settings, Senders& senders,
     lists->addWidget(heading(QStringLiteral("Label2"), QStringLiteral("MIDI-OUT device"), this), 0, 1);
     lists->addWidget(ListMidiInDevice, 1, 0);
     lists->addWidget(ListMidiOutDevice, 1, 1);
+    // A driver that lists nothing is said here, once, in words; what its
+    // library printed is in the log.
+    DriverNote = new QLabel(this);
+    DriverNote->setObjectName(QStringLiteral("DriverNote"));
+    DriverNote->setWordWrap(true);
+    lists->addWidget(DriverNote, 2, 0, 1, 2);
 
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(ok);
@@ -133,6 +139,11 @@ void TMidiWindow::FormCreate()
         ListMidiOutDevice->addItem(QString::fromStdString(n));
     ListMidiInDevice->setCurrentRow(ports_.configuredInput());
     ListMidiOutDevice->setCurrentRow(ports_.configuredOutput());
+    QStringList absent;
+    for (const std::string& why : ports_.absentDrivers())
+        absent << QString::fromStdString(why);
+    DriverNote->setText(absent.join(QLatin1Char(' ')));
+    DriverNote->setVisible(!absent.isEmpty());
 
     CheckNoticeKnobs->setChecked(settings_.synthKnobs);
     CheckNoticePgm->setChecked(settings_.programChanges);

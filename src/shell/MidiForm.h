@@ -8,6 +8,7 @@
 #include <functional>
 
 class QCheckBox;
+class QLabel;
 class QListWidget;
 
 namespace kw {
@@ -41,6 +42,7 @@ private:
     QCheckBox* CheckNoticePgm;
     QCheckBox* CheckShowHints;
     QCheckBox* CheckDelay;
+    QLabel* DriverNote;
 };
 
 } // namespace kw
