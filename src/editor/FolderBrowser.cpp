@@ -79,7 +79,10 @@ FolderBrowser::FolderBrowser(QWidget* owner) : QObject(owner)
     for (int c = 1; c < model_->columnCount(); ++c)
         tree_->hideColumn(c);
     tree_->header()->hide();
-    tree_->setStyleSheet(QStringLiteral("QTreeView { %1 }").arg(QLatin1String(kLimeOnBlack)));
+    // A frame as black as the tree, in the highlight colour while the keys go to it.
+    tree_->setStyleSheet(QStringLiteral("QTreeView { %1 border: 2px solid black; }"
+                                        " QTreeView:focus { border-color: palette(highlight); }")
+                             .arg(QLatin1String(kLimeOnBlack)));
 
     drives_ = new QComboBox(owner);
     drives_->setObjectName(QStringLiteral("DriveComboBox"));

@@ -1,8 +1,8 @@
 #include "editor/Looks.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QGroupBox>
-#include <QListWidget>
 #include <QPainter>
 #include <QPointer>
 #include <QProxyStyle>
@@ -111,6 +111,33 @@ QStyle* editorStyle()
     return style;
 }
 
+// The frame of a black list: black like the list itself, so the list looks
+// frameless, and the highlight colour while the keys go to it. Without that
+// nothing shows where Tab has gone: a focused black list looks like any other.
+void paintFrame(QFrame* frame, bool focused)
+{
+    const QColor c = focused ? QApplication::palette().color(QPalette::Active, QPalette::Highlight) : QColor(Qt::black);
+    QPalette p = frame->palette();
+    if (p.color(QPalette::Active, QPalette::WindowText) == c)
+        return;
+    for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        p.setColor(g, QPalette::WindowText, c);
+    frame->setPalette(p);
+}
+
+class FocusFrame : public QObject {
+public:
+    explicit FocusFrame(QFrame* frame) : QObject(frame) { frame->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        if (e->type() == QEvent::FocusIn || e->type() == QEvent::FocusOut)
+            paintFrame(static_cast<QFrame*>(watched), e->type() == QEvent::FocusIn);
+        return false;
+    }
+};
+
 } // namespace
 
 Bar::Bar(Qt::Orientation orientation, QWidget* parent) : QSlider(orientation, parent)
@@ -190,11 +217,11 @@ void ValueLabel::paintEvent(QPaintEvent*)
     p.drawText(contentsRect(), int(alignment()), text());
 }
 
-void blackList(QListWidget* list)
+void blackList(QAbstractItemView* list)
 {
     QPalette p = list->palette();
     for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        p.setColor(g, QPalette::WindowText, Qt::black);  // the frame
+        p.setColor(g, QPalette::WindowText, Qt::black);  // the frame (FocusFrame)
         p.setColor(g, QPalette::Base, Qt::black);
         p.setColor(g, QPalette::Text, kLime);
         p.setColor(g, QPalette::Highlight, QColor(0x00, 0xa0, 0x00));
@@ -203,7 +230,8 @@ void blackList(QListWidget* list)
     list->setPalette(p);
     list->setFrameShape(QFrame::Box);
     list->setFrameShadow(QFrame::Plain);
-    list->setLineWidth(1);
+    list->setLineWidth(2);
+    new FocusFrame(list);
     QFont f = list->font();
     f.setBold(true);
     list->setFont(f);

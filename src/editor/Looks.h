@@ -11,7 +11,7 @@
 #include <QPixmap>
 #include <QSlider>
 
-class QListWidget;
+class QAbstractItemView;
 
 namespace kw::looks {
 
@@ -48,8 +48,9 @@ protected:
     void paintEvent(QPaintEvent* e) override;
 };
 
-// Lime bold text on black, a green bar over the selected line.
-void blackList(QListWidget* list);
+// Lime bold text on black, a green bar over the selected line, and a frame
+// in the desktop's highlight colour while the list has the keyboard focus.
+void blackList(QAbstractItemView* list);
 // The status line: yellow bold text on black.
 void statusLine(QLabel* label);
 // Every group box under `root` gets a bold title; what is inside keeps its font.

@@ -183,29 +183,31 @@ void TMainWindow::buildMenus()
         actions_[name] = m->menuAction();
         return m;
     };
-    // The top-level menus open with Ctrl + their key as well as Alt.
+    // Two top-level menus open with Ctrl + their key as well as Alt. File
+    // and About do not: Ctrl+F and Ctrl+H mean Find and Help elsewhere, and
+    // a menu or a box that opens instead takes the keys the user types next.
     auto opener = [&](QMenu* m, QKeySequence key) {
         auto* s = new QShortcut(key, this);
         connect(s, &QShortcut::activated, this, [this, m] { menuBar()->setActiveAction(m->menuAction()); });
     };
 
     QMenu* file = menu(nullptr, "MenuFile", " &File ");
-    opener(file, QKeySequence(Qt::CTRL | Qt::Key_F));
     QMenu* open = menu(file, "MenuFileOpen", "&Open");
-    add(open, "MenuFileOpenActPerf", "Actual Performance");
-    add(open, "MenuFileOpenPerfNames", "Performance-names");
+    add(open, "MenuFileOpenActPerf", "&Actual Performance", QKeySequence::Open);
+    add(open, "MenuFileOpenPerfNames", "Performance-&names");
     QMenu* save = menu(file, "MenuFileSave", "&Save");
-    add(save, "MenuFileSaveActPerf", "Actual Performance");
-    add(save, "MenuFileSavePerfNames", "Performance-names");
+    add(save, "MenuFileSaveActPerf", "&Actual Performance", QKeySequence::Save);
+    add(save, "MenuFileSavePerfNames", "Performance-&names");
     file->addSeparator();
     add(file, "MenuFilePreferences", "&Preferences");
-    connect(add(file, "MenuFileExit", "E&xit"), &QAction::triggered, this, &QWidget::close);
+    connect(add(file, "MenuFileExit", "E&xit", QKeySequence(Qt::CTRL | Qt::Key_Q)), &QAction::triggered, this,
+            &QWidget::close);
 
     QMenu* edit = menu(nullptr, "MenuEdit", " &Edit ");
     opener(edit, QKeySequence(Qt::CTRL | Qt::Key_E));
     connect(add(edit, "MenuEditCopyLayer", "&Copy Layerdata", QKeySequence(Qt::CTRL | Qt::Key_C)),
             &QAction::triggered, this, [this] { MenuEditCopyLayerClick(); });
-    QAction* paste = add(edit, "MenuEditPasteLayer", "Paste Layerdata", QKeySequence(Qt::CTRL | Qt::Key_V));
+    QAction* paste = add(edit, "MenuEditPasteLayer", "&Paste Layerdata", QKeySequence(Qt::CTRL | Qt::Key_V));
     paste->setEnabled(false);
     connect(paste, &QAction::triggered, this, [this] { MenuEditPasteLayerClick(); });
 
@@ -213,17 +215,17 @@ void TMainWindow::buildMenus()
     opener(bulk, QKeySequence(Qt::CTRL | Qt::Key_B));
     add(bulk, "MenuBulkPerfNames", "&Request all Performance-names");
     bulk->addSeparator();
-    add(bulk, "MenuBulkSinglePerfSynth", "Single User-Performance (to CS1x)");
-    add(bulk, "MenuBulkPerfBankSynth", "Performance-Bank          (to CS1x)");
+    add(bulk, "MenuBulkSinglePerfSynth", "&Single User-Performance (to CS1x)");
+    add(bulk, "MenuBulkPerfBankSynth", "Performance-&Bank          (to CS1x)");
     bulk->addSeparator();
-    add(bulk, "MenuBulkSinglePerfHD", "Single User-Performance (to HD)");
-    add(bulk, "MenuBulkAllPerfHD", "All User-Performances     (to HD)");
+    add(bulk, "MenuBulkSinglePerfHD", "Single User-Performance (to &HD)");
+    add(bulk, "MenuBulkAllPerfHD", "&All User-Performances     (to HD)");
     bulk->addSeparator();
     add(bulk, "MenuBulkBankEdit", "&Performance-bank manager");
 
     QAction* about = menuBar()->addAction(QStringLiteral(" &About "));
     about->setObjectName(QStringLiteral("MenuAbout"));
-    about->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    about->setShortcut(QKeySequence::HelpContents);
     addAction(about);  // so the shortcut works without the menu bar focused
     actions_["MenuAbout"] = about;
 

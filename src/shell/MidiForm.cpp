@@ -3,6 +3,7 @@
 #include "midi/MidiPorts.h"
 #include "midi/Senders.h"
 #include "editor/DialogFlags.h"
+#include "editor/Looks.h"
 #include "shell/ToolTips.h"
 
 #include <QApplication>
@@ -34,7 +35,7 @@ QListWidget* deviceList(const QString& name, QWidget* parent)
     auto* l = new QListWidget(parent);
     l->setObjectName(name);
     l->setSelectionMode(QAbstractItemView::SingleSelection);
-    l->setStyleSheet(QStringLiteral("QListWidget { background: black; color: lime; font-weight: bold; }"));
+    looks::blackList(l);
     return l;
 }
 

@@ -1,6 +1,7 @@
 #include "shell/UserPerfSelectWindow.h"
 
 #include "editor/DialogFlags.h"
+#include "editor/Looks.h"
 
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -52,10 +53,8 @@ TUserPerfSelectWindow::TUserPerfSelectWindow(const QStringList& entries, QWidget
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setBold(true);
     mono.setPixelSize(11);
+    looks::blackList(UserPerfSelect);
     UserPerfSelect->setFont(mono);
-    UserPerfSelect->setStyleSheet(QStringLiteral(
-        "QListWidget { background: black; color: #00ff00; selection-background-color: #00a000;"
-        " selection-color: black; }"));
     UserPerfSelect->addItems(entries);
     UserPerfSelect->setFixedSize(QFontMetrics(mono).horizontalAdvance(QStringLiteral("128  SQ MMMMMMMM")) + 30,
                                  16 * kItemHeight + 4);
