@@ -1,5 +1,6 @@
 #include "shell/Settings.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -324,7 +325,7 @@ void SettingsStore::sync()
 }
 
 Settings loadSettings(SettingsStore& store, const QString& programFolder,
-                      const std::function<void(const QString&)>& onError)
+                      const std::function<void(const QString&)>& onError, const QString& home)
 {
     Settings s;
     std::string* texts[] = {&s.midiIn, &s.midiOut, &s.lastDir, &s.perfBankDir, &s.aktPerfList};
@@ -337,10 +338,13 @@ Settings loadSettings(SettingsStore& store, const QString& programFolder,
                 onError(QString::fromStdString(e.what()));
         }
     }
-    if (s.lastDir.empty())
-        s.lastDir = programFolder.toStdString();
-    if (s.perfBankDir.empty())
-        s.perfBankDir = programFolder.toStdString();
+    // A file dialog in the folder of the program's binary (/usr/bin) is no
+    // place to keep performances.
+    const std::string homeFolder = QDir::toNativeSeparators(home.isEmpty() ? QDir::homePath() : home).toStdString();
+    const std::string stale = QDir::toNativeSeparators(programFolder).toStdString();
+    for (std::string* folder : {&s.lastDir, &s.perfBankDir})
+        if (folder->empty() || *folder == stale)
+            *folder = homeFolder;
     for (size_t i = 0; i < 4; ++i) {
         try {
             *flags[i] = store.readFlag(kFlagSettingNames[i]);

@@ -61,10 +61,12 @@ private:
     bool unwritable_ = false;
 };
 
-// Reads all nine in order; empty folders become `programFolder`. A value that
-// cannot be read keeps its default and its error is passed to `onError`.
+// Reads all nine in order. A folder the user has not chosen is `home`: an
+// empty one, and `programFolder`, which earlier versions offered (and wrote
+// back) when nothing was chosen. A value that cannot be read keeps its
+// default and its error is passed to `onError`.
 Settings loadSettings(SettingsStore& store, const QString& programFolder,
-                      const std::function<void(const QString&)>& onError = {});
+                      const std::function<void(const QString&)>& onError = {}, const QString& home = {});
 // Writes all nine, in order, changed or not, in one write.
 void saveSettings(SettingsStore& store, const Settings& s);
 
