@@ -2,6 +2,7 @@
 #include "shell/CommandLine.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QPalette>
 #include <QToolTip>
 
@@ -31,6 +32,9 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Knobwright"));
     QApplication::setOrganizationName(QStringLiteral("Orsk Inc."));
     QApplication::setApplicationDisplayName(title);
+    // The desktop entry the windows belong to, and its icon where installed.
+    QGuiApplication::setDesktopFileName(QStringLiteral("inc.orsk.Knobwright"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("inc.orsk.Knobwright")));
     QPalette tips = QToolTip::palette();
     tips.setColor(QPalette::ToolTipBase, QColor(255, 255, 0));
     tips.setColor(QPalette::ToolTipText, Qt::black);
