@@ -19,10 +19,16 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QLineEdit>
+#include <QScreen>
+#include <QScrollArea>
 #include <QShortcut>
+#include <QStyle>
+#include <QWindow>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <functional>
 
 using namespace kw;
 
@@ -80,7 +86,63 @@ private:
     QWidget* window_;
 };
 
+// Shows the window's frame whole where the screen has room for it, and
+// scrolls it where not.
+class PageScroll : public QScrollArea {
+public:
+    PageScroll(QWidget* content, std::function<QSize()> room) : room_(std::move(room))
+    {
+        setObjectName(QStringLiteral("PageScroll"));
+        setFrameShape(QFrame::NoFrame);
+        // Only the controls take the keys; Tab still scrolls to each.
+        setFocusPolicy(Qt::NoFocus);
+        setWidgetResizable(false);
+        setWidget(content);
+    }
+
+    QSize sizeHint() const override
+    {
+        const QSize content = widget()->sizeHint();
+        const QSize room = room_();
+        const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+        // A scroll bar one way takes room the other way.
+        bool across = content.width() > room.width();
+        const bool down = content.height() + (across ? bar : 0) > room.height();
+        across = across || (down && content.width() + bar > room.width());
+        return (content + QSize(down ? bar : 0, across ? bar : 0)).boundedTo(room).expandedTo(QSize(0, 0));
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+private:
+    std::function<QSize()> room_;
+};
+
 } // namespace
+
+QSize TMainWindow::roomOnScreen() const
+{
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX};
+    // The window manager's frame around the window, once it is known; till
+    // then a title bar and thin borders.
+    QSize frame(8, 32);
+    if (isVisible() && frameGeometry().size() != geometry().size())
+        frame = frameGeometry().size() - geometry().size();
+    const QSize menus(0, menuBar()->sizeHint().height());
+    return screen->availableGeometry().size() - frame - menus;
+}
+
+void TMainWindow::showEvent(QShowEvent* e)
+{
+    QMainWindow::showEvent(e);
+    if (!screenWatched_ && windowHandle()) {
+        screenWatched_ = true;
+        // Another screen has other room; the frame is known once shown.
+        connect(windowHandle(), &QWindow::screenChanged, this, [this] { scroll_->updateGeometry(); });
+        scroll_->updateGeometry();
+    }
+}
 
 TMainWindow::TMainWindow(EditorContext& ctx, QWidget* parent) : QMainWindow(parent), ctx_(ctx)
 {
@@ -132,10 +194,13 @@ TMainWindow::TMainWindow(EditorContext& ctx, QWidget* parent) : QMainWindow(pare
     status_ = new StatusPanel;
     right->addWidget(status_);
     outer->addLayout(right, 1);
-    setCentralWidget(central);
-    looks::boldGroupTitles(this);
     // A fixed frame like a hardware panel, sized by its layouts so larger
-    // fonts and HiDPI screens still get room.
+    // fonts and HiDPI screens still get room; on a screen too small for it
+    // (1024 x 768 with a large font) the frame scrolls inside the window.
+    frame->setSizeConstraint(QLayout::SetFixedSize);
+    scroll_ = new PageScroll(central, [this] { return roomOnScreen(); });
+    setCentralWidget(scroll_);
+    looks::boldGroupTitles(this);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     // The start-up performance, shown by the first full refresh.

@@ -12,6 +12,7 @@
 #include <string>
 
 class QAction;
+class QScrollArea;
 
 namespace kw {
 class CommonPage;
@@ -59,8 +60,13 @@ public:
     void MenuEditCopyLayerClick();
     void MenuEditPasteLayerClick();
 
+    // What the screen leaves for the window's frame below the menus: the
+    // pages scroll inside a window no larger than that.
+    QSize roomOnScreen() const;
+
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
 private:
     void buildMenus();
@@ -71,5 +77,7 @@ private:
     kw::CommonPage* common_ = nullptr;
     kw::StatusPanel* status_ = nullptr;
     QObject* inputBlock_ = nullptr;
+    QScrollArea* scroll_ = nullptr;
+    bool screenWatched_ = false;
     bool busy_ = false;
 };

@@ -16,7 +16,10 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace kw {
 
@@ -26,7 +29,10 @@ QLabel* heading(const QString& name, const QString& text, QWidget* parent)
 {
     auto* l = new QLabel(text, parent);
     l->setObjectName(name);
-    l->setStyleSheet(QStringLiteral("color: navy; font-weight: bold;"));
+    QFont bold = l->font();
+    bold.setBold(true);
+    l->setFont(bold);
+    looks::fixedTextColour(l, QColor(0x00, 0x00, 0x80));
     return l;
 }
 
@@ -35,6 +41,8 @@ QListWidget* deviceList(const QString& name, QWidget* parent)
     auto* l = new QListWidget(parent);
     l->setObjectName(name);
     l->setSelectionMode(QAbstractItemView::SingleSelection);
+    l->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    l->setTextElideMode(Qt::ElideMiddle);
     looks::blackList(l);
     return l;
 }
@@ -45,6 +53,25 @@ QCheckBox* check(const QString& name, const QString& text, const QString& hint, 
     c->setObjectName(name);
     c->setToolTip(hint);
     return c;
+}
+
+// Port names run long ("a2j:Midi Through (capture): Midi Through Port-0"):
+// a list is as wide as its longest name, up to half the screen; a name
+// longer still loses its middle, and every line has its whole name as tip.
+void fitNames(QListWidget* l)
+{
+    const QFontMetrics fm(l->font());
+    int widest = 0;
+    for (int i = 0; i < l->count(); ++i) {
+        QListWidgetItem* item = l->item(i);
+        item->setToolTip(item->text());
+        widest = std::max(widest, fm.horizontalAdvance(item->text()));
+    }
+    const int chrome = 2 * l->frameWidth() + l->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, l) + 12;
+    int most = 640;
+    if (const QScreen* s = l->screen())
+        most = std::max(200, s->availableGeometry().width() / 2 - 40);
+    l->setMinimumWidth(std::clamp(widest + chrome, 160, most));
 }
 
 int selectedRow(const QListWidget* l)
@@ -140,6 +167,8 @@ void TMidiWindow::FormCreate()
         ListMidiOutDevice->addItem(QString::fromStdString(n));
     ListMidiInDevice->setCurrentRow(ports_.configuredInput());
     ListMidiOutDevice->setCurrentRow(ports_.configuredOutput());
+    fitNames(ListMidiInDevice);
+    fitNames(ListMidiOutDevice);
     QStringList absent;
     for (const std::string& why : ports_.absentDrivers())
         absent << QString::fromStdString(why);

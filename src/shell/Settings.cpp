@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace kw {
@@ -301,6 +302,21 @@ void SettingsStore::writeFlag(const char* name, bool on)
     writeText(name, on ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
+std::optional<int> SettingsStore::readPlace(const char* name)
+{
+    settings_->endGroup();
+    const QVariant v = settings_->value(QStringLiteral("Window/") + QString::fromLatin1(name));
+    settings_->beginGroup(QStringLiteral("CS1x"));
+    bool ok = false;
+    const int n = v.typeId() == QMetaType::QString ? v.toString().toInt(&ok) : 0;
+    return ok ? std::optional<int>(n) : std::nullopt;
+}
+
+void SettingsStore::writePlace(const char* name, int value)
+{
+    places_.emplace_back(QString::fromLatin1(name), QString::number(value));
+}
+
 void SettingsStore::sync()
 {
     if (written_.empty())
@@ -317,6 +333,11 @@ void SettingsStore::sync()
     writer->beginGroup(QStringLiteral("CS1x"));
     for (const auto& [name, value] : written_)
         writer->setValue(name, value);
+    writer->endGroup();
+    writer->beginGroup(QStringLiteral("Window"));
+    for (const auto& [name, value] : std::exchange(places_, {}))
+        writer->setValue(name, value);
+    writer->endGroup();
     writer->sync();
     const QString first = written_.front().first;
     written_.clear();

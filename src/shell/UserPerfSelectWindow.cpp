@@ -41,7 +41,10 @@ TUserPerfSelectWindow::TUserPerfSelectWindow(const QStringList& entries, QWidget
     Label32 = new QLabel(QStringLiteral("User Performance"), this);
     Label32->setObjectName(QStringLiteral("Label32"));
     Label32->setAlignment(Qt::AlignCenter);
-    Label32->setStyleSheet(QStringLiteral("color: navy; font-weight: bold;"));
+    QFont bold = Label32->font();
+    bold.setBold(true);
+    Label32->setFont(bold);
+    looks::fixedTextColour(Label32, QColor(0x00, 0x00, 0x80));
 
     UserPerfSelect = new QListWidget(this);
     UserPerfSelect->setObjectName(QStringLiteral("UserPerfSelect"));
