@@ -39,6 +39,7 @@ public:
             onRefresh();
     }
     void refreshLayerPage() override {}
+    void showImage() override {}
     void selectUserPerf(int) override {}
     void setUserPerfEntry(int, const std::string&) override {}
     void followKnob(const std::string&, int) override {}

@@ -45,6 +45,7 @@ public:
     void setBusy(bool) override {}
     void refreshAll() override {}
     void refreshLayerPage() override {}
+    void showImage() override {}
     void selectUserPerf(int) override {}
     void setUserPerfEntry(int, const std::string&) override {}
     void followKnob(const std::string&, int) override {}

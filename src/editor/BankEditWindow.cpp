@@ -286,6 +286,15 @@ TBankEditWindow::TBankEditWindow(BankManager& manager, QWidget* parent)
     BankPopup->addSeparator();
     BankPopSendPerf = BankPopup->addAction(QStringLiteral("Send to CS1x"));
     BankPopSendPerf->setObjectName(QStringLiteral("BankPopSendPerf"));
+    // The bank's own history, on the keys every editor has.
+    BankUndo = new QAction(QStringLiteral("Undo"), this);
+    BankUndo->setObjectName(QStringLiteral("BankUndo"));
+    BankUndo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    BankRedo = new QAction(QStringLiteral("Redo"), this);
+    BankRedo->setObjectName(QStringLiteral("BankRedo"));
+    BankRedo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    addAction(BankUndo);
+    addAction(BankRedo);
 
     auto* all = new QHBoxLayout(this);
     all->addWidget(FileGroupBox);
@@ -315,6 +324,8 @@ TBankEditWindow::TBankEditWindow(BankManager& manager, QWidget* parent)
     connect(BankPopClearAll, &QAction::triggered, this, &TBankEditWindow::ClearAllClick);
     connect(SavePerf, &QPushButton::clicked, this, &TBankEditWindow::SavePerfClick);
     connect(BankPopSendPerf, &QAction::triggered, this, &TBankEditWindow::BankPopSendPerfClick);
+    connect(BankUndo, &QAction::triggered, this, &TBankEditWindow::UndoClick);
+    connect(BankRedo, &QAction::triggered, this, &TBankEditWindow::RedoClick);
     connect(browser_, &FolderBrowser::folderChanged, this, &TBankEditWindow::listFiles);
     // Files saved into the folder meanwhile (by this window or by anything
     // else) show up.
@@ -443,8 +454,26 @@ void TBankEditWindow::LoadPerfClick()
 // ---------------------------------------------------------------------------
 // Slots
 
+void TBankEditWindow::UndoClick()
+{
+    manager_.undo();
+    showSlots();
+    selectSlot(-1);
+}
+
+void TBankEditWindow::RedoClick()
+{
+    manager_.redo();
+    showSlots();
+    selectSlot(-1);
+}
+
 void TBankEditWindow::showSlots()
 {
+    BankUndo->setEnabled(manager_.canUndo());
+    BankUndo->setText(manager_.canUndo() ? "Undo " + q(manager_.undoText()) : QStringLiteral("Undo"));
+    BankRedo->setEnabled(manager_.canRedo());
+    BankRedo->setText(manager_.canRedo() ? "Redo " + q(manager_.redoText()) : QStringLiteral("Redo"));
     const BankModel& bank = manager_.bank();
     BankListBox->setUpdatesEnabled(false);
     for (int i = 0; i < kUserPerformances; ++i) {
@@ -487,7 +516,7 @@ void TBankEditWindow::ClearSlot(int number)
 {
     if (number < 1 || number > kUserPerformances)
         return;
-    manager_.bank().clear(number - 1);
+    manager_.deleteSlot(number - 1);
 }
 
 void TBankEditWindow::DeletePerfClick()
@@ -508,8 +537,7 @@ void TBankEditWindow::ClearAllClick()
     browser_->tree()->setFocus(Qt::OtherFocusReason);
     DeletePerf->setEnabled(false);
     BankPopDelete->setEnabled(false);
-    for (int n = 1; n <= kUserPerformances; ++n)
-        ClearSlot(n);
+    manager_.clearAll();  // one step, not 128
     showSlots();
     selectSlot(-1);
 }

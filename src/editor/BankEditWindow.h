@@ -46,6 +46,9 @@ public:
     void ClearAllClick();
     void SavePerfClick();
     void BankPopSendPerfClick();
+    // The bank's own history (Ctrl+Z; Ctrl+Shift+Z or Ctrl+Y).
+    void UndoClick();
+    void RedoClick();
     // Slot `number` (1..128) emptied, its line the bare number.
     void ClearSlot(int number);
 
@@ -90,6 +93,8 @@ private:
     QAction* BankPopDelete;
     QAction* BankPopClearAll;
     QAction* BankPopSendPerf;
+    QAction* BankUndo;
+    QAction* BankRedo;
     QFileSystemWatcher* watcher_;
     QString mask_;
     // The selection before a drag began to move it, for a drag that ends

@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QFocusEvent>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -89,6 +90,29 @@ private:
     std::function<void()> left_;
 };
 
+// The window's Undo and Redo, not the box's own: the name typed is one step
+// of the performance's history, and the box's own would change the text
+// behind the session's back.
+class HistoryKeys : public QObject {
+public:
+    explicit HistoryKeys(QWidget* box) : QObject(box) { box->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() != QEvent::ShortcutOverride)
+            return false;
+        auto* k = static_cast<QKeyEvent*>(e);
+        const bool history = k->matches(QKeySequence::Undo) || k->matches(QKeySequence::Redo)
+                             || k->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_Y)
+                             || k->keyCombination() == QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Z);
+        if (!history)
+            return false;
+        e->ignore();  // not the box's: the shortcut goes to the window
+        return true;
+    }
+};
+
 // A level bar of the page with its hint, bound to its row.
 QWidget* levelBar(EditorContext& ctx, const char* control, const char* caption, int length, const char* hint)
 {
@@ -125,8 +149,17 @@ CommonPage::CommonPage(EditorContext& ctx, QWidget* parent) : QWidget(parent), c
         if (t != lastName_)
             PerformanceNameChange();
     });
-    connect(perfName_, &QLineEdit::returnPressed, this, [this] { PerformanceNameChange(); });
-    new LeaveWatch(perfName_, [this] { PerformanceNameChange(); });
+    // Return or leaving the box ends the typing: the next name typed is a
+    // step of its own.
+    connect(perfName_, &QLineEdit::returnPressed, this, [this] {
+        PerformanceNameChange();
+        ctx_.session.endGesture();
+    });
+    new LeaveWatch(perfName_, [this] {
+        PerformanceNameChange();
+        ctx_.session.endGesture();
+    });
+    new HistoryKeys(perfName_);
     new CustomBinding(ctx_, row("PerformanceName"), perfName_, [this] {
         // The eight bytes as eight characters, trailing blanks kept; a byte
         // the synth cannot hold (from a file) shows as a blank.

@@ -225,7 +225,9 @@ void EffectsPage::refreshFromImage()
 void EffectsPage::variTypeClick(int r)
 {
     edit(ctx_, row("VariType"), r);
-    rebuildVariation(r);
+    // The entry the list shows now: the one clicked, or the type compared
+    // when the edit was refused.
+    rebuildVariation(vari_->currentRow());
 }
 
 void EffectsPage::rebuildVariation(int type)

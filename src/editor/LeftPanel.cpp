@@ -11,6 +11,7 @@
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -57,7 +58,7 @@ private:
 
 } // namespace
 
-LeftPanel::LeftPanel(EditorContext& ctx, QAction* about, QAction* saveToSynth, QWidget* parent)
+LeftPanel::LeftPanel(EditorContext& ctx, QAction* about, QAction* saveToSynth, QAction* compare, QWidget* parent)
     : QWidget(parent),
       ctx_(ctx),
       // Made once: the style builds a standard icon anew each time it is asked.
@@ -96,7 +97,20 @@ LeftPanel::LeftPanel(EditorContext& ctx, QAction* about, QAction* saveToSynth, Q
     save->setObjectName(QStringLiteral("SaveToSynth"));
     save->setToolTip(QStringLiteral("Make actual changes permanent"));
     connect(save, &QPushButton::clicked, saveToSynth, &QAction::trigger);
-    v->addWidget(save);
+    compare_ = new QPushButton(QStringLiteral("Compare"));
+    compare_->setObjectName(QStringLiteral("CompareButton"));
+    compare_->setToolTip(QStringLiteral("Hear the performance as fetched or loaded, and back to the edit (Ctrl+K)"));
+    compare_->setCheckable(true);
+    // The session says whether it compares; the button only shows it.
+    connect(compare_, &QPushButton::clicked, compare, [this, compare] {
+        compare->trigger();
+        showComparing();
+    });
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(4);
+    buttons->addWidget(save, 1);
+    buttons->addWidget(compare_);
+    v->addLayout(buttons);
 
     auto* g = group("ActiveEditLayer", QStringLiteral(" Active Edit/Audible "));
     auto* grid = new QGridLayout(g);
@@ -170,8 +184,32 @@ void LeftPanel::showEditorState()
         const QSignalBlocker block(editLayer_[st.editLayer - 1]);
         editLayer_[st.editLayer - 1]->setChecked(true);
     }
-    const QSignalBlocker block(affectAll_);
-    affectAll_->setChecked(st.affectAll);
+    {
+        const QSignalBlocker block(affectAll_);
+        affectAll_->setChecked(st.affectAll);
+    }
+    showComparing();
+}
+
+void LeftPanel::showComparing()
+{
+    const bool comparing = ctx_.session.comparing();
+    if (compare_->isChecked() == comparing && lit_ == comparing)
+        return;
+    {
+        const QSignalBlocker block(compare_);
+        compare_->setChecked(comparing);
+    }
+    // Lit while the original sounds, in any palette: a pressed look alone
+    // is easy to miss, and every edit is refused meanwhile.
+    QPalette p;  // none of its own: the window's
+    if (comparing) {
+        p = palette();
+        p.setColor(QPalette::Button, QColor(0xF0, 0xC0, 0x40));
+        p.setColor(QPalette::ButtonText, Qt::black);
+    }
+    compare_->setPalette(p);
+    lit_ = comparing;
 }
 
 void LeftPanel::selectUserPerf(int index)

@@ -1,7 +1,8 @@
 #pragma once
 // The left column of the main window: the user-performance list, the
-// button that stores the edit, the edit-layer choice with the four mute
-// buttons and "Edit all Layers simult.", and the synth picture.
+// button that stores the edit and the one that compares it with the
+// original, the edit-layer choice with the four mute buttons and "Edit all
+// Layers simult.", and the synth picture.
 
 #include "editor/EditorContext.h"
 
@@ -11,6 +12,7 @@
 class QAction;
 class QCheckBox;
 class QListWidget;
+class QPushButton;
 class QRadioButton;
 class QToolButton;
 
@@ -20,11 +22,14 @@ class LeftPanel : public QWidget {
     Q_OBJECT
 public:
     // A click on the picture triggers `about`, one on `SaveToSynth` triggers
-    // `saveToSynth`. The list's lines are the session's user-performance list.
-    LeftPanel(EditorContext& ctx, QAction* about, QAction* saveToSynth, QWidget* parent = nullptr);
+    // `saveToSynth`, one on `CompareButton` triggers `compare`. The list's
+    // lines are the session's user-performance list.
+    LeftPanel(EditorContext& ctx, QAction* about, QAction* saveToSynth, QAction* compare, QWidget* parent = nullptr);
 
-    // The edit layer, the mute buttons and the affect-all box from the editor state.
+    // The edit layer, the mute buttons, the affect-all box and whether the
+    // original is compared, from the editor state.
     void showEditorState();
+    void showComparing();
     // Selects line `index` of `UserPerf` (-1: none) without running its handler.
     void selectUserPerf(int index);
     void setUserPerfEntry(int index, const QString& text);
@@ -44,6 +49,8 @@ private:
     QRadioButton* editLayer_[4] = {};
     QToolButton* muteLayer_[4] = {};
     QCheckBox* affectAll_ = nullptr;
+    QPushButton* compare_ = nullptr;
+    bool lit_ = false;  // the compare button in its comparing colours
     QIcon volumeIcon_;
     QIcon mutedIcon_;
     bool shownMuted_[4] = {};

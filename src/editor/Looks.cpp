@@ -9,6 +9,7 @@
 #include <QStyleFactory>
 #include <QStyleOptionSlider>
 #include <QStylePainter>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -248,6 +249,42 @@ bool Bar::event(QEvent* e)
     if (e->type() == QEvent::Polish || e->type() == QEvent::StyleChange)
         setAttribute(Qt::WA_OpaquePaintEvent);
     return handled;
+}
+
+void Bar::wheelEvent(QWheelEvent* e)
+{
+    if (!hasFocus()) {
+        e->ignore();
+        return;
+    }
+    QSlider::wheelEvent(e);
+}
+
+namespace {
+
+class WheelGate : public QObject {
+public:
+    explicit WheelGate(QWidget* control) : QObject(control)
+    {
+        control->setFocusPolicy(Qt::StrongFocus);
+        control->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        if (e->type() != QEvent::Wheel || static_cast<QWidget*>(watched)->hasFocus())
+            return false;
+        e->ignore();
+        return true;
+    }
+};
+
+} // namespace
+
+void wheelOnlyWhenFocused(QWidget* control)
+{
+    new WheelGate(control);
 }
 
 void Bar::takeBackground(QPoint at)

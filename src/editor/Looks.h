@@ -20,6 +20,8 @@ namespace kw::looks {
 
 // A track bar. Vertical ones draw in the level-bar look; horizontal ones keep
 // the application's style. Both keep a picture of what lies behind them.
+// The wheel moves a bar only while it has the keyboard focus (clicked or
+// tabbed into): scrolling past one must not edit the performance.
 class Bar : public QSlider {
 public:
     explicit Bar(Qt::Orientation orientation, QWidget* parent = nullptr);
@@ -27,6 +29,7 @@ public:
 protected:
     bool event(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
 
 private:
     // What the window paints behind the bar, taken from its parents once and
@@ -50,6 +53,10 @@ public:
 protected:
     void paintEvent(QPaintEvent* e) override;
 };
+
+// A control that takes the wheel only while it has the keyboard focus, as
+// the bars do; otherwise the wheel goes to what lies behind it.
+void wheelOnlyWhenFocused(QWidget* control);
 
 // Lime bold text on black, a green bar over the selected line, and a frame
 // in the desktop's highlight colour while the list has the keyboard focus.

@@ -14,6 +14,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QKeyEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QMenu>
@@ -34,6 +36,50 @@ using namespace kw;
 
 namespace {
 QString q(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+// A control of `window`, or a menu entry, popup or shortcut that belongs to
+// it; other windows (a box it shows) are not.
+bool belongsTo(QObject* target, const QWidget* window)
+{
+    if (auto* w = qobject_cast<QWidget*>(target))
+        if (w->window() == window)
+            return true;
+    for (QObject* o = target; o; o = o->parent())
+        if (o == window)
+            return true;
+    return false;
+}
+
+// Where one gesture of the user ends and the next begins: a mouse button
+// pressed or released, a key pressed or let go (not its repeats while held).
+// Typing in a text box is one gesture until the box is left.
+class GestureWatch : public QObject {
+public:
+    GestureWatch(QWidget* window, EditSession& session) : QObject(window), window_(window), session_(session) {}
+
+protected:
+    bool eventFilter(QObject* target, QEvent* e) override
+    {
+        switch (e->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick: break;
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+            if (static_cast<QKeyEvent*>(e)->isAutoRepeat() || qobject_cast<QLineEdit*>(target))
+                return false;
+            break;
+        default: return false;
+        }
+        if (belongsTo(target, window_))
+            session_.endGesture();
+        return false;
+    }
+
+private:
+    QWidget* window_;
+    EditSession& session_;
+};
 
 // Swallows the user's input to one window and everything in it (its
 // controls, menus, shortcuts), as disabling it would. Disabling greys every
@@ -71,17 +117,8 @@ protected:
     }
 
 private:
-    // A control of the window, or a menu entry or shortcut that belongs to it;
-    // other windows (a box it shows) stay usable.
-    bool ours(QObject* target) const
-    {
-        if (auto* w = qobject_cast<QWidget*>(target))
-            return w->window() == window_;
-        for (QObject* o = target; o; o = o->parent())
-            if (o == window_)
-                return true;
-        return false;
-    }
+    // Other windows (a box it shows) stay usable.
+    bool ours(QObject* target) const { return belongsTo(target, window_); }
 
     QWidget* window_;
 };
@@ -165,7 +202,7 @@ TMainWindow::TMainWindow(EditorContext& ctx, QWidget* parent) : QMainWindow(pare
     frame->addLayout(outer);
     outer->setContentsMargins(6, 6, 6, 6);
     outer->setSpacing(6);
-    left_ = new LeftPanel(ctx_, actions_.at("MenuAbout"), actions_.at("SaveToSynth"));
+    left_ = new LeftPanel(ctx_, actions_.at("MenuAbout"), actions_.at("SaveToSynth"), actions_.at("Compare"));
     outer->addWidget(left_);
 
     auto* right = new QVBoxLayout;
@@ -201,6 +238,13 @@ TMainWindow::TMainWindow(EditorContext& ctx, QWidget* parent) : QMainWindow(pare
     scroll_ = new PageScroll(central, [this] { return roomOnScreen(); });
     setCentralWidget(scroll_);
     looks::boldGroupTitles(this);
+    // A drop-down list scrolled past must not change: it takes the wheel
+    // only once clicked or tabbed into, as the bars do.
+    for (QComboBox* combo : findChildren<QComboBox*>())
+        looks::wheelOnlyWhenFocused(combo);
+    gestures_ = new GestureWatch(this, ctx_.session);
+    qApp->installEventFilter(gestures_);
+    ctx_.session.onHistoryChange([this] { showHistory(); });
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     // The start-up performance, shown by the first full refresh.
@@ -216,6 +260,9 @@ TMainWindow::~TMainWindow()
     // no handler may run on a window that is half gone.
     for (QObject* child : findChildren<QObject*>())
         child->blockSignals(true);
+    delete gestures_;
+    gestures_ = nullptr;
+    ctx_.session.onHistoryChange({});
     ctx_.session.detach();
     if (busy_)
         QApplication::restoreOverrideCursor();
@@ -269,12 +316,21 @@ void TMainWindow::buildMenus()
             &QWidget::close);
 
     QMenu* edit = menu(nullptr, "MenuEdit", " &Edit ");
+    connect(edit, &QMenu::aboutToShow, this, [this] { nameHistorySteps(); });
     opener(edit, QKeySequence(Qt::CTRL | Qt::Key_E));
     connect(add(edit, "MenuEditCopyLayer", "&Copy Layerdata", QKeySequence(Qt::CTRL | Qt::Key_C)),
             &QAction::triggered, this, [this] { MenuEditCopyLayerClick(); });
     QAction* paste = add(edit, "MenuEditPasteLayer", "&Paste Layerdata", QKeySequence(Qt::CTRL | Qt::Key_V));
     paste->setEnabled(false);
     connect(paste, &QAction::triggered, this, [this] { MenuEditPasteLayerClick(); });
+    edit->addSeparator();
+    undo_ = add(edit, "MenuEditUndo", "&Undo", QKeySequence(Qt::CTRL | Qt::Key_Z));
+    undo_->setEnabled(false);
+    connect(undo_, &QAction::triggered, this, [this] { MenuEditUndoClick(); });
+    redo_ = add(edit, "MenuEditRedo", "&Redo");
+    redo_->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    redo_->setEnabled(false);
+    connect(redo_, &QAction::triggered, this, [this] { MenuEditRedoClick(); });
 
     QMenu* bulk = menu(nullptr, "MenuBulk", " &Bulk-Dump ");
     opener(bulk, QKeySequence(Qt::CTRL | Qt::Key_B));
@@ -298,6 +354,14 @@ void TMainWindow::buildMenus()
     auto* saveToSynth = new QAction(QStringLiteral("Save changes to User-Perf"), this);
     saveToSynth->setObjectName(QStringLiteral("SaveToSynthAction"));
     actions_["SaveToSynth"] = saveToSynth;
+
+    // The button `CompareButton` of the left column triggers it, and so does Ctrl+K.
+    auto* compare = new QAction(QStringLiteral("Compare"), this);
+    compare->setObjectName(QStringLiteral("CompareAction"));
+    compare->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    addAction(compare);
+    connect(compare, &QAction::triggered, this, [this] { ctx_.session.compare(); });
+    actions_["Compare"] = compare;
 }
 
 QAction* TMainWindow::action(const char* name) const
@@ -317,6 +381,38 @@ void TMainWindow::MenuEditPasteLayerClick()
     ctx_.session.pasteLayer();
 }
 
+void TMainWindow::MenuEditUndoClick()
+{
+    ctx_.session.undo();
+}
+
+void TMainWindow::MenuEditRedoClick()
+{
+    ctx_.session.redo();
+}
+
+void TMainWindow::showHistory()
+{
+    // The keys must know at once whether there is anything to undo; the
+    // words are read only when the menu opens, and building them for every
+    // step would double what an edit costs.
+    const EditSession& s = ctx_.session;
+    undo_->setEnabled(s.canUndo());
+    redo_->setEnabled(s.canRedo());
+    if (left_)
+        left_->showComparing();
+}
+
+void TMainWindow::nameHistorySteps()
+{
+    const EditSession& s = ctx_.session;
+    // A step's name shows as it is: an ampersand in it ("Reverb & Chorus
+    // Send") is no access key.
+    auto asIs = [](const std::string& name) { return q(name).replace(QLatin1Char('&'), QStringLiteral("&&")); };
+    undo_->setText(s.canUndo() ? QStringLiteral("&Undo ") + asIs(s.undoText()) : QStringLiteral("&Undo"));
+    redo_->setText(s.canRedo() ? QStringLiteral("&Redo ") + asIs(s.redoText()) : QStringLiteral("&Redo"));
+}
+
 // ---------------------------------------------------------------------------
 // Refreshes
 
@@ -325,6 +421,14 @@ void TMainWindow::RefreshLayerPage()
     const SendsPaused pause(ctx_.state());
     common_->showProgram(left_->selectedUserPerf());
     ctx_.bindings.refreshLayer();
+}
+
+void TMainWindow::showImage()
+{
+    const SendsPaused pause(ctx_.state());
+    left_->showEditorState();
+    common_->showProgram(left_->selectedUserPerf());
+    ctx_.bindings.refreshAll();
 }
 
 void TMainWindow::RefreshAll()

@@ -44,6 +44,7 @@ public:
     void setBusy(bool busy) override;
     void refreshAll() override { RefreshAll(); }
     void refreshLayerPage() override { RefreshLayerPage(); }
+    void showImage() override;
     void selectUserPerf(int index) override;
     void setUserPerfEntry(int index, const std::string& text) override;
     void followKnob(const std::string& control, int position) override;
@@ -54,11 +55,14 @@ public:
 
     // Menu actions by their names ("MenuFilePreferences", "MenuAbout", ...),
     // for the shell that connects the commands; the synth picture triggers
-    // "MenuAbout", the button `SaveToSynth` triggers "SaveToSynth".
+    // "MenuAbout", the button `SaveToSynth` triggers "SaveToSynth", the
+    // button `CompareButton` and Ctrl+K trigger "Compare".
     QAction* action(const char* name) const;
 
     void MenuEditCopyLayerClick();
     void MenuEditPasteLayerClick();
+    void MenuEditUndoClick();
+    void MenuEditRedoClick();
 
     // What the screen leaves for the window's frame below the menus: the
     // pages scroll inside a window no larger than that.
@@ -70,14 +74,23 @@ protected:
 
 private:
     void buildMenus();
+    // Whether there is anything to undo or redo; the compare button shows
+    // whether the original is compared.
+    void showHistory();
+    // "Undo ..." and "Redo ..." name what they would change, as the Edit
+    // menu opens.
+    void nameHistorySteps();
 
     kw::EditorContext& ctx_;
     std::map<std::string, QAction*> actions_;
+    QAction* undo_ = nullptr;
+    QAction* redo_ = nullptr;
     kw::LeftPanel* left_ = nullptr;
     kw::CommonPage* common_ = nullptr;
     kw::StatusPanel* status_ = nullptr;
     QObject* inputBlock_ = nullptr;
     QScrollArea* scroll_ = nullptr;
     bool screenWatched_ = false;
+    QObject* gestures_ = nullptr;
     bool busy_ = false;
 };

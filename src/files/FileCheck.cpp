@@ -2,6 +2,7 @@
 
 #include "files/BankFile.h"
 #include "files/FileIo.h"
+#include "model/Cp1252.h"
 
 #include <algorithm>
 #include <map>
@@ -113,6 +114,7 @@ std::string plainText(const FileError& e)
     case FileErrorKind::NotABank: return "not a performance bank";
     case FileErrorKind::TooManyRecords: return "too many records (" + groupedNumber(kBankMaxRecords) + " at most)";
     case FileErrorKind::CannotSave: return "cannot write: " + e.reason;
+    case FileErrorKind::DamagedMidiFile: return "damaged MIDI file: " + e.reason;
     }
     return {};
 }
@@ -123,6 +125,15 @@ std::string groupedNumber(uint64_t n)
     for (int at = int(digits.size()) - 3; at > 0; at -= 3)
         digits.insert(size_t(at), ",");
     return digits;
+}
+
+std::string printable(std::string_view cp1252)
+{
+    std::string s = cp1252ToUtf8(cp1252);
+    for (char& c : s)
+        if (uint8_t(c) < 0x20 || c == 0x7F)
+            c = '?';
+    return s;
 }
 
 } // namespace kw

@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kw {
@@ -54,5 +55,9 @@ std::string plainText(const FileError& e);
 
 // "31,490".
 std::string groupedNumber(uint64_t n);
+
+// Windows-1252 text from a file of unknown origin (a name, an abbreviation)
+// as UTF-8 that cannot steer a terminal: control characters become '?'.
+std::string printable(std::string_view cp1252);
 
 } // namespace kw

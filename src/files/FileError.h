@@ -16,6 +16,7 @@ enum class FileErrorKind {
     TooManyRecords,       // a bank of whole records, more than any reader takes
     NotABank,             // a bank shorter than its magic text or with another text
     CannotSave,           // could not be created, written or put in place
+    DamagedMidiFile,      // a Standard MIDI File that cannot be read to its end
 };
 
 struct FileError {

@@ -5,7 +5,6 @@
 #include "files/FileIo.h"
 #include "files/FilePaths.h"
 #include "files/PerformanceFile.h"
-#include "model/Cp1252.h"
 
 #include <algorithm>
 #include <array>
@@ -32,7 +31,8 @@ constexpr const char* kProgram = "knobwright-files";
 constexpr const char* kUsage =
     "Usage: knobwright-files [OPTION]... COMMAND ARGUMENT...\n"
     "Reads and writes Knobwright's performance files (.SYX, one performance of the\n"
-    "Yamaha CS1x in 317 bytes) and performance banks (.PFB).\n"
+    "Yamaha CS1x in 317 bytes) and performance banks (.PFB), and keeps every\n"
+    "performance it is given once in the performance library.\n"
     "\n"
     "  info FILE...                list the performances in each file and what is\n"
     "                              wrong with them\n"
@@ -45,12 +45,22 @@ constexpr const char* kUsage =
     "                              CATEGORY_Name.SYX and list the files written\n"
     "  renumber IN.SYX N OUT.SYX   address a performance file to performance N and\n"
     "                              recompute its checksums (OUT may be IN)\n"
+    "  library import PATH...      keep every performance of the files and folders\n"
+    "                              (.SYX, .PFB, .MID, subfolders too) in the library,\n"
+    "                              each once, and say how many were new\n"
+    "  library search [TEXT]       list the library's performances whose name,\n"
+    "                              category, tags or origin hold every word of TEXT\n"
+    "  library export TEXT OUT     write what a search for TEXT finds, 128 at most,\n"
+    "                              as one bank (OUT.MID: a MIDI file; OUT.SYX: the\n"
+    "                              bulk dumps), numbered from 1 in name order\n"
     "\n"
-    "  -f, --force    pack damaged records; renumber a file that is no whole\n"
-    "                 performance\n"
-    "  -h, --help     show this text\n"
-    "      --version  show the version\n"
-    "  --             end of the options: what follows are arguments\n"
+    "  -f, --force          pack damaged records; renumber a file that is no whole\n"
+    "                       performance\n"
+    "      --library FILE   the library to use (default:\n"
+    "                       $XDG_DATA_HOME/Knobwright/library.sqlite)\n"
+    "  -h, --help           show this text\n"
+    "      --version        show the version\n"
+    "  --                   end of the options: what follows are arguments\n"
     "\n"
     "N is a user-performance number 1..128, as the synthesizer shows it. A file\n"
     "named - is standard input, an output named - standard output. A file is\n"
@@ -58,9 +68,11 @@ constexpr const char* kUsage =
     "through, a folder, FIFO or device is not written.\n"
     "\n"
     "Exit status: 0 done; 1 a damaged record was found (info lists it, extract and\n"
-    "unpack write it as it is), or extract found no such performance; 2 a file\n"
-    "could not be read or written, is no performance file or bank, or holds damaged\n"
-    "records without --force, the command line is wrong, or a signal stopped it.\n";
+    "unpack write it as it is, library import leaves it out), extract found no such\n"
+    "performance, a library search found nothing, or an export found more than a\n"
+    "bank holds; 2 a file could not be read or written, is no performance file or\n"
+    "bank, or holds damaged records without --force, the library failed, the\n"
+    "command line is wrong, or a signal stopped it.\n";
 
 enum Exit { Ok = 0, Fault = 1, Failed = 2 };
 
@@ -79,17 +91,6 @@ std::optional<int> performanceNumber(const std::string& text)
     if (text.empty() || text.size() > 4 || ec != std::errc() || ptr != end || n < 1 || n > 128)
         return std::nullopt;
     return n - 1;
-}
-
-// Names and abbreviations come from files of unknown origin: nothing in them
-// may steer the terminal.
-std::string printable(std::string_view cp1252)
-{
-    std::string s = cp1252ToUtf8(cp1252);
-    for (char& c : s)
-        if (uint8_t(c) < 0x20 || c == 0x7F)
-            c = '?';
-    return s;
 }
 
 std::string joined(const std::vector<std::string>& parts)
@@ -124,8 +125,10 @@ std::string damageText(FileKind kind, const CheckedRecord& r)
 
 struct Options {
     bool force = false, help = false, version = false;
+    std::string library;
     std::vector<std::string> operands;
     std::string unknown;  // the first option not understood
+    std::string noValue;  // the first option that lacks its value
 };
 
 // Options may stand anywhere before "--"; "-" alone is an argument.
@@ -133,11 +136,18 @@ Options parseOptions(const std::vector<std::string>& args)
 {
     Options o;
     bool optionsEnd = false;
-    for (const std::string& a : args) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
         if (optionsEnd || a.size() < 2 || a[0] != '-')
             o.operands.push_back(a);
         else if (a == "--")
             optionsEnd = true;
+        else if (a.starts_with("--library=") && a.size() > 10)
+            o.library = a.substr(10);
+        else if (a == "--library" && i + 1 < args.size())
+            o.library = args[++i];
+        else if ((a == "--library" || a == "--library=") && o.noValue.empty())
+            o.noValue = "--library";
         else if (a == "--help" || a == "-h")
             o.help = true;
         else if (a == "--version")
@@ -152,7 +162,10 @@ Options parseOptions(const std::vector<std::string>& args)
 
 class Tool {
 public:
-    Tool(std::istream& in, std::ostream& out, std::ostream& err) : in_(in), out_(out), err_(err) {}
+    Tool(std::istream& in, std::ostream& out, std::ostream& err, const std::map<std::string, ToolCommand>& more)
+        : in_(in), out_(out), err_(err), more_(more)
+    {
+    }
 
     int run(const std::vector<std::string>& args)
     {
@@ -172,6 +185,8 @@ private:
         force_ = o.force;
         if (!o.unknown.empty())
             return usageError("unknown option '" + o.unknown + "'");
+        if (!o.noValue.empty())
+            return usageError("option '" + o.noValue + "' needs a value");
         if (o.help) {
             out_ << kUsage;
             return out_ ? Ok : Failed;
@@ -200,6 +215,8 @@ private:
             return arguments(cmd, rest, {"no input file", "no performance number", "no output file"})
                        ? renumber(rest[0], rest[1], rest[2])
                        : Failed;
+        if (const auto it = more_.find(cmd); it != more_.end())
+            return it->second(ToolCall{rest, force_, o.library, in_, out_, err_});
         return usageError("unknown command '" + cmd + "'");
     }
 
@@ -543,15 +560,35 @@ private:
     std::istream& in_;
     std::ostream& out_;
     std::ostream& err_;
+    const std::map<std::string, ToolCommand>& more_;
     bool force_ = false;
     bool stdinTaken_ = false;
 };
 
 } // namespace
 
+int runFilesTool(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
+                 const std::map<std::string, ToolCommand>& more)
+{
+    return Tool(in, out, err, more).run(args);
+}
+
 int runFilesTool(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err)
 {
-    return Tool(in, out, err).run(args);
+    return runFilesTool(args, in, out, err, {});
+}
+
+int ToolCall::usageError(const std::string& what) const
+{
+    out.flush();
+    err << kProgram << ": " << what << "\nTry '" << kProgram << " --help'.\n";
+    return Failed;
+}
+
+void ToolCall::report(const std::string& shown, const std::string& what) const
+{
+    out.flush();
+    err << kProgram << ": " << shown << ": " << what << '\n';
 }
 
 int runFilesTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)

@@ -1,6 +1,19 @@
+// The program's entry joins the library's commands (store/, a layer above
+// files/) to the tool; the files code itself knows nothing of the library.
 #include "files/FilesTool.h"
+#include "store/LibraryTool.h"
 
 #include <iostream>
+
+namespace {
+
+const std::map<std::string, kw::ToolCommand>& libraryCommands()
+{
+    static const std::map<std::string, kw::ToolCommand> commands = {{"library", kw::runLibraryCommand}};
+    return commands;
+}
+
+} // namespace
 
 #ifdef _WIN32
 #include "files/FilePaths.h"
@@ -11,7 +24,7 @@ int wmain(int argc, wchar_t** argv)
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i)
         args.push_back(kw::utf8FromPath(std::filesystem::path(argv[i])));
-    return kw::runFilesTool(args, std::cin, std::cout, std::cerr);
+    return kw::runFilesTool(args, std::cin, std::cout, std::cerr, libraryCommands());
 }
 #else
 #include <array>
@@ -102,7 +115,7 @@ int main(int argc, char** argv)
     DescriptorOutput outBuf(STDOUT_FILENO);
     std::istream in(&inBuf);
     std::ostream out(&outBuf);
-    int status = kw::runFilesTool(std::vector<std::string>(argv + 1, argv + argc), in, out, std::cerr);
+    int status = kw::runFilesTool(std::vector<std::string>(argv + 1, argv + argc), in, out, std::cerr, libraryCommands());
     out.flush();
     // A stop is reported by the tool, which knows what it was doing then.
     if (outBuf.error() != 0 && !(outBuf.error() == EINTR && kw::stopSignal())) {

@@ -35,6 +35,79 @@ std::string joined(const std::vector<std::string>& lines, const char* between)
 
 } // namespace
 
+size_t BankStep::bytes() const
+{
+    size_t n = sizeof(BankStep) + what.capacity() + changed.capacity() * sizeof(Slot);
+    for (const Slot& s : changed)
+        n += s.before.entry.capacity() + s.after.entry.capacity();
+    return n;
+}
+
+std::vector<BankModel::SlotState> BankManager::slotsNow() const
+{
+    std::vector<BankModel::SlotState> out;
+    out.reserve(kUserPerformances);
+    for (int i = 0; i < kUserPerformances; ++i)
+        out.push_back(bank_.state(i));
+    return out;
+}
+
+void BankManager::record(const char* what, std::vector<BankModel::SlotState> before)
+{
+    BankStep step{what, {}};
+    for (int i = 0; i < kUserPerformances; ++i) {
+        BankModel::SlotState after = bank_.state(i);
+        if (!(after == before[size_t(i)]))
+            step.changed.push_back({i, std::move(before[size_t(i)]), std::move(after)});
+    }
+    history_.record(std::move(step));
+    history_.seal();
+}
+
+void BankManager::undo()
+{
+    takeStep(true);
+}
+
+void BankManager::redo()
+{
+    takeStep(false);
+}
+
+void BankManager::takeStep(bool back)
+{
+    const BankStep* step = back ? history_.toUndo() : history_.toRedo();
+    // A bank still being read is half a step: it would be recorded over what
+    // the undo put back.
+    if (!step || refuseWhileReading())
+        return;
+    for (const BankStep::Slot& s : step->changed) {
+        BankModel::SlotState target = back ? s.before : s.after;
+        // What a save wrote since stays the mark's measure.
+        const BankModel::SlotState now = bank_.state(s.index);
+        if (!(now.baseline == (back ? s.after : s.before).baseline))
+            target.baseline = now.baseline;
+        bank_.restore(s.index, target);
+    }
+    back ? history_.undone() : history_.redone();
+}
+
+void BankManager::deleteSlot(int index)
+{
+    if (index < 0 || index >= kUserPerformances)
+        return;
+    auto before = slotsNow();
+    bank_.clear(index);
+    record("Delete", std::move(before));
+}
+
+void BankManager::clearAll()
+{
+    auto before = slotsNow();
+    bank_.clearAll();
+    record("Clear all", std::move(before));
+}
+
 bool BankManager::isPerformanceFileName(const std::string& utf8Name)
 {
     return hasExtension(utf8Name, kPerformanceExtension);
@@ -62,6 +135,7 @@ void BankManager::keepEdited()
     backup_ = lib_.session.image().edit;
     modifiedBefore_ = lib_.session.state().modified;
     refreshesAtBackup_ = lib_.session.fullRefreshes();
+    movesAtBackup_ = lib_.session.historyMoves();
     slotSent_ = false;
 }
 
@@ -69,12 +143,17 @@ void BankManager::closed()
 {
     const bool restore = slotSent_ && refreshesAtBackup_ == lib_.session.fullRefreshes();
     slotSent_ = false;
+    lib_.session.setAuditioning(false);
     if (!restore)
         return;
     // The image holds at once what the main window shows, also while an
     // audition still goes out and the window may open again; the synth gets
     // it in its turn.
     lib_.session.image().edit = backup_;
+    // The steps lead to the edit given back, unless some were taken since it
+    // was kept aside: those went from another image.
+    if (lib_.session.historyMoves() != movesAtBackup_)
+        lib_.session.startNewHistory();
     const bool modified = modifiedBefore_;
     auto job = std::make_unique<SendJob>();
     job->sendEditImage(false)
@@ -104,7 +183,10 @@ bool BankManager::dropPerformanceFile(int index, const std::string& utf8Path, co
 {
     if (index < 0 || index >= kUserPerformances)
         return false;
-    if (auto e = placeFile(index, utf8Path, shownName)) {
+    auto before = slotsNow();
+    auto e = placeFile(index, utf8Path, shownName);
+    record("Drop", std::move(before));
+    if (e) {
         lib_.reportFileError(*e);
         return false;
     }
@@ -133,7 +215,10 @@ void BankManager::loadBank(const std::string& utf8Path, std::function<void(std::
         }
         if (!contents->skipped.empty())
             lib_.informList(contents->skipped);
-        done(bank_.load(contents->records));
+        auto before = slotsNow();
+        auto set = bank_.load(contents->records);
+        record("Load Performance-bank", std::move(before));
+        done(std::move(set));
     });
 }
 
@@ -144,6 +229,8 @@ struct BankManager::Drop {
     std::vector<std::string> notes;
     std::vector<std::string> leftOut;
     std::function<void()> done;
+    // However many files, one drop is one step.
+    std::vector<BankModel::SlotState> before;
 };
 
 void BankManager::dropFiles(int index, const std::vector<std::string>& utf8Paths, std::function<void()> done)
@@ -153,7 +240,7 @@ void BankManager::dropFiles(int index, const std::vector<std::string>& utf8Paths
             done();
         return;
     }
-    dropNext(std::make_shared<Drop>(Drop{utf8Paths, 0, index, {}, {}, std::move(done)}));
+    dropNext(std::make_shared<Drop>(Drop{utf8Paths, 0, index, {}, {}, std::move(done), slotsNow()}));
 }
 
 void BankManager::dropNext(const std::shared_ptr<Drop>& drop)
@@ -182,6 +269,7 @@ void BankManager::dropNext(const std::shared_ptr<Drop>& drop)
                 ++drop->nextSlot;
         }
     }
+    record("Drop", std::move(drop->before));
     if (!drop->leftOut.empty())
         drop->notes.push_back("No slot after " + entryNumber(kUserPerformances - 1) + " for: "
                               + joined(drop->leftOut, ", "));
@@ -223,6 +311,7 @@ void BankManager::audition(int index)
     job->then([this, record](Receiver& rx) {
            record->toEdit(rx.image().edit);
            slotSent_ = true;
+           lib_.session.setAuditioning(true);
            return true;
        })
         .sendEditImage(false)

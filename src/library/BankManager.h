@@ -5,6 +5,7 @@
 // performance being edited kept aside and given back to the synth.
 
 #include "library/BankModel.h"
+#include "library/History.h"
 #include "library/LibraryContext.h"
 #include "model/PerformanceImage.h"
 
@@ -20,8 +21,27 @@ namespace kw {
 inline constexpr const char* kUnsavedBankQuestion =
     "The Performance-bank is unsaved.\nSave it before quitting?";
 
+// One step of the bank manager's history: the slots a drop, a Delete, a
+// Clear all or a loaded bank changed, as they stood before and after.
+struct BankStep {
+    struct Slot {
+        int index;
+        BankModel::SlotState before, after;
+    };
+    std::string what;  // "Clear all", for the Undo and Redo entries
+    std::vector<Slot> changed;
+
+    bool mergeWith(const BankStep&) { return false; }  // each is one step
+    bool empty() const { return changed.empty(); }
+    size_t bytes() const;
+};
+
 class BankManager {
 public:
+    // The history keeps this many steps, fewer when they hold more bytes.
+    static constexpr size_t kHistorySteps = 10000;
+    static constexpr size_t kHistoryBytes = 64u << 20;
+
     BankManager(LibraryContext& lib, BankModel& bank) : lib_(lib), bank_(bank) {}
 
     BankModel& bank() { return bank_; }
@@ -52,9 +72,23 @@ public:
     // the file read a slice at a time. `done` gets the slots set, or nothing
     // when the file was refused (reported).
     void loadBank(const std::string& utf8Path, std::function<void(std::optional<std::vector<int>>)> done);
+    // "Delete": slot `index` emptied, its line the bare number.
+    void deleteSlot(int index);
+    // "Clear all": every slot emptied.
+    void clearAll();
     // "Save Performance-bank": the occupied slots, in slot order, written
     // atomically under a name the user picks. True once written.
     bool save();
+
+    // The bank's own history. An undo puts the slots a step changed back as
+    // they were, lines and unsaved marks with them (a mark a save has
+    // cleared since stays cleared: the bank file holds what it holds).
+    bool canUndo() const { return history_.toUndo() != nullptr; }
+    bool canRedo() const { return history_.toRedo() != nullptr; }
+    std::string undoText() const { return canUndo() ? history_.toUndo()->what : std::string(); }
+    std::string redoText() const { return canRedo() ? history_.toRedo()->what : std::string(); }
+    void undo();
+    void redo();
     // "Send to CS1x": an occupied slot into the synth's edit buffer (data
     // bytes cut to 7 bits), with the transfer pause between the blocks.
     void audition(int index);
@@ -69,6 +103,12 @@ public:
     static bool isBankFileName(const std::string& utf8Name);
 
 private:
+    // What a change does to the slots is recorded as one step: the slots as
+    // they stood before it, then `record` once it is done.
+    std::vector<BankModel::SlotState> slotsNow() const;
+    void record(const char* what, std::vector<BankModel::SlotState> before);
+    void takeStep(bool back);
+
     std::optional<FileError> placeFile(int index, const std::string& utf8Path, const std::string& shownName);
     bool refuseWhileReading();
     struct Drop;
@@ -83,6 +123,8 @@ private:
     bool modifiedBefore_ = false;
     bool slotSent_ = false;
     int refreshesAtBackup_ = -1;
+    uint64_t movesAtBackup_ = 0;
+    History<BankStep> history_{kHistorySteps, kHistoryBytes};
 };
 
 } // namespace kw

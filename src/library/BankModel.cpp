@@ -35,6 +35,20 @@ bool BankModel::anyChanged() const
     return slots_ != baseline_;
 }
 
+BankModel::SlotState BankModel::state(int index) const
+{
+    const size_t i = size_t(index);
+    return {slots_.at(i), baseline_.at(i), entries_.at(i)};
+}
+
+void BankModel::restore(int index, const SlotState& s)
+{
+    const size_t i = size_t(index);
+    slots_.at(i) = s.record;
+    baseline_.at(i) = s.baseline;
+    entries_.at(i) = s.entry;
+}
+
 void BankModel::clear(int index)
 {
     slots_.at(size_t(index)) = PerformanceRecord{};

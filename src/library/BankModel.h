@@ -33,6 +33,18 @@ public:
     bool changed(int index) const { return slot(index) != baseline_.at(size_t(index)); }
     bool anyChanged() const;
 
+    // One slot as it stands: what it holds, what it held when last loaded or
+    // saved, and its line.
+    struct SlotState {
+        PerformanceRecord record;
+        PerformanceRecord baseline;
+        std::string entry;
+        bool operator==(const SlotState&) const = default;
+    };
+    SlotState state(int index) const;
+    // Puts a slot back as it stood (an undo or a redo).
+    void restore(int index, const SlotState& s);
+
     // Empty slot, line the bare number.
     void clear(int index);
     void clearAll();

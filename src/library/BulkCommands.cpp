@@ -170,18 +170,19 @@ void BulkCommands::SaveToSynthClick()
         chooseUserPerf(lib_, "Select dest.-Perf", "Send", lib_.session.state().selectedUserPerf);
     if (!dest)
         return;
-    const PerformanceRecord record = PerformanceRecord::fromEdit(lib_.session.image().edit, *dest);
+    // While the original is compared, the edit is still what is stored.
+    const PerformanceRecord record = PerformanceRecord::fromEdit(lib_.session.editedImage(), *dest);
     UserPerfNames& names = lib_.names();
     auto job = std::make_unique<SendJob>();
     job->sendRecord(record, *dest, false)
-        .atEnd([&names, dest = *dest, entry = storedEntry(*dest, record.category(), record.name())](
-                   Receiver& rx, const SendJob::End& end) {
+        .atEnd([&names, &session = lib_.session, dest = *dest,
+                entry = storedEntry(*dest, record.category(), record.name())](Receiver& rx, const SendJob::End& end) {
             if (!end.why.empty()) {
                 // Every block sent counted as an edit; it stays one.
                 rx.answer(capitalized(notSentText(dest, end.blocksOut, end.why)));
                 return;
             }
-            rx.state().modified = false;
+            session.markStored();
             names.set(dest, entry);
             rx.report(storedText(dest));
         }, true);

@@ -1,7 +1,10 @@
 #include "library/EditSession.h"
 
 #include "library/Dialogs.h"
+#include "library/LibraryContext.h"
+#include "library/SendJob.h"
 #include "midi/MidiCore.h"
+#include "midi/Receiver.h"
 #include "midi/Senders.h"
 #include "midi/Ui.h"
 #include "model/Cp1252.h"
@@ -55,7 +58,39 @@ const Rows& rows()
 // Positions of "Set to defaults", in the order of Rows::velocity.
 constexpr int kVelocityDefaults[4] = {126, 0, 63, 63};
 
+constexpr const char* kComparingText = "Comparing with the original - press Compare to edit again";
+
+uint8_t blockIndex(const BulkBlock& b) { return uint8_t(int(b.kind()) % kBlocksPerPerformance); }
+
 } // namespace
+
+class EditSession::Recording {
+public:
+    Recording(EditSession& session, EditStep step) : session_(session), step_(std::move(step))
+    {
+        // An edit inside another one belongs to the outer step.
+        if (!session_.recording_ && session_.recordingOn_) {
+            session_.recording_ = &step_.body();
+            owner_ = true;
+        }
+    }
+    ~Recording()
+    {
+        if (!owner_)
+            return;
+        session_.recording_ = nullptr;
+        ++session_.moves_;
+        if (session_.history_.record(std::move(step_)))
+            session_.historyChanged();
+    }
+    Recording(const Recording&) = delete;
+    Recording& operator=(const Recording&) = delete;
+
+private:
+    EditSession& session_;
+    EditStep step_;
+    bool owner_ = false;
+};
 
 EditSession::EditSession(PerformanceImage& image, EditorState& state, Senders& senders)
     : image_(image), state_(state), senders_(senders)
@@ -73,28 +108,71 @@ const BulkBlock& EditSession::block(const FieldRow& row) const
     return row.isLayer() ? image_.edit.layer(state_.editLayer) : image_.edit[row.block];
 }
 
+void EditSession::put(BulkBlock& b, size_t pos, uint8_t value)
+{
+    uint8_t& byte = b[pos];
+    if (recording_)
+        recording_->note(blockIndex(b), uint8_t(pos), byte, value);
+    byte = value;
+}
+
+void EditSession::putMute(int layer, MuteMemory m)
+{
+    MuteMemory& was = state_.mute[size_t(layer - 1)];
+    if (recording_) {
+        recording_->note(kMuteBlock, savedVolumePos(layer), was.savedVolume, m.savedVolume);
+        recording_->note(kMuteBlock, mutedPos(layer), was.muted, m.muted);
+    }
+    was = m;
+}
+
 void EditSession::writeLayer(size_t offset, uint8_t value)
 {
-    kw::writeLayerField(image_, state_, offset, value);
+    if (state_.affectAll) {
+        for (int l = 1; l <= 4; ++l)
+            putData(image_.edit.layer(l), offset, value);
+    } else {
+        putData(editLayer(), offset, value);
+    }
+}
+
+void EditSession::sendOut(StepSend m)
+{
+    if (recording_)
+        recording_->noteSend(m);
+    const BlockKind kind = BlockKind(m.block);
+    const BlockInfo info = blockInfo(kind);
+    const BulkBlock& b = image_.edit[kind];
+    switch (m.kind) {
+    case StepSend::Param:
+        senders_.parameterChange(info.addrHigh, info.addrMid, uint8_t(info.addrLow + m.offset), b.data(m.offset));
+        break;
+    case StepSend::Param2:
+        senders_.parameterChange2(info.addrHigh, info.addrMid, uint8_t(info.addrLow + m.offset), b.data(m.offset),
+                                  b.data(m.offset + 1u));
+        break;
+    case StepSend::Block: senders_.bulk(kind); break;
+    }
 }
 
 void EditSession::send(const FieldRow& row, int tab)
 {
-    const BlockInfo info = blockInfo(row.block);
-    const BulkBlock& b = block(row);
+    // Each layer gets its own byte: the same under "Edit all Layers
+    // simult." after an edit, but not after an undo of one.
+    const int first = state_.affectAll ? 1 : state_.editLayer, last = state_.affectAll ? 4 : state_.editLayer;
+    const uint8_t common = uint8_t(row.block);
     switch (row.send) {
-    case SendKind::LayerParam: senders_.layerParameter(row.offset, b.data(row.offset)); break;
-    case SendKind::LayerBulk: senders_.editLayerBlocks(state_.affectAll); break;
-    case SendKind::Param:
-        senders_.parameterChange(info.addrHigh, info.addrMid, row.addressLow(tab), b.data(row.offsetFor(tab)));
+    case SendKind::LayerParam:
+        for (int l = first; l <= last; ++l)
+            sendOut({StepSend::Param, uint8_t(layerKind(l)), row.offset});
         break;
-    case SendKind::Param2: {
-        const uint8_t first = row.pairOffset(tab);
-        senders_.parameterChange2(info.addrHigh, info.addrMid, uint8_t(info.addrLow + first), b.data(first),
-                                  b.data(first + 1u));
+    case SendKind::LayerBulk:
+        for (int l = first; l <= last; ++l)
+            sendOut({StepSend::Block, uint8_t(layerKind(l)), 0});
         break;
-    }
-    case SendKind::Bulk: senders_.bulk(row.block); break;
+    case SendKind::Param: sendOut({StepSend::Param, common, row.offsetFor(tab)}); break;
+    case SendKind::Param2: sendOut({StepSend::Param2, common, row.pairOffset(tab)}); break;
+    case SendKind::Bulk: sendOut({StepSend::Block, common, 0}); break;
     case SendKind::None: break;
     }
 }
@@ -113,9 +191,24 @@ void EditSession::status(const std::string& text)
         ui_->showStatus(text);
 }
 
+EditStep EditSession::stepFor(const FieldRow& row, int position, int tab) const
+{
+    const Rows& r = rows();
+    if (&row == &r.detune)
+        return EditStep(LayerBulkChange{LayerBulkChange::Detune, scope()});
+    if (&row == &r.bank || &row == &r.voice)
+        return EditStep(VoiceChange{&row, scope()});
+    if (&row == &r.layerOn)
+        return EditStep(LayerSwitch{LayerSwitch::LayerOn, scope(), position != 0});
+    return EditStep(FieldChange{&row, tab, row.isLayer() ? scope() : 0});
+}
+
 Echo EditSession::apply(const FieldRow& row, int position, int tab)
 {
+    if (refused())
+        return {};
     acted();
+    const Recording recording(*this, stepFor(row, position, tab));
     const Rows& r = rows();
     Echo echo;
     if (row.isLayer()) {
@@ -158,8 +251,8 @@ Echo EditSession::apply(const FieldRow& row, int position, int tab)
         if (&row == &r.tempoMidi && !position)
             return echo;
         const auto [high, low] = tempo::bytes(&row == &r.tempo ? tempo::valueFromPosition(position) : 0);
-        b.data(tempo::kHighOffset) = high;
-        b.data(tempo::kLowOffset) = low;
+        putData(b, tempo::kHighOffset, high);
+        putData(b, tempo::kLowOffset, low);
         if (&row == &r.tempo)
             echo.add(r.tempoMidi);  // a tempo of its own: no longer MIDI clock
     } else if (&row == r.arpModes[0] || &row == r.arpModes[1] || &row == r.arpModes[2]) {
@@ -168,20 +261,23 @@ Echo EditSession::apply(const FieldRow& row, int position, int tab)
         const auto types = &row == &r.reverb ? fx::reverbTypes() : fx::chorusTypes();
         if (position < 0 || size_t(position) >= types.size())
             return echo;
-        b.data(row.offset) = types[size_t(position)].msb;
-        b.data(row.offset + 1u) = types[size_t(position)].lsb;
+        putData(b, row.offset, types[size_t(position)].msb);
+        putData(b, row.offset + 1u, types[size_t(position)].lsb);
     } else if (&row == &r.variation) {
         if (position < 0 || size_t(position) >= fx::variationTypes().size())
             return echo;
         const fx::VariationType& t = fx::variationTypes()[size_t(position)];
-        b.data(row.offset) = t.msb;
-        b.data(row.offset + 1u) = t.lsb;
+        putData(b, row.offset, t.msb);
+        putData(b, row.offset + 1u, t.lsb);
         // A new type always starts from its own defaults, even when it is the
         // type already chosen.
-        for (int s = 0; s < vari::kSlots; ++s)
-            vari::storeValue(b, s, t.defaults[size_t(s)]);
+        for (int s = 0; s < vari::kSlots; ++s) {
+            const auto [high, low] = effectPair::split14(t.defaults[size_t(s)]);
+            putData(b, vari::pairOffset(s), high);
+            putData(b, vari::pairOffset(s) + 1u, low);
+        }
     } else {
-        b.data(row.offsetFor(tab)) = row.storedFromPosition(position);
+        putData(b, row.offsetFor(tab), row.storedFromPosition(position));
     }
     send(row, tab);
     return echo;
@@ -220,10 +316,7 @@ Echo EditSession::pan(int position)
 
 void EditSession::sendVolume(int layer)
 {
-    const BlockInfo info = blockInfo(layerKind(layer));
-    const uint8_t offset = rows().volume.offset;
-    senders_.parameterChange(info.addrHigh, info.addrMid, uint8_t(info.addrLow + offset),
-                             image_.edit.layer(layer).data(offset));
+    sendOut({StepSend::Param, uint8_t(layerKind(layer)), rows().volume.offset});
 }
 
 void EditSession::layerVolume(int position)
@@ -232,11 +325,11 @@ void EditSession::layerVolume(int position)
     const uint8_t v = volume.storedFromPosition(position);
     const int first = state_.affectAll ? 1 : state_.editLayer, last = state_.affectAll ? 4 : state_.editLayer;
     for (int l = first; l <= last; ++l) {
-        MuteMemory& m = state_.mute[size_t(l - 1)];
+        const MuteMemory& m = state_.mute[size_t(l - 1)];
         if (m.muted)
-            m.savedVolume = v;  // takes effect when the layer is unmuted
+            putMute(l, {v, true});  // takes effect when the layer is unmuted
         else
-            image_.edit.layer(l).data(volume.offset) = v;
+            putData(image_.edit.layer(l), volume.offset, v);
     }
     // Each layer gets its own byte: a muted edit layer must not silence the
     // other layers, nor an unmuted one wake a muted layer.
@@ -250,7 +343,7 @@ Echo EditSession::arpMode(const FieldRow& row, bool checked)
     BulkBlock& b = block(row);
     arpMode::Boxes boxes = arpMode::boxesFromByte(b.data(arpMode::kOffset));
     (&row == r.arpModes[0] ? boxes.on : &row == r.arpModes[1] ? boxes.hold : boxes.split) = checked;
-    b.data(arpMode::kOffset) = arpMode::byteFromBoxes(arpMode::normalised(boxes));
+    putData(b, arpMode::kOffset, arpMode::byteFromBoxes(arpMode::normalised(boxes)));
     send(row);
     Echo echo;
     for (const FieldRow* mode : r.arpModes)
@@ -260,58 +353,79 @@ Echo EditSession::arpMode(const FieldRow& row, bool checked)
 
 Echo EditSession::velocityDefaults()
 {
+    if (refused())
+        return {};
     acted();
+    const Recording recording(*this, EditStep(LayerBulkChange{LayerBulkChange::VelocityDefaults, scope()}));
     const Rows& r = rows();
     Echo echo;
     for (int i = 0; i < 4; ++i) {
         writeLayer(r.velocity[i]->offset, r.velocity[i]->storedFromPosition(kVelocityDefaults[i]));
         echo.add(*r.velocity[i]);
     }
-    senders_.editLayerBlocks(state_.affectAll);
+    const int first = state_.affectAll ? 1 : state_.editLayer, last = state_.affectAll ? 4 : state_.editLayer;
+    for (int l = first; l <= last; ++l)
+        sendOut({StepSend::Block, uint8_t(layerKind(l)), 0});
     return echo;
 }
 
 Echo EditSession::mute(int layer, bool down)
 {
+    if (refused())
+        return {};
     acted();
+    const Recording recording(*this, EditStep(LayerSwitch{LayerSwitch::Mute, layer, down}));
     const FieldRow& volume = rows().volume;
-    MuteMemory& m = state_.mute[size_t(layer - 1)];
-    uint8_t& byte = image_.edit.layer(layer).data(volume.offset);
+    const MuteMemory m = state_.mute[size_t(layer - 1)];
+    BulkBlock& b = image_.edit.layer(layer);
+    const uint8_t byte = b.data(volume.offset);
     Echo echo;
     if (down && !m.muted) {
-        m.savedVolume = byte;
-        byte = 0;
+        putMute(layer, {byte, true});
+        putData(b, volume.offset, 0);
     } else if (!down && m.muted) {
-        byte = m.savedVolume;
+        putData(b, volume.offset, m.savedVolume);
+        putMute(layer, {m.savedVolume, false});
         if (layer == state_.editLayer)
             echo.add(volume);
     }
-    m.muted = down;
     sendVolume(layer);
     return echo;
 }
 
 void EditSession::setName(std::string_view text)
 {
+    if (refused())
+        return;
     acted();
+    const Recording recording(*this, EditStep(NameChange{}));
     const auto bytes = perfName::bytes(text);
     BulkBlock& c00 = image_.edit[BlockKind::Common00];
     for (size_t i = 0; i < bytes.size(); ++i)
-        c00.data(perfName::kOffset + i) = bytes[i];
+        putData(c00, perfName::kOffset + i, bytes[i]);
     send(rows().name);
 }
 
 void EditSession::setVariationValue(int slot, int value)
 {
+    if (refused())
+        return;
     acted();
     if (slot < 0 || slot >= vari::kSlots)
         return;
+    static const std::array<const FieldRow*, vari::kSlots> slots = [] {
+        std::array<const FieldRow*, vari::kSlots> out{};
+        for (int s = 0; s < vari::kSlots; ++s)
+            out[size_t(s)] = &field("VPara" + std::to_string(vari::kParamNumbers[size_t(s)]));
+        return out;
+    }();
+    const Recording recording(*this, EditStep(FieldChange{slots[size_t(slot)], 0, 0}));
     BulkBlock& c30 = image_.edit[BlockKind::Common30];
-    vari::storeValue(c30, slot, value);
-    const BlockInfo info = blockInfo(BlockKind::Common30);
+    const auto [high, low] = effectPair::split14(value);
     const uint8_t first = vari::pairOffset(slot);
-    senders_.parameterChange2(info.addrHigh, info.addrMid, uint8_t(info.addrLow + first), c30.data(first),
-                              c30.data(first + 1u));
+    putData(c30, first, high);
+    putData(c30, first + 1u, low);
+    sendOut({StepSend::Param2, uint8_t(BlockKind::Common30), first});
 }
 
 void EditSession::setEditLayer(int layer)
@@ -334,20 +448,26 @@ void EditSession::copyLayer()
 
 void EditSession::pasteLayer()
 {
+    if (refused())
+        return;
     acted();
     if (!state_.clipboardFilled)
         return;
     const int layer = state_.editLayer;
-    BulkBlock& b = editLayer();
-    b.assign(state_.layerClipboard.view());
-    // A muted layer stays silent: the pasted volume waits in the mute memory.
-    MuteMemory& m = state_.mute[size_t(layer - 1)];
-    if (m.muted) {
-        uint8_t& volume = b.data(rows().volume.offset);
-        m.savedVolume = volume;
-        volume = 0;
+    {
+        const Recording recording(*this, EditStep(LayerBulkChange{LayerBulkChange::Paste, layer}));
+        BulkBlock& b = editLayer();
+        const BulkBlock& clip = state_.layerClipboard;
+        for (size_t pos = 0; pos < b.size() && pos < clip.size(); ++pos)
+            put(b, pos, clip[pos]);
+        // A muted layer stays silent: the pasted volume waits in the mute memory.
+        if (state_.mute[size_t(layer - 1)].muted) {
+            const uint8_t offset = rows().volume.offset;
+            putMute(layer, {b.data(offset), true});
+            putData(b, offset, 0);
+        }
+        sendOut({StepSend::Block, uint8_t(layerKind(layer)), 0});
     }
-    senders_.bulk(layerKind(layer));
     if (ui_)
         ui_->refreshLayerPage();
     status("Layerdata pasted to Layer #" + std::to_string(layer) + "...");
@@ -467,6 +587,160 @@ void EditSession::resetForRefresh()
     state_.mute = {};
     state_.editLayer = 1;
     state_.affectAll = false;
+    reference_ = image_.edit;
+    aside_.reset();
+    startNewHistory();
+}
+
+void EditSession::startNewHistory()
+{
+    ++moves_;
+    if (const size_t dropped = history_.clear()) {
+        const std::string text = "Undo history cleared (" + std::to_string(dropped)
+                                 + (dropped == 1 ? " step)" : " steps)");
+        if (links_.report)
+            links_.report(text);
+        else
+            status(text);
+    }
+    historyChanged();
+}
+
+// ---------------------------------------------------------------------------
+// History
+
+void EditSession::historyChanged()
+{
+    if (historyChanged_)
+        historyChanged_();
+}
+
+bool EditSession::refused()
+{
+    if (!aside_)
+        return false;
+    status(kComparingText);
+    // The control the user moved shows the performance compared again.
+    if (ui_) {
+        const SendsPaused pause(state_);
+        ui_->showImage();
+    }
+    return true;
+}
+
+std::string EditSession::undoText() const
+{
+    const EditStep* s = history_.toUndo();
+    return s ? s->text() : std::string();
+}
+
+std::string EditSession::redoText() const
+{
+    const EditStep* s = history_.toRedo();
+    return s ? s->text() : std::string();
+}
+
+void EditSession::undo()
+{
+    takeStep(true);
+}
+
+void EditSession::redo()
+{
+    takeStep(false);
+}
+
+void EditSession::takeStep(bool back)
+{
+    if (refused())
+        return;
+    const EditStep* step = back ? history_.toUndo() : history_.toRedo();
+    if (!step)
+        return;
+    acted();
+    ++moves_;
+    const StepBody& body = step->body();
+    for (size_t i = 0; i < body.changes.size(); ++i) {
+        const ByteChange& c = body.changes[i];
+        const uint8_t value = back ? c.before : c.after;
+        if (c.block == kMuteBlock) {
+            MuteMemory& m = state_.mute[size_t(c.pos % 4)];
+            if (c.pos < 4)
+                m.savedVolume = value;
+            else
+                m.muted = value != 0;
+        } else {
+            image_.edit.at(c.block)[c.pos] = value;
+        }
+    }
+    for (size_t i = 0; i < body.sends.size(); ++i)
+        sendOut(body.sends[i]);
+    const std::string text = (back ? "Undo " : "Redo ") + step->text();
+    if (const int layer = step->layer())
+        state_.editLayer = layer;  // the layer pages show what changed
+    back ? history_.undone() : history_.redone();
+    // Back at what the synth stores: nothing would be lost.
+    if (history_.atClean())
+        state_.modified = false;
+    if (ui_) {
+        const SendsPaused pause(state_);
+        ui_->showImage();
+    }
+    status(text);
+    historyChanged();
+}
+
+void EditSession::markStored()
+{
+    state_.modified = false;
+    if (aside_)
+        aside_->modified = false;
+    history_.markClean();
+}
+
+// ---------------------------------------------------------------------------
+// Compare
+
+void EditSession::compare()
+{
+    if (links_.transferBusy && links_.transferBusy()) {
+        status(kTransferRunningText);
+        return;
+    }
+    if (auditioning_) {
+        // The synth holds a slot of the bank, not the edit: there is no
+        // edit to go back to until the bank manager gives it back.
+        status("Compare waits until the Performance-bank manager is closed");
+        return;
+    }
+    acted();
+    endGesture();
+    ++moves_;
+    auto job = std::make_unique<SendJob>();
+    job->sendEditImage(false);
+    if (!aside_) {
+        aside_ = Aside{image_.edit, state_.mute, state_.modified};
+        image_.edit = reference_;
+        state_.mute = {};
+        status("Compare: original performance");
+    } else {
+        image_.edit = aside_->blocks;
+        state_.mute = aside_->mute;
+        // The synth holds the edit again: as modified as it was.
+        job->then([modified = aside_->modified](Receiver& rx) {
+            rx.state().modified = modified;
+            return true;
+        });
+        aside_.reset();
+        status("Compare: edited performance");
+    }
+    if (ui_) {
+        const SendsPaused pause(state_);
+        ui_->showImage();
+    }
+    historyChanged();
+    if (links_.startChain)
+        links_.startChain(std::move(job));
 }
 
 void linkToCore(EditSession& session, MidiCore& core, std::function<bool()> inputOpen)
@@ -475,7 +749,10 @@ void linkToCore(EditSession& session, MidiCore& core, std::function<bool()> inpu
     core.dispatcher.setProgramChangeAction([&session](int program) { session.programChange(program); });
     session.link({[&core] { core.receiver.startPerformanceFetch(); }, std::move(inputOpen),
                   [&core](const std::string& text) { core.timers.status(text); },
-                  [&core] { core.timers.clearStanding(); }});
+                  [&core] { core.timers.clearStanding(); },
+                  [&core](const std::string& text) { core.timers.status(text, MidiTimers::kReportMs); },
+                  [&core](std::unique_ptr<Chain> chain) { core.receiver.startChain(std::move(chain)); },
+                  [&core] { return core.receiver.chainRunning() || core.receiver.chainQueued(); }});
 }
 
 } // namespace kw

@@ -19,7 +19,8 @@ namespace kw {
 void FileCommands::MenuFileSaveActPerfClick()
 {
     const int pp = std::max(0, lib_.session.state().selectedUserPerf);
-    const PerformanceRecord record = PerformanceRecord::fromEdit(lib_.session.image().edit, pp);
+    // While the original is compared, the edit is still what is saved.
+    const PerformanceRecord record = PerformanceRecord::fromEdit(lib_.session.editedImage(), pp);
     const auto chosen = lib_.dialogs.chooseSaveFile("Save actual Performance as ...", kSysExFilter,
                                                     lib_.settings.lastDir,
                                                     performanceFileName(record.category(), record.name()));

@@ -69,6 +69,9 @@ public:
     // window and clears the modified flag).
     virtual void refreshAll() = 0;
     virtual void refreshLayerPage() = 0;
+    // Sets every control from the image and the editor state as they stand
+    // (after an undo, a redo, a compare): resets nothing and sends nothing.
+    virtual void showImage() = 0;
     // Selects a line of `UserPerf` (-1: none).
     virtual void selectUserPerf(int index) = 0;
     // Replaces a line of `UserPerf`; the text is in Windows-1252.

@@ -314,6 +314,43 @@ TEST_F(BankWindow, FilesFromTheDesktopLandUnderTheMouse)
     EXPECT_FALSE(window->BankListBoxDragOver(other.get(), at(3))) << "only the two kinds are taken";
 }
 
+TEST_F(BankWindow, CtrlZTakesBackClearAllAndThenTheDropOfTwentyFiles)
+{
+    const auto records = kwtest::randomRecords(std::vector<int>(20, 0), 12);
+    std::vector<std::string> paths;
+    for (size_t i = 0; i < records.size(); ++i)
+        paths.push_back(file("PF_Drop" + std::to_string(i) + ".SYX", records[i]));
+    open();
+    drop(*urls(paths), 10);
+    auto shown = [&] {
+        Strings out;
+        for (int i = 0; i < kUserPerformances; ++i)
+            out.push_back(line(i) + (bankList()->item(i)->data(Qt::UserRole + 1).toBool() ? " *" : ""));
+        return out;
+    };
+    const Strings dropped = shown();
+    EXPECT_EQ(dropped[10], "011  PF Drop0 *");
+    EXPECT_EQ(dropped[29], "030  PF Drop19 *");
+    QTest::mouseClick(find<QPushButton>("ClearAll"), Qt::LeftButton);
+    const Strings cleared = shown();
+    QApplication::setActiveWindow(window.get());  // the keys reach the active window
+    EXPECT_EQ(cleared[10], "011");
+    EXPECT_EQ(action("BankUndo")->text(), "Undo Clear all");
+
+    QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(shown(), dropped);
+    EXPECT_EQ(action("BankUndo")->text(), "Undo Drop");
+    QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(shown()[10], "011");
+    EXPECT_FALSE(action("BankUndo")->isEnabled());
+    EXPECT_FALSE(model.anyChanged());
+    QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(shown(), dropped);
+    QTest::keyClick(window.get(), Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(shown(), cleared);
+    EXPECT_FALSE(action("BankRedo")->isEnabled());
+}
+
 TEST_F(BankWindow, ADragThatEndsElsewhereLeavesTheChosenSlotChosen)
 {
     file("a.SYX", kwtest::randomRecords({0}, 5)[0]);

@@ -65,6 +65,7 @@ public:
             onFetched();
     }
     void refreshLayerPage() override { window_.refreshLayerPage(); }
+    void showImage() override { window_.showImage(); }
     void selectUserPerf(int index) override { window_.selectUserPerf(index); }
     void setUserPerfEntry(int index, const std::string& text) override { window_.setUserPerfEntry(index, text); }
     void followKnob(const std::string& control, int position) override { window_.followKnob(control, position); }

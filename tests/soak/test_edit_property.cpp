@@ -1,9 +1,10 @@
 // 10,000 random edits through the real window, the way a user makes them
 // (bars dragged, lists and boxes stepped with the keys, buttons clicked, the
-// name typed, layers switched, copied and pasted), against the in-process
-// virtual CS1x. After every batch the synth's edit buffer holds exactly what
-// the editor's image holds: no edit is kept without being sent, and none is
-// sent as something else.
+// name typed, layers switched, copied and pasted, undone and redone), against
+// the in-process virtual CS1x. After every batch the synth's edit buffer
+// holds exactly what the editor's image holds: no edit is kept without being
+// sent, and none is sent as something else. Now and then the original is
+// compared and the edit comes back: the synth follows both ways.
 
 #include "SynthRig.h"
 #include "midi/HexText.h"
@@ -38,8 +39,10 @@ std::vector<Control> editableControls(TMainWindow& window, QTabWidget& pages)
     for (QWidget* w : window.findChildren<QWidget*>()) {
         // Qt's own parts (a tab bar's scroll buttons, a box's line edit) are no controls of ours.
         const QString n = w->objectName();
+        // Compare is tried apart, whole (pressed twice): left pressed it
+        // would refuse every edit that follows.
         if (n.isEmpty() || n.startsWith(QLatin1String("qt_")) || n.startsWith(QLatin1String("Scroll"))
-            || n == QLatin1String("UserPerf"))
+            || n == QLatin1String("UserPerf") || n == QLatin1String("CompareButton"))
             continue;
         const bool editable = qobject_cast<QSlider*>(w) || qobject_cast<QComboBox*>(w)
                               || qobject_cast<QAbstractButton*>(w) || qobject_cast<QListWidget*>(w)
@@ -133,6 +136,15 @@ TEST(EditProperty, TenThousandRandomEditsLeaveTheSynthHoldingWhatTheEditorShows)
     ASSERT_GT(controls.size(), 100u);
     QAction* copy = rig.window->action("MenuEditCopyLayer");
     QAction* paste = rig.window->action("MenuEditPasteLayer");
+    QAction* undo = rig.window->action("MenuEditUndo");
+    QAction* redo = rig.window->action("MenuEditRedo");
+    QAction* compare = rig.window->action("Compare");
+    ASSERT_TRUE(undo && redo && compare);
+    auto differs = [&](const std::string& when) {
+        const std::string diff = firstDifference(rig.image.edit, rig.cs1x().editBuffer());
+        return diff.empty() ? std::string() : when + ": the synth differs from the editor at " + diff;
+    };
+    int undos = 0, compares = 0, batches = 0;
 
     std::mt19937 rnd(14);
     std::deque<std::string> recent;
@@ -155,6 +167,11 @@ TEST(EditProperty, TenThousandRandomEditsLeaveTheSynthHoldingWhatTheEditorShows)
             } else if (roll == 1 && paste) {
                 paste->trigger();
                 what = "paste layer";
+            } else if (roll < 6) {
+                // Undo more often than redo, so the history is walked back far.
+                (roll < 5 ? undo : redo)->trigger();
+                what = roll < 5 ? "undo" : "redo";
+                ++undos;
             } else {
                 std::vector<const Control*> here;
                 for (const Control& c : controls)
@@ -172,13 +189,25 @@ TEST(EditProperty, TenThousandRandomEditsLeaveTheSynthHoldingWhatTheEditorShows)
                 recent.pop_front();
         }
         rig.sched.advance(200);
-        const std::string diff = firstDifference(rig.image.edit, rig.cs1x().editBuffer());
+        std::string diff = differs("after " + std::to_string(made) + " edits");
+        if (diff.empty() && ++batches % 10 == 0) {
+            // The original and back: the image sent whole each time.
+            const Bytes edited = kwtest::dataOf(rig.image.edit);
+            compare->trigger();
+            ASSERT_TRUE(rig.settle());
+            diff = differs("comparing");
+            compare->trigger();
+            ASSERT_TRUE(rig.settle());
+            if (diff.empty())
+                diff = differs("back from comparing");
+            EXPECT_EQ(kwtest::dataOf(rig.image.edit), edited);
+            ++compares;
+        }
         if (!diff.empty()) {
             std::string last;
             for (const std::string& r : recent)
                 last += "\n  " + r;
-            FAIL() << "after " << made << " edits the synth differs from the editor at " << diff
-                   << "; the last edits:" << last;
+            FAIL() << diff << "; the last edits:" << last;
         }
         ASSERT_TRUE(rig.usable());
     }
@@ -189,8 +218,9 @@ TEST(EditProperty, TenThousandRandomEditsLeaveTheSynthHoldingWhatTheEditorShows)
     size_t changed = 0;
     for (size_t i = 0; i < end.size(); ++i)
         changed += end[i] != start[i];
-    std::printf("edit property: %d edits on %zu of %zu controls, %zu of %zu data bytes changed\n", made,
-                touched.size(), controls.size(), changed, end.size());
+    std::printf("edit property: %d edits on %zu of %zu controls (%d undos and redos, %d compares), %zu of %zu data "
+                "bytes changed\n",
+                made, touched.size(), controls.size(), undos, compares, changed, end.size());
     EXPECT_GT(touched.size(), controls.size() * 3 / 4);
     EXPECT_GT(changed, end.size() / 2);
 }

@@ -26,6 +26,7 @@ public:
     bool dialog = false;
     int refreshAllCount = 0;
     int refreshLayerCount = 0;
+    int showImageCount = 0;
     int selectedLine = -1;
     std::vector<std::pair<std::string, int>> knobs;
     std::vector<std::pair<int, std::string>> entries;
@@ -71,6 +72,7 @@ public:
         log.push_back("refreshAll");
     }
     void refreshLayerPage() override { ++refreshLayerCount; }
+    void showImage() override { ++showImageCount; }
     void selectUserPerf(int index) override
     {
         selectedLine = index;

@@ -1,0 +1,174 @@
+// The performance library's costs against 100,000 generated performances,
+// each seen in a file of its own: opening it, a search as one types (every
+// keystroke: match, count, and the first 50 rows read for the table), the
+// first search that builds the search index, the index's memory, the file's
+// size per performance; and importing .SYX files, 2,000 and 8,000 of them,
+// per file and how that grows. Files and libraries go to a memory file
+// system where there is one (/dev/shm), so the figures are the program's and
+// not the disk's.
+//
+//   bench_library [--performances N] [--rounds N] [--dir FOLDER] [--json FILE] [--quiet]
+
+#include "BenchKit.h"
+#include "files/FileCheck.h"
+#include "files/PerformanceFile.h"
+#include "store/Import.h"
+#include "store/Store.h"
+#include "support/RandomRecords.h"
+
+#include <chrono>
+#include <filesystem>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double msSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+[[noreturn]] void fail(const std::string& what)
+{
+    std::fprintf(stderr, "bench_library: %s\n", what.c_str());
+    std::exit(1);
+}
+
+std::unique_ptr<kw::Store> open(const fs::path& path)
+{
+    auto s = kw::Store::open(path);
+    if (!s)
+        fail("cannot open " + path.string() + ": " + s.error().text);
+    return std::move(*s);
+}
+
+// `count` performances, each from a file of its own in one of 300 folders,
+// as a collection of downloads looks.
+void fill(const fs::path& path, int count)
+{
+    auto store = open(path);
+    std::mt19937 rng(7);
+    for (int i = 0; i < count; ++i) {
+        if (i % 5000 == 0) {
+            if (i > 0 && store->commit())
+                fail("cannot commit");
+            if (store->begin())
+                fail("cannot begin a transaction");
+        }
+        const kw::PerformanceRecord r = kwtest::randomRecord(rng, i % 128);
+        const std::string file = "/home/ann/sounds/collection " + std::to_string(i % 300) + "/"
+                                 + r.categoryAbbreviation() + "_" + kw::trimBlanks(r.name()) + std::to_string(i) + ".SYX";
+        if (auto e = store->remember(r, kw::Source::file(file)); !e)
+            fail(e.error().text);
+    }
+    if (store->commit())
+        fail("cannot commit");
+}
+
+// What a user types into the search box, a keystroke at a time.
+std::vector<std::string> keystrokes()
+{
+    std::vector<std::string> out;
+    for (const std::string word : {"pad", "sq bass", "collection 12", "zq", "lead x", "ab"}) {
+        for (size_t n = 1; n <= word.size(); ++n)
+            out.push_back(word.substr(0, n));
+        for (size_t n = word.size(); n-- > 0;)
+            out.push_back(word.substr(0, n));  // and back, as one corrects
+    }
+    return out;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int performances = kwbench::intArg(argc, argv, "--performances", 100000);
+    const int rounds = kwbench::intArg(argc, argv, "--rounds", 5);
+    const char* dirArg = kwbench::stringArg(argc, argv, "--dir");
+    std::error_code ec;
+    const fs::path base = dirArg ? fs::path(dirArg)
+                          : fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm")
+                                                             : fs::temp_directory_path();
+    const fs::path dir = base / ("kw-bench-library-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const fs::path library = dir / "library.sqlite";
+    const std::string many = kw::groupedNumber(uint64_t(performances));
+
+    const auto fillStart = Clock::now();
+    fill(library, performances);
+    const double fillMs = msSince(fillStart);
+    const double bytesPer = double(fs::file_size(library)) / performances;
+
+    std::vector<double> opens, builds, typing, indexMb;
+    size_t slow = 0;
+    for (int round = 0; round < rounds; ++round) {
+        const auto openStart = Clock::now();
+        auto store = open(library);
+        opens.push_back(msSince(openStart));
+        const long before = kwbench::privateDirtyKb();
+        const auto buildStart = Clock::now();
+        if (!store->search("", {}, 0, 50))
+            fail("search failed");
+        builds.push_back(msSince(buildStart));
+        indexMb.push_back(double(kwbench::privateDirtyKb() - before) / 1024);
+        for (const std::string& text : keystrokes()) {
+            const auto start = Clock::now();
+            auto page = store->search(text, {}, 0, 50);
+            typing.push_back(msSince(start));
+            if (!page)
+                fail("search failed: " + page.error().text);
+            slow += typing.back() > 16;
+        }
+    }
+
+    // Imports of one performance a file, into an empty library each time.
+    const std::vector<size_t> sizes = {2000, 8000};
+    std::vector<std::vector<double>> perFile(sizes.size());
+    double importBytesPer = 0;
+    std::mt19937 rng(19);
+    for (size_t s = 0; s < sizes.size(); ++s) {
+        const fs::path files = dir / ("files-" + std::to_string(sizes[s]));
+        fs::create_directories(files);
+        for (size_t i = 0; i < sizes[s]; ++i)
+            if (kw::writePerformanceFile(files / ("PF_File " + std::to_string(i) + ".SYX"), kwtest::randomRecord(rng, 5)))
+                fail("cannot write the files to import");
+        for (int round = 0; round < rounds; ++round) {
+            const fs::path target = dir / "import.sqlite";
+            for (const char* suffix : {"", "-wal", "-shm"})
+                fs::remove(target.string() + suffix, ec);
+            auto store = open(target);
+            const auto start = Clock::now();
+            const kw::ImportResult r = kw::importPaths(*store, std::vector{files});
+            perFile[s].push_back(msSince(start) / double(sizes[s]));
+            if (r.fresh != sizes[s])
+                fail("import: " + r.outcome());
+            store.reset();
+            importBytesPer = double(fs::file_size(target)) / double(sizes[s]);
+        }
+    }
+    fs::remove_all(dir);
+
+    using kwbench::Row;
+    using kwbench::stats;
+    const std::string where = "in " + base.string();
+    std::vector<Row> rows;
+    rows.push_back(Row{"library open, " + many + " performances", "ms", stats(opens), 20, false, "the search index is not built yet"});
+    rows.push_back(Row{"search keystroke, " + many, "ms", stats(typing), 16, false,
+                       std::to_string(slow) + " of " + std::to_string(typing.size()) + " over 16 ms; match, count, 50 rows"});
+    rows.push_back(Row{"first search (index built), " + many, "ms", stats(builds), std::nullopt, false, "once per open"});
+    rows.push_back(Row{"search index memory, " + many, "MB", stats(indexMb), std::nullopt, false, "Private_Dirty growth"});
+    rows.push_back(Row{"library size per performance", "bytes", stats({bytesPer}), 1024, false,
+                       "one file each; filled in " + kwbench::number(fillMs / 1000) + " s"});
+    for (size_t s = 0; s < sizes.size(); ++s)
+        rows.push_back(Row{"import, " + kw::groupedNumber(sizes[s]) + " .SYX files", "ms/file", stats(perFile[s]),
+                           0.5, false, kwbench::number(1000 / stats(perFile[s]).median) + " files/s (goal 2,000); " + where});
+    std::vector<double> growth;
+    for (int r = 0; r < rounds; ++r)
+        growth.push_back(perFile.back()[size_t(r)] / perFile.front()[size_t(r)]);
+    rows.push_back(Row{"import per file, 8,000 vs 2,000", "x", stats(growth), 1.5, false, "1 is linear"});
+    rows.push_back(Row{"library size per imported file", "bytes", stats({importBytesPer}), 1024, false,
+                       "performance, file source and sighting"});
+    return kwbench::report(argc, argv, "bench_library", rows);
+}

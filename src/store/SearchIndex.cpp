@@ -1,0 +1,364 @@
+#include "store/SearchIndex.h"
+
+#include "files/FilePaths.h"
+#include "model/NameTables.h"
+#include "model/ValueLists.h"
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+
+namespace kw {
+
+namespace {
+
+constexpr char kFieldEnd = '\x1f';
+constexpr char kPlaceEnd = '\x1e';
+constexpr int kSortKeys = int(SortKey::FirstSeen) + 1;
+// What the texts searched last may keep of their results: a keystroke back
+// finds its result here, one forward looks only through the one before.
+constexpr size_t kRecentTexts = 32;
+constexpr size_t kRecentPositions = size_t(1) << 20;  // 4 MB
+
+std::string categoryText(int category)
+{
+    if (category < 0 || category >= kCategories)
+        return kUnknownName;
+    return categoryAbbrev(category) + " " + performanceTypeItems()[size_t(category)];
+}
+
+std::vector<std::string> words(std::string_view text)
+{
+    std::vector<std::string> out;
+    const std::string folded = foldCase(text);
+    size_t pos = 0;
+    while (pos < folded.size()) {
+        const size_t start = folded.find_first_not_of(" \t", pos);
+        if (start == std::string::npos)
+            break;
+        const size_t end = std::min(folded.find_first_of(" \t", start), folded.size());
+        out.push_back(folded.substr(start, end - start));
+        pos = end;
+    }
+    return out;
+}
+
+// Whether `hay` holds `word`, looking first for the word's byte at
+// `anchor` (its rarest), which memchr finds fast.
+bool holds(std::string_view hay, const std::string& word, size_t anchor)
+{
+    if (word.size() > hay.size())
+        return false;
+    const char* begin = hay.data() + anchor;
+    const char* end = hay.data() + hay.size() - (word.size() - anchor) + 1;
+    while (begin < end) {
+        const void* hit = std::memchr(begin, word[anchor], size_t(end - begin));
+        if (!hit)
+            return false;
+        const char* start = static_cast<const char*>(hit) - anchor;
+        if (std::memcmp(start, word.data(), word.size()) == 0)
+            return true;
+        begin = static_cast<const char*>(hit) + 1;
+    }
+    return false;
+}
+
+} // namespace
+
+void SearchIndex::clear()
+{
+    entries_.clear();
+    text_.clear();
+    counts_.fill(0);
+    garbage_ = 0;
+    scattered_ = false;
+    changed();
+}
+
+void SearchIndex::put(int64_t id, const Fields& f)
+{
+    std::string hay = f.name;
+    hay += kFieldEnd;
+    hay += categoryText(f.category);
+    hay += kFieldEnd;
+    hay += f.tags;
+    hay += kFieldEnd;
+    for (const std::string& p : f.places) {
+        hay += p;
+        hay += kPlaceEnd;
+    }
+    hay = foldCase(hay);
+
+    const Entry e{id, f.firstSeen, uint32_t(text_.size()), uint32_t(hay.size()), uint8_t(f.category), uint8_t(f.favourite),
+                  uint8_t(f.rating)};
+    if (entries_.empty() || id > entries_.back().id) {
+        entries_.push_back(e);
+    } else {
+        const auto at = std::lower_bound(entries_.begin(), entries_.end(), id,
+                                         [](const Entry& x, int64_t v) { return x.id < v; });
+        if (at->id == id) {
+            garbage_ += at->length + 1;
+            *at = e;
+        } else {
+            entries_.insert(at, e);
+        }
+        scattered_ = true;
+    }
+    text_ += hay;
+    text_ += '\0';
+    for (const char c : hay)
+        ++counts_[uint8_t(c)];
+    if (garbage_ > text_.size() / 2)
+        gather();
+    changed();
+}
+
+void SearchIndex::erase(int64_t id)
+{
+    const auto at = std::lower_bound(entries_.begin(), entries_.end(), id,
+                                     [](const Entry& e, int64_t v) { return e.id < v; });
+    if (at == entries_.end() || at->id != id)
+        return;
+    garbage_ += at->length + 1;
+    entries_.erase(at);
+    changed();
+}
+
+size_t SearchIndex::bytes() const
+{
+    size_t more = 0;
+    for (const auto& o : orders_)
+        more += o.capacity() * sizeof(uint32_t);
+    for (const auto& r : ranks_)
+        more += r.capacity() * sizeof(uint32_t);
+    for (const Found& f : recent_)
+        more += f.positions.capacity() * sizeof(uint32_t);
+    return entries_.capacity() * sizeof(Entry) + text_.capacity() + more;
+}
+
+void SearchIndex::changed()
+{
+    orders_.assign(size_t(kSortKeys), {});
+    ranks_.assign(size_t(kSortKeys), {});
+    recent_.clear();
+}
+
+// The texts back to back in entry order again, without the replaced ones.
+void SearchIndex::gather() const
+{
+    std::string packed;
+    packed.reserve(text_.size() - garbage_);
+    for (Entry& e : entries_) {
+        const std::string_view h = hay(e);
+        e.offset = uint32_t(packed.size());
+        packed += h;
+        packed += '\0';
+    }
+    text_ = std::move(packed);
+    garbage_ = 0;
+    scattered_ = false;
+}
+
+std::string_view SearchIndex::field(const Entry& e, int n) const
+{
+    std::string_view h = hay(e);
+    for (int i = 0; i < n; ++i)
+        h.remove_prefix(std::min(h.size(), h.find(kFieldEnd) + 1));
+    return h.substr(0, std::min(h.find(kFieldEnd), h.find(kPlaceEnd)));
+}
+
+const std::vector<uint32_t>& SearchIndex::order(SortKey key) const
+{
+    if (orders_.size() != size_t(kSortKeys))
+        orders_.resize(size_t(kSortKeys));
+    std::vector<uint32_t>& o = orders_[size_t(key)];
+    if (o.size() == entries_.size())
+        return o;
+    o.resize(entries_.size());
+    std::iota(o.begin(), o.end(), 0u);
+    if (key == SortKey::FirstSeen) {
+        // Ids rise with time: only entries seen at the same second tie.
+        std::stable_sort(o.begin(), o.end(), [this](uint32_t a, uint32_t b) {
+            return entries_[a].firstSeen < entries_[b].firstSeen;
+        });
+        return o;
+    }
+    // Every other order ends by name, then id; the name first, once.
+    std::vector<std::string_view> names(entries_.size());
+    for (size_t i = 0; i < entries_.size(); ++i)
+        names[i] = field(entries_[i], 0);
+    std::stable_sort(o.begin(), o.end(), [&](uint32_t a, uint32_t b) { return names[a] < names[b]; });
+    if (key == SortKey::Name)
+        return o;
+    const auto by = [&](auto keyOf) {
+        std::stable_sort(o.begin(), o.end(), [&](uint32_t a, uint32_t b) { return keyOf(entries_[a]) < keyOf(entries_[b]); });
+    };
+    switch (key) {
+    case SortKey::Category: by([](const Entry& e) { return e.category; }); break;
+    case SortKey::Favourite: by([](const Entry& e) { return e.favourite; }); break;
+    case SortKey::Rating: by([](const Entry& e) { return e.rating; }); break;
+    case SortKey::Tags: by([this](const Entry& e) { return field(e, 2); }); break;
+    case SortKey::WhereFrom: by([this](const Entry& e) { return field(e, 3); }); break;
+    case SortKey::Name:
+    case SortKey::FirstSeen: break;
+    }
+    return o;
+}
+
+const std::vector<uint32_t>& SearchIndex::ranks(SortKey key) const
+{
+    const std::vector<uint32_t>& o = order(key);
+    if (ranks_.size() != size_t(kSortKeys))
+        ranks_.resize(size_t(kSortKeys));
+    std::vector<uint32_t>& r = ranks_[size_t(key)];
+    if (r.size() != o.size()) {
+        r.resize(o.size());
+        for (uint32_t i = 0; i < o.size(); ++i)
+            r[o[i]] = i;
+    }
+    return r;
+}
+
+size_t SearchIndex::anchor(const std::string& word) const
+{
+    size_t best = 0;
+    for (size_t i = 1; i < word.size(); ++i)
+        if (counts_[uint8_t(word[i])] < counts_[uint8_t(word[best])])
+            best = i;
+    return best;
+}
+
+SearchIndex::Positions SearchIndex::scan(const std::string& word) const
+{
+    if (scattered_)
+        gather();
+    Positions out;
+    const size_t a = anchor(word);
+    const char* all = text_.data();
+    const size_t size = text_.size();
+    size_t pos = a, cursor = 0;
+    while (pos < size && cursor < entries_.size()) {
+        const void* hit = std::memchr(all + pos, word[a], size - pos);
+        if (!hit)
+            break;
+        const size_t at = size_t(static_cast<const char*>(hit) - all);
+        const size_t start = at - a;
+        pos = at + 1;
+        if (start + word.size() > size || std::memcmp(all + start, word.data(), word.size()) != 0)
+            continue;
+        while (cursor < entries_.size() && entries_[cursor].offset + entries_[cursor].length < start + word.size())
+            ++cursor;
+        if (cursor == entries_.size())
+            break;
+        const Entry& e = entries_[cursor];
+        if (start < e.offset)
+            continue;  // in a replaced text between two entries
+        out.push_back(cursor);
+        pos = e.offset + e.length + 1 + a;  // the next entry
+        ++cursor;
+    }
+    return out;
+}
+
+const SearchIndex::Positions& SearchIndex::textMatches(const std::vector<std::string>& wanted) const
+{
+    std::string key;
+    for (const std::string& w : wanted)
+        key += (key.empty() ? "" : " ") + w;
+    const Found* base = nullptr;
+    for (const Found& f : recent_) {
+        if (f.text == key)
+            return f.positions;
+        // Every word of a text this one extends is in every entry this one finds.
+        if (key.starts_with(f.text) && (!base || f.text.size() > base->text.size()))
+            base = &f;
+    }
+    // Rarest words first; a few candidates are looked at one by one, many
+    // are narrowed by a pass over all texts (which costs about as much as
+    // looking at a twentieth of the entries one by one).
+    std::vector<std::pair<uint32_t, const std::string*>> order;
+    for (const std::string& w : wanted)
+        order.push_back({counts_[uint8_t(w[anchor(w)])], &w});
+    std::sort(order.begin(), order.end());
+    const size_t few = entries_.size() / 20 + 1;
+    Positions out;
+    bool started = false;
+    if (base && base->positions.size() <= few) {
+        out = base->positions;
+        started = true;
+    }
+    for (const auto& [count, word] : order) {
+        if (!started) {
+            out = scan(*word);
+            started = true;
+        } else if (out.size() <= few) {
+            const size_t a = anchor(*word);
+            std::erase_if(out, [&](uint32_t p) { return !holds(hay(entries_[p]), *word, a); });
+        } else {
+            const Positions more = scan(*word);
+            Positions both;
+            std::set_intersection(out.begin(), out.end(), more.begin(), more.end(), std::back_inserter(both));
+            out = std::move(both);
+        }
+    }
+    recent_.push_front({std::move(key), std::move(out)});
+    size_t kept = 0, n = 0;
+    while (n < recent_.size() && n < kRecentTexts && (n == 0 || kept + recent_[n].positions.size() <= kRecentPositions))
+        kept += recent_[n++].positions.size();
+    recent_.resize(n);
+    return recent_.front().positions;
+}
+
+std::vector<int64_t> SearchIndex::match(std::string_view text, const SearchFilter& filter,
+                                        const std::vector<int64_t>* only) const
+{
+    const std::vector<std::string> wanted = words(text);
+    std::vector<int64_t> out;
+    const auto passes = [&](uint32_t i) {
+        const Entry& e = entries_[i];
+        return (filter.category < 0 || e.category == filter.category) && (!filter.favouritesOnly || e.favourite)
+               && (!only || std::binary_search(only->begin(), only->end(), e.id));
+    };
+    const auto take = [&](auto first, auto last) {
+        for (; first != last; ++first)
+            if (passes(*first))
+                out.push_back(entries_[*first].id);
+    };
+    if (wanted.empty()) {
+        const std::vector<uint32_t>& o = order(filter.sort);
+        if (filter.descending)
+            take(o.rbegin(), o.rend());
+        else
+            take(o.begin(), o.end());
+        return out;
+    }
+    // What the text finds in the filter's order: a few put in order by each
+    // one's place in it, many picked out while walking the whole order.
+    const Positions& found = textMatches(wanted);
+    if (found.size() > entries_.size() / 16) {
+        std::vector<bool> marked(entries_.size(), false);
+        for (const uint32_t p : found)
+            marked[p] = true;
+        const std::vector<uint32_t>& o = order(filter.sort);
+        const auto pick = [&](auto first, auto last) {
+            for (; first != last; ++first)
+                if (marked[*first] && passes(*first))
+                    out.push_back(entries_[*first].id);
+        };
+        if (filter.descending)
+            pick(o.rbegin(), o.rend());
+        else
+            pick(o.begin(), o.end());
+        return out;
+    }
+    const std::vector<uint32_t>& rank = ranks(filter.sort);
+    Positions sorted = found;
+    std::sort(sorted.begin(), sorted.end(), [&](uint32_t a, uint32_t b) { return rank[a] < rank[b]; });
+    if (filter.descending)
+        take(sorted.rbegin(), sorted.rend());
+    else
+        take(sorted.begin(), sorted.end());
+    return out;
+}
+
+} // namespace kw

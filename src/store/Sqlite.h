@@ -1,0 +1,94 @@
+#pragma once
+// A thin hold on SQLite's C API: a connection, statements that finalize
+// themselves, and every failure as an exception carrying SQLite's code, so
+// that the store's code reads as the work it does and still loses no error.
+
+#include "model/Block.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace kw::sql {
+
+class Error : public std::runtime_error {
+public:
+    Error(int code, const std::string& text) : std::runtime_error(text), code_(code) {}
+    int code() const { return code_; }           // extended result code
+    int primary() const { return code_ & 0xFF; }  // SQLITE_FULL, SQLITE_BUSY, ...
+
+private:
+    int code_;
+};
+
+class Statement {
+public:
+    Statement(sqlite3* db, std::string_view sql);
+    Statement(Statement&& other) noexcept;
+    Statement& operator=(Statement&&) = delete;
+    Statement(const Statement&) = delete;
+    ~Statement();
+
+    // Parameters count from 1, as in SQLite.
+    Statement& bind(int i, int64_t v);
+    Statement& bind(int i, std::string_view text);
+    Statement& bind(int i, ByteView blob);
+    Statement& bindNull(int i);
+    // True while there is a row; false when done. Throws on failure.
+    bool step();
+    // Ready for new parameters (bindings are kept until bound again).
+    void reset();
+
+    int64_t integer(int col) const;
+    std::string text(int col) const;
+    ByteView blob(int col) const;  // valid until the next step() or reset()
+    bool isNull(int col) const;
+
+private:
+    sqlite3* db_;
+    sqlite3_stmt* st_ = nullptr;
+};
+
+// Resets a cached statement when the work with it ends, however it ends, so
+// a failed step never leaves it holding a read open.
+class Use {
+public:
+    explicit Use(Statement& s) : s_(s) { s_.reset(); }
+    ~Use() { s_.reset(); }
+    Statement* operator->() { return &s_; }
+    Statement& operator*() { return s_; }
+
+private:
+    Statement& s_;
+};
+
+class Connection {
+public:
+    // Flags as sqlite3_open_v2 takes them. Throws when it cannot open.
+    Connection(const std::string& path, int flags);
+    Connection(Connection&&) = delete;
+    ~Connection();
+
+    sqlite3* handle() const { return db_; }
+    void exec(std::string_view sql);
+    Statement prepare(std::string_view sql) { return Statement(db_, sql); }
+    // The first column of the first row of `sql` as an integer.
+    int64_t integer(std::string_view sql);
+    int64_t lastInsertId() const;
+    int changes() const;
+    bool inTransaction() const;
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+// Throws Error for `rc` unless it is SQLITE_OK, SQLITE_ROW or SQLITE_DONE.
+void check(sqlite3* db, int rc);
+
+} // namespace kw::sql

@@ -1,0 +1,259 @@
+#pragma once
+// The performance library: one SQLite file that keeps every performance
+// that passed through the program once, with where and when it was seen and
+// what the user noted about it. No widgets and no Qt; a window, the import
+// and the command line all work through this class. One Store per thread
+// (each is its own connection); several, in one process or several, may
+// share a file: a writer waits for another up to the busy timeout.
+
+#include "files/NamesFile.h"
+#include "store/PerformanceData.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace kw {
+
+namespace sql {
+class Connection;
+class Statement;
+class Error;
+} // namespace sql
+
+class SearchIndex;
+
+struct StoreError {
+    enum class Kind {
+        Busy,      // another program held the library longer than the busy timeout
+        Full,      // the disk (or the library's size cap) is full
+        Damaged,   // SQLite found the file damaged
+        ReadOnly,  // the library was opened read-only, or cannot be written
+        Failed,    // anything else: SQLite's words say what
+    };
+    Kind kind = Kind::Failed;
+    std::string text;  // in words, e.g. "the disk is full"
+};
+
+// Either a value or the error that prevented it.
+template <class T>
+class StoreResult {
+public:
+    StoreResult(T value) : value_(std::move(value)) {}
+    StoreResult(StoreError error) : error_(std::move(error)) {}
+    explicit operator bool() const { return value_.has_value(); }
+    const T& operator*() const& { return *value_; }
+    T& operator*() & { return *value_; }
+    T&& operator*() && { return std::move(*value_); }
+    const T* operator->() const { return &*value_; }
+    T* operator->() { return &*value_; }
+    const StoreError& error() const { return *error_; }
+
+private:
+    std::optional<T> value_;
+    std::optional<StoreError> error_;
+};
+
+// Changes answer nothing when they worked.
+using StoreStatus = std::optional<StoreError>;
+
+// Where a performance was seen.
+struct Source {
+    enum class Kind : int { File = 1, SynthUser = 2, Editor = 3 };
+    Kind kind = Kind::File;
+    std::string path;  // File: the file as an absolute path, UTF-8
+    int number = -1;   // SynthUser: the user performance, 0..127
+
+    // `file` made absolute (links are not followed: the name the user knows).
+    static Source file(const std::filesystem::path& file);
+    static Source synthUser(int number);
+    // The edited performance, kept by the user's own command.
+    static Source editor();
+
+    // "/home/ann/syx/PF_Lead 1.SYX", "CS1x user 061", "Kept from the editor".
+    std::string label() const;
+    // The folder of a file, "" for other kinds.
+    std::string folder() const;
+};
+
+struct Remembered {
+    int64_t id = 0;
+    bool isNew = false;
+};
+
+// One row as a window shows it.
+struct LibraryRow {
+    int64_t id = 0;
+    std::string name;  // UTF-8, the user's (at first the performance's own, trimmed)
+    int category = 0;  // 0..22, the user's (at first the performance's own)
+    bool favourite = false;
+    int rating = 0;  // 0..5
+    std::vector<std::string> tags;
+    std::string notes;
+    std::string whereFrom;  // the label of the first place it was seen
+    int sightings = 0;      // how many places and times it was seen
+    int64_t firstSeen = 0;  // seconds since 1970, UTC
+    // Another entry with the same sound and another name or category, as
+    // "SQ Pan Seq"; empty when there is none.
+    std::string twinOf;
+    int64_t twinId = 0;
+};
+
+// Changes a user makes to one or many rows at once; what is not set stays.
+struct RowEdit {
+    std::optional<std::string> name;  // UTF-8; blank names are refused
+    std::optional<int> category;      // 0..22
+    std::optional<bool> favourite;
+    std::optional<int> rating;  // 0..5
+    std::optional<std::vector<std::string>> tags;
+    std::optional<std::string> notes;
+};
+
+enum class SortKey { Name, Category, Favourite, Rating, Tags, WhereFrom, FirstSeen };
+
+struct SearchFilter {
+    int category = -1;  // -1: any
+    bool favouritesOnly = false;
+    int64_t importId = 0;  // only what this import brought; 0: any
+    std::string folder;    // only what was seen in this folder or below it; "": any
+    SortKey sort = SortKey::Name;
+    bool descending = false;
+};
+
+struct SearchPage {
+    size_t total = 0;  // how many match in all
+    std::vector<LibraryRow> rows;
+};
+
+struct ImportInfo {
+    int64_t id = 0;
+    std::string what;  // what was imported, as the user named it
+    int64_t started = 0, finished = 0;  // finished 0: never finished (killed)
+    std::string outcome;                // the summary line, or why it stopped
+    // "~/syx, bank.PFB (2024-05-01 14:03)"
+    std::string label() const;
+};
+
+class Store {
+public:
+    struct Options {
+        int busyTimeoutMs = 5000;
+        bool readOnly = false;
+        // A cap on the file's size in pages (PRAGMA max_page_count); 0: none.
+        int64_t maxPages = 0;
+        // Seconds since 1970; the system clock when empty.
+        std::function<int64_t()> now;
+    };
+
+    // Opens the library at `path`, creating it (and its folder) when
+    // missing. A file that is damaged, not SQLite, not a library of this
+    // program, or of a newer schema is never written: it is moved aside
+    // (with its -wal and -shm files) under a name that takes nothing's
+    // place, and a new library is started; notes() then says so. A file
+    // that cannot be written is opened read-only (notes() says that too).
+    static StoreResult<std::unique_ptr<Store>> open(const std::filesystem::path& path, Options options);
+    static StoreResult<std::unique_ptr<Store>> open(const std::filesystem::path& path);
+    ~Store();
+
+    const std::filesystem::path& path() const { return path_; }
+    bool readOnly() const { return readOnly_; }
+    // What opening found, in words for the user: "The library file was
+    // damaged (file is not a database); it was moved aside as
+    // .../library.sqlite.bad and a new library was started."
+    const std::vector<std::string>& notes() const { return notes_; }
+    // The schema version this program writes.
+    static int schemaVersion();
+
+    // Keeps a performance once and the place it was seen. A performance
+    // already kept only gains the sighting (or its last date).
+    StoreResult<Remembered> remember(const PerformanceData& data, const Source& source, int64_t importId = 0);
+    StoreResult<Remembered> remember(const PerformanceRecord& record, const Source& source, int64_t importId = 0);
+    // The entry that holds exactly `data`, if any.
+    StoreResult<std::optional<int64_t>> find(const PerformanceData& data);
+
+    // Many changes as one: begin() waits for another writer up to the busy
+    // timeout; until commit() nothing is visible to others and a kill loses
+    // all of it, nothing else. rollback() drops it. Without begin() each
+    // change is its own transaction.
+    StoreStatus begin();
+    StoreStatus commit();
+    void rollback();
+
+    StoreResult<size_t> count();
+    // Every entry that matches all words of `text` (letter case ignored) in
+    // its name, category, tags or where it was seen, filtered and sorted.
+    StoreResult<std::vector<int64_t>> match(const std::string& text, const SearchFilter& filter);
+    // match(), and the rows from `offset` on, at most `limit`.
+    StoreResult<SearchPage> search(const std::string& text, const SearchFilter& filter, size_t offset, size_t limit);
+    StoreResult<std::vector<LibraryRow>> rows(std::span<const int64_t> ids);
+    // Every place and time an entry was seen, first first: "CS1x user 061
+    // (2024-05-01 14:03)".
+    StoreResult<std::vector<std::string>> sightings(int64_t id);
+
+    StoreStatus edit(std::span<const int64_t> ids, const RowEdit& edit);
+
+    StoreResult<PerformanceData> data(int64_t id);
+    // As user performance `number`, with the user's name and category.
+    StoreResult<PerformanceRecord> record(int64_t id, int number);
+
+    // An import as a source of its own: what it was of, when.
+    StoreResult<int64_t> beginImport(const std::string& what);
+    StoreStatus finishImport(int64_t id, const std::string& outcome);
+    StoreResult<std::vector<ImportInfo>> imports();
+
+    // The synth's 128 user-performance list entries (Windows-1252) as last
+    // seen, or nothing before they were first seen.
+    StoreResult<std::optional<NameLines>> lastSeenUserNames();
+    StoreStatus setLastSeenUserNames(const NameLines& lines);
+    StoreStatus setLastSeenUserName(int number, const std::string& line);
+
+    // PRAGMA integrity_check: "ok", or what SQLite found.
+    StoreResult<std::string> integrityCheck();
+
+private:
+    Store(std::filesystem::path path, Options options);
+    template <class F>
+    auto guarded(F&& work) -> StoreResult<decltype(work())>;
+    template <class F>
+    StoreStatus guardedStatus(F&& work);
+    StoreError translate(const sql::Error& e) const;
+    // Runs `work` in a transaction unless one is open.
+    template <class F>
+    auto writing(F&& work) -> decltype(work());
+    void requireWritable() const;
+    void prepareStatements();
+    int64_t sourceId(const Source& source);
+    int64_t now() const;
+    void touched(int64_t id);
+    SearchIndex& index();
+
+    std::filesystem::path path_;
+    Options options_;
+    bool readOnly_ = false;
+    std::vector<std::string> notes_;
+    std::unique_ptr<sql::Connection> db_;
+    struct Statements;
+    std::unique_ptr<Statements> st_;
+    std::unique_ptr<SearchIndex> index_;
+    int64_t dataVersion_ = -1;
+    // Ids changed through this connection since the search index last looked.
+    std::unordered_set<int64_t> dirty_;
+    std::unordered_map<std::string, int64_t> sourceIds_;  // "kind:text" -> id
+};
+
+// $XDG_DATA_HOME/Knobwright/library.sqlite ($HOME/.local/share when the
+// variable is unset or empty), where QStandardPaths' GenericDataLocation
+// puts the editor's other files.
+std::filesystem::path defaultLibraryPath();
+
+// "2024-05-01 14:03" in local time.
+std::string dateText(int64_t seconds);
+
+} // namespace kw

@@ -1,0 +1,494 @@
+// The library itself: one entry per performance, the places it was seen,
+// twins, search, the user's edits, and what opening does with a file that
+// is no usable library.
+
+#include "StoreFixture.h"
+
+#include "files/FilePaths.h"
+#include "model/Cp1252.h"
+#include "store/SearchIndex.h"
+
+#include <QStandardPaths>
+
+#include <atomic>
+#include <map>
+#include <sstream>
+#include <thread>
+
+using namespace kw;
+using namespace kwtest;
+
+namespace {
+
+SearchFilter filter(const std::function<void(SearchFilter&)>& set)
+{
+    SearchFilter f;
+    set(f);
+    return f;
+}
+
+RowEdit change(const std::function<void(RowEdit&)>& set)
+{
+    RowEdit e;
+    set(e);
+    return e;
+}
+
+std::vector<std::string> names(const std::vector<LibraryRow>& rows)
+{
+    std::vector<std::string> out;
+    for (const LibraryRow& r : rows)
+        out.push_back(r.name);
+    return out;
+}
+
+std::vector<std::string> found(Store& s, const std::string& text, const SearchFilter& filter = {})
+{
+    auto page = s.search(text, filter, 0, 1000);
+    EXPECT_TRUE(page) << page.error().text;
+    if (!page)
+        return {};
+    EXPECT_EQ(page->total, page->rows.size());
+    return names(page->rows);
+}
+
+LibraryRow rowOf(Store& s, int64_t id)
+{
+    auto rows = s.rows(std::vector<int64_t>{id});
+    EXPECT_TRUE(rows && rows->size() == 1);
+    return rows && rows->size() == 1 ? (*rows)[0] : LibraryRow();
+}
+
+// The same performance as it travels otherwise: another number, another
+// device number, its checksums made for those.
+PerformanceRecord travelled(PerformanceRecord r, int number, int device)
+{
+    r.setNumber(number, Checksums::Recompute);
+    for (int m = 0; m < kBlocksPerPerformance; ++m)
+        r[kRecordMessageOffsets[size_t(m)] + 2] = uint8_t(device);
+    return r;
+}
+
+} // namespace
+
+TEST(Store, KeepsAPerformanceOnceLetsItsPlacesGrowAndMarksTwinsThatDifferOnlyInName)
+{
+    TempDir dir;
+    int64_t clock = 0;
+    Store::Options o;
+    o.now = [&] { return clock; };
+    auto store = openStore(dir / "library.sqlite", o);
+    ASSERT_TRUE(store);
+
+    const PerformanceRecord lead = makeRecord(60, 1, "Lead");
+    std::mt19937 rng(5);
+    const PerformanceRecord other = randomRecord(rng, 3);
+    struct Step {
+        PerformanceRecord record;
+        Source source;
+        bool isNew;
+        size_t count;
+        int sightings;
+        std::string twinOf;
+    };
+    const std::vector<Step> steps = {
+        {lead, Source::file("/lib/a/Lead.SYX"), true, 1, 1, ""},
+        // Number, device number and checksums are how it travelled, not what it is.
+        {travelled(lead, 4, 3), Source::synthUser(60), false, 1, 2, ""},
+        // The same place again is a later date, not another place.
+        {lead, Source::file("/lib/a/Lead.SYX"), false, 1, 2, ""},
+        // The name counts: another entry, the same sound.
+        {makeRecord(60, 1, "Lead 2"), Source::file("/lib/b/Lead 2.SYX"), true, 2, 1, "PF Lead"},
+        {makeRecord(60, 11, "Lead"), Source::editor(), true, 3, 1, "PF Lead"},
+        {other, Source::file("/lib/b/Other.SYX"), true, 4, 1, ""},
+    };
+    std::vector<int64_t> ids;
+    for (const Step& step : steps) {
+        clock += 1000;
+        SCOPED_TRACE("step at " + std::to_string(clock) + " from " + step.source.label());
+        auto r = store->remember(step.record, step.source);
+        ASSERT_TRUE(r) << r.error().text;
+        ids.push_back(r->id);
+        EXPECT_EQ(r->isNew, step.isNew);
+        EXPECT_EQ(*store->count(), step.count);
+        const LibraryRow row = rowOf(*store, r->id);
+        EXPECT_EQ(row.sightings, step.sightings);
+        EXPECT_EQ(row.twinOf, step.twinOf);
+    }
+    const LibraryRow first = rowOf(*store, ids[0]);
+    EXPECT_EQ(first.name, "Lead");
+    EXPECT_EQ(first.category, 1);
+    EXPECT_EQ(first.firstSeen, 1000);
+    EXPECT_EQ(first.whereFrom, "/lib/a/Lead.SYX");
+    EXPECT_EQ(first.twinOf, "PF Lead 2");
+    EXPECT_EQ(first.twinId, ids[3]);
+    EXPECT_EQ(*store->sightings(ids[0]),
+              (std::vector<std::string>{"/lib/a/Lead.SYX (" + dateText(1000) + ", last " + dateText(3000) + ")",
+                                        "CS1x user 061 (" + dateText(2000) + ")"}));
+    // Out again as any user performance, complete with headers and checksums.
+    EXPECT_EQ(bytesOf(*store->record(ids[0], 60)), bytesOf(lead));
+    EXPECT_EQ(bytesOf(*store->record(ids[0], 4)), bytesOf(travelled(lead, 4, 0)));
+    EXPECT_EQ(bytesOf(*store->record(ids[5], 3)), bytesOf(other));
+
+    // Damage is never kept, whoever offers it.
+    PerformanceRecord damaged = lead;
+    damaged[20] = 0x85;
+    EXPECT_FALSE(store->remember(damaged, Source::editor()));
+    EXPECT_EQ(*store->count(), 4u);
+
+    // The synth's names as last seen survive the program.
+    EXPECT_FALSE(*store->lastSeenUserNames());
+    ASSERT_FALSE(store->setLastSeenUserName(5, "006  SQ Pan Seq"));
+    store.reset();
+    store = openStore(dir / "library.sqlite", o);
+    const auto seen = *store->lastSeenUserNames();
+    ASSERT_TRUE(seen);
+    EXPECT_EQ((*seen)[5], "006  SQ Pan Seq");
+    EXPECT_EQ((*seen)[6], "007");
+    EXPECT_EQ(*store->integrityCheck(), "ok");
+}
+
+TEST(Store, SearchFindsEveryWordFiltersSortsAndFollowsEditsFromAnyConnection)
+{
+    TempDir dir;
+    auto store = openStore(dir / "library.sqlite");
+    ASSERT_TRUE(store);
+    const auto keep = [&](const PerformanceRecord& r, const Source& s, int64_t importId = 0) {
+        auto k = store->remember(r, s, importId);
+        EXPECT_TRUE(k && k->isNew);
+        return k ? k->id : 0;
+    };
+    const int64_t aurora = keep(makeRecord(0, 12, "Aurora"), Source::file("/x/pads/PD_Aurora.SYX"));
+    const int64_t haze = keep(makeRecord(1, 12, "Haze"), Source::file("/x/pads/more/PD_Haze.SYX"));
+    const int64_t fridge = keep(makeRecord(2, 5, "Fridge"), Source::synthUser(2));
+    const int64_t import = *store->beginImport("/x/keys");
+    const int64_t woolitz = keep(makeRecord(3, 1, "Woolitz"), Source::file("/x/keys/PF_Woolitz.SYX"), import);
+    ASSERT_FALSE(store->edit(std::vector{aurora}, change([](RowEdit& e) { e.rating = 2; })));
+    ASSERT_FALSE(store->edit(std::vector{haze, woolitz}, change([](RowEdit& e) { e.favourite = true; e.rating = 4; })));
+
+    struct Row {
+        std::string text;
+        SearchFilter filter;
+        std::vector<std::string> names;
+    };
+    const std::vector<Row> rows = {
+        {"", {}, {"Aurora", "Fridge", "Haze", "Woolitz"}},
+        // Name, category ("PD  Synth Pad"), place, any letter case, every word.
+        {"pad", {}, {"Aurora", "Haze"}},
+        {"PADS  haze", {}, {"Haze"}},
+        {"user 003", {}, {"Fridge"}},
+        {"bass", {}, {"Fridge"}},
+        {"nothing", {}, {}},
+        {"", filter([&](SearchFilter& f) { f.category = 12; f.descending = true; }), {"Haze", "Aurora"}},
+        {"", filter([&](SearchFilter& f) { f.favouritesOnly = true; }), {"Haze", "Woolitz"}},
+        {"", filter([&](SearchFilter& f) { f.importId = import; }), {"Woolitz"}},
+        // A folder holds its subfolders, not a folder whose name it begins.
+        {"", filter([&](SearchFilter& f) { f.folder = "/x/pads"; }), {"Aurora", "Haze"}},
+        {"", filter([&](SearchFilter& f) { f.folder = "/x/pads/"; }), {"Aurora", "Haze"}},
+        {"", filter([&](SearchFilter& f) { f.folder = "/x/pa"; }), {}},
+        {"haze", filter([&](SearchFilter& f) { f.folder = "/x"; }), {"Haze"}},
+        {"", filter([&](SearchFilter& f) { f.sort = SortKey::Rating; }), {"Fridge", "Aurora", "Haze", "Woolitz"}},
+        {"", filter([&](SearchFilter& f) { f.sort = SortKey::Category; f.descending = true; }), {"Haze", "Aurora", "Fridge", "Woolitz"}},
+        {"", filter([&](SearchFilter& f) { f.sort = SortKey::WhereFrom; }), {"Woolitz", "Haze", "Aurora", "Fridge"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE("'" + row.text + "'");
+        EXPECT_EQ(found(*store, row.text), found(*store, row.text)) << "a second search must not differ";
+        EXPECT_EQ(found(*store, row.text, row.filter), row.names);
+    }
+    auto page = store->search("", {}, 1, 2);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->total, 4u);
+    EXPECT_EQ(names(page->rows), (std::vector<std::string>{"Fridge", "Haze"}));
+
+    // The user's edits, to several rows at once, reach search and export.
+    ASSERT_FALSE(store->edit(std::vector{aurora, haze}, change([](RowEdit& e) { e.tags = std::vector<std::string>{"warm", " Warm ", "", "evening"}; })));
+    ASSERT_FALSE(store->edit(std::vector{fridge}, change([](RowEdit& e) { e.name = " Cold Box "; e.category = 17; })));
+    ASSERT_FALSE(store->edit(std::vector{woolitz}, change([](RowEdit& e) { e.name = cp1252ToUtf8("\xC9lan"); e.notes = "from Ann"; })));
+    EXPECT_EQ(found(*store, "evening warm"), (std::vector<std::string>{"Aurora", "Haze"}));
+    EXPECT_EQ(rowOf(*store, haze).tags, (std::vector<std::string>{"evening", "warm"}));
+    EXPECT_EQ(found(*store, "fridge"), std::vector<std::string>{});
+    EXPECT_EQ(found(*store, "cold drums"), std::vector<std::string>{"Cold Box"});
+    EXPECT_EQ(rowOf(*store, woolitz).notes, "from Ann");
+    const PerformanceRecord cold = *store->record(fridge, 9);
+    EXPECT_EQ(cold.name(), "Cold Box");
+    EXPECT_EQ(cold.category(), 17);
+    EXPECT_TRUE(cold.check().none());
+    // What the synth cannot show becomes '?', never a byte of 0x80 or more.
+    EXPECT_EQ(store->record(woolitz, 0)->name(), "?lan    ");
+    EXPECT_TRUE(store->record(woolitz, 0)->check().none());
+
+    struct Refused {
+        RowEdit edit;
+        std::string text;
+    };
+    const std::vector<Refused> refused = {
+        {change([](RowEdit& e) { e.name = "   "; }), "a name cannot be blank"},
+        {change([](RowEdit& e) { e.category = 23; }), "no such category"},
+        {change([](RowEdit& e) { e.rating = 6; }), "a rating is 0 to 5"},
+    };
+    for (const Refused& r : refused) {
+        const StoreStatus e = store->edit(std::vector{aurora}, r.edit);
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->text, r.text);
+    }
+    EXPECT_EQ(rowOf(*store, aurora).name, "Aurora");
+    EXPECT_EQ(rowOf(*store, aurora).rating, 2);
+
+    // Another program (or the import's own connection) changes the file:
+    // the next search sees it.
+    {
+        auto other = openStore(dir / "library.sqlite");
+        ASSERT_FALSE(other->edit(std::vector{aurora}, change([](RowEdit& e) { e.name = "Borealis"; })));
+        ASSERT_TRUE(other->remember(makeRecord(4, 12, "Dawn"), Source::editor()));
+    }
+    EXPECT_EQ(found(*store, "pad"), (std::vector<std::string>{"Borealis", "Dawn", "Haze"}));
+}
+
+TEST(Store, AFileThatIsNoUsableLibraryIsMovedAsideWholeAndANewOneStarted)
+{
+    struct Case {
+        std::string name;
+        std::function<void(const fs::path&)> make;  // the file as it lies there
+        std::string aside;                          // where it must go; empty: stays and is used
+        std::string why;                            // the reason said, or what it begins with
+        size_t kept = 0;                            // performances in it when it stays
+    };
+    const auto library = [](const fs::path& p, int version) {
+        auto s = openStore(p);
+        ASSERT_TRUE(s && s->remember(makeRecord(0, 1, "Kept"), Source::editor()));
+        s.reset();
+        if (version)
+            rawSql(p, "PRAGMA user_version = " + std::to_string(version));
+    };
+    const std::vector<Case> cases = {
+        {"missing", [](const fs::path&) {}, "", ""},
+        {"empty", [](const fs::path& p) { writeAll(p, {}); }, "", ""},
+        {"this version's", [&](const fs::path& p) { library(p, 0); }, "", "", 1},
+        {"a journal left by a program killed while it made the file",
+         [](const fs::path& p) {
+             const pid_t child = ::fork();
+             if (child == 0) {
+                 sqlite3* db = nullptr;
+                 sqlite3_open(p.c_str(), &db);
+                 sqlite3_exec(db,
+                              "PRAGMA cache_size = 1; BEGIN; CREATE TABLE t (x BLOB); WITH RECURSIVE n(i) AS "
+                              "(SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100) INSERT INTO t SELECT randomblob(3000) FROM n;",
+                              nullptr, nullptr, nullptr);
+                 ::_exit(0);  // no commit, no rollback: the journal stays behind
+             }
+             ::waitpid(child, nullptr, 0);
+             ASSERT_TRUE(fs::exists(p.string() + "-journal"));
+         },
+         "", ""},
+        {"text",
+         [](const fs::path& p) {
+             writeAll(p, view(std::string(5000, 'x')));
+             writeAll(fs::path(p.string() + "-wal"), view("old wal"));
+         },
+         ".bad", "it is damaged (file is not a database)"},
+        {"damaged schema",
+         [&](const fs::path& p) {
+             library(p, 0);
+             Bytes b = readAll(p);
+             std::fill(b.begin() + 100, b.begin() + 4096, uint8_t(0x5A));
+             writeAll(p, b);
+         },
+         ".bad", "it is damaged (database disk image is malformed)"},
+        {"another program's",
+         [](const fs::path& p) { rawSql(p, "CREATE TABLE notes (t TEXT); INSERT INTO notes VALUES ('mine');"); },
+         ".bad", "it is not a Knobwright library"},
+        {"damage met after opening",
+         [&](const fs::path& p) {
+             {
+                 auto s = openStore(p);
+                 ASSERT_FALSE(s->begin());
+                 for (const auto& r : randomRecords(std::vector<int>(300, 1), 8))
+                     ASSERT_TRUE(s->remember(r, Source::editor()));
+                 ASSERT_FALSE(s->commit());
+             }
+             Bytes b = readAll(p);
+             std::fill(b.begin() + 2 * 4096, b.end(), uint8_t(0x5A));
+             writeAll(p, b);
+             // Its header and schema are sound: it opens, and the damage
+             // shows only when the rows are read.
+             auto s = openStore(p);
+             ASSERT_TRUE(s && s->notes().empty());
+             const auto search = s->search("", {}, 0, 10);
+             ASSERT_FALSE(search);
+             EXPECT_EQ(search.error().kind, StoreError::Kind::Damaged);
+         },
+         ".bad", "it is damaged ("},
+        {"newer", [&](const fs::path& p) { library(p, 99); }, ".newer",
+         "it was made by a newer Knobwright (library version 99)"},
+        {"aside name taken",
+         [](const fs::path& p) {
+             writeAll(p, view("junk"));
+             writeAll(fs::path(p.string() + ".bad"), view("earlier"));
+         },
+         ".bad-2", "it is damaged (file is not a database)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const fs::path path = dir / "Knobwright" / "library.sqlite";
+        fs::create_directories(path.parent_path());
+        c.make(path);
+        const bool existed = fs::exists(path);
+        const Bytes before = existed ? readAll(path) : Bytes();
+        const Bytes wal = readAll(path.string() + "-wal");
+
+        auto store = openStore(path);
+        ASSERT_TRUE(store);
+        if (c.aside.empty()) {
+            EXPECT_TRUE(store->notes().empty());
+            EXPECT_EQ(*store->count(), c.kept);
+        } else {
+            const fs::path aside = path.string() + c.aside;
+            ASSERT_EQ(store->notes().size(), 1u);
+            const std::string& note = store->notes()[0];
+            EXPECT_TRUE(note.starts_with("The library file " + path.string() + " could not be used: " + c.why)) << note;
+            EXPECT_TRUE(note.ends_with(". It was moved aside as " + aside.string() + " and a new library was started."))
+                << note;
+            EXPECT_EQ(readAll(aside), before) << "moved, byte for byte";
+            if (!wal.empty()) {
+                EXPECT_EQ(readAll(aside.string() + "-wal"), wal) << "its log goes with it";
+            }
+            EXPECT_EQ(*store->count(), 0u);
+        }
+        if (c.name == "aside name taken") {
+            EXPECT_EQ(readAll(path.string() + ".bad"), bytesOf("earlier"));
+        }
+        // Whatever lay there, a working library of this version is there now.
+        ASSERT_TRUE(store->remember(makeRecord(1, 2, "New"), Source::editor()));
+        EXPECT_EQ(*store->integrityCheck(), "ok");
+        store.reset();
+        EXPECT_EQ(rawSql(path, "PRAGMA user_version"), std::to_string(Store::schemaVersion()));
+        EXPECT_EQ(rawSql(path, "PRAGMA journal_mode"), "wal");
+        auto again = openStore(path);
+        ASSERT_TRUE(again);
+        EXPECT_TRUE(again->notes().empty()) << "a library this program made is never moved aside";
+    }
+}
+
+TEST(Store, ASecondWriterWaitsOrSaysTheLibraryIsBusyAndAReadOnlyOneNeverWrites)
+{
+    TempDir dir;
+    const fs::path path = dir / "library.sqlite";
+    auto first = openStore(path);
+    ASSERT_TRUE(first && first->remember(makeRecord(0, 1, "First"), Source::editor()));
+
+    // A writer that holds the library longer than the other waits.
+    Store::Options impatient;
+    impatient.busyTimeoutMs = 50;
+    auto second = openStore(path, impatient);
+    ASSERT_TRUE(second);
+    ASSERT_FALSE(first->begin());
+    ASSERT_TRUE(first->remember(makeRecord(1, 1, "Held"), Source::editor()));
+    auto busy = second->remember(makeRecord(2, 1, "Second"), Source::editor());
+    ASSERT_FALSE(busy);
+    EXPECT_EQ(busy.error().kind, StoreError::Kind::Busy);
+    EXPECT_EQ(busy.error().text, "the library is busy: another program is writing to it");
+    EXPECT_EQ(*second->count(), 1u) << "readers go on meanwhile";
+
+    // One that waits long enough gets its turn once the other is done.
+    auto patient = openStore(path);
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        EXPECT_TRUE(patient->remember(makeRecord(3, 1, "Patient"), Source::editor()));
+        done = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_FALSE(done) << "it waits while the other writes";
+    ASSERT_FALSE(first->commit());
+    writer.join();
+    EXPECT_EQ(*first->count(), 3u);
+
+    Store::Options ro;
+    ro.readOnly = true;
+    auto reader = openStore(path, ro);
+    ASSERT_TRUE(reader);
+    EXPECT_TRUE(reader->readOnly());
+    EXPECT_EQ(found(*reader, "held"), std::vector<std::string>{"Held"});
+    const auto refused = reader->remember(makeRecord(4, 1, "Nope"), Source::editor());
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().kind, StoreError::Kind::ReadOnly);
+    EXPECT_TRUE(reader->edit(std::vector<int64_t>{1}, change([](RowEdit& e) { e.rating = 3; })));
+    EXPECT_EQ(*first->count(), 3u);
+    EXPECT_EQ(*first->integrityCheck(), "ok");
+}
+
+TEST(Store, TheDefaultLibraryLiesWhereTheEditorKeepsItsOtherData)
+{
+    const char* saved = std::getenv("XDG_DATA_HOME");
+    const std::string keep = saved ? saved : "";
+    for (const char* value : {"/srv/data", "relative/data", ""}) {
+        SCOPED_TRACE(value);
+        if (*value)
+            ::setenv("XDG_DATA_HOME", value, 1);
+        else
+            ::unsetenv("XDG_DATA_HOME");
+        EXPECT_EQ(defaultLibraryPath().string(),
+                  QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString()
+                      + "/Knobwright/library.sqlite");
+    }
+    if (saved)
+        ::setenv("XDG_DATA_HOME", keep.c_str(), 1);
+    else
+        ::unsetenv("XDG_DATA_HOME");
+}
+
+TEST(Store, SearchAsOneTypesFindsWhatALookAtEveryRowFinds)
+{
+    // Names of a few letters, so that words find many rows and a keystroke
+    // narrows, widens and narrows again what the one before found; rows
+    // change between keystrokes.
+    std::mt19937 rng(3);
+    const std::string letters = "wxyzWXYZ";
+    const auto randomName = [&] {
+        std::string n;
+        for (size_t k = 3 + rng() % 6; k > 0; --k)
+            n += letters[rng() % letters.size()];
+        return n;
+    };
+    SearchIndex index;
+    std::map<int64_t, std::string> rows;
+    for (int64_t id = 1; id <= 3000; ++id) {
+        rows[id] = randomName();
+        index.put(id, {rows[id], 0, false, 0, "", {}, id});
+    }
+    const std::vector<std::string> typed = {"x",      "xy",      "xyz",  "xyzw", "xyzwx", "xyzw", "xyzw ", "xyzw y",
+                                            "xyzw yx", "xyzw y", "xyz", "",     "W",     "ww",   "wwx",   "ww",
+                                            "yx zw",  "yx zwx",  "yxz"};
+    for (size_t k = 0; k < typed.size(); ++k) {
+        SCOPED_TRACE("'" + typed[k] + "'");
+        if (k % 4 == 3) {
+            // Between keystrokes the rows change: one renamed, one gone, one new.
+            const int64_t renamed = int64_t(1 + rng() % 3000), gone = int64_t(1 + rng() % 3000);
+            if (rows.count(renamed)) {
+                rows[renamed] = randomName();
+                index.put(renamed, {rows[renamed], 0, false, 0, "", {}, renamed});
+            }
+            rows.erase(gone);
+            index.erase(gone);
+            const int64_t added = rows.rbegin()->first + 1;
+            rows[added] = randomName();
+            index.put(added, {rows[added], 0, false, 0, "", {}, added});
+        }
+        std::vector<std::pair<std::string, int64_t>> expected;
+        for (const auto& [id, name] : rows) {
+            const std::string hay = foldCase(name);
+            bool all = true;
+            std::istringstream words(foldCase(typed[k]));
+            for (std::string w; words >> w;)
+                all = all && hay.find(w) != std::string::npos;
+            if (all)
+                expected.push_back({hay, id});
+        }
+        std::sort(expected.begin(), expected.end());
+        std::vector<int64_t> ids;
+        for (const auto& e : expected)
+            ids.push_back(e.second);
+        EXPECT_EQ(index.match(typed[k], SearchFilter(), nullptr), ids);
+    }
+}
