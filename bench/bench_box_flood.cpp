@@ -97,7 +97,7 @@ private:
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_QPA_PLATFORM", KW_OFFSCREEN_DESK);  // the whole window on the screen
     QApplication qt(argc, argv);
     const int rate = intArg(argc, argv, "--rate", 10000);
     const int seconds = intArg(argc, argv, "--seconds", 20);

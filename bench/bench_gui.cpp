@@ -649,7 +649,7 @@ std::vector<Row> startupRows(const char* self, int startups)
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_QPA_PLATFORM", KW_OFFSCREEN_DESK);  // the whole window on the screen
     if (argc > 2 && std::strcmp(argv[1], "--startup-child") == 0) {
         // steady_clock is the system's monotonic clock, the same in both processes.
         const Clock::time_point launched{std::chrono::nanoseconds(std::atoll(argv[2]))};

@@ -5,8 +5,11 @@ set -euo pipefail
 # One line on purpose: installing jackd2 after librtmidi-dev alone removes librtmidi-dev.
 # clang and libclang-rt-14-dev (libFuzzer and clang's sanitizer runtimes) build the fuzz targets;
 # libsqlite3-dev is the performance library's database (src/store).
-PACKAGES=(qt6-base-dev librtmidi-dev libjack-jackd2-dev jackd2 xvfb xauth pkg-config cmake ninja-build
-          g++ libgtest-dev libbenchmark-dev fonts-dejavu-core clang libclang-rt-14-dev libsqlite3-dev)
+# qt6-svg-dev renders the icon's PNG sizes at build time; dpkg-dev and file let CPack find the
+# package's library dependencies; desktop-file-utils and appstream validate what it installs.
+PACKAGES=(qt6-base-dev qt6-svg-dev librtmidi-dev libjack-jackd2-dev libasound2-dev jackd2 xvfb xauth pkg-config
+          cmake ninja-build g++ libgtest-dev libbenchmark-dev fonts-dejavu-core clang libclang-rt-14-dev
+          libsqlite3-dev dpkg-dev file desktop-file-utils appstream)
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -201,23 +201,12 @@ QGroupBox* group(const char* name, const char* title, QWidget* parent)
     return g;
 }
 
-// Navy group titles; what is inside keeps the window's text colours.
+// Navy group titles (lighter on a dark window); what is inside keeps the
+// window's text colours.
 void navyTitles(QWidget* window)
 {
-    const QPalette normal = window->palette();
-    for (QGroupBox* g : window->findChildren<QGroupBox*>()) {
-        for (QWidget* inside : g->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-            QPalette p = inside->palette();
-            for (QPalette::ColorGroup cg : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-                for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText})
-                    p.setColor(cg, role, normal.color(cg, role));
-            inside->setPalette(p);
-        }
-        QPalette p = g->palette();
-        for (QPalette::ColorGroup cg : {QPalette::Active, QPalette::Inactive})
-            p.setColor(cg, QPalette::WindowText, QColor(0x00, 0x00, 0x80));
-        g->setPalette(p);
-    }
+    for (QGroupBox* g : window->findChildren<QGroupBox*>())
+        looks::titleColour(g, QColor(0x00, 0x00, 0x80));
 }
 
 } // namespace

@@ -10,6 +10,9 @@
 #include <QStorageInfo>
 #include <QTreeView>
 
+#include <filesystem>
+#include <system_error>
+
 namespace kw {
 
 namespace {
@@ -79,7 +82,10 @@ FolderBrowser::FolderBrowser(QWidget* owner) : QObject(owner)
     for (int c = 1; c < model_->columnCount(); ++c)
         tree_->hideColumn(c);
     tree_->header()->hide();
-    tree_->setStyleSheet(QStringLiteral("QTreeView { %1 }").arg(QLatin1String(kLimeOnBlack)));
+    // A frame as black as the tree, in the highlight colour while the keys go to it.
+    tree_->setStyleSheet(QStringLiteral("QTreeView { %1 border: 2px solid black; }"
+                                        " QTreeView:focus { border-color: palette(highlight); }")
+                             .arg(QLatin1String(kLimeOnBlack)));
 
     drives_ = new QComboBox(owner);
     drives_->setObjectName(QStringLiteral("DriveComboBox"));
@@ -169,6 +175,29 @@ void FolderBrowser::applyFolder(const QString& folder)
     path_->setText(width > 0 ? path_->fontMetrics().elidedText(full, Qt::ElideMiddle, width) : full);
     path_->setToolTip(full);
     emit folderChanged(full);
+}
+
+QString FolderBrowser::makeFolder(const QString& typed)
+{
+    const QString name = typed.trimmed();
+    if (name.isEmpty())
+        return QStringLiteral("A folder needs a name.");
+    if (name == QLatin1String(".") || name == QLatin1String("..") || name.contains(QLatin1Char('/'))
+        || name.contains(QLatin1Char('\\')) || name.contains(QChar(0)))
+        return QStringLiteral("\"%1\" cannot be the name of a folder.").arg(name);
+    const QString path = clean(folder_ + QLatin1Char('/') + name);
+    if (!QFileInfo(path).isDir()) {
+        std::error_code e;
+        std::filesystem::create_directory(std::filesystem::path(path.toStdString()), e);
+        if (e)
+            return QStringLiteral("The folder \"%1\" could not be made in %2: %3.")
+                .arg(name, QDir::toNativeSeparators(folder_), QString::fromLocal8Bit(e.message().c_str()));
+    }
+    // The model learns of a new folder from its watcher, later; asked for it
+    // by name, it looks now.
+    model_->index(path);
+    setFolder(path);
+    return {};
 }
 
 QString FolderBrowser::folder() const

@@ -45,6 +45,10 @@ public:
     // (a root keeps its own).
     QString folder() const;
 
+    // Makes a folder `name` inside the current one and shows it (one that is
+    // there already is shown). Empty when done; else why not, in words.
+    QString makeFolder(const QString& name);
+
     // The drive chooser's entries, replaceable for tests and for systems
     // whose volumes change while the window is open.
     void setDrives(const QVector<DriveEntry>& drives);

@@ -1,9 +1,11 @@
 #include "editor/KnobsPage.h"
 
 #include "editor/Bindings.h"
+#include "editor/Looks.h"
 #include "editor/PageKit.h"
 #include "model/ValueLists.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -21,6 +23,26 @@ using namespace pagekit;
 namespace {
 const char* const kKnobCaptions[6] = {"KN 1 A-EG ATK", "KN 2 A-EG REL", "KN 3 ASN1",
                                       "KN 4 FILT CUT", "KN 5 FILT RES", "KN 6 ASN2"};
+
+// The four tabs over the assign bank: small, the others grey beside the
+// chosen one, their text readable on a light palette and a dark one alike.
+void styleAssignTabs(QTabBar* tabs)
+{
+    const QPalette p = QApplication::palette();
+    const QColor window = p.color(QPalette::Window);
+    const bool dark = window.lightness() < 128;
+    const QColor idle = dark ? window.lighter(140) : QColor(0xe4, 0xe4, 0xe4);
+    const QColor border = dark ? window.lighter(200) : QColor(0xa8, 0xa8, 0xa8);
+    const QColor chosen = p.color(QPalette::Base);
+    const QString sheet =
+        QStringLiteral("QTabBar::tab { padding: 2px 7px; margin-right: 1px; border: 1px solid %1; border-bottom: none;"
+                       " border-top-left-radius: 3px; border-top-right-radius: 3px; background: %2; color: %3; }"
+                       "QTabBar::tab:selected { background: %4; color: %5; }")
+            .arg(border.name(), idle.name(), looks::readable(p.color(QPalette::WindowText), idle).name(),
+                 chosen.name(), looks::readable(p.color(QPalette::Text), chosen).name());
+    if (tabs->styleSheet() != sheet)
+        tabs->setStyleSheet(sheet);
+}
 } // namespace
 
 KnobsPage::KnobsPage(EditorContext& ctx, QWidget* parent) : QWidget(parent), ctx_(ctx)
@@ -71,10 +93,8 @@ KnobsPage::KnobsPage(EditorContext& ctx, QWidget* parent) : QWidget(parent), ctx
     assign2Tab_->setExpanding(false);
     assign2Tab_->setDrawBase(false);
     assign2Tab_->setUsesScrollButtons(false);
-    assign2Tab_->setStyleSheet(QStringLiteral(
-        "QTabBar::tab { padding: 2px 7px; margin-right: 1px; border: 1px solid #a8a8a8; border-bottom: none;"
-        " border-top-left-radius: 3px; border-top-right-radius: 3px; background: #e4e4e4; }"
-        "QTabBar::tab:selected { background: palette(base); }"));
+    styleAssignTabs(assign2Tab_);
+    looks::onPaletteChange(assign2Tab_, [tabs = assign2Tab_] { styleAssignTabs(tabs); });
     tabRow->addWidget(assign2Tab_, 1, Qt::AlignBottom);
     alay->addLayout(tabRow, 0, 1);
 

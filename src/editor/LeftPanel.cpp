@@ -143,18 +143,12 @@ LeftPanel::LeftPanel(EditorContext& ctx, QAction* about, QAction* saveToSynth, Q
     affectAll_->setToolTip(QStringLiteral("Affect editing to ALL Layers"));
     connect(affectAll_, &QCheckBox::clicked, this, [this](bool on) { ctx_.session.setAffectAll(on); });
     grid->addWidget(affectAll_, 4, 0, 1, 2);
-    // The captions of the edit-layer buttons: blue while the layer is on.
+    // The captions of the edit-layer buttons: blue while the layer is on
+    // (both lighter on a dark window).
     new CustomBinding(ctx_, row("LayerOn"), g, [this] {
         for (int n = 1; n <= 4; ++n) {
-            QRadioButton* r = editLayer_[n - 1];
-            QPalette p = r->palette();
             const bool on = ctx_.image().edit.layer(n).data(row("LayerOn").offset) != 0;
-            const QColor c = on ? QColor(Qt::blue) : QColor(Qt::black);
-            if (p.color(QPalette::WindowText) == c && p.color(QPalette::ButtonText) == c)
-                continue;  // a new palette repaints the button, also when nothing changed
-            p.setColor(QPalette::WindowText, c);
-            p.setColor(QPalette::ButtonText, c);
-            r->setPalette(p);
+            looks::fixedTextColour(editLayer_[n - 1], on ? QColor(Qt::blue) : QColor(Qt::black));
         }
     });
     v->addWidget(g);

@@ -1,8 +1,8 @@
 #include "editor/Looks.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QGroupBox>
-#include <QListWidget>
 #include <QPainter>
 #include <QPointer>
 #include <QProxyStyle>
@@ -11,6 +11,8 @@
 #include <QStylePainter>
 #include <QWheelEvent>
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace kw::looks {
@@ -64,9 +66,29 @@ public:
         return {groove.x() - kHandleOverhang, r.y() + at, kGrooveWidth + 2 * kHandleOverhang, kHandleLength};
     }
 
+    static constexpr const char* kTitleColour = "kwTitleColour";
+
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returned) const override
+    {
+        if (hint == SH_GroupBox_TextLabelColor && option)
+            if (const QColor c = titleColourOf(widget, option->palette); c.isValid())
+                return int(c.rgba());
+        return QProxyStyle::styleHint(hint, option, widget, returned);
+    }
+
     void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* p,
                             const QWidget* widget) const override
     {
+        if (control == CC_GroupBox)
+            if (const QColor c = titleColourOf(widget, option->palette); c.isValid())
+                if (const auto* box = qstyleoption_cast<const QStyleOptionGroupBox*>(option)) {
+                    QStyleOptionGroupBox titled(*box);
+                    titled.textColor = c;
+                    titled.palette.setColor(QPalette::WindowText, c);
+                    QProxyStyle::drawComplexControl(control, &titled, p, widget);
+                    return;
+                }
         if (control != CC_Slider || !vertical(option)) {
             QProxyStyle::drawComplexControl(control, option, p, widget);
             return;
@@ -94,6 +116,15 @@ public:
     }
 
 private:
+    // A group's own title colour, readable on the palette it is drawn with.
+    static QColor titleColourOf(const QWidget* widget, const QPalette& palette)
+    {
+        if (!widget)
+            return {};
+        const QVariant fixed = widget->property(kTitleColour);
+        return fixed.isValid() ? readable(fixed.value<QColor>(), palette.color(QPalette::Window)) : QColor();
+    }
+
     static bool vertical(const QStyleOption* option)
     {
         const auto* slider = qstyleoption_cast<const QStyleOptionSlider*>(option);
@@ -111,6 +142,96 @@ QStyle* editorStyle()
     }
     return style;
 }
+
+// A widget styled by a style sheet is not told when the application's
+// palette changes; its window always is. So both are watched.
+class PaletteWatch : public QObject {
+public:
+    PaletteWatch(QWidget* w, std::function<void()> changed) : QObject(w), widget_(w), changed_(std::move(changed))
+    {
+        w->installEventFilter(this);
+        watchWindow();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        switch (e->type()) {
+        case QEvent::PaletteChange:
+        case QEvent::ApplicationPaletteChange: changed_(); break;
+        case QEvent::Show:
+        case QEvent::ParentChange:
+            if (watched == widget_)
+                watchWindow();
+            break;
+        default: break;
+        }
+        return false;
+    }
+
+private:
+    void watchWindow()
+    {
+        QWidget* top = widget_->window();
+        if (top == widget_ || top == window_)
+            return;
+        if (window_)
+            window_->removeEventFilter(this);
+        window_ = top;
+        window_->installEventFilter(this);
+    }
+
+    QWidget* widget_;
+    QPointer<QWidget> window_;
+    std::function<void()> changed_;
+};
+
+// Paints `w`'s text in its fixed colour, made readable on the window.
+void applyFixedColour(QWidget* w)
+{
+    // The application's window colour: the one these widgets stand on. A
+    // parent's palette may not have caught up yet while a new one is sent round.
+    const QColor background = QApplication::palette().color(QPalette::Active, QPalette::Window);
+    const QColor c = readable(w->property("kwFixedColour").value<QColor>(), background);
+    QPalette p = w->palette();
+    bool same = true;
+    for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive})
+        for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText})
+            same = same && p.isBrushSet(g, role) && p.color(g, role) == c;
+    if (same)
+        return;  // a new palette repaints the widget, also when nothing changed
+    for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive})
+        for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText})
+            p.setColor(g, role, c);
+    w->setPalette(p);
+}
+
+// The frame of a black list: black like the list itself, so the list looks
+// frameless, and the highlight colour while the keys go to it. Without that
+// nothing shows where Tab has gone: a focused black list looks like any other.
+void paintFrame(QFrame* frame, bool focused)
+{
+    const QColor c = focused ? QApplication::palette().color(QPalette::Active, QPalette::Highlight) : QColor(Qt::black);
+    QPalette p = frame->palette();
+    if (p.color(QPalette::Active, QPalette::WindowText) == c)
+        return;
+    for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        p.setColor(g, QPalette::WindowText, c);
+    frame->setPalette(p);
+}
+
+class FocusFrame : public QObject {
+public:
+    explicit FocusFrame(QFrame* frame) : QObject(frame) { frame->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        if (e->type() == QEvent::FocusIn || e->type() == QEvent::FocusOut)
+            paintFrame(static_cast<QFrame*>(watched), e->type() == QEvent::FocusIn);
+        return false;
+    }
+};
 
 } // namespace
 
@@ -227,11 +348,11 @@ void ValueLabel::paintEvent(QPaintEvent*)
     p.drawText(contentsRect(), int(alignment()), text());
 }
 
-void blackList(QListWidget* list)
+void blackList(QAbstractItemView* list)
 {
     QPalette p = list->palette();
     for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        p.setColor(g, QPalette::WindowText, Qt::black);  // the frame
+        p.setColor(g, QPalette::WindowText, Qt::black);  // the frame (FocusFrame)
         p.setColor(g, QPalette::Base, Qt::black);
         p.setColor(g, QPalette::Text, kLime);
         p.setColor(g, QPalette::Highlight, QColor(0x00, 0xa0, 0x00));
@@ -240,7 +361,8 @@ void blackList(QListWidget* list)
     list->setPalette(p);
     list->setFrameShape(QFrame::Box);
     list->setFrameShadow(QFrame::Plain);
-    list->setLineWidth(1);
+    list->setLineWidth(2);
+    new FocusFrame(list);
     QFont f = list->font();
     f.setBold(true);
     list->setFont(f);
@@ -276,6 +398,61 @@ void boldGroupTitles(QWidget* root)
         g->setFont(f);
         g->setStyle(editorStyle());
     }
+}
+
+namespace {
+
+double luminance(const QColor& c)
+{
+    auto channel = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+} // namespace
+
+double contrast(const QColor& a, const QColor& b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor readable(const QColor& wanted, const QColor& background)
+{
+    if (contrast(wanted, background) >= kTextContrast)
+        return wanted;
+    // Toward whichever of white and black stands out more from the background.
+    const QColor target = contrast(Qt::white, background) >= contrast(Qt::black, background) ? QColor(Qt::white)
+                                                                                               : QColor(Qt::black);
+    for (int step = 1; step <= 50; ++step) {
+        const double t = step / 50.0;
+        const QColor mixed = QColor::fromRgbF(float(wanted.redF() + (target.redF() - wanted.redF()) * t),
+                                              float(wanted.greenF() + (target.greenF() - wanted.greenF()) * t),
+                                              float(wanted.blueF() + (target.blueF() - wanted.blueF()) * t));
+        if (contrast(mixed, background) >= kTextContrast)
+            return mixed.toRgb();
+    }
+    return target;
+}
+
+void onPaletteChange(QWidget* w, std::function<void()> changed)
+{
+    new PaletteWatch(w, std::move(changed));
+}
+
+void fixedTextColour(QWidget* w, const QColor& colour)
+{
+    const bool watched = w->property("kwFixedColour").isValid();
+    w->setProperty("kwFixedColour", colour);
+    applyFixedColour(w);
+    if (!watched)
+        onPaletteChange(w, [w] { applyFixedColour(w); });
+}
+
+void titleColour(QGroupBox* group, const QColor& colour)
+{
+    group->setProperty(EditorStyle::kTitleColour, colour);
+    group->setStyle(editorStyle());
+    group->update();
 }
 
 } // namespace kw::looks

@@ -11,7 +11,10 @@
 #include <QPixmap>
 #include <QSlider>
 
-class QListWidget;
+#include <functional>
+
+class QAbstractItemView;
+class QGroupBox;
 
 namespace kw::looks {
 
@@ -55,11 +58,31 @@ protected:
 // the bars do; otherwise the wheel goes to what lies behind it.
 void wheelOnlyWhenFocused(QWidget* control);
 
-// Lime bold text on black, a green bar over the selected line.
-void blackList(QListWidget* list);
+// Lime bold text on black, a green bar over the selected line, and a frame
+// in the desktop's highlight colour while the list has the keyboard focus.
+void blackList(QAbstractItemView* list);
 // The status line: yellow bold text on black.
 void statusLine(QLabel* label);
 // Every group box under `root` gets a bold title; what is inside keeps its font.
 void boldGroupTitles(QWidget* root);
+
+// The colours the editor fixes for text (blue layer captions, navy headings)
+// were chosen for a light window. On a dark one they are lightened until
+// they read as well as text must (a WCAG contrast of 4.5:1), and again
+// whenever the desktop's palette changes; on a light one they stay as they are.
+inline constexpr double kTextContrast = 4.5;
+// The WCAG contrast ratio of two colours, 1 to 21.
+double contrast(const QColor& a, const QColor& b);
+// `wanted` if it reads on `background`; else the first colour on the way
+// from it toward white (on dark backgrounds) or black that does.
+QColor readable(const QColor& wanted, const QColor& background);
+// The text of `w` (a label, a check or radio button) in `colour`, made
+// readable on the window's background.
+void fixedTextColour(QWidget* w, const QColor& colour);
+// The title of `group` (and only the title) in `colour`, made readable.
+void titleColour(QGroupBox* group, const QColor& colour);
+// Runs `changed` whenever the palette `w` is drawn with changes (the
+// desktop switched to a dark theme, say).
+void onPaletteChange(QWidget* w, std::function<void()> changed);
 
 } // namespace kw::looks

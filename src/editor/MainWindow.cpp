@@ -21,10 +21,16 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QLineEdit>
+#include <QScreen>
+#include <QScrollArea>
 #include <QShortcut>
+#include <QStyle>
+#include <QWindow>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <functional>
 
 using namespace kw;
 
@@ -117,7 +123,63 @@ private:
     QWidget* window_;
 };
 
+// Shows the window's frame whole where the screen has room for it, and
+// scrolls it where not.
+class PageScroll : public QScrollArea {
+public:
+    PageScroll(QWidget* content, std::function<QSize()> room) : room_(std::move(room))
+    {
+        setObjectName(QStringLiteral("PageScroll"));
+        setFrameShape(QFrame::NoFrame);
+        // Only the controls take the keys; Tab still scrolls to each.
+        setFocusPolicy(Qt::NoFocus);
+        setWidgetResizable(false);
+        setWidget(content);
+    }
+
+    QSize sizeHint() const override
+    {
+        const QSize content = widget()->sizeHint();
+        const QSize room = room_();
+        const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+        // A scroll bar one way takes room the other way.
+        bool across = content.width() > room.width();
+        const bool down = content.height() + (across ? bar : 0) > room.height();
+        across = across || (down && content.width() + bar > room.width());
+        return (content + QSize(down ? bar : 0, across ? bar : 0)).boundedTo(room).expandedTo(QSize(0, 0));
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+private:
+    std::function<QSize()> room_;
+};
+
 } // namespace
+
+QSize TMainWindow::roomOnScreen() const
+{
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX};
+    // The window manager's frame around the window, once it is known; till
+    // then a title bar and thin borders.
+    QSize frame(8, 32);
+    if (isVisible() && frameGeometry().size() != geometry().size())
+        frame = frameGeometry().size() - geometry().size();
+    const QSize menus(0, menuBar()->sizeHint().height());
+    return screen->availableGeometry().size() - frame - menus;
+}
+
+void TMainWindow::showEvent(QShowEvent* e)
+{
+    QMainWindow::showEvent(e);
+    if (!screenWatched_ && windowHandle()) {
+        screenWatched_ = true;
+        // Another screen has other room; the frame is known once shown.
+        connect(windowHandle(), &QWindow::screenChanged, this, [this] { scroll_->updateGeometry(); });
+        scroll_->updateGeometry();
+    }
+}
 
 TMainWindow::TMainWindow(EditorContext& ctx, QWidget* parent) : QMainWindow(parent), ctx_(ctx)
 {
@@ -169,7 +231,12 @@ TMainWindow::TMainWindow(EditorContext& ctx, QWidget* parent) : QMainWindow(pare
     status_ = new StatusPanel;
     right->addWidget(status_);
     outer->addLayout(right, 1);
-    setCentralWidget(central);
+    // A fixed frame like a hardware panel, sized by its layouts so larger
+    // fonts and HiDPI screens still get room; on a screen too small for it
+    // (1024 x 768 with a large font) the frame scrolls inside the window.
+    frame->setSizeConstraint(QLayout::SetFixedSize);
+    scroll_ = new PageScroll(central, [this] { return roomOnScreen(); });
+    setCentralWidget(scroll_);
     looks::boldGroupTitles(this);
     // A drop-down list scrolled past must not change: it takes the wheel
     // only once clicked or tabbed into, as the bars do.
@@ -178,8 +245,6 @@ TMainWindow::TMainWindow(EditorContext& ctx, QWidget* parent) : QMainWindow(pare
     gestures_ = new GestureWatch(this, ctx_.session);
     qApp->installEventFilter(gestures_);
     ctx_.session.onHistoryChange([this] { showHistory(); });
-    // A fixed frame like a hardware panel, sized by its layouts so larger
-    // fonts and HiDPI screens still get room.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     // The start-up performance, shown by the first full refresh.
@@ -230,37 +295,39 @@ void TMainWindow::buildMenus()
         actions_[name] = m->menuAction();
         return m;
     };
-    // The top-level menus open with Ctrl + their key as well as Alt.
+    // Two top-level menus open with Ctrl + their key as well as Alt. File
+    // and About do not: Ctrl+F and Ctrl+H mean Find and Help elsewhere, and
+    // a menu or a box that opens instead takes the keys the user types next.
     auto opener = [&](QMenu* m, QKeySequence key) {
         auto* s = new QShortcut(key, this);
         connect(s, &QShortcut::activated, this, [this, m] { menuBar()->setActiveAction(m->menuAction()); });
     };
 
     QMenu* file = menu(nullptr, "MenuFile", " &File ");
-    opener(file, QKeySequence(Qt::CTRL | Qt::Key_F));
     QMenu* open = menu(file, "MenuFileOpen", "&Open");
-    add(open, "MenuFileOpenActPerf", "Actual Performance");
-    add(open, "MenuFileOpenPerfNames", "Performance-names");
+    add(open, "MenuFileOpenActPerf", "&Actual Performance", QKeySequence::Open);
+    add(open, "MenuFileOpenPerfNames", "Performance-&names");
     QMenu* save = menu(file, "MenuFileSave", "&Save");
-    add(save, "MenuFileSaveActPerf", "Actual Performance");
-    add(save, "MenuFileSavePerfNames", "Performance-names");
+    add(save, "MenuFileSaveActPerf", "&Actual Performance", QKeySequence::Save);
+    add(save, "MenuFileSavePerfNames", "Performance-&names");
     file->addSeparator();
     add(file, "MenuFilePreferences", "&Preferences");
-    connect(add(file, "MenuFileExit", "E&xit"), &QAction::triggered, this, &QWidget::close);
+    connect(add(file, "MenuFileExit", "E&xit", QKeySequence(Qt::CTRL | Qt::Key_Q)), &QAction::triggered, this,
+            &QWidget::close);
 
     QMenu* edit = menu(nullptr, "MenuEdit", " &Edit ");
     connect(edit, &QMenu::aboutToShow, this, [this] { nameHistorySteps(); });
     opener(edit, QKeySequence(Qt::CTRL | Qt::Key_E));
     connect(add(edit, "MenuEditCopyLayer", "&Copy Layerdata", QKeySequence(Qt::CTRL | Qt::Key_C)),
             &QAction::triggered, this, [this] { MenuEditCopyLayerClick(); });
-    QAction* paste = add(edit, "MenuEditPasteLayer", "Paste Layerdata", QKeySequence(Qt::CTRL | Qt::Key_V));
+    QAction* paste = add(edit, "MenuEditPasteLayer", "&Paste Layerdata", QKeySequence(Qt::CTRL | Qt::Key_V));
     paste->setEnabled(false);
     connect(paste, &QAction::triggered, this, [this] { MenuEditPasteLayerClick(); });
     edit->addSeparator();
-    undo_ = add(edit, "MenuEditUndo", "Undo", QKeySequence(Qt::CTRL | Qt::Key_Z));
+    undo_ = add(edit, "MenuEditUndo", "&Undo", QKeySequence(Qt::CTRL | Qt::Key_Z));
     undo_->setEnabled(false);
     connect(undo_, &QAction::triggered, this, [this] { MenuEditUndoClick(); });
-    redo_ = add(edit, "MenuEditRedo", "Redo");
+    redo_ = add(edit, "MenuEditRedo", "&Redo");
     redo_->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     redo_->setEnabled(false);
     connect(redo_, &QAction::triggered, this, [this] { MenuEditRedoClick(); });
@@ -269,11 +336,11 @@ void TMainWindow::buildMenus()
     opener(bulk, QKeySequence(Qt::CTRL | Qt::Key_B));
     add(bulk, "MenuBulkPerfNames", "&Request all Performance-names");
     bulk->addSeparator();
-    add(bulk, "MenuBulkSinglePerfSynth", "Single User-Performance (to CS1x)");
-    add(bulk, "MenuBulkPerfBankSynth", "Performance-Bank          (to CS1x)");
+    add(bulk, "MenuBulkSinglePerfSynth", "&Single User-Performance (to CS1x)");
+    add(bulk, "MenuBulkPerfBankSynth", "Performance-&Bank          (to CS1x)");
     bulk->addSeparator();
-    add(bulk, "MenuBulkSinglePerfHD", "Single User-Performance (to HD)");
-    add(bulk, "MenuBulkAllPerfHD", "All User-Performances     (to HD)");
+    add(bulk, "MenuBulkSinglePerfHD", "Single User-Performance (to &HD)");
+    add(bulk, "MenuBulkAllPerfHD", "&All User-Performances     (to HD)");
     bulk->addSeparator();
     add(bulk, "MenuBulkBankEdit", "&Performance-bank manager");
 
@@ -283,7 +350,7 @@ void TMainWindow::buildMenus()
 
     QAction* about = menuBar()->addAction(QStringLiteral(" &About "));
     about->setObjectName(QStringLiteral("MenuAbout"));
-    about->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    about->setShortcut(QKeySequence::HelpContents);
     addAction(about);  // so the shortcut works without the menu bar focused
     actions_["MenuAbout"] = about;
 
@@ -343,8 +410,11 @@ void TMainWindow::showHistory()
 void TMainWindow::nameHistorySteps()
 {
     const EditSession& s = ctx_.session;
-    undo_->setText(s.canUndo() ? QStringLiteral("Undo ") + q(s.undoText()) : QStringLiteral("Undo"));
-    redo_->setText(s.canRedo() ? QStringLiteral("Redo ") + q(s.redoText()) : QStringLiteral("Redo"));
+    // A step's name shows as it is: an ampersand in it ("Reverb & Chorus
+    // Send") is no access key.
+    auto asIs = [](const std::string& name) { return q(name).replace(QLatin1Char('&'), QStringLiteral("&&")); };
+    undo_->setText(s.canUndo() ? QStringLiteral("&Undo ") + asIs(s.undoText()) : QStringLiteral("&Undo"));
+    redo_->setText(s.canRedo() ? QStringLiteral("&Redo ") + asIs(s.redoText()) : QStringLiteral("&Redo"));
 }
 
 // ---------------------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include <string>
 
 class QAction;
+class QScrollArea;
 
 namespace kw {
 class CommonPage;
@@ -64,8 +65,13 @@ public:
     void MenuEditUndoClick();
     void MenuEditRedoClick();
 
+    // What the screen leaves for the window's frame below the menus: the
+    // pages scroll inside a window no larger than that.
+    QSize roomOnScreen() const;
+
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
 private:
     void buildMenus();
@@ -84,6 +90,8 @@ private:
     kw::CommonPage* common_ = nullptr;
     kw::StatusPanel* status_ = nullptr;
     QObject* inputBlock_ = nullptr;
+    QScrollArea* scroll_ = nullptr;
+    bool screenWatched_ = false;
     QObject* gestures_ = nullptr;
     bool busy_ = false;
 };

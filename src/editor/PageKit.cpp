@@ -50,17 +50,22 @@ Column column(const QString& name, const QString& caption, int min, int max, int
 {
     Column c;
     c.widget = new QWidget(parent);
-    c.widget->setFixedWidth(width);
     auto* lay = new QVBoxLayout(c.widget);
     lay->setContentsMargins(1, 0, 1, 0);
     lay->setSpacing(2);
     c.caption = new QLabel(caption, c.widget);
     c.caption->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
     c.caption->setWordWrap(true);
-    c.caption->setFixedWidth(width - 2);
     QFont small = c.caption->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
     c.caption->setFont(small);
+    // `width` is the look at the usual font; a larger one widens the column
+    // to its caption's longest word rather than cut it.
+    const QFontMetrics fm(small);
+    for (const QString& word : caption.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        width = std::max(width, fm.horizontalAdvance(word) + 4);
+    c.widget->setFixedWidth(width);
+    c.caption->setFixedWidth(width - 2);
     c.caption->setFixedHeight(captionHeight(c.caption));
     c.bar = verticalBar(name, min, max, c.widget);
     if (!hint.isEmpty())

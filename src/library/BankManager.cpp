@@ -282,7 +282,8 @@ void BankManager::dropNext(const std::shared_ptr<Drop>& drop)
 bool BankManager::save()
 {
     const auto chosen =
-        lib_.dialogs.chooseSaveFile(kSaveBankTitle, kBankFilter, lib_.settings.perfBankDir, lib_.lastBankName);
+        lib_.dialogs.chooseSaveFile(kSaveBankTitle, kBankFilter, lib_.settings.perfBankDir,
+                                        lib_.proposedBankName("Performance-bank"));
     if (!chosen)
         return false;
     const auto path = changeExtension(pathFromUtf8(*chosen), kBankExtension);

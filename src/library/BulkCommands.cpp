@@ -144,7 +144,8 @@ void BulkCommands::MenuBulkAllPerfHDClick()
     ToDiskTransfer::Output out;
     if (format == 1) {
         const auto chosen =
-            lib_.dialogs.chooseSaveFile(kSaveBankTitle, kBankFilter, lib_.settings.perfBankDir, lib_.lastBankName);
+            lib_.dialogs.chooseSaveFile(kSaveBankTitle, kBankFilter, lib_.settings.perfBankDir,
+                                        lib_.proposedBankName("CS1x backup"));
         if (!chosen)
             return;
         out.bankFile = changeExtension(pathFromUtf8(*chosen), kBankExtension);

@@ -10,6 +10,8 @@
 #include "midi/Ui.h"
 #include "model/Settings.h"
 
+#include <ctime>
+
 namespace kw {
 
 Senders& LibraryContext::senders() { return session.senders(); }
@@ -136,6 +138,23 @@ std::optional<PerformanceRecord> LibraryContext::openPerformanceFile()
 void LibraryContext::rememberFolderOf(const std::string& utf8Path)
 {
     settings.lastDir = utf8FromPath(folderOf(pathFromUtf8(utf8Path)));
+}
+
+std::string LibraryContext::localDate()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[16];
+    std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+    return text;
+}
+
+std::string LibraryContext::proposedBankName(const char* stem) const
+{
+    if (!lastBankName.empty())
+        return lastBankName;
+    return std::string(stem) + " " + today() + std::string(kBankExtension);
 }
 
 std::string clampedText(int bytes)

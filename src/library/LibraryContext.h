@@ -57,6 +57,8 @@ struct LibraryContext {
     // What the bank save dialog's name field offers next: the name it last
     // held, whichever command saved a bank.
     std::string lastBankName{};
+    // Today's date as the bank names show it ("2025-03-01").
+    std::function<std::string()> today = localDate;
     // A bank is being read (readBankInSlices).
     bool readingBank = false;
 
@@ -95,6 +97,12 @@ struct LibraryContext {
     std::optional<PerformanceRecord> openPerformanceFile();
     // `Last-Dir` := the folder of a chosen file.
     void rememberFolderOf(const std::string& utf8Path);
+    // The name the bank save dialog proposes: the one it last held, or
+    // before any `stem` and today's date ("CS1x backup 2025-03-01.PFB"), so
+    // a backup a month later does not replace this one unasked.
+    std::string proposedBankName(const char* stem) const;
+
+    static std::string localDate();
 };
 
 // "3 data bytes above 127 cut to 7 bits" for a record that needed it.

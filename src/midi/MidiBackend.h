@@ -51,6 +51,9 @@ class MidiBackend {
 public:
     virtual ~MidiBackend() = default;
     virtual std::string apiName() const = 0;
+    // Why this backend lists no ports just now, in words for the user ("No
+    // JACK server is running, ..."), as of its last listing; empty while it works.
+    virtual std::string absence() const { return {}; }
     virtual std::vector<std::string> inputNames() = 0;
     virtual std::vector<std::string> outputNames() = 0;
     // The inputs' or the outputs' names, looked at without opening anything

@@ -131,6 +131,15 @@ void MidiPorts::listDevices()
     }
 }
 
+std::vector<std::string> MidiPorts::absentDrivers() const
+{
+    std::vector<std::string> out;
+    for (const auto& b : backends_)
+        if (std::string why = b->absence(); !why.empty())
+            out.push_back(std::move(why));
+    return out;
+}
+
 bool MidiPorts::deviceCheck(Senders& senders)
 {
     configuredIn_ = -1;

@@ -60,6 +60,10 @@ public:
     // finds the configured devices in them; open ports stay open.
     void rescan();
 
+    // What each backend that lists no ports gave as the reason at the last
+    // listing ("No JACK server is running, ..."), in the backends' order.
+    std::vector<std::string> absentDrivers() const;
+
     const std::vector<std::string>& inputNames() const { return inNames_; }
     const std::vector<std::string>& outputNames() const { return outNames_; }
     int configuredInput() const { return configuredIn_; }

@@ -4,6 +4,7 @@
 
 #include <rtmidi/RtMidi.h>
 
+#include "midi/DriverLog.h"
 #include "midi/JackWatch.h"
 
 #include <algorithm>
@@ -143,6 +144,19 @@ struct InputTarget {
 };
 
 void ignoreErrors(RtMidiError::Type, const std::string&, void*) {}
+
+// What goes wrong while the ports are listed shows as empty lists; RtMidi's
+// own words go to the log.
+void logErrors(RtMidiError::Type, const std::string& text, void*) { logDriverText("RtMidi", text); }
+
+// A new RtMidi object, whose constructor talks to the terminal when its API
+// does not start.
+template <class Rt>
+std::shared_ptr<Rt> makeRt(int api, const std::string& client)
+{
+    const CerrToLog quiet("RtMidi");
+    return std::make_shared<Rt>(RtMidi::Api(api), client);
+}
 
 } // namespace
 
@@ -310,6 +324,7 @@ RtMidiBackend::RtMidiBackend(int api, std::string clientName)
     : api_(api), client_(std::move(clientName)), listIn_(std::make_unique<Lister<RtMidiIn>>()),
       listOut_(std::make_unique<Lister<RtMidiOut>>())
 {
+    routeDriverMessages();
     // Throws, as documented, when the API does not work here (a JACK server
     // that is not running yet may come later).
     lister(*listIn_);
@@ -331,14 +346,15 @@ Rt* RtMidiBackend::lister(Lister<Rt>& l)
     retire(l);
     if (isJack(api_)) {
         const auto life = jack::lifeForNewClient(client_);
+        serverMissing_ = !life;
         if (!life)
             return nullptr;  // no server, no ports
         l.life = *life;
     }
-    l.rt = std::make_shared<Rt>(RtMidi::Api(api_), client_);
+    l.rt = makeRt<Rt>(api_, client_);
     l.lent = std::make_shared<std::atomic<bool>>(false);
     // Listing problems show up as empty lists, not as exceptions.
-    l.rt->setErrorCallback(&ignoreErrors, nullptr);
+    l.rt->setErrorCallback(&logErrors, nullptr);
     return l.rt.get();
 }
 
@@ -356,6 +372,11 @@ void RtMidiBackend::retire(Lister<Rt>& l)
 }
 
 std::string RtMidiBackend::apiName() const { return RtMidi::getApiName(RtMidi::Api(api_)); }
+
+std::string RtMidiBackend::absence() const
+{
+    return serverMissing_ ? "No JACK server is running, so no JACK ports are listed." : std::string();
+}
 
 std::vector<std::string> RtMidiBackend::inputNames()
 {
@@ -457,6 +478,41 @@ std::unique_ptr<RtMidiBackend> backendByName(const std::string& apiName, std::st
     }
 }
 
+namespace {
+
+// An API that does not start here: it lists nothing and says why.
+class AbsentBackend : public MidiBackend {
+public:
+    AbsentBackend(std::string api, std::string why) : api_(std::move(api)), why_(std::move(why)) {}
+    std::string apiName() const override { return api_; }
+    std::vector<std::string> inputNames() override { return {}; }
+    std::vector<std::string> outputNames() override { return {}; }
+    Opened<BackendInput> openInput(const std::string&, int, RawInput) override
+    {
+        return {nullptr, MidiResult::BadDeviceId, why_};
+    }
+    Opened<BackendOutput> openOutput(const std::string&, int) override
+    {
+        return {nullptr, MidiResult::BadDeviceId, why_};
+    }
+    std::string absence() const override { return why_; }
+
+private:
+    std::string api_;
+    std::string why_;
+};
+
+std::string absenceOf(RtMidi::Api api)
+{
+    switch (api) {
+    case RtMidi::LINUX_ALSA: return "The ALSA sequencer cannot be opened, so no ALSA ports are listed.";
+    case RtMidi::UNIX_JACK: return "JACK does not start here, so no JACK ports are listed.";
+    default: return RtMidi::getApiDisplayName(api) + " does not start here, so its ports are not listed.";
+    }
+}
+
+} // namespace
+
 std::vector<std::unique_ptr<MidiBackend>> systemBackends(std::string clientName)
 {
     std::vector<RtMidi::Api> apis;
@@ -469,6 +525,7 @@ std::vector<std::unique_ptr<MidiBackend>> systemBackends(std::string clientName)
             out.push_back(std::make_unique<RtMidiBackend>(int(api), clientName));
         } catch (const RtMidiError&) {
             // This API does not work here; the others may.
+            out.push_back(std::make_unique<AbsentBackend>(RtMidi::getApiName(api), absenceOf(api)));
         }
     }
     return out;

@@ -34,6 +34,7 @@ public:
     ~RtMidiBackend() override;
 
     std::string apiName() const override;
+    std::string absence() const override;
     std::vector<std::string> inputNames() override;
     std::vector<std::string> outputNames() override;
     // Nothing from a JACK server that came up since the listers were made:
@@ -64,13 +65,15 @@ private:
 
     int api_;
     std::string client_;
+    // The last look for a JACK server found none.
+    bool serverMissing_ = false;
     std::unique_ptr<Lister<RtMidiIn>> listIn_;
     std::unique_ptr<Lister<RtMidiOut>> listOut_;
 };
 
-// Every compiled RtMidi API that works here, ALSA before JACK; APIs that
-// fail to start are left out (a machine without sound hardware still has
-// JACK, and the virtual CS1x is always there).
+// Every compiled RtMidi API, ALSA before JACK; one that fails to start lists
+// no ports and says why (a machine without sound hardware still has JACK,
+// and the virtual CS1x is always there).
 std::vector<std::unique_ptr<MidiBackend>> systemBackends(std::string clientName = kClientName);
 // The backend of one API by its RtMidi name ("alsa", "jack"); null when it
 // is not compiled in or does not start.

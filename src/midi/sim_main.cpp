@@ -1,6 +1,7 @@
 // knobwright-sim: the virtual CS1x on real MIDI ports, for playing the
 // instrument's part against the editor (or any other program) without one.
 
+#include "midi/DriverLog.h"
 #include "midi/HexText.h"
 #include "midi/InputAssembler.h"
 #include "midi/InputQueue.h"
@@ -27,6 +28,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#ifndef KW_VERSION
+#define KW_VERSION "unknown"
+#endif
+
 namespace {
 
 int signalPipe[2] = {-1, -1};
@@ -52,6 +57,7 @@ void usage(FILE* to)
                  "             (default: the editor's own virtual CS1x memory)\n"
                  "  --volatile keep the memory for this run only\n"
                  "  --trace    print every message received (<-) and sent (->) in hex\n"
+                 "  --version  show the version\n"
                  "A synth that misbehaves on purpose (P is a chance per message, 0 to 1):\n"
                  "  --drop P          a reply is lost\n"
                  "  --late MS         everything it sends comes up to MS ms later (in order still)\n"
@@ -174,6 +180,9 @@ int main(int argc, char** argv)
         else if (a == "--help" || a == "-h") {
             usage(stdout);
             return 0;
+        } else if (a == "--version") {
+            std::printf("knobwright-sim %s\n", KW_VERSION);
+            return 0;
         } else {
             usage(stderr);
             return 2;
@@ -195,6 +204,9 @@ int main(int argc, char** argv)
     kw::VirtualMemoryFile memoryFile(synth, sched, memory);
     std::unique_ptr<RtMidiIn> in;
     std::unique_ptr<RtMidiOut> out;
+    // libjack's and ALSA's own chatter goes to the log; RtMidi's words on
+    // an API that does not start still come, and ours below.
+    kw::routeDriverMessages();
     try {
         in = std::make_unique<RtMidiIn>(rtApi, client);
         out = std::make_unique<RtMidiOut>(rtApi, client);

@@ -20,12 +20,15 @@
 #include "shell/QuitSignals.h"
 #include "shell/Settings.h"
 #include "shell/ToolTips.h"
+#include "shell/WindowPlace.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLayout>
+#include <QScreen>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -137,6 +140,7 @@ bool Application::start()
     ctx_->beforeFirstRefresh = [this] { loadNamesAtStart(session_->userPerfs(), settings_.aktPerfList, *dialogs_); };
     window_ = std::make_unique<TMainWindow>(*ctx_);
     window_->setWindowTitle(QLatin1Char(' ') + QString::fromLatin1(kApplicationTitle));
+    placeWindow();
     // The question window lives for the whole run and is reused by every ask.
     qtDialogs_->setParent(window_.get());
     // What the start found wrong so far (the settings): in a box that does
@@ -274,11 +278,29 @@ void Application::watchWrapUp(int polls)
     });
 }
 
+void Application::placeWindow()
+{
+    const auto left = store_->readPlace("Left");
+    const auto top = store_->readPlace("Top");
+    if (!left || !top)
+        return;  // the window manager's choice
+    window_->layout()->activate();  // its fixed size, before it is shown
+    QList<QRect> screens;
+    for (const QScreen* s : QGuiApplication::screens())
+        screens.push_back(s->availableGeometry());
+    window_->move(keptOnScreen(QPoint(*left, *top), window_->frameGeometry().size(), screens));
+}
+
 void Application::finish()
 {
     exiting_ = true;
     if (link_)
         link_->stop();
+    // Where the window stood, if it was ever shown (not its size: fixed).
+    if (store_ && window_ && window_->windowHandle()) {
+        store_->writePlace("Left", window_->pos().x());
+        store_->writePlace("Top", window_->pos().y());
+    }
     if (store_) {
         try {
             saveSettings(*store_, settings_);

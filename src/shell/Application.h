@@ -94,6 +94,8 @@ public:
 
 private:
     void report(const QString& text);
+    // Where the window stood at the end of the last run, kept on a screen.
+    void placeWindow();
     // The File and Bulk-Dump commands onto the window's menu items and buttons.
     void connectCommands();
     // A chain other than a fetch runs or waits its turn.

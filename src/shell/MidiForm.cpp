@@ -4,6 +4,7 @@
 #include "midi/Senders.h"
 #include "midi/SynthSearch.h"
 #include "editor/DialogFlags.h"
+#include "editor/Looks.h"
 #include "shell/ToolTips.h"
 
 #include <QApplication>
@@ -16,7 +17,10 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace kw {
 
@@ -26,7 +30,10 @@ QLabel* heading(const QString& name, const QString& text, QWidget* parent)
 {
     auto* l = new QLabel(text, parent);
     l->setObjectName(name);
-    l->setStyleSheet(QStringLiteral("color: navy; font-weight: bold;"));
+    QFont bold = l->font();
+    bold.setBold(true);
+    l->setFont(bold);
+    looks::fixedTextColour(l, QColor(0x00, 0x00, 0x80));
     return l;
 }
 
@@ -35,7 +42,9 @@ QListWidget* deviceList(const QString& name, QWidget* parent)
     auto* l = new QListWidget(parent);
     l->setObjectName(name);
     l->setSelectionMode(QAbstractItemView::SingleSelection);
-    l->setStyleSheet(QStringLiteral("QListWidget { background: black; color: lime; font-weight: bold; }"));
+    l->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    l->setTextElideMode(Qt::ElideMiddle);
+    looks::blackList(l);
     return l;
 }
 
@@ -45,6 +54,25 @@ QCheckBox* check(const QString& name, const QString& text, const QString& hint, 
     c->setObjectName(name);
     c->setToolTip(hint);
     return c;
+}
+
+// Port names run long ("a2j:Midi Through (capture): Midi Through Port-0"):
+// a list is as wide as its longest name, up to half the screen; a name
+// longer still loses its middle, and every line has its whole name as tip.
+void fitNames(QListWidget* l)
+{
+    const QFontMetrics fm(l->font());
+    int widest = 0;
+    for (int i = 0; i < l->count(); ++i) {
+        QListWidgetItem* item = l->item(i);
+        item->setToolTip(item->text());
+        widest = std::max(widest, fm.horizontalAdvance(item->text()));
+    }
+    const int chrome = 2 * l->frameWidth() + l->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, l) + 12;
+    int most = 640;
+    if (const QScreen* s = l->screen())
+        most = std::max(200, s->availableGeometry().width() / 2 - 40);
+    l->setMinimumWidth(std::clamp(widest + chrome, 160, most));
 }
 
 int selectedRow(const QListWidget* l)
@@ -112,6 +140,12 @@ TMidiWindow::TMidiWindow(MidiPorts& ports, Settings& settings, Senders& senders,
     lists->addWidget(heading(QStringLiteral("Label2"), QStringLiteral("MIDI-OUT device"), this), 0, 1);
     lists->addWidget(ListMidiInDevice, 1, 0);
     lists->addWidget(ListMidiOutDevice, 1, 1);
+    // A driver that lists nothing is said here, once, in words; what its
+    // library printed is in the log.
+    DriverNote = new QLabel(this);
+    DriverNote->setObjectName(QStringLiteral("DriverNote"));
+    DriverNote->setWordWrap(true);
+    lists->addWidget(DriverNote, 2, 0, 1, 2);
 
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(ok);
@@ -157,6 +191,13 @@ void TMidiWindow::fillLists(const std::string& in, const std::string& out)
     };
     fill(ListMidiInDevice, ports_.inputNames(), in, ports_.configuredInput());
     fill(ListMidiOutDevice, ports_.outputNames(), out, ports_.configuredOutput());
+    fitNames(ListMidiInDevice);
+    fitNames(ListMidiOutDevice);
+    QStringList absent;
+    for (const std::string& why : ports_.absentDrivers())
+        absent << QString::fromStdString(why);
+    DriverNote->setText(absent.join(QLatin1Char(' ')));
+    DriverNote->setVisible(!absent.isEmpty());
 }
 
 void TMidiWindow::FormCreate()

@@ -62,6 +62,7 @@ private:
     QCheckBox* CheckNoticePgm;
     QCheckBox* CheckShowHints;
     QCheckBox* CheckDelay;
+    QLabel* DriverNote;
 };
 
 } // namespace kw

@@ -5,7 +5,9 @@
 
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -29,13 +31,28 @@ TPathWindow::TPathWindow(const QString& startFolder, QWidget* parent)
     CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
     CancelButton->setAutoDefault(false);
+    // A backup usually wants a folder of its own, which does not exist yet.
+    NewFolderButton = new QPushButton(QStringLiteral("&New folder..."), this);
+    NewFolderButton->setObjectName(QStringLiteral("NewFolderButton"));
+    NewFolderButton->setAutoDefault(false);
+    NewFolderButton->setToolTip(QStringLiteral("Make a folder inside the one shown"));
     connect(OKButton, &QPushButton::clicked, this, &TPathWindow::OKButtonClick);
     connect(CancelButton, &QPushButton::clicked, this, &TPathWindow::CancelButtonClick);
+    connect(NewFolderButton, &QPushButton::clicked, this, &TPathWindow::NewFolderButtonClick);
+    askName_ = [this](const QString& in) -> std::optional<QString> {
+        bool ok = false;
+        const QString name = QInputDialog::getText(this, QStringLiteral("New folder"),
+                                                   QStringLiteral("Name of the new folder in %1:").arg(in),
+                                                   QLineEdit::Normal, QString(), &ok);
+        return ok ? std::optional<QString>(name) : std::nullopt;
+    };
+    messageBox_ = [this](const QString& text) { QMessageBox::warning(this, windowTitle().trimmed(), text); };
 
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(OKButton);
     buttons->addWidget(CancelButton);
     buttons->addStretch(1);
+    buttons->addWidget(NewFolderButton);
     auto* left = new QVBoxLayout;
     left->addWidget(browser_->pathLabel());
     left->addWidget(browser_->tree());
@@ -62,6 +79,16 @@ void TPathWindow::OKButtonClick()
 void TPathWindow::CancelButtonClick()
 {
     reject();
+}
+
+void TPathWindow::NewFolderButtonClick()
+{
+    const std::optional<QString> name = askName_(folder());
+    if (!name)
+        return;
+    const QString problem = browser_->makeFolder(*name);
+    if (!problem.isEmpty())
+        messageBox_(problem);
 }
 
 } // namespace kw

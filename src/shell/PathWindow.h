@@ -5,6 +5,9 @@
 
 #include <QDialog>
 
+#include <functional>
+#include <optional>
+
 class QPushButton;
 
 namespace kw {
@@ -23,11 +26,22 @@ public:
 
     void OKButtonClick();
     void CancelButtonClick();
+    // Asks for a name and makes that folder in the one shown, then shows it.
+    void NewFolderButtonClick();
+
+    // How the window asks for a new folder's name (given the folder it goes
+    // in; nothing: cancelled) and tells what went wrong; Qt's dialogs unless
+    // replaced.
+    void setNameAsker(std::function<std::optional<QString>(const QString&)> ask) { askName_ = std::move(ask); }
+    void setMessageBox(std::function<void(const QString&)> fn) { messageBox_ = std::move(fn); }
 
 private:
     FolderBrowser* browser_;
     QPushButton* OKButton;
     QPushButton* CancelButton;
+    QPushButton* NewFolderButton;
+    std::function<std::optional<QString>(const QString&)> askName_;
+    std::function<void(const QString&)> messageBox_;
     bool confirmed_ = false;
 };
 

@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -33,6 +34,22 @@ QMessageBox* readyBox(QWidget* parent)
     box->adjustSize();
     return box;
 }
+
+} // namespace
+
+QString startFolder(const QString& folder)
+{
+    // A folder that was removed or unplugged since: Qt's dialog would start
+    // in the program's working folder instead.
+    QString f = folder.isEmpty() ? QString() : QDir::cleanPath(QDir(folder).absolutePath());
+    while (!f.isEmpty() && !QFileInfo(f).isDir()) {
+        const QString up = QFileInfo(f).absolutePath();
+        f = up == f ? QString() : up;
+    }
+    return f.isEmpty() ? QDir::homePath() : QDir::toNativeSeparators(f);
+}
+
+namespace {
 
 // The program's own title on its boxes.
 QString titleFor(const QWidget* parent)
@@ -211,13 +228,13 @@ void QtDialogs::withdraw(const std::string& topic)
 std::optional<std::string> QtDialogs::chooseOpenFile(const std::string& title, const std::string& filter,
                                                      const std::string& folder)
 {
-    return chosen(QFileDialog::getOpenFileName(parent_, q(title), q(folder), q(filter)));
+    return chosen(QFileDialog::getOpenFileName(parent_, q(title), startFolder(q(folder)), q(filter)));
 }
 
 std::optional<std::string> QtDialogs::chooseSaveFile(const std::string& title, const std::string& filter,
                                                      const std::string& folder, const std::string& proposedName)
 {
-    return chosen(QFileDialog::getSaveFileName(parent_, q(title), QDir(q(folder)).filePath(q(proposedName)),
+    return chosen(QFileDialog::getSaveFileName(parent_, q(title), QDir(startFolder(q(folder))).filePath(q(proposedName)),
                                                q(filter)));
 }
 

@@ -14,6 +14,10 @@ namespace kw {
 
 class TMessageWindow;
 
+// Where a file dialog opens for `folder`: the folder, else the nearest one
+// above it that still exists, else the home folder.
+QString startFolder(const QString& folder);
+
 class QtDialogs : public Dialogs {
 public:
     ~QtDialogs() override;

@@ -1,10 +1,12 @@
 #include "shell/Settings.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace kw {
@@ -300,6 +302,21 @@ void SettingsStore::writeFlag(const char* name, bool on)
     writeText(name, on ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
+std::optional<int> SettingsStore::readPlace(const char* name)
+{
+    settings_->endGroup();
+    const QVariant v = settings_->value(QStringLiteral("Window/") + QString::fromLatin1(name));
+    settings_->beginGroup(QStringLiteral("CS1x"));
+    bool ok = false;
+    const int n = v.typeId() == QMetaType::QString ? v.toString().toInt(&ok) : 0;
+    return ok ? std::optional<int>(n) : std::nullopt;
+}
+
+void SettingsStore::writePlace(const char* name, int value)
+{
+    places_.emplace_back(QString::fromLatin1(name), QString::number(value));
+}
+
 void SettingsStore::sync()
 {
     if (written_.empty())
@@ -316,6 +333,11 @@ void SettingsStore::sync()
     writer->beginGroup(QStringLiteral("CS1x"));
     for (const auto& [name, value] : written_)
         writer->setValue(name, value);
+    writer->endGroup();
+    writer->beginGroup(QStringLiteral("Window"));
+    for (const auto& [name, value] : std::exchange(places_, {}))
+        writer->setValue(name, value);
+    writer->endGroup();
     writer->sync();
     const QString first = written_.front().first;
     written_.clear();
@@ -324,7 +346,7 @@ void SettingsStore::sync()
 }
 
 Settings loadSettings(SettingsStore& store, const QString& programFolder,
-                      const std::function<void(const QString&)>& onError)
+                      const std::function<void(const QString&)>& onError, const QString& home)
 {
     Settings s;
     std::string* texts[] = {&s.midiIn, &s.midiOut, &s.lastDir, &s.perfBankDir, &s.aktPerfList};
@@ -337,10 +359,13 @@ Settings loadSettings(SettingsStore& store, const QString& programFolder,
                 onError(QString::fromStdString(e.what()));
         }
     }
-    if (s.lastDir.empty())
-        s.lastDir = programFolder.toStdString();
-    if (s.perfBankDir.empty())
-        s.perfBankDir = programFolder.toStdString();
+    // A file dialog in the folder of the program's binary (/usr/bin) is no
+    // place to keep performances.
+    const std::string homeFolder = QDir::toNativeSeparators(home.isEmpty() ? QDir::homePath() : home).toStdString();
+    const std::string stale = QDir::toNativeSeparators(programFolder).toStdString();
+    for (std::string* folder : {&s.lastDir, &s.perfBankDir})
+        if (folder->empty() || *folder == stale)
+            *folder = homeFolder;
     for (size_t i = 0; i < std::size(flags); ++i) {
         try {
             *flags[i] = store.readFlag(kFlagSettingNames[i]);

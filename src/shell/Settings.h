@@ -39,6 +39,11 @@ public:
     // Set in memory; sync() writes everything set, in one go.
     void writeText(const char* name, const QString& text);
     void writeFlag(const char* name, bool on);
+    // Where the window stood ("Left", "Top"), in a group of its own beside
+    // the nine ("Window"); written by the next sync(). Missing or not a
+    // whole number: nothing.
+    std::optional<int> readPlace(const char* name);
+    void writePlace(const char* name, int value);
     // Writes what was set since the last sync, in one go;
     // SettingsError("Failed to set data for '...'") when it did not reach the
     // store (the first of them is named: none of them arrived).
@@ -55,16 +60,19 @@ private:
     QString file_;
     std::unique_ptr<QSettings> settings_;
     std::vector<std::pair<QString, QString>> written_;
+    std::vector<std::pair<QString, QString>> places_;
     QString problem_;
     // The file cannot be a settings file (a folder, or one that could not be
     // moved aside): every write fails.
     bool unwritable_ = false;
 };
 
-// Reads all ten in order; empty folders become `programFolder`. A value that
-// cannot be read keeps its default and its error is passed to `onError`.
+// Reads all ten in order. A folder the user has not chosen is `home`: an
+// empty one, and `programFolder`, which earlier versions offered (and wrote
+// back) when nothing was chosen. A value that cannot be read keeps its
+// default and its error is passed to `onError`.
 Settings loadSettings(SettingsStore& store, const QString& programFolder,
-                      const std::function<void(const QString&)>& onError = {});
+                      const std::function<void(const QString&)>& onError = {}, const QString& home = {});
 // Writes all ten, in order, changed or not, in one write.
 void saveSettings(SettingsStore& store, const Settings& s);
 

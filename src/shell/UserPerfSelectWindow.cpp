@@ -1,6 +1,7 @@
 #include "shell/UserPerfSelectWindow.h"
 
 #include "editor/DialogFlags.h"
+#include "editor/Looks.h"
 
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -40,7 +41,10 @@ TUserPerfSelectWindow::TUserPerfSelectWindow(const QStringList& entries, QWidget
     Label32 = new QLabel(QStringLiteral("User Performance"), this);
     Label32->setObjectName(QStringLiteral("Label32"));
     Label32->setAlignment(Qt::AlignCenter);
-    Label32->setStyleSheet(QStringLiteral("color: navy; font-weight: bold;"));
+    QFont bold = Label32->font();
+    bold.setBold(true);
+    Label32->setFont(bold);
+    looks::fixedTextColour(Label32, QColor(0x00, 0x00, 0x80));
 
     UserPerfSelect = new QListWidget(this);
     UserPerfSelect->setObjectName(QStringLiteral("UserPerfSelect"));
@@ -52,10 +56,8 @@ TUserPerfSelectWindow::TUserPerfSelectWindow(const QStringList& entries, QWidget
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setBold(true);
     mono.setPixelSize(11);
+    looks::blackList(UserPerfSelect);
     UserPerfSelect->setFont(mono);
-    UserPerfSelect->setStyleSheet(QStringLiteral(
-        "QListWidget { background: black; color: #00ff00; selection-background-color: #00a000;"
-        " selection-color: black; }"));
     UserPerfSelect->addItems(entries);
     UserPerfSelect->setFixedSize(QFontMetrics(mono).horizontalAdvance(QStringLiteral("128  SQ MMMMMMMM")) + 30,
                                  16 * kItemHeight + 4);

@@ -76,7 +76,10 @@ struct UndoWindow : ::testing::Test {
     std::string shown(const char* name)
     {
         emit find<QMenu>("MenuEdit")->aboutToShow();
-        return action(name)->text().toStdString();
+        // Without the marks of access keys: "&&" shows as "&", "&U" as "U".
+        QString text = action(name)->text();
+        text.replace(QStringLiteral("&&"), QStringLiteral("\x01")).remove(QLatin1Char('&'));
+        return text.replace(QLatin1Char('\x01'), QLatin1Char('&')).toStdString();
     }
     void showPage(const char* tab) { find<QTabWidget>("PageControl1")->setCurrentWidget(find(tab)); }
     void clickListRow(const char* listName, int row)

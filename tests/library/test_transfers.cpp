@@ -112,13 +112,15 @@ TEST_F(Transfers, AllToDiskInBankFormatEqualsTheSynthsMemory)
 {
     synth.fillMemory(1);
     settings.perfBankDir = "/elsewhere";
+    lib.today = [] { return std::string("2025-03-01"); };
     dialogs.asks = {1};
     dialogs.files = {(dir / "backup.txt").string()};
     bulk.MenuBulkAllPerfHDClick();
     EXPECT_EQ(dialogs.log[0], "ask:Please select the format to store the received\nBulk-data on your harddisk|"
                               "Perf.-bank|SysEx files");
+    // A dated name, so next month's backup does not replace this one unasked.
     EXPECT_EQ(dialogs.log[1], "save:Save Performance-bank as ...|Performance-banks (*.PFB *.pfb);;All files "
-                              "(*)|/elsewhere|");
+                              "(*)|/elsewhere|CS1x backup 2025-03-01.PFB");
     EXPECT_TRUE(ui.busy);
     EXPECT_EQ(settings.perfBankDir, dir.path().string());
     runAll();

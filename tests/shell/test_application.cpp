@@ -5,6 +5,7 @@
 #include "midi/MidiSession.h"
 #include "shell/Application.h"
 #include "shell/MessageWindow.h"
+#include "shell/WindowPlace.h"
 #include "support/FakeBackend.h"
 #include "support/QtApp.h"
 #include "support/RandomRecords.h"
@@ -18,6 +19,8 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QListWidget>
 #include <QSettings>
 #include <QSlider>
@@ -26,6 +29,8 @@
 #include <QTimer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 using namespace kw;
 using kwtest::FakeBackend;
@@ -364,4 +369,48 @@ TEST_F(ApplicationTest, TheMidiMonitorShowsEveryMessageWithItsMeaningPausesFilte
                                 10000));
     EXPECT_EQ(cell(0, MidiMonitorModel::BytesColumn), "90 32 01") << "the 51st";
     app.finish();
+}
+
+TEST_F(ApplicationTest, TheWindowComesBackWhereItStoodUnlessThatIsOffEveryScreen)
+{
+    kwtest::qtApp();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    struct Case {
+        const char* left;
+        const char* top;
+        bool kept;  // else: centred on the screen
+    };
+    const Case cases[] = {{"40", "50", true}, {"5000", "5000", false}, {"-3000", "20", false}, {"100", "-400", false}};
+    // Two monitors, the second left of the first; then the second unplugged.
+    const QList<QRect> two{QRect(0, 0, 1920, 1080), QRect(-1280, 0, 1280, 1024)};
+    EXPECT_EQ(keptOnScreen({-1000, 100}, {1000, 700}, two), QPoint(-1000, 100));
+    EXPECT_EQ(keptOnScreen({-1270, -5}, {1000, 700}, two), QPoint(-1270, 0)) << "the title bar within reach";
+    EXPECT_EQ(keptOnScreen({-1000, 100}, {1000, 700}, two.mid(0, 1)), QPoint(460, 190));
+    for (const Case& c : cases) {
+        {
+            QSettings s(ini(), QSettings::IniFormat);
+            s.setValue("Window/Left", c.left);
+            s.setValue("Window/Top", c.top);
+        }
+        Application app(options({"In"}, {"Out"}));
+        ASSERT_TRUE(app.start());
+        app.window().show();
+        const QPoint at = app.window().pos();
+        if (c.kept) {
+            EXPECT_EQ(at, QPoint(std::atoi(c.left), std::atoi(c.top)));
+        } else {
+            EXPECT_TRUE(screen.contains(at)) << c.left << "," << c.top << " -> " << at.x() << "," << at.y();
+            // Centred as the window's size was known before it showed: within
+            // the window manager's frame of the middle.
+            EXPECT_LE(std::abs(at.x() + app.window().frameGeometry().width() / 2 - screen.center().x()), 8);
+        }
+        // Moved by the user, the window is found there next time.
+        app.window().move(60, 70);
+        app.finish();
+        QSettings s(ini(), QSettings::IniFormat);
+        EXPECT_EQ(s.value("Window/Left").toString(), "60");
+        EXPECT_EQ(s.value("Window/Top").toString(), "70");
+        s.beginGroup("CS1x");
+        EXPECT_EQ(s.allKeys().size(), 10) << "the ten stay ten";
+    }
 }

@@ -1,6 +1,7 @@
 // The settings dialog over fake devices: what it opens, sends and applies.
 
 #include "midi/MidiSession.h"
+#include "midi/RtMidiBackend.h"
 #include "midi/Senders.h"
 #include "shell/MidiForm.h"
 #include "shell/ToolTips.h"
@@ -12,6 +13,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
@@ -19,6 +21,10 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
 
 using namespace kw;
 using kwtest::FakeBackend;
@@ -312,4 +318,41 @@ TEST_F(MidiFormTest, FindCS1xSelectsThePairThatAnswersOrKeepsTheUsersPorts)
         senders.reset();
         midi.reset();
     }
+}
+
+// The machine's own drivers without a JACK server to find: what their
+// libraries print stays off the terminal however often the dialog lists the
+// ports, and the dialog says in words which driver lists nothing.
+TEST_F(MidiFormTest, DriversThatListNothingAreNamedInWordsAndPrintNothing)
+{
+    qputenv("JACK_DEFAULT_SERVER", QByteArray("kw-no-server-") + QByteArray::number(QCoreApplication::applicationPid()));
+    qputenv("JACK_NO_START_SERVER", "1");
+    const bool alsa = ::access("/dev/snd/seq", R_OK | W_OK) == 0;
+    std::fflush(stderr);
+    char captured[] = "/tmp/kw-stderr-XXXXXX";
+    const int file = ::mkstemp(captured);
+    ASSERT_GE(file, 0);
+    const int saved = ::dup(STDERR_FILENO);
+    ::dup2(file, STDERR_FILENO);
+    QStringList notes;
+    {
+        midi = std::make_unique<MidiSession>(settings, systemBackends(), PortHooks{},
+                                             [this](std::function<void()> fn) { sched.after(0, std::move(fn)); });
+        senders = std::make_unique<Senders>(img, st, midi->ports().output());
+        for (int opened = 0; opened < 3; ++opened)
+            notes << find<QLabel>(dialog().get(), "DriverNote")->text();
+    }
+    std::fflush(stderr);
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    QFile printed(captured);
+    ASSERT_TRUE(printed.open(QIODevice::ReadOnly));
+    EXPECT_EQ(printed.readAll().toStdString(), "");
+    ::close(file);
+    ::unlink(captured);
+
+    const QString jack = "No JACK server is running, so no JACK ports are listed.";
+    const QString noAlsa = "The ALSA sequencer cannot be opened, so no ALSA ports are listed.";
+    EXPECT_EQ(notes.at(0), alsa ? jack : noAlsa + " " + jack);
+    EXPECT_EQ(notes.at(2), notes.at(0));
 }

@@ -35,12 +35,13 @@ TEST_F(SettingsTest, FirstRunGivesDefaultsAndExitWritesAllTen)
 {
     {
         SettingsStore store(path());
-        const Settings s = loadSettings(store, "/opt/knobwright");
+        const Settings s = loadSettings(store, "/opt/knobwright", {}, "/home/someone");
         EXPECT_EQ(s.midiIn, "");
         EXPECT_EQ(s.midiOut, "");
         EXPECT_EQ(s.aktPerfList, "");
-        EXPECT_EQ(s.lastDir, "/opt/knobwright");
-        EXPECT_EQ(s.perfBankDir, "/opt/knobwright");
+        // File dialogs start at home until the user has chosen a folder.
+        EXPECT_EQ(s.lastDir, "/home/someone");
+        EXPECT_EQ(s.perfBankDir, "/home/someone");
         EXPECT_TRUE(s.showHints && s.longDelay && s.synthKnobs && s.programChanges && s.fetchWhenFound);
         EXPECT_EQ(s.transferPause(), 100);
         saveSettings(store, s);
@@ -49,7 +50,7 @@ TEST_F(SettingsTest, FirstRunGivesDefaultsAndExitWritesAllTen)
     raw.beginGroup("CS1x");
     EXPECT_EQ(raw.allKeys().size(), 10);
     EXPECT_EQ(raw.value("LongDelay").toString(), "1");
-    EXPECT_EQ(raw.value("Last-Dir").toString(), "/opt/knobwright");
+    EXPECT_EQ(raw.value("Last-Dir").toString(), "/home/someone");
     EXPECT_EQ(raw.value("Midi-IN").toString(), "");
 }
 
@@ -60,16 +61,19 @@ TEST_F(SettingsTest, StoredValuesRoundTripAndEmptyFolderIsReplaced)
         raw.beginGroup("CS1x");
         raw.setValue("Midi-IN", "CS1x In, Port 1");
         raw.setValue("Last-Dir", "");
+        // What earlier versions wrote back when the user had chosen nothing.
+        raw.setValue("PerfBank-Dir", "/prog");
         raw.setValue("LongDelay", "0x0");
         raw.setValue("SynthKnobs", "yes");
         raw.setValue("ProgramChanges", "0");
         raw.setValue("FetchWhenFound", "0");
     }
     SettingsStore store(path());
-    Settings s = loadSettings(store, "/prog");
+    Settings s = loadSettings(store, "/prog", {}, "/home/someone");
     EXPECT_FALSE(s.fetchWhenFound);
     EXPECT_EQ(s.midiIn, "CS1x In, Port 1");
-    EXPECT_EQ(s.lastDir, "/prog");
+    EXPECT_EQ(s.lastDir, "/home/someone");
+    EXPECT_EQ(s.perfBankDir, "/home/someone");
     EXPECT_FALSE(s.longDelay);
     EXPECT_EQ(s.transferPause(), 10);
     EXPECT_TRUE(s.synthKnobs);
@@ -77,7 +81,7 @@ TEST_F(SettingsTest, StoredValuesRoundTripAndEmptyFolderIsReplaced)
     saveSettings(store, s);
     QSettings raw(path(), QSettings::IniFormat);
     raw.beginGroup("CS1x");
-    EXPECT_EQ(raw.value("Last-Dir").toString(), "/prog");
+    EXPECT_EQ(raw.value("Last-Dir").toString(), "/home/someone");
     EXPECT_EQ(raw.value("ProgramChanges").toString(), "0");
     EXPECT_EQ(raw.value("SynthKnobs").toString(), "1");
     EXPECT_EQ(raw.value("FetchWhenFound").toString(), "0");

@@ -1,11 +1,13 @@
 #include "shell/AboutWindow.h"
 #include "editor/FolderBrowser.h"
 #include "shell/PathWindow.h"
+#include "shell/QtDialogs.h"
 #include "shell/UserPerfSelectWindow.h"
 #include "support/QtApp.h"
 
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +19,8 @@
 #include <QTimer>
 #include <QTreeView>
 #include <gtest/gtest.h>
+
+#include <optional>
 
 using namespace kw;
 
@@ -115,6 +119,15 @@ TEST(PathWindow, AFolderThatIsGoneOpensTheNearestOneThatExists)
     EXPECT_EQ(w.folder(), f(QStringLiteral("banks")));
     TPathWindow none(QString{});
     EXPECT_EQ(none.folder(), QDir::toNativeSeparators(QDir::homePath()));
+    // The file dialogs start the same way, never in the program's working folder.
+    const std::pair<QString, QString> starts[] = {
+        {f(QStringLiteral("banks/old")), f(QStringLiteral("banks/old"))},
+        {f(QStringLiteral("banks/removed/deeper")), f(QStringLiteral("banks"))},
+        {f(QStringLiteral("syx/file.SYX")), f(QStringLiteral("syx"))},
+        {QString(), QDir::homePath()},
+    };
+    for (const auto& [asked, opened] : starts)
+        EXPECT_EQ(startFolder(asked), QDir::toNativeSeparators(opened)) << asked.toStdString();
     const QVector<DriveEntry> drives = driveEntries();
 #ifndef Q_OS_WIN
     ASSERT_GE(drives.size(), 2);
@@ -122,6 +135,62 @@ TEST(PathWindow, AFolderThatIsGoneOpensTheNearestOneThatExists)
     EXPECT_EQ(drives[1].root, QDir::cleanPath(QDir::homePath()));
     EXPECT_EQ(none.browser()->drives()->currentIndex(), 1) << "home, not the root of the disk";
 #endif
+}
+
+TEST(PathWindow, NewFolderMakesTheFolderInTheOneShownAndShowsIt)
+{
+    kwtest::qtApp();
+    Folders f;
+    TPathWindow w(f(QStringLiteral("banks")));
+    std::vector<QString> askedIn, told;
+    std::optional<QString> name;
+    w.setNameAsker([&](const QString& in) {
+        askedIn.push_back(in);
+        return name;
+    });
+    w.setMessageBox([&](const QString& text) { told.push_back(text); });
+    auto* button = w.findChild<QPushButton*>("NewFolderButton");
+    ASSERT_NE(button, nullptr);
+    struct Case {
+        std::optional<QString> typed;
+        QString shown;  // the folder shown afterwards
+        QString told;   // what the window said
+    };
+    const Case cases[] = {
+        {QStringLiteral("  Backup March "), f(QStringLiteral("banks/Backup March")), {}},
+        // From the new folder on, and into one that is there already.
+        {QStringLiteral("old"), f(QStringLiteral("banks/Backup March/old")), {}},
+        {std::nullopt, f(QStringLiteral("banks/Backup March/old")), {}},
+        {QStringLiteral("a/b"), f(QStringLiteral("banks/Backup March/old")),
+         QStringLiteral("\"a/b\" cannot be the name of a folder.")},
+        {QStringLiteral(".."), f(QStringLiteral("banks/Backup March/old")),
+         QStringLiteral("\"..\" cannot be the name of a folder.")},
+    };
+    for (const Case& c : cases) {
+        name = c.typed;
+        told.clear();
+        const QString before = w.folder();
+        QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_EQ(askedIn.back(), before);
+        EXPECT_EQ(w.folder(), QDir::toNativeSeparators(c.shown)) << c.typed.value_or("(cancelled)").toStdString();
+        EXPECT_TRUE(QFileInfo(c.shown).isDir());
+        EXPECT_EQ(told, c.told.isEmpty() ? std::vector<QString>{} : std::vector<QString>{c.told});
+    }
+    EXPECT_FALSE(QFileInfo::exists(f(QStringLiteral("banks/Backup March/old/a")))) << "nothing made on a refusal";
+    // The tree shows it too, chosen, and OK answers it.
+    auto* tree = w.findChild<QTreeView*>("DirectoryListBox");
+    auto* model = static_cast<QFileSystemModel*>(tree->model());
+    EXPECT_EQ(QDir::cleanPath(model->filePath(tree->currentIndex())), f(QStringLiteral("banks/Backup March/old")));
+
+    // The folder shown went away meanwhile (a stick pulled): the reason, in words.
+    TPathWindow gone(f(QStringLiteral("syx")));
+    gone.setNameAsker([](const QString&) { return std::optional<QString>(QStringLiteral("new")); });
+    gone.setMessageBox([&](const QString& text) { told = {text}; });
+    told.clear();
+    ASSERT_TRUE(QDir(f(QStringLiteral("syx"))).removeRecursively());
+    gone.NewFolderButtonClick();
+    EXPECT_EQ(told, std::vector<QString>{"The folder \"new\" could not be made in " + f(QStringLiteral("syx"))
+                                         + ": No such file or directory."});
 }
 
 TEST(UserPerfSelectWindow, CallerSetsCaptionButtonSelectionAndTop)

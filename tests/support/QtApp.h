@@ -11,7 +11,9 @@ inline QApplication& qtApp()
     static char name[] = "knobwright-tests";
     static char* argv[] = {name, nullptr};
     static QApplication* a = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Offscreen, on the screen the test's command chose, or a desk's.
+        if (!qgetenv("QT_QPA_PLATFORM").startsWith("offscreen:"))
+            qputenv("QT_QPA_PLATFORM", KW_OFFSCREEN_DESK);
         return new QApplication(argc, argv);
     }();
     return *a;

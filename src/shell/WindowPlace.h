@@ -1,0 +1,19 @@
+#pragma once
+// Where the main window goes at start: where it stood when the program last
+// ended, unless that place is off every screen there is now (a monitor
+// unplugged, a smaller resolution).
+
+#include <QList>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
+namespace kw {
+
+// `wanted` (the frame's top left) when enough of the title bar of a frame of
+// `size` lies on one of the screens' `available` areas to grab it by, moved
+// down or right onto that screen where it sticks out above or left of it;
+// else the window centred on the first screen.
+QPoint keptOnScreen(const QPoint& wanted, const QSize& size, const QList<QRect>& available);
+
+} // namespace kw
