@@ -38,9 +38,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::ofstream(path, std::ios::binary).write(text.data(), std::streamsize(text.size()));
     const QString file = QString::fromStdString(path.string());
     Settings first;
+    std::optional<int> left, top;  // where the window stood
     {
         SettingsStore store(file);
         first = loadSettings(store, QStringLiteral("/program"), [](const QString&) {});
+        left = store.readPlace("Left");
+        top = store.readPlace("Top");
         if (!store.openProblem().isEmpty() && !std::filesystem::exists(path)) {
             std::ifstream aside(path.string() + ".bad", std::ios::binary);
             const std::string kept((std::istreambuf_iterator<char>(aside)), {});
@@ -50,10 +53,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString clean = QString::fromStdString((kwfuzz::scratchDir() / "written.conf").string());
     {
         SettingsStore store(clean);
+        if (left)
+            store.writePlace("Left", *left);
+        if (top)
+            store.writePlace("Top", *top);
         saveSettings(store, first);
     }
     SettingsStore store(clean);
     FUZZ_CHECK(store.openProblem().isEmpty(), "settings written could not be read");
     FUZZ_CHECK(same(loadSettings(store, QStringLiteral("/elsewhere")), first), "settings written read back otherwise");
+    FUZZ_CHECK(store.readPlace("Left") == left && store.readPlace("Top") == top,
+               "the window's place written read back otherwise");
     return 0;
 }
