@@ -210,7 +210,7 @@ TEST_F(LargerFont, EveryTextFitsItsPlaceOnEveryPageAndWindow)
     kw::MidiSession midi(settings, std::move(list), {}, [this](std::function<void()> fn) { scheduler.after(0, std::move(fn)); });
     kw::Senders prefsSenders(image, state, midi.ports().output());
     midi.ports().rescan();
-    kw::TMidiWindow prefs(midi.ports(), settings, prefsSenders);
+    kw::TMidiWindow prefs(midi.ports(), settings, prefsSenders, scheduler);
     settle(&prefs);
     EXPECT_EQ(misfits(&prefs), "");
     for (const char* name : {"ListMidiInDevice", "ListMidiOutDevice"}) {
@@ -347,7 +347,7 @@ TEST_F(Themes, FixedTextColoursStayOnALightPaletteAndReadOnADarkOne)
     list.push_back(std::make_unique<kwtest::FakeBackend>(std::vector<std::string>{"In"}, std::vector<std::string>{"Out"}, log));
     kw::MidiSession midi(settings, std::move(list), {}, [this](std::function<void()> fn) { scheduler.after(0, std::move(fn)); });
     kw::Senders prefsSenders(image, state, midi.ports().output());
-    kw::TMidiWindow prefs(midi.ports(), settings, prefsSenders);
+    kw::TMidiWindow prefs(midi.ports(), settings, prefsSenders, scheduler);
     kw::TUserPerfSelectWindow chooser(QStringList(128, QStringLiteral("001  SQ MMMMMMMM")));
     for (QWidget* w : std::initializer_list<QWidget*>{&manager, &prefs, &chooser})
         settle(w);
