@@ -227,8 +227,10 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override
     {
+        // A list loses the focus in ~QWidget, when it is no QFrame any more.
         if (e->type() == QEvent::FocusIn || e->type() == QEvent::FocusOut)
-            paintFrame(static_cast<QFrame*>(watched), e->type() == QEvent::FocusIn);
+            if (auto* frame = qobject_cast<QFrame*>(watched))
+                paintFrame(frame, e->type() == QEvent::FocusIn);
         return false;
     }
 };

@@ -29,6 +29,14 @@ void* operator new(std::size_t n)
         return p;
     throw std::bad_alloc();
 }
+// The library's temporary buffers (std::stable_sort) take the nothrow form.
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept
+{
+    if (counting)
+        ++allocations;
+    return std::malloc(n ? n : 1);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 

@@ -125,7 +125,13 @@ private:
             if (c.output != output)
                 continue;
             for (kw::Bytes& reply : c.respond(m))
-                clock_.after(c.delayMs, [this, input = c.input, reply = std::move(reply)] { deliver(input, reply); });
+                // A device unplugged sends nothing more, as a real one: a
+                // reply still on its way dies with the bay.
+                clock_.after(c.delayMs, [this, life = std::weak_ptr<int>(life_), input = c.input,
+                                         reply = std::move(reply)] {
+                    if (life.lock())
+                        deliver(input, reply);
+                });
         }
     }
 
@@ -171,6 +177,7 @@ private:
     };
 
     VirtualScheduler& clock_;
+    std::shared_ptr<int> life_ = std::make_shared<int>(0);
     std::vector<std::string> ins_, outs_;
     std::vector<Cable> cables_;
     std::vector<std::unique_ptr<kw::VirtualCs1x>> synths_;
