@@ -90,7 +90,7 @@ void SearchIndex::put(int64_t id, const Fields& f)
     hay = foldCase(hay);
 
     const Entry e{id, f.firstSeen, uint32_t(text_.size()), uint32_t(hay.size()), uint8_t(f.category), uint8_t(f.favourite),
-                  uint8_t(f.rating)};
+                  uint8_t(f.rating), f.kinds};
     if (entries_.empty() || id > entries_.back().id) {
         entries_.push_back(e);
     } else {
@@ -317,6 +317,7 @@ std::vector<int64_t> SearchIndex::match(std::string_view text, const SearchFilte
     const auto passes = [&](uint32_t i) {
         const Entry& e = entries_[i];
         return (filter.category < 0 || e.category == filter.category) && (!filter.favouritesOnly || e.favourite)
+               && (filter.sourceKind == 0 || (e.kinds & kindBit(filter.sourceKind)))
                && (!only || std::binary_search(only->begin(), only->end(), e.id));
     };
     const auto take = [&](auto first, auto last) {

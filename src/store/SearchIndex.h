@@ -9,6 +9,7 @@
 
 #include "store/Store.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <deque>
@@ -28,7 +29,10 @@ public:
         std::string tags;                 // joined by blanks
         std::vector<std::string> places;  // source labels, first seen first
         int64_t firstSeen = 0;
+        uint8_t kinds = 0;  // kindBit() of each kind of place it was seen in
     };
+    // A source kind as one bit; kinds beyond what a byte holds share the last.
+    static constexpr uint8_t kindBit(int64_t kind) { return uint8_t(1u << std::clamp<int64_t>(kind, 0, 7)); }
 
     void clear();
     // Adds the entry or replaces what it held. Entries put in rising id
@@ -40,8 +44,8 @@ public:
     size_t bytes() const;
 
     // Ids of the entries that hold every word of `text` (letter case
-    // ignored) and pass the filter's category and favourite rules, in the
-    // filter's order. With `only` (ascending ids), only those ids can match.
+    // ignored) and pass the filter's category, favourite and source kind
+    // rules, in the filter's order. With `only` (ascending ids), only those ids can match.
     std::vector<int64_t> match(std::string_view text, const SearchFilter& filter,
                                const std::vector<int64_t>* only) const;
 
@@ -51,7 +55,7 @@ private:
         int64_t firstSeen;
         uint32_t offset;  // into text_: name \x1f category \x1f tags \x1f places \0
         uint32_t length;  // without the closing \0
-        uint8_t category, favourite, rating;
+        uint8_t category, favourite, rating, kinds;
     };
     // Positions in entries_ whose text holds every word, ascending.
     using Positions = std::vector<uint32_t>;

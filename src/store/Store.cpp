@@ -85,7 +85,16 @@ const std::vector<std::string_view> kMigrations = {
         seen INTEGER NOT NULL
     );
     )sql",
+    // Removal the user can undo: the entry stays, whole, until purged.
+    R"sql(
+    ALTER TABLE performances ADD COLUMN removed INTEGER NOT NULL DEFAULT 0;  -- 0, or when the user removed it
+    CREATE INDEX performances_removed ON performances(removed) WHERE removed <> 0;
+    )sql",
 };
+
+// How long a removed entry waits for an undo that may never come (the
+// program died before it purged).
+constexpr int64_t kRemovedKeptSeconds = 7 * 24 * 3600;
 
 std::string sourceText(const Source& s)
 {
@@ -264,7 +273,7 @@ struct Store::Statements {
     sql::Statement dataVersion, row, rowTags, rowFirstPlace, twins, places, indexRow;
 
     explicit Statements(sql::Connection& db)
-        : findByHash(db.prepare("SELECT id, data FROM performances WHERE hash = ?")),
+        : findByHash(db.prepare("SELECT id, data, removed FROM performances WHERE hash = ?")),
           insertPerformance(db.prepare("INSERT INTO performances (hash, sound_hash, data, name, category, first_seen) "
                                        "VALUES (?, ?, ?, ?, ?, ?)")),
           findSource(db.prepare("SELECT id FROM sources WHERE kind = ? AND text = ?")),
@@ -274,18 +283,18 @@ struct Store::Statements {
                               "DO UPDATE SET last_seen = excluded.last_seen")),
           dataVersion(db.prepare("PRAGMA data_version")),
           row(db.prepare("SELECT name, category, favourite, rating, notes, first_seen, sound_hash, data "
-                         "FROM performances WHERE id = ?")),
+                         "FROM performances WHERE id = ? AND removed = 0")),
           rowTags(db.prepare("SELECT tag FROM tags WHERE performance_id = ? ORDER BY tag")),
           rowFirstPlace(db.prepare("SELECT s.kind, s.text, (SELECT count(*) FROM sightings WHERE performance_id = ?1) "
                                    "FROM sightings g JOIN sources s ON s.id = g.source_id WHERE g.performance_id = ?1 "
                                    "ORDER BY g.first_seen, s.id LIMIT 1")),
           twins(db.prepare("SELECT id, name, category, data FROM performances WHERE sound_hash = ? AND id <> ? "
-                           "ORDER BY id")),
+                           "AND removed = 0 ORDER BY id")),
           places(db.prepare("SELECT s.kind, s.text FROM sightings g JOIN sources s ON s.id = g.source_id "
                             "WHERE g.performance_id = ? ORDER BY g.first_seen, s.id")),
           indexRow(db.prepare("SELECT name, category, favourite, rating, first_seen, "
                               "(SELECT group_concat(tag, ' ') FROM tags WHERE performance_id = ?1) "
-                              "FROM performances WHERE id = ?1"))
+                              "FROM performances WHERE id = ?1 AND removed = 0"))
     {
     }
 };
@@ -484,6 +493,14 @@ StoreResult<std::unique_ptr<Store>> Store::open(const fs::path& path, Options op
         if (s.readOnly_)
             s.notes_.push_back("The library " + utf8FromPath(path) + " can only be read: nothing new is kept in it.");
         s.st_ = std::make_unique<Statements>(db);
+        if (!s.readOnly_) {
+            try {
+                s.purgeRemovedBefore(s.now() - kRemovedKeptSeconds);
+            } catch (const sql::Error&) {
+                // Only tidying: another program writing now, or a full disk,
+                // leaves it to the next opening.
+            }
+        }
     } catch (const sql::Error& e) {
         s.st_.reset();
         s.db_.reset();
@@ -551,9 +568,11 @@ auto Store::writing(F&& work) -> decltype(work())
         if constexpr (std::is_void_v<decltype(work())>) {
             work();
             db_->exec("COMMIT");
+            ended(true);
         } else {
             auto result = work();
             db_->exec("COMMIT");
+            ended(true);
             return result;
         }
     } catch (...) {
@@ -575,6 +594,8 @@ StoreStatus Store::commit()
     const StoreStatus failed = guardedStatus([&] { db_->exec("COMMIT"); });
     if (failed)
         rollback();
+    else
+        ended(true);
     return failed;
 }
 
@@ -582,14 +603,26 @@ void Store::rollback()
 {
     if (db_->inTransaction())
         sqlite3_exec(db_->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-    // Whatever the search index took from the dropped changes is looked up again.
     sourceIds_.clear();
+    ended(false);
 }
 
 void Store::touched(int64_t id)
 {
     if (index_)
         dirty_.insert(id);
+    if (db_->inTransaction())
+        changedInTransaction_.insert(id);
+}
+
+void Store::ended(bool committed)
+{
+    // The search index may have taken changes that a rollback dropped (a
+    // search in the middle of a transaction, or an index built there):
+    // those rows are looked up again.
+    if (!committed && index_)
+        dirty_.insert(changedInTransaction_.begin(), changedInTransaction_.end());
+    changedInTransaction_.clear();
 }
 
 int64_t Store::sourceId(const Source& source)
@@ -636,11 +669,17 @@ StoreResult<Remembered> Store::remember(const PerformanceData& data, const Sourc
                     const ByteView stored = find->blob(1);
                     if (std::equal(stored.begin(), stored.end(), data.begin(), data.end())) {
                         r.id = find->integer(0);
+                        r.isNew = find->integer(2) != 0;
                         break;
                     }
                 }
             }
-            if (r.id == 0) {
+            if (r.isNew) {
+                // Removed, and seen again: back as the user left it.
+                sql::Statement back = db_->prepare("UPDATE performances SET removed = 0 WHERE id = ?");
+                back.bind(1, r.id);
+                back.step();
+            } else if (r.id == 0) {
                 sql::Use insert(st_->insertPerformance);
                 insert->bind(1, int64_t(hash))
                     .bind(2, int64_t(soundHash(data)))
@@ -669,16 +708,79 @@ StoreResult<std::optional<int64_t>> Store::find(const PerformanceData& data)
         find->bind(1, int64_t(dataHash(data)));
         while (find->step()) {
             const ByteView stored = find->blob(1);
-            if (std::equal(stored.begin(), stored.end(), data.begin(), data.end()))
+            if (find->integer(2) == 0 && std::equal(stored.begin(), stored.end(), data.begin(), data.end()))
                 return std::optional<int64_t>(find->integer(0));
         }
         return std::optional<int64_t>();
     });
 }
 
+StoreStatus Store::remove(std::span<const int64_t> ids)
+{
+    return guardedStatus([&] {
+        writing([&] {
+            // Never 0, which means "not removed", whatever the clock says.
+            const int64_t when = std::max<int64_t>(now(), 1);
+            sql::Statement q = db_->prepare("UPDATE performances SET removed = ? WHERE id = ? AND removed = 0");
+            for (const int64_t id : ids) {
+                q.reset();
+                q.bind(1, when).bind(2, id);
+                q.step();
+                touched(id);
+            }
+        });
+    });
+}
+
+StoreStatus Store::restore(std::span<const int64_t> ids)
+{
+    size_t gone = 0;
+    const StoreStatus failed = guardedStatus([&] {
+        writing([&] {
+            sql::Statement q = db_->prepare("UPDATE performances SET removed = 0 WHERE id = ?");
+            for (const int64_t id : ids) {
+                q.reset();
+                q.bind(1, id);
+                q.step();
+                gone += db_->changes() == 0;
+                touched(id);
+            }
+        });
+    });
+    if (failed || gone == 0)
+        return failed;
+    return StoreError{StoreError::Kind::Failed,
+                      gone == ids.size() ? std::string(gone == 1 ? "the performance was" : "the performances were")
+                                               + " deleted for good and cannot be brought back"
+                                         : std::to_string(gone) + " of " + std::to_string(ids.size())
+                                               + " performances were deleted for good and cannot be brought back"};
+}
+
+StoreStatus Store::purgeRemoved()
+{
+    return guardedStatus([&] { purgeRemovedBefore(INT64_MAX); });
+}
+
+void Store::purgeRemovedBefore(int64_t when)
+{
+    // Removed entries are in no search index (here or in another
+    // connection), so deleting them changes none. Their sources stay: another
+    // connection may hold their ids to add sightings with.
+    sql::Statement any = db_->prepare("SELECT EXISTS (SELECT 1 FROM performances WHERE removed <> 0 AND removed < ?)");
+    any.bind(1, when);
+    if (!any.step() || any.integer(0) == 0)
+        return;  // no write, so no wait for another writer
+    any.reset();
+    writing([&] {
+        sql::Statement q = db_->prepare("DELETE FROM performances WHERE removed <> 0 AND removed < ?");
+        q.bind(1, when);
+        q.step();
+    });
+}
+
 StoreResult<size_t> Store::count()
 {
-    return guarded([&] { return size_t(db_->integer("SELECT count(*) FROM performances")); });
+    return guarded([&] { return size_t(db_->integer("SELECT count(*) FROM performances WHERE removed = 0")); });
 }
 
 SearchIndex& Store::index()
@@ -693,7 +795,7 @@ SearchIndex& Store::index()
         // rebuild costs about what reading the rows costs.
         auto fresh = std::make_unique<SearchIndex>();
         sql::Statement all = db_->prepare(
-            "SELECT id, name, category, favourite, rating, first_seen FROM performances ORDER BY id");
+            "SELECT id, name, category, favourite, rating, first_seen FROM performances WHERE removed = 0 ORDER BY id");
         sql::Statement tags = db_->prepare("SELECT performance_id, tag FROM tags ORDER BY performance_id, tag");
         sql::Statement places = db_->prepare(
             "SELECT g.performance_id, g.first_seen, s.id, s.kind, s.text FROM sightings g CROSS JOIN sources s "
@@ -719,8 +821,10 @@ SearchIndex& Store::index()
             while (morePlaces && places.integer(0) < id)
                 morePlaces = places.step();
             seen.clear();
-            for (; morePlaces && places.integer(0) == id; morePlaces = places.step())
+            for (; morePlaces && places.integer(0) == id; morePlaces = places.step()) {
                 seen.push_back({places.integer(1), places.integer(2), sourceLabel(int(places.integer(3)), places.text(4))});
+                f.kinds |= SearchIndex::kindBit(places.integer(3));
+            }
             std::sort(seen.begin(), seen.end(),
                       [](const Place& a, const Place& b) { return a.when != b.when ? a.when < b.when : a.source < b.source; });
             for (Place& p : seen)
@@ -747,6 +851,7 @@ SearchIndex& Store::index()
             sql::Use places(st_->places);
             places->bind(1, id);
             while (places->step()) {
+                f.kinds |= SearchIndex::kindBit(places->integer(0));
                 std::string label = sourceLabel(int(places->integer(0)), places->text(1));
                 if (std::find(f.places.begin(), f.places.end(), label) == f.places.end())
                     f.places.push_back(std::move(label));
@@ -1010,7 +1115,10 @@ StoreStatus Store::finishImport(int64_t id, const std::string& outcome)
 StoreResult<std::vector<ImportInfo>> Store::imports()
 {
     return guarded([&] {
-        sql::Statement q = db_->prepare("SELECT id, what, started, finished, outcome FROM imports ORDER BY id");
+        sql::Statement q = db_->prepare(
+            "SELECT i.id, i.what, i.started, i.finished, i.outcome FROM imports i WHERE EXISTS "
+            "(SELECT 1 FROM sightings g JOIN performances p ON p.id = g.performance_id "
+            "WHERE g.import_id = i.id AND p.removed = 0) ORDER BY i.id DESC");
         std::vector<ImportInfo> out;
         while (q.step())
             out.push_back({q.integer(0), q.text(1), q.integer(2), q.integer(3), q.text(4)});

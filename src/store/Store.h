@@ -123,6 +123,9 @@ struct SearchFilter {
     bool favouritesOnly = false;
     int64_t importId = 0;  // only what this import brought; 0: any
     std::string folder;    // only what was seen in this folder or below it; "": any
+    // Only what was seen in this kind of place (a Source::Kind: a file, the
+    // synth's user performances, kept from the editor); 0: any.
+    int sourceKind = 0;
     SortKey sort = SortKey::Name;
     bool descending = false;
 };
@@ -172,11 +175,26 @@ public:
     static int schemaVersion();
 
     // Keeps a performance once and the place it was seen. A performance
-    // already kept only gains the sighting (or its last date).
+    // already kept only gains the sighting (or its last date). One the user
+    // removed comes back as it was (isNew: it is new to what the user sees).
     StoreResult<Remembered> remember(const PerformanceData& data, const Source& source, int64_t importId = 0);
     StoreResult<Remembered> remember(const PerformanceRecord& record, const Source& source, int64_t importId = 0);
-    // The entry that holds exactly `data`, if any.
+    // The entry that holds exactly `data`, if any (and not removed).
     StoreResult<std::optional<int64_t>> find(const PerformanceData& data);
+
+    // Removal the user can undo: removed entries keep their fields, tags,
+    // sightings and twins but are seen by nothing (count, match, search,
+    // rows, find, data, record, twins) until restore() brings them back, or
+    // remember() keeps the same data again. Unknown ids are passed over.
+    StoreStatus remove(std::span<const int64_t> ids);
+    // Brings removed entries back; fails (and brings back the rest) when
+    // some of them were purged meanwhile.
+    StoreStatus restore(std::span<const int64_t> ids);
+    // Deletes every removed entry for good, with its tags and sightings:
+    // when undo can no longer ask for them (the library window closes).
+    // Opening a library that can be written purges what was removed more
+    // than a week ago, so a program that died leaves nothing behind for good.
+    StoreStatus purgeRemoved();
 
     // Many changes as one: begin() waits for another writer up to the busy
     // timeout; until commit() nothing is visible to others and a kill loses
@@ -206,6 +224,7 @@ public:
     // An import as a source of its own: what it was of, when.
     StoreResult<int64_t> beginImport(const std::string& what);
     StoreStatus finishImport(int64_t id, const std::string& outcome);
+    // Newest first; only imports that brought an entry not removed.
     StoreResult<std::vector<ImportInfo>> imports();
 
     // The synth's 128 user-performance list entries (Windows-1252) as last
@@ -232,6 +251,10 @@ private:
     int64_t sourceId(const Source& source);
     int64_t now() const;
     void touched(int64_t id);
+    // A transaction ended: what the search index took from it stays, or
+    // (rolled back) is looked up again.
+    void ended(bool committed);
+    void purgeRemovedBefore(int64_t when);
     SearchIndex& index();
 
     std::filesystem::path path_;
@@ -245,6 +268,8 @@ private:
     int64_t dataVersion_ = -1;
     // Ids changed through this connection since the search index last looked.
     std::unordered_set<int64_t> dirty_;
+    // Ids changed in the transaction open now.
+    std::unordered_set<int64_t> changedInTransaction_;
     std::unordered_map<std::string, int64_t> sourceIds_;  // "kind:text" -> id
 };
 

@@ -163,6 +163,7 @@ TEST(Store, SearchFindsEveryWordFiltersSortsAndFollowsEditsFromAnyConnection)
     const int64_t fridge = keep(makeRecord(2, 5, "Fridge"), Source::synthUser(2));
     const int64_t import = *store->beginImport("/x/keys");
     const int64_t woolitz = keep(makeRecord(3, 1, "Woolitz"), Source::file("/x/keys/PF_Woolitz.SYX"), import);
+    ASSERT_TRUE(store->remember(makeRecord(3, 1, "Woolitz"), Source::synthUser(9)));  // and later on the synth
     ASSERT_FALSE(store->edit(std::vector{aurora}, change([](RowEdit& e) { e.rating = 2; })));
     ASSERT_FALSE(store->edit(std::vector{haze, woolitz}, change([](RowEdit& e) { e.favourite = true; e.rating = 4; })));
 
@@ -187,6 +188,12 @@ TEST(Store, SearchFindsEveryWordFiltersSortsAndFollowsEditsFromAnyConnection)
         {"", filter([&](SearchFilter& f) { f.folder = "/x/pads/"; }), {"Aurora", "Haze"}},
         {"", filter([&](SearchFilter& f) { f.folder = "/x/pa"; }), {}},
         {"haze", filter([&](SearchFilter& f) { f.folder = "/x"; }), {"Haze"}},
+        // Where it was seen, any time: the synth, files, the editor; with the other filters.
+        {"", filter([&](SearchFilter& f) { f.sourceKind = int(Source::Kind::SynthUser); }), {"Fridge", "Woolitz"}},
+        {"", filter([&](SearchFilter& f) { f.sourceKind = int(Source::Kind::File); }), {"Aurora", "Haze", "Woolitz"}},
+        {"", filter([&](SearchFilter& f) { f.sourceKind = int(Source::Kind::Editor); }), {}},
+        {"o", filter([&](SearchFilter& f) { f.sourceKind = int(Source::Kind::SynthUser); f.importId = import; }), {"Woolitz"}},
+        {"", filter([&](SearchFilter& f) { f.sourceKind = int(Source::Kind::SynthUser); f.folder = "/x/pads"; }), {}},
         {"", filter([&](SearchFilter& f) { f.sort = SortKey::Rating; }), {"Fridge", "Aurora", "Haze", "Woolitz"}},
         {"", filter([&](SearchFilter& f) { f.sort = SortKey::Category; f.descending = true; }), {"Haze", "Aurora", "Fridge", "Woolitz"}},
         {"", filter([&](SearchFilter& f) { f.sort = SortKey::WhereFrom; }), {"Woolitz", "Haze", "Aurora", "Fridge"}},
@@ -243,6 +250,8 @@ TEST(Store, SearchFindsEveryWordFiltersSortsAndFollowsEditsFromAnyConnection)
         ASSERT_TRUE(other->remember(makeRecord(4, 12, "Dawn"), Source::editor()));
     }
     EXPECT_EQ(found(*store, "pad"), (std::vector<std::string>{"Borealis", "Dawn", "Haze"}));
+    EXPECT_EQ(found(*store, "", filter([&](SearchFilter& f) { f.sourceKind = int(Source::Kind::Editor); })),
+              std::vector<std::string>{"Dawn"});
 }
 
 TEST(Store, AFileThatIsNoUsableLibraryIsMovedAsideWholeAndANewOneStarted)
@@ -265,6 +274,13 @@ TEST(Store, AFileThatIsNoUsableLibraryIsMovedAsideWholeAndANewOneStarted)
         {"missing", [](const fs::path&) {}, "", ""},
         {"empty", [](const fs::path& p) { writeAll(p, {}); }, "", ""},
         {"this version's", [&](const fs::path& p) { library(p, 0); }, "", "", 1},
+        {"version 1's, before removal could be undone",
+         [&](const fs::path& p) {
+             library(p, 0);
+             rawSql(p, "DROP INDEX performances_removed; ALTER TABLE performances DROP COLUMN removed; PRAGMA user_version = 1");
+             ASSERT_EQ(rawSql(p, "SELECT count(*) FROM pragma_table_info('performances') WHERE name = 'removed'"), "0");
+         },
+         "", "", 1},
         {"a journal left by a program killed while it made the file",
          [](const fs::path& p) {
              const pid_t child = ::fork();
@@ -361,6 +377,12 @@ TEST(Store, AFileThatIsNoUsableLibraryIsMovedAsideWholeAndANewOneStarted)
         }
         // Whatever lay there, a working library of this version is there now.
         ASSERT_TRUE(store->remember(makeRecord(1, 2, "New"), Source::editor()));
+        const std::vector<int64_t> everything = *store->match("", {});
+        EXPECT_EQ(everything.size(), (c.aside.empty() ? c.kept : 0) + 1);
+        ASSERT_FALSE(store->remove(everything));
+        EXPECT_EQ(*store->count(), 0u);
+        ASSERT_FALSE(store->restore(everything));
+        EXPECT_EQ(*store->count(), everything.size());
         EXPECT_EQ(*store->integrityCheck(), "ok");
         store.reset();
         EXPECT_EQ(rawSql(path, "PRAGMA user_version"), std::to_string(Store::schemaVersion()));
@@ -490,5 +512,125 @@ TEST(Store, SearchAsOneTypesFindsWhatALookAtEveryRowFinds)
         for (const auto& e : expected)
             ids.push_back(e.second);
         EXPECT_EQ(index.match(typed[k], SearchFilter(), nullptr), ids);
+    }
+}
+
+TEST(Store, ARemovedEntryIsSeenByNothingUntilBroughtBackWholeAndAPurgeDeletesItForGood)
+{
+    TempDir dir;
+    const fs::path path = dir / "library.sqlite";
+    // About now: the files tool, on the system clock, purges what was
+    // removed a week before it.
+    int64_t clock = std::time(nullptr);
+    Store::Options o;
+    o.now = [&] { return clock; };
+    auto store = openStore(path, o);
+    ASSERT_TRUE(store);
+    const PerformanceRecord leadRecord = makeRecord(60, 1, "Lead"), padRecord = makeRecord(0, 12, "Pad");
+    const int64_t early = *store->beginImport("/lib/a");
+    const int64_t lead = store->remember(leadRecord, Source::file("/lib/a/Lead.SYX"), early)->id;
+    const int64_t twin = store->remember(makeRecord(60, 1, "Lead 2"), Source::synthUser(3))->id;
+    const int64_t late = *store->beginImport("/lib/b");
+    const int64_t pad = store->remember(padRecord, Source::editor(), late)->id;
+    ASSERT_TRUE(store->beginImport("/lib/empty"));
+    ASSERT_FALSE(store->edit(std::vector{lead}, change([](RowEdit& e) {
+        e.tags = std::vector<std::string>{"warm"};
+        e.rating = 4;
+        e.notes = "mine";
+    })));
+
+    const auto importsShown = [&] {
+        std::vector<std::string> out;
+        const auto imports = store->imports();
+        for (const ImportInfo& i : *imports)
+            out.push_back(i.what);
+        return out;
+    };
+    struct Step {
+        std::string what;
+        std::function<void()> act;
+        std::vector<std::string> shown;  // search "", by name
+        std::vector<std::string> imports;
+        std::string twinOfLead2;  // the first twin not removed (all three sound alike)
+        bool leadWhole = false;  // Lead there with the user's fields and both first sightings
+    };
+    const std::vector<std::string> all = {"Lead", "Lead 2", "Pad"};
+    const std::vector<Step> steps = {
+        {"nothing yet", [] {}, all, {"/lib/b", "/lib/a"}, "PF Lead", true},
+        {"removed here", [&] { ASSERT_FALSE(store->remove(std::vector{lead})); }, {"Lead 2", "Pad"}, {"/lib/b"}, "PD Pad"},
+        {"restored", [&] { ASSERT_FALSE(store->restore(std::vector{lead})); }, all, {"/lib/b", "/lib/a"}, "PF Lead", true},
+        {"removed by another program",
+         [&] { ASSERT_FALSE(openStore(path, o)->remove(std::vector{lead, lead})); }, {"Lead 2", "Pad"}, {"/lib/b"}, "PD Pad"},
+        {"kept again", [&] {
+             const auto r = store->remember(leadRecord, Source::synthUser(7));
+             ASSERT_TRUE(r && r->id == lead);
+             EXPECT_TRUE(r->isNew) << "new to what the user sees";
+             EXPECT_EQ(rowOf(*store, lead).sightings, 2);
+         }, all, {"/lib/b", "/lib/a"}, "PF Lead", true},
+        {"removed, searched and rolled back", [&] {
+             ASSERT_FALSE(store->begin());
+             ASSERT_FALSE(store->remove(std::vector{lead, pad}));
+             EXPECT_EQ(found(*store, ""), std::vector<std::string>{"Lead 2"});
+             store->rollback();
+         }, all, {"/lib/b", "/lib/a"}, "PF Lead", true},
+        {"removed and purged", [&] {
+             ASSERT_FALSE(store->remove(std::vector{lead, pad}));
+             ASSERT_FALSE(store->purgeRemoved());
+             const StoreStatus back = store->restore(std::vector{lead, twin});
+             ASSERT_TRUE(back);
+             EXPECT_EQ(back->text, "1 of 2 performances were deleted for good and cannot be brought back");
+             EXPECT_EQ(rawSql(path, "SELECT (SELECT count(*) FROM tags) || ' ' || (SELECT count(*) FROM sightings)"), "0 1")
+                 << "its tags and sightings go with it";
+         }, {"Lead 2"}, {}, ""},
+        {"kept after the purge", [&] {
+             const auto r = store->remember(leadRecord, Source::editor());
+             ASSERT_TRUE(r && r->isNew);
+             EXPECT_NE(r->id, lead);
+             EXPECT_EQ(rowOf(*store, r->id).rating, 0) << "a new entry";
+         }, {"Lead", "Lead 2"}, {}, "PF Lead"},
+    };
+    EXPECT_EQ(found(*store, ""), all);  // the search index, built here, must follow every step
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        EXPECT_EQ(found(*store, ""), step.shown);
+        const std::vector<std::string> leads(step.shown.begin(), step.shown.end() - (step.shown.back() == "Pad"));
+        EXPECT_EQ(found(*store, "lead"), leads);
+        EXPECT_EQ(*store->count(), step.shown.size());
+        EXPECT_EQ(importsShown(), step.imports);
+        EXPECT_EQ(rowOf(*store, twin).twinOf, step.twinOfLead2);
+        const auto id = *store->find(performanceData(leadRecord));
+        EXPECT_EQ(id.has_value(), step.shown[0] == "Lead");
+        if (step.leadWhole) {
+            EXPECT_EQ(id, lead);
+            const LibraryRow row = rowOf(*store, lead);
+            EXPECT_EQ(row.tags, std::vector<std::string>{"warm"});
+            EXPECT_EQ(row.rating, 4);
+            EXPECT_EQ(row.notes, "mine");
+            EXPECT_EQ(row.whereFrom, "/lib/a/Lead.SYX");
+            EXPECT_EQ(row.twinOf, "PF Lead 2");
+        } else if (!id) {
+            EXPECT_TRUE(store->rows(std::vector{lead})->empty());
+            EXPECT_FALSE(store->data(lead));
+            EXPECT_FALSE(store->record(lead, 0));
+        }
+        // The command line sees what the window sees.
+        const Ran ran = runTool(dir.path(), {"--library", path.string(), "library", "search", "lead"});
+        EXPECT_EQ(size_t(std::count(ran.out.begin(), ran.out.end(), '\n')), leads.size()) << describe(ran);
+    }
+
+    // What a program that died never purged goes a week later, not sooner.
+    const int64_t removedAt = clock, week = 7 * 24 * 3600;
+    ASSERT_FALSE(store->remove(std::vector{twin}));
+    store.reset();
+    for (const int64_t later : {week - 1, week + 1}) {
+        SCOPED_TRACE(later);
+        clock = removedAt + later;
+        store = openStore(path, o);
+        ASSERT_TRUE(store);
+        EXPECT_EQ(bool(store->restore(std::vector{twin})), later > week);
+        clock = removedAt;
+        ASSERT_FALSE(store->remove(std::vector{twin}));
+        store.reset();
     }
 }
