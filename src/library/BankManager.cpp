@@ -1,12 +1,15 @@
 #include "library/BankManager.h"
 
+#include "files/FileCheck.h"
 #include "files/FilePaths.h"
 #include "files/PerformanceFile.h"
 #include "library/Dialogs.h"
 #include "library/EditSession.h"
+#include "library/LibraryKeeper.h"
 #include "library/SendJob.h"
 #include "midi/Receiver.h"
 #include "midi/Ui.h"
+#include "model/Cp1252.h"
 #include "model/Settings.h"
 #include "model/UserPerfList.h"
 
@@ -118,52 +121,9 @@ bool BankManager::isBankFileName(const std::string& utf8Name)
     return hasExtension(utf8Name, kBankExtension);
 }
 
-void BankManager::opening()
-{
-    slotSent_ = false;
-    refreshesAtBackup_ = -1;
-    keepEdited();
-}
+void BankManager::opening() { audition_.begin(); }
 
-void BankManager::keepEdited()
-{
-    // A performance fetched while the window is open (a program change on
-    // the synth) is what the main window shows from then on, and so what
-    // closing the window must give back.
-    if (refreshesAtBackup_ == lib_.session.fullRefreshes())
-        return;
-    backup_ = lib_.session.image().edit;
-    modifiedBefore_ = lib_.session.state().modified;
-    refreshesAtBackup_ = lib_.session.fullRefreshes();
-    movesAtBackup_ = lib_.session.historyMoves();
-    slotSent_ = false;
-}
-
-void BankManager::closed()
-{
-    const bool restore = slotSent_ && refreshesAtBackup_ == lib_.session.fullRefreshes();
-    slotSent_ = false;
-    lib_.session.setAuditioning(false);
-    if (!restore)
-        return;
-    // The image holds at once what the main window shows, also while an
-    // audition still goes out and the window may open again; the synth gets
-    // it in its turn.
-    lib_.session.image().edit = backup_;
-    // The steps lead to the edit given back, unless some were taken since it
-    // was kept aside: those went from another image.
-    if (lib_.session.historyMoves() != movesAtBackup_)
-        lib_.session.startNewHistory();
-    const bool modified = modifiedBefore_;
-    auto job = std::make_unique<SendJob>();
-    job->sendEditImage(false)
-        .then([modified](Receiver& rx) {
-            // The synth holds again what it held: the edit is as edited as before.
-            rx.state().modified = modified;
-            return true;
-        });
-    lib_.rx.startChain(std::move(job));
-}
+void BankManager::closed() { audition_.end(); }
 
 std::optional<FileError> BankManager::placeFile(int index, const std::string& utf8Path, const std::string& shownName)
 {
@@ -176,6 +136,8 @@ std::optional<FileError> BankManager::placeFile(int index, const std::string& ut
     }
     record->setNumber(index, Checksums::Keep);
     bank_.put(index, *record, droppedEntry(index, shownName));
+    if (lib_.keeper)
+        lib_.keeper->keep(*record, Source::file(pathFromUtf8(utf8Path)));
     return std::nullopt;
 }
 
@@ -191,6 +153,35 @@ bool BankManager::dropPerformanceFile(int index, const std::string& utf8Path, co
         return false;
     }
     return true;
+}
+
+int BankManager::dropFromLibrary(int index, const std::vector<int64_t>& ids)
+{
+    Store* store = lib_.keeper ? lib_.keeper->store() : nullptr;
+    if (index < 0 || index >= kUserPerformances || ids.empty() || !store)
+        return 0;
+    auto before = slotsNow();
+    int placed = 0;
+    std::string problem;
+    for (size_t i = 0; i < ids.size(); ++i) {
+        const int slot = index + int(i);
+        if (slot >= kUserPerformances) {
+            problem = groupedNumber(ids.size() - i) + " of " + groupedNumber(ids.size())
+                      + " performances did not fit below slot 128.";
+            break;
+        }
+        auto r = store->record(ids[i], slot);
+        if (!r) {
+            problem = "The library cannot give the performance: " + r.error().text;
+            break;
+        }
+        bank_.put(slot, *r, numberedEntry(slot, cp1252ToUtf8(r->shortEntry())));
+        ++placed;
+    }
+    record("Drop from library", std::move(before));
+    if (!problem.empty())
+        lib_.dialogs.inform(problem);
+    return placed;
 }
 
 // Reading a bank from disk talks to no synth, so a transfer may run; only one
@@ -298,25 +289,9 @@ bool BankManager::save()
 
 void BankManager::audition(int index)
 {
-    if (index < 0 || index >= kUserPerformances || !bank_.occupied(index) || lib_.refuseWhileBusy())
+    if (index < 0 || index >= kUserPerformances || !bank_.occupied(index))
         return;
-    keepEdited();
-    auto record = std::make_shared<PerformanceRecord>(bank_.slot(index));
-    // A slot holds a file's bytes as they were; none of 0x80 or more may
-    // reach the synth.
-    if (const int cut = record->clampDataTo7Bit())
-        lib_.rx.report(clampedText(cut));
-    lib_.rx.ui().setLamp(Lamp::Out, true);
-    auto job = std::make_unique<SendJob>();
-    job->then([this, record](Receiver& rx) {
-           record->toEdit(rx.image().edit);
-           slotSent_ = true;
-           lib_.session.setAuditioning(true);
-           return true;
-       })
-        .sendEditImage(false)
-        .atEnd([](Receiver& rx, const SendJob::End&) { rx.ui().setLamp(Lamp::Out, false); });
-    lib_.rx.startChain(std::move(job));
+    audition_.play(bank_.slot(index));
 }
 
 bool BankManager::mayQuit()

@@ -4,6 +4,7 @@
 // synth's edit buffer, the bank saved, and around the window's modal run the
 // performance being edited kept aside and given back to the synth.
 
+#include "library/Audition.h"
 #include "library/BankModel.h"
 #include "library/History.h"
 #include "library/LibraryContext.h"
@@ -55,7 +56,7 @@ public:
     void opening();
     void closed();
     // Whether a slot went to the synth since the window opened.
-    bool slotSent() const { return slotSent_; }
+    bool slotSent() const { return audition_.sent(); }
 
     // A performance file dropped on slot `index`: exactly 317 bytes, stored
     // with its seven addresses rewritten for the slot (checksums kept), the
@@ -68,6 +69,10 @@ public:
     // does, in the order given. Other files are passed over. All errors come
     // in one box. Banks are read a slice at a time: `done` runs once all is in.
     void dropFiles(int index, const std::vector<std::string>& utf8Paths, std::function<void()> done = {});
+    // Entries of the performance library dragged onto slot `index`: into
+    // consecutive slots from there, as many as fit (the rest is said), one
+    // step of the history. Answers how many were placed.
+    int dropFromLibrary(int index, const std::vector<int64_t>& ids);
     // "Load Performance-bank": each valid record into the slot of its number,
     // the file read a slice at a time. `done` gets the slots set, or nothing
     // when the file was refused (reported).
@@ -114,16 +119,10 @@ private:
     struct Drop;
     // The next file of a drop, and the ones after it.
     void dropNext(const std::shared_ptr<Drop>& drop);
-    // A fresh copy of what the main window shows, unless the one taken still is.
-    void keepEdited();
 
     LibraryContext& lib_;
     BankModel& bank_;
-    BlockSet backup_{false};
-    bool modifiedBefore_ = false;
-    bool slotSent_ = false;
-    int refreshesAtBackup_ = -1;
-    uint64_t movesAtBackup_ = 0;
+    Audition audition_{lib_};
     History<BankStep> history_{kHistorySteps, kHistoryBytes};
 };
 

@@ -5,6 +5,8 @@
 #include "library/BankSend.h"
 #include "library/Dialogs.h"
 #include "library/EditSession.h"
+#include "library/LibraryKeeper.h"
+#include "library/ReplaceGuard.h"
 #include "library/SendJob.h"
 #include "library/Transfers.h"
 #include "library/UserPerfNames.h"
@@ -65,13 +67,22 @@ void BulkCommands::MenuBulkSinglePerfSynthClick()
     const auto dest = chooseUserPerf(lib_, "Select dest. Perf", "Send", record->numberInRange());
     if (!dest)
         return;
+    replaceUserPerformances(lib_, {*dest}, [this, record = *record, dest = *dest] { sendOne(record, dest); });
+}
+
+void BulkCommands::sendOne(const PerformanceRecord& record, int dest)
+{
     auto job = std::make_unique<SendJob>();
-    job->sendRecord(*record, *dest, false).atEnd([dest = *dest](Receiver& rx, const SendJob::End& end) {
-        if (end.why.empty())
+    job->sendRecord(record, dest, false)
+        .atEnd([dest, record, keeper = lib_.keeper](Receiver& rx, const SendJob::End& end) {
+            if (!end.why.empty()) {
+                rx.answer(capitalized(notSentText(dest, end.blocksOut, end.why)));
+                return;
+            }
+            if (keeper)
+                keeper->keep(record, Source::synthUser(dest));
             rx.report(storedText(dest));
-        else
-            rx.answer(capitalized(notSentText(dest, end.blocksOut, end.why)));
-    }, true);
+        }, true);
     lib_.rx.startChain(std::move(job));
 }
 
@@ -103,7 +114,14 @@ void BulkCommands::sendBank(Result<BankContents> bank)
         cut += r.clampDataTo7Bit();
     if (cut > 0)
         lib_.rx.report(clampedText(cut));
-    lib_.rx.startChain(std::make_unique<BankSend>(std::move(bank->records), lib_.names(), lib_.dialogs));
+    std::vector<int> numbers;
+    for (const PerformanceRecord& r : bank->records)
+        if (r.numberInRange() >= 0)
+            numbers.push_back(r.numberInRange());
+    auto records = std::make_shared<std::vector<PerformanceRecord>>(std::move(bank->records));
+    replaceUserPerformances(lib_, std::move(numbers), [this, records] {
+        lib_.rx.startChain(std::make_unique<BankSend>(std::move(*records), lib_.names(), lib_.dialogs));
+    });
 }
 
 std::string manyRecordsQuestion(size_t records, int pauseMs)
@@ -131,8 +149,8 @@ void BulkCommands::MenuBulkSinglePerfHDClick()
     if (!folder)
         return;
     lib_.settings.lastDir = *folder;
-    lib_.rx.startChain(std::make_unique<ToDiskTransfer>(ToDiskTransfer::Output{pathFromUtf8(*folder), {}}, *pp, *pp,
-                                                        lib_.dialogs));
+    lib_.rx.startChain(std::make_unique<ToDiskTransfer>(
+        ToDiskTransfer::Output{pathFromUtf8(*folder), {}, lib_.keeper}, *pp, *pp, lib_.dialogs));
 }
 
 void BulkCommands::MenuBulkAllPerfHDClick()
@@ -160,6 +178,7 @@ void BulkCommands::MenuBulkAllPerfHDClick()
     } else {
         return;
     }
+    out.library = lib_.keeper;
     lib_.rx.startChain(std::make_unique<ToDiskTransfer>(std::move(out), 0, kUserPerformances - 1, lib_.dialogs));
 }
 
@@ -176,7 +195,7 @@ void BulkCommands::SaveToSynthClick()
     UserPerfNames& names = lib_.names();
     auto job = std::make_unique<SendJob>();
     job->sendRecord(record, *dest, false)
-        .atEnd([&names, &session = lib_.session, dest = *dest,
+        .atEnd([&names, &session = lib_.session, dest = *dest, record, keeper = lib_.keeper,
                 entry = storedEntry(*dest, record.category(), record.name())](Receiver& rx, const SendJob::End& end) {
             if (!end.why.empty()) {
                 // Every block sent counted as an edit; it stays one.
@@ -185,6 +204,8 @@ void BulkCommands::SaveToSynthClick()
             }
             session.markStored();
             names.set(dest, entry);
+            if (keeper)
+                keeper->keep(record, Source::synthUser(dest));
             rx.report(storedText(dest));
         }, true);
     lib_.rx.startChain(std::move(job));

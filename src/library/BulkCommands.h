@@ -36,6 +36,8 @@ public:
 private:
     // The bank read: asked about when it holds more than 128, then sent.
     void sendBank(Result<BankContents> bank);
+    // A performance into user performance `dest`, the result on the status line or in a box.
+    void sendOne(const PerformanceRecord& record, int dest);
 
     LibraryContext& lib_;
 };

@@ -40,6 +40,10 @@ public:
     // A standard Yes/No question box with its own caption; true unless the
     // user answered No.
     virtual bool confirm(const std::string& caption, const std::string& text) = 0;
+    // A question box with its own caption and buttons, the last of them
+    // the one that backs out: the index of the button pressed, the last
+    // one's when the box was closed otherwise.
+    virtual int choose(const std::string& caption, const std::string& text, const std::vector<std::string>& buttons) = 0;
     // A message box with an OK button.
     virtual void inform(const std::string& text) = 0;
     // The same with `details` (a long list, say) in an area of its own that
@@ -63,6 +67,13 @@ public:
     // Empty: the user cancelled.
     virtual std::optional<std::string> chooseOpenFile(const std::string& title, const std::string& filter,
                                                       const std::string& folder) = 0;
+    // Several files at once; empty: the user cancelled.
+    virtual std::vector<std::string> chooseOpenFiles(const std::string& title, const std::string& filter,
+                                                     const std::string& folder)
+    {
+        auto one = chooseOpenFile(title, filter, folder);
+        return one ? std::vector<std::string>{*one} : std::vector<std::string>{};
+    }
     virtual std::optional<std::string> chooseSaveFile(const std::string& title, const std::string& filter,
                                                       const std::string& folder,
                                                       const std::string& proposedName) = 0;

@@ -5,6 +5,7 @@
 #include "files/PerformanceFile.h"
 #include "library/Dialogs.h"
 #include "library/EditSession.h"
+#include "library/LibraryKeeper.h"
 #include "library/SendJob.h"
 #include "midi/Receiver.h"
 #include "midi/Senders.h"
@@ -36,13 +37,16 @@ void FileCommands::MenuFileOpenActPerfClick()
     if (lib_.refuseWhileBusy())
         return;
     const auto record = lib_.openPerformanceFile();
-    if (!record)
-        return;
+    if (record)
+        loadIntoEditor(lib_, *record);
+}
 
+void loadIntoEditor(LibraryContext& lib, const PerformanceRecord& record)
+{
     // The commons go in and out first, then the layers; each block is
     // followed by the transfer pause but the last.
     auto loaded = std::make_shared<BlockSet>(false);
-    record->toEdit(*loaded);
+    record.toEdit(*loaded);
     auto job = std::make_unique<SendJob>();
     job->then([loaded](Receiver& rx) {
            for (BlockKind k : {BlockKind::Common00, BlockKind::Common30, BlockKind::Common50})
@@ -56,14 +60,14 @@ void FileCommands::MenuFileOpenActPerfClick()
             return true;
         })
         .sendEditBlocks({BlockKind::Layer1, BlockKind::Layer2, BlockKind::Layer3, BlockKind::Layer4}, false)
-        .atEnd([&session = lib_.session](Receiver& rx, const SendJob::End&) {
+        .atEnd([&session = lib.session](Receiver& rx, const SendJob::End&) {
             // The editor shows a file now, not a user performance: work of
             // the user's that a synth found later must not replace.
             rx.state().shownUserPerf = -1;
             rx.ui().refreshAll();
             session.fileOpened();
         });
-    lib_.rx.startChain(std::move(job));
+    lib.rx.startChain(std::move(job));
 }
 
 void FileCommands::MenuFileSavePerfNamesClick()
@@ -97,8 +101,13 @@ void FileCommands::MenuFileOpenPerfNamesClick()
     lib_.settings.aktPerfList = *chosen;
 }
 
-void loadNamesAtStart(UserPerfNames& names, const std::string& aktPerfList, Dialogs& dialogs)
+void loadNamesAtStart(UserPerfNames& names, const std::string& aktPerfList, Dialogs& dialogs, LibraryKeeper* keeper)
 {
+    if (keeper)
+        if (auto lines = keeper->namesLastSeen()) {
+            names.setAll(*lines);
+            return;
+        }
     if (aktPerfList.empty())
         return;
     auto lines = readNamesFile(pathFromUtf8(aktPerfList));

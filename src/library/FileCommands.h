@@ -6,6 +6,7 @@
 
 namespace kw {
 
+class LibraryKeeper;
 class UserPerfNames;
 
 class FileCommands {
@@ -28,9 +29,17 @@ private:
     LibraryContext& lib_;
 };
 
+// `record` into the image and out to the synth's edit buffer, block by
+// block with the transfer pause between them, then every control set from
+// the image: the editor shows a performance from outside the synth.
+void loadIntoEditor(LibraryContext& lib, const PerformanceRecord& record);
+
 // The names file that `AktPerfList` names, into the list (at start-up, as
 // the window is made). One that cannot be read is reported and the list
 // keeps its lines.
-void loadNamesAtStart(UserPerfNames& names, const std::string& aktPerfList, Dialogs& dialogs);
+// With a library that kept the list's lines, those instead: the list as it
+// stood when the program last ended.
+void loadNamesAtStart(UserPerfNames& names, const std::string& aktPerfList, Dialogs& dialogs,
+                      LibraryKeeper* keeper = nullptr);
 
 } // namespace kw

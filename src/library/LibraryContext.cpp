@@ -4,6 +4,7 @@
 #include "files/PerformanceFile.h"
 #include "library/Dialogs.h"
 #include "library/EditSession.h"
+#include "library/LibraryKeeper.h"
 #include "midi/Receiver.h"
 #include "midi/Senders.h"
 #include "midi/SynthLink.h"
@@ -63,6 +64,7 @@ constexpr size_t kRecordsPerSlice = 1024;
 } // namespace
 
 struct LibraryContext::BankRead {
+    std::filesystem::path path;
     BankReader reader;
     std::function<void(Result<BankContents>)> done;
 };
@@ -76,7 +78,7 @@ void LibraryContext::readBankInSlices(const std::filesystem::path& path, std::fu
     }
     readingBank = true;
     rx.ui().setBusy(true);
-    auto read = std::make_shared<BankRead>(BankRead{std::move(*reader), std::move(done)});
+    auto read = std::make_shared<BankRead>(BankRead{path, std::move(*reader), std::move(done)});
     rx.scheduler().after(0, [this, read] { readSlice(read); });
 }
 
@@ -90,10 +92,14 @@ void LibraryContext::readSlice(const std::shared_ptr<BankRead>& read)
     readingBank = false;
     if (!rx.chainRunning())
         rx.ui().setBusy(false);
-    if (!end)
+    if (!end) {
         read->done(end.error());
-    else
-        read->done(read->reader.take());
+        return;
+    }
+    BankContents bank = read->reader.take();
+    if (keeper)
+        keeper->keepInSlices(bank.records, Source::file(read->path));
+    read->done(std::move(bank));
 }
 
 void LibraryContext::informList(const std::vector<std::string>& lines, const char* between)
@@ -128,6 +134,8 @@ std::optional<PerformanceRecord> LibraryContext::openPerformanceFile()
         return std::nullopt;
     }
     rememberFolderOf(*chosen);
+    if (keeper)
+        keeper->keep(*record, Source::file(pathFromUtf8(*chosen)));
     // Any 317 bytes are taken, but a byte of 0x80 or more inside a SysEx
     // message would end it early on the synth.
     if (const int cut = record->clampDataTo7Bit())

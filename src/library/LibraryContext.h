@@ -20,6 +20,7 @@ namespace kw {
 
 class Dialogs;
 class EditSession;
+class LibraryKeeper;
 class Receiver;
 class Senders;
 class UserPerfNames;
@@ -61,6 +62,8 @@ struct LibraryContext {
     std::function<std::string()> today = localDate;
     // A bank is being read (readBankInSlices).
     bool readingBank = false;
+    // Where what passes through is kept; none in tests that do not look.
+    LibraryKeeper* keeper = nullptr;
 
     Senders& senders();
     UserPerfNames& names();

@@ -2,6 +2,7 @@
 
 #include "files/PerformanceFile.h"
 #include "library/Dialogs.h"
+#include "library/LibraryKeeper.h"
 #include "library/UserPerfNames.h"
 #include "midi/Receiver.h"
 #include "midi/Ui.h"
@@ -119,7 +120,8 @@ void ToDiskTransfer::begin(Receiver& rx)
         }
     }
     if (first_ != last_)
-        progress_ = dialogs_.progress("All User-Performances (to HD)", {}, total());
+        progress_ = dialogs_.progress(libraryOnly() ? "Back up into the library" : "All User-Performances (to HD)", {},
+                                      total());
     startPerformance(rx);
 }
 
@@ -129,7 +131,8 @@ void ToDiskTransfer::startPerformance(Receiver& rx)
     if (progress_) {
         const fs::path& into = out_.bankFile.empty() ? out_.folder : out_.bankFile;
         progress_->setText("Receiving performance " + std::to_string(n_ - first_ + 1) + " of "
-                           + std::to_string(total()) + "\nto " + utf8FromPath(into));
+                           + std::to_string(total()) + "\nto "
+                           + (libraryOnly() ? std::string("the library") : utf8FromPath(into)));
     }
     requestBlock(rx);
 }
@@ -168,6 +171,19 @@ bool ToDiskTransfer::replyArrived(Receiver& rx, ByteView reply)
 bool ToDiskTransfer::store(Receiver& rx, const PerformanceRecord& record)
 {
     SaveError e;
+    if (libraryOnly()) {
+        Store* store = out_.library ? out_.library->store() : nullptr;
+        if (!store) {
+            finish(rx, Outcome::Failed, perfNumber(n_) + " not saved: the library cannot be opened");
+            return false;
+        }
+        if (auto kept = store->remember(record, Source::synthUser(n_)); !kept) {
+            finish(rx, Outcome::Failed, perfNumber(n_) + " not saved in the library: " + kept.error().text);
+            return false;
+        }
+        out_.library->changed();
+        return true;
+    }
     if (bank_) {
         e = bank_->append(record);
     } else {
@@ -176,6 +192,8 @@ bool ToDiskTransfer::store(Receiver& rx, const PerformanceRecord& record)
     }
     if (e)
         finish(rx, Outcome::Failed, e->message());
+    else if (out_.library)
+        out_.library->keep(record, Source::synthUser(n_));
     return !e;
 }
 
@@ -216,6 +234,10 @@ void ToDiskTransfer::finish(Receiver& rx, Outcome how, const std::string& proble
         progress_.reset();
     }
     const Kept kept = keepOutput(how == Outcome::Done);
+    if (how == Outcome::Done && !kept.error && whenDone_) {
+        whenDone_(rx);
+        return;
+    }
     std::string summary = savedText() + kept.where;
     if (kept.error)
         summary += "\n" + kept.error->message();
@@ -245,6 +267,8 @@ void ToDiskTransfer::finish(Receiver& rx, Outcome how, const std::string& proble
 
 ToDiskTransfer::Kept ToDiskTransfer::keepOutput(bool complete)
 {
+    if (libraryOnly())
+        return {saved_ > 0 ? std::string(" in the library") : std::string(), std::nullopt};
     if (!bank_)
         return {saved_ > 0 ? " in " + utf8FromPath(out_.folder) : std::string(), std::nullopt};
     if (!bank_->isOpen())

@@ -11,6 +11,7 @@
 #include "model/PerformanceImage.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,6 +20,7 @@ namespace kw {
 
 class Dialogs;
 class Progress;
+class LibraryKeeper;
 class UserPerfNames;
 
 // "Request all Performance-names": user common 00 of performances 1..128,
@@ -61,7 +63,11 @@ class ToDiskTransfer : public Chain {
 public:
     struct Output {
         std::filesystem::path folder;    // .SYX files go here,
-        std::filesystem::path bankFile;  // or, when not empty, into this bank
+        std::filesystem::path bankFile;  // or, when not empty, into this bank;
+        // every performance saved is also kept in this library (when it
+        // keeps), and with neither a folder nor a bank it goes only there,
+        // whether keeping is on or not: a backup before a send.
+        LibraryKeeper* library = nullptr;
     };
     // One performance leaves the window usable and shows no progress;
     // several keep it busy behind a progress window with Cancel, which
@@ -74,6 +80,8 @@ public:
     void stopped(Receiver& rx, const std::string& why) override;
     void abandon(Receiver& rx) override;
     bool keepsWindowBusy() const override { return first_ != last_; }
+    // Runs instead of the report of a transfer that saved every performance.
+    void whenDone(std::function<void(Receiver&)> next) { whenDone_ = std::move(next); }
     bool reportsItsEnd() const override { return true; }
 
 private:
@@ -107,6 +115,8 @@ private:
     int toCome_ = 6;
     int saved_ = 0;
     bool ended_ = false;
+    std::function<void(Receiver&)> whenDone_;
+    bool libraryOnly() const { return out_.folder.empty() && out_.bankFile.empty(); }
 };
 
 // The first name beside `path` that is not taken: "bank (2).PFB", "bank (3).PFB", ...

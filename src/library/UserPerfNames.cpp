@@ -26,9 +26,12 @@ void UserPerfNames::set(int index, std::string text)
 {
     if (index < 0 || index >= int(lines_.size()))
         return;
+    const bool differs = lines_[size_t(index)] != text;
     lines_[size_t(index)] = std::move(text);
     if (changed_)
         changed_(index);
+    if (watcher_ && differs)
+        watcher_(index);
 }
 
 void UserPerfNames::setAll(const NameLines& lines)

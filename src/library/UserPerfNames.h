@@ -28,10 +28,13 @@ public:
 
     // Told the index of every line that changed (the window mirrors them).
     void onChange(std::function<void(int index)> fn) { changed_ = std::move(fn); }
+    // Told the same, besides the window: the library that keeps the lines.
+    void watch(std::function<void(int index)> fn) { watcher_ = std::move(fn); }
 
 private:
     NameLines lines_;
     std::function<void(int)> changed_;
+    std::function<void(int)> watcher_;
 };
 
 // The three ways the commands build a line, with `name8` the eight name

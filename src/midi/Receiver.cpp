@@ -550,6 +550,7 @@ bool PerformanceFetch::replyArrived(Receiver& rx, ByteView reply)
         rx.image().edit = blocks_;
         rx.state().shownUserPerf = performance_;
         rx.ui().refreshAll();
+        rx.fetched(performance_);
         return false;
     }
     --toCome_;

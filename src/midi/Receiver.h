@@ -49,6 +49,14 @@ public:
     // Runs (after the greeting is shown) each time the synth answers the
     // identity request the editor sent.
     void setGreetedHandler(std::function<void()> fn) { greeted_ = std::move(fn); }
+    // Runs each time a whole performance has been fetched into the image:
+    // the user performance it is (-1: the edit buffer, none chosen).
+    void setFetchedHandler(std::function<void(int performance)> fn) { fetched_ = std::move(fn); }
+    void fetched(int performance)
+    {
+        if (fetched_)
+            fetched_(performance);
+    }
 
     // Fetches the synth's edit buffer into the image, ending in the full
     // refresh. Callers send the select sequence first. A fetch started while
@@ -176,6 +184,7 @@ private:
     };
     bool wrappingUp_ = false;
     std::function<void()> greeted_;
+    std::function<void(int)> fetched_;
     std::deque<Box> boxes_;
     std::array<uint8_t, kIdentityLength> identity_{};
 };

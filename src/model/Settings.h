@@ -1,5 +1,5 @@
 #pragma once
-// The ten values the editor keeps between runs.
+// The eleven values the editor keeps between runs.
 
 #include <optional>
 #include <string>
@@ -19,6 +19,10 @@ struct Settings {
     // Once the synth answers on ports just opened, the editor shows what it
     // holds: its edit buffer is fetched.
     bool fetchWhenFound = true;
+    // Every performance that passes through (fetched, backed up, opened,
+    // loaded, sent) is kept in the performance library, and the list's
+    // names survive a restart.
+    bool keepInLibrary = true;
 
     // Pause between two messages of a transfer or request chain, in ms.
     int transferPause() const { return longDelay ? 100 : 10; }
@@ -27,7 +31,7 @@ struct Settings {
 // Value names, in the order they are read and written.
 inline constexpr const char* kTextSettingNames[] = {"Midi-IN", "Midi-OUT", "Last-Dir", "PerfBank-Dir", "AktPerfList"};
 inline constexpr const char* kFlagSettingNames[] = {"ShowHints", "LongDelay", "SynthKnobs", "ProgramChanges",
-                                                    "FetchWhenFound"};
+                                                    "FetchWhenFound", "KeepInLibrary"};
 
 // A stored flag text as an integer: decimal with optional sign, or hexadecimal
 // after "0x"/"0X"; nothing else, so "yes" or "" is not a number.

@@ -114,10 +114,15 @@ TMidiWindow::TMidiWindow(MidiPorts& ports, Settings& settings, Senders& senders,
     CheckFetchOnFind = check(QStringLiteral("CheckFetchOnFind"), QStringLiteral("Fetch the synth's sound when it is found"),
                              QStringLiteral("When the synth answers on ports just opened, show the performance it plays"),
                              group2);
+    CheckKeepInLibrary = check(QStringLiteral("CheckKeepInLibrary"), QStringLiteral("Keep every performance in the library"),
+                               QStringLiteral("Performances fetched, backed up, opened, loaded or sent go into the "
+                                              "performance library, and the list's names survive a restart"),
+                               group2);
     auto* g2 = new QVBoxLayout(group2);
     g2->addWidget(CheckShowHints);
     g2->addWidget(CheckDelay);
     g2->addWidget(CheckFetchOnFind);
+    g2->addWidget(CheckKeepInLibrary);
 
     FindCS1x = new QPushButton(QStringLiteral("Find CS1x"), this);
     FindCS1x->setObjectName(QStringLiteral("FindCS1x"));
@@ -208,6 +213,7 @@ void TMidiWindow::FormCreate()
     CheckShowHints->setChecked(settings_.showHints);
     CheckDelay->setChecked(settings_.longDelay);
     CheckFetchOnFind->setChecked(settings_.fetchWhenFound);
+    CheckKeepInLibrary->setChecked(settings_.keepInLibrary);
 }
 
 bool TMidiWindow::searching() const { return search_->running(); }
@@ -281,6 +287,7 @@ void TMidiWindow::applyFlags()
     settings_.longDelay = CheckDelay->isChecked();
     settings_.showHints = CheckShowHints->isChecked();
     settings_.fetchWhenFound = CheckFetchOnFind->isChecked();
+    settings_.keepInLibrary = CheckKeepInLibrary->isChecked();
     setToolTipsShown(settings_.showHints);
 }
 

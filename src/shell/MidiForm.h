@@ -58,6 +58,7 @@ private:
     QPushButton* FindCS1x;
     QLabel* FindStatus;
     QCheckBox* CheckFetchOnFind;
+    QCheckBox* CheckKeepInLibrary;
     QCheckBox* CheckNoticeKnobs;
     QCheckBox* CheckNoticePgm;
     QCheckBox* CheckShowHints;

@@ -10,8 +10,11 @@
 #include <QFileInfo>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QProgressBar>
 #include <QProgressDialog>
+
+#include <algorithm>
 
 namespace kw {
 
@@ -183,6 +186,23 @@ bool QtDialogs::confirm(const std::string& caption, const std::string& text)
            QMessageBox::No;
 }
 
+int QtDialogs::choose(const std::string& caption, const std::string& text, const std::vector<std::string>& buttons)
+{
+    QMessageBox box(QMessageBox::Question, q(caption), q(text), QMessageBox::NoButton, parent_);
+    std::vector<QAbstractButton*> shown;
+    for (size_t i = 0; i < buttons.size(); ++i) {
+        const bool last = i + 1 == buttons.size();
+        shown.push_back(box.addButton(q(buttons[i]), last ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
+    }
+    if (!shown.empty()) {
+        box.setDefaultButton(qobject_cast<QPushButton*>(shown.front()));
+        box.setEscapeButton(shown.back());
+    }
+    box.exec();
+    const auto it = std::find(shown.begin(), shown.end(), box.clickedButton());
+    return it == shown.end() ? int(buttons.size()) - 1 : int(it - shown.begin());
+}
+
 void QtDialogs::inform(const std::string& text)
 {
     inform(text, {});
@@ -229,6 +249,15 @@ std::optional<std::string> QtDialogs::chooseOpenFile(const std::string& title, c
                                                      const std::string& folder)
 {
     return chosen(QFileDialog::getOpenFileName(parent_, q(title), startFolder(q(folder)), q(filter)));
+}
+
+std::vector<std::string> QtDialogs::chooseOpenFiles(const std::string& title, const std::string& filter,
+                                                   const std::string& folder)
+{
+    std::vector<std::string> out;
+    for (const QString& f : QFileDialog::getOpenFileNames(parent_, q(title), startFolder(q(folder)), q(filter)))
+        out.push_back(f.toStdString());
+    return out;
 }
 
 std::optional<std::string> QtDialogs::chooseSaveFile(const std::string& title, const std::string& filter,

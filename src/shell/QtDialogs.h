@@ -30,6 +30,7 @@ public:
 
     int ask(const std::string& text, const std::string& firstButton, const std::string& secondButton) override;
     bool confirm(const std::string& caption, const std::string& text) override;
+    int choose(const std::string& caption, const std::string& text, const std::vector<std::string>& buttons) override;
     // Titled like the main window, or like the program before it exists.
     void inform(const std::string& text) override;
     void inform(const std::string& text, const std::string& details) override;
@@ -42,6 +43,8 @@ public:
     void withdraw(const std::string& topic) override;
     std::optional<std::string> chooseOpenFile(const std::string& title, const std::string& filter,
                                               const std::string& folder) override;
+    std::vector<std::string> chooseOpenFiles(const std::string& title, const std::string& filter,
+                                             const std::string& folder) override;
     std::optional<std::string> chooseSaveFile(const std::string& title, const std::string& filter,
                                               const std::string& folder, const std::string& proposedName) override;
     std::optional<std::string> chooseFolder(const std::string& startFolder) override;

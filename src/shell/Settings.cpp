@@ -350,7 +350,7 @@ Settings loadSettings(SettingsStore& store, const QString& programFolder,
 {
     Settings s;
     std::string* texts[] = {&s.midiIn, &s.midiOut, &s.lastDir, &s.perfBankDir, &s.aktPerfList};
-    bool* flags[] = {&s.showHints, &s.longDelay, &s.synthKnobs, &s.programChanges, &s.fetchWhenFound};
+    bool* flags[] = {&s.showHints, &s.longDelay, &s.synthKnobs, &s.programChanges, &s.fetchWhenFound, &s.keepInLibrary};
     for (size_t i = 0; i < 5; ++i) {
         try {
             *texts[i] = store.readText(kTextSettingNames[i]).toStdString();
@@ -380,12 +380,12 @@ Settings loadSettings(SettingsStore& store, const QString& programFolder,
 void saveSettings(SettingsStore& store, const Settings& s)
 {
     const std::string* texts[] = {&s.midiIn, &s.midiOut, &s.lastDir, &s.perfBankDir, &s.aktPerfList};
-    const bool flags[] = {s.showHints, s.longDelay, s.synthKnobs, s.programChanges, s.fetchWhenFound};
+    const bool flags[] = {s.showHints, s.longDelay, s.synthKnobs, s.programChanges, s.fetchWhenFound, s.keepInLibrary};
     for (size_t i = 0; i < 5; ++i)
         store.writeText(kTextSettingNames[i], QString::fromStdString(*texts[i]));
     for (size_t i = 0; i < std::size(flags); ++i)
         store.writeFlag(kFlagSettingNames[i], flags[i]);
-    // One write for all ten: a large settings file is rewritten once, and a
+    // One write for all eleven: a large settings file is rewritten once, and a
     // failure cannot leave some of them written and the rest not.
     store.sync();
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The per-user store behind the ten settings: the registry on Windows, the
+// The per-user store behind the eleven settings: the registry on Windows, the
 // platform's configuration file elsewhere.
 
 #include "model/Settings.h"
@@ -67,13 +67,13 @@ private:
     bool unwritable_ = false;
 };
 
-// Reads all ten in order. A folder the user has not chosen is `home`: an
+// Reads all eleven in order. A folder the user has not chosen is `home`: an
 // empty one, and `programFolder`, which earlier versions offered (and wrote
 // back) when nothing was chosen. A value that cannot be read keeps its
 // default and its error is passed to `onError`.
 Settings loadSettings(SettingsStore& store, const QString& programFolder,
                       const std::function<void(const QString&)>& onError = {}, const QString& home = {});
-// Writes all ten, in order, changed or not, in one write.
+// Writes all eleven, in order, changed or not, in one write.
 void saveSettings(SettingsStore& store, const Settings& s);
 
 } // namespace kw

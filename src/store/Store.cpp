@@ -101,7 +101,8 @@ std::string sourceText(const Source& s)
     switch (s.kind) {
     case Source::Kind::File: return s.path;
     case Source::Kind::SynthUser: return entryNumber(s.number);
-    case Source::Kind::Editor: return {};
+    case Source::Kind::Editor:
+    case Source::Kind::SynthEdit: return {};
     }
     return {};
 }
@@ -112,6 +113,7 @@ std::string sourceLabel(int kind, const std::string& text)
     case Source::Kind::File: return text;
     case Source::Kind::SynthUser: return "CS1x user " + text;
     case Source::Kind::Editor: return "Kept from the editor";
+    case Source::Kind::SynthEdit: return "CS1x edit buffer";
     }
     return text;
 }
@@ -223,6 +225,13 @@ Source Source::editor()
 {
     Source s;
     s.kind = Kind::Editor;
+    return s;
+}
+
+Source Source::synthEdit()
+{
+    Source s;
+    s.kind = Kind::SynthEdit;
     return s;
 }
 

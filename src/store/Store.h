@@ -66,7 +66,7 @@ using StoreStatus = std::optional<StoreError>;
 
 // Where a performance was seen.
 struct Source {
-    enum class Kind : int { File = 1, SynthUser = 2, Editor = 3 };
+    enum class Kind : int { File = 1, SynthUser = 2, Editor = 3, SynthEdit = 4 };
     Kind kind = Kind::File;
     std::string path;  // File: the file as an absolute path, UTF-8
     int number = -1;   // SynthUser: the user performance, 0..127
@@ -76,8 +76,11 @@ struct Source {
     static Source synthUser(int number);
     // The edited performance, kept by the user's own command.
     static Source editor();
+    // The synth's edit buffer, fetched without a user performance chosen.
+    static Source synthEdit();
 
-    // "/home/ann/syx/PF_Lead 1.SYX", "CS1x user 061", "Kept from the editor".
+    // "/home/ann/syx/PF_Lead 1.SYX", "CS1x user 061", "Kept from the editor",
+    // "CS1x edit buffer".
     std::string label() const;
     // The folder of a file, "" for other kinds.
     std::string folder() const;

@@ -42,13 +42,13 @@ TEST_F(SettingsTest, FirstRunGivesDefaultsAndExitWritesAllTen)
         // File dialogs start at home until the user has chosen a folder.
         EXPECT_EQ(s.lastDir, "/home/someone");
         EXPECT_EQ(s.perfBankDir, "/home/someone");
-        EXPECT_TRUE(s.showHints && s.longDelay && s.synthKnobs && s.programChanges && s.fetchWhenFound);
+        EXPECT_TRUE(s.showHints && s.longDelay && s.synthKnobs && s.programChanges && s.fetchWhenFound && s.keepInLibrary);
         EXPECT_EQ(s.transferPause(), 100);
         saveSettings(store, s);
     }
     QSettings raw(path(), QSettings::IniFormat);
     raw.beginGroup("CS1x");
-    EXPECT_EQ(raw.allKeys().size(), 10);
+    EXPECT_EQ(raw.allKeys().size(), 11);
     EXPECT_EQ(raw.value("LongDelay").toString(), "1");
     EXPECT_EQ(raw.value("Last-Dir").toString(), "/home/someone");
     EXPECT_EQ(raw.value("Midi-IN").toString(), "");
@@ -67,10 +67,12 @@ TEST_F(SettingsTest, StoredValuesRoundTripAndEmptyFolderIsReplaced)
         raw.setValue("SynthKnobs", "yes");
         raw.setValue("ProgramChanges", "0");
         raw.setValue("FetchWhenFound", "0");
+        raw.setValue("KeepInLibrary", "0");
     }
     SettingsStore store(path());
     Settings s = loadSettings(store, "/prog", {}, "/home/someone");
     EXPECT_FALSE(s.fetchWhenFound);
+    EXPECT_FALSE(s.keepInLibrary);
     EXPECT_EQ(s.midiIn, "CS1x In, Port 1");
     EXPECT_EQ(s.lastDir, "/home/someone");
     EXPECT_EQ(s.perfBankDir, "/home/someone");
@@ -129,7 +131,7 @@ TEST_F(SettingsTest, ADamagedFileIsToldOfAtStartKeptAsideAndGetsAllTenAtExit)
     EXPECT_NO_THROW(saveSettings(store, s));
     QSettings raw(path(), QSettings::IniFormat);
     raw.beginGroup("CS1x");
-    EXPECT_EQ(raw.allKeys().size(), 10);
+    EXPECT_EQ(raw.allKeys().size(), 11);
     EXPECT_EQ(raw.value("Midi-OUT").toString(), "Port B");
     EXPECT_EQ(raw.value("LongDelay").toString(), "0");
     EXPECT_EQ(raw.value("ProgramChanges").toString(), "1");

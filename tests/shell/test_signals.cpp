@@ -123,7 +123,7 @@ TEST_P(QuitBySignal, IsANormalExit)
 
     QSettings s(editor.settingsFile, QSettings::IniFormat);
     s.beginGroup("CS1x");
-    EXPECT_EQ(s.allKeys().size(), 10) << "settings not written";
+    EXPECT_EQ(s.allKeys().size(), 11) << "settings not written";
     EXPECT_EQ(s.value("LongDelay").toString(), "0");
     EXPECT_EQ(editor.savedSynth().user(5)[kw::BlockKind::UserCommon00].data(0), 'S');
 }

@@ -15,6 +15,7 @@ public:
     // Answers, taken front first. An empty queue answers as a user who
     // presses Return: the first button, Yes, and no file, folder or line.
     std::deque<int> asks;
+    std::deque<int> chooses;  // choose(): the button pressed; unscripted, the one before the last (go on)
     std::deque<bool> confirms;
     std::deque<std::optional<std::string>> files;    // open and save alike
     std::deque<std::optional<std::string>> folders;
@@ -50,6 +51,15 @@ public:
         log.push_back("confirm:" + caption + ": " + text);
         questions.push_back(caption + ": " + text);
         return take(confirms, true);
+    }
+    int choose(const std::string& caption, const std::string& text, const std::vector<std::string>& buttons) override
+    {
+        std::string line = "choose:" + caption + ": " + text;
+        for (const std::string& b : buttons)
+            line += "|" + b;
+        log.push_back(line);
+        questions.push_back(caption + ": " + text);
+        return take(chooses, std::max(0, int(buttons.size()) - 2));
     }
     void inform(const std::string& text) override
     {
