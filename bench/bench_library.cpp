@@ -11,6 +11,7 @@
 //   bench_library [--performances N] [--rounds N] [--dir FOLDER] [--json FILE] [--quiet]
 
 #include "BenchKit.h"
+#include "LibraryFill.h"
 #include "files/FileCheck.h"
 #include "files/PerformanceFile.h"
 #include "store/Import.h"
@@ -48,42 +49,6 @@ std::unique_ptr<kw::Store> open(const fs::path& path)
     return std::move(*s);
 }
 
-// `count` performances, each from a file of its own in one of 300 folders,
-// as a collection of downloads looks.
-void fill(const fs::path& path, int count)
-{
-    auto store = open(path);
-    std::mt19937 rng(7);
-    for (int i = 0; i < count; ++i) {
-        if (i % 5000 == 0) {
-            if (i > 0 && store->commit())
-                fail("cannot commit");
-            if (store->begin())
-                fail("cannot begin a transaction");
-        }
-        const kw::PerformanceRecord r = kwtest::randomRecord(rng, i % 128);
-        const std::string file = "/home/ann/sounds/collection " + std::to_string(i % 300) + "/"
-                                 + r.categoryAbbreviation() + "_" + kw::trimBlanks(r.name()) + std::to_string(i) + ".SYX";
-        if (auto e = store->remember(r, kw::Source::file(file)); !e)
-            fail(e.error().text);
-    }
-    if (store->commit())
-        fail("cannot commit");
-}
-
-// What a user types into the search box, a keystroke at a time.
-std::vector<std::string> keystrokes()
-{
-    std::vector<std::string> out;
-    for (const std::string word : {"pad", "sq bass", "collection 12", "zq", "lead x", "ab"}) {
-        for (size_t n = 1; n <= word.size(); ++n)
-            out.push_back(word.substr(0, n));
-        for (size_t n = word.size(); n-- > 0;)
-            out.push_back(word.substr(0, n));  // and back, as one corrects
-    }
-    return out;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -101,7 +66,7 @@ int main(int argc, char** argv)
     const std::string many = kw::groupedNumber(uint64_t(performances));
 
     const auto fillStart = Clock::now();
-    fill(library, performances);
+    kwbench::fill(library, performances);
     const double fillMs = msSince(fillStart);
     const double bytesPer = double(fs::file_size(library)) / performances;
 
@@ -117,7 +82,7 @@ int main(int argc, char** argv)
             fail("search failed");
         builds.push_back(msSince(buildStart));
         indexMb.push_back(double(kwbench::privateDirtyKb() - before) / 1024);
-        for (const std::string& text : keystrokes()) {
+        for (const std::string& text : kwbench::keystrokes()) {
             const auto start = Clock::now();
             auto page = store->search(text, {}, 0, kFirstPage);
             typing.push_back(msSince(start));

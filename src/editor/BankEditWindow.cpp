@@ -1,6 +1,7 @@
 #include "editor/BankEditWindow.h"
 
 #include "editor/DialogFlags.h"
+#include "editor/LibraryModel.h"
 #include "editor/FolderBrowser.h"
 #include "editor/Looks.h"
 #include "files/FilePaths.h"
@@ -593,6 +594,8 @@ bool TBankEditWindow::takes(const QMimeData* data) const
 {
     if (fromFileList(data))
         return fileListHoldsFiles();
+    if (!libraryIds(data).empty())
+        return true;
     return !droppableFiles(data).empty();
 }
 
@@ -637,6 +640,13 @@ void TBankEditWindow::BankListBoxDragDrop(const QMimeData* data, QPoint pos)
         selectSlot(placed ? -1 : before);
         return;
     }
+    if (const auto ids = libraryIds(data); !ids.empty()) {
+        const bool placed = manager_.dropFromLibrary(target, ids) > 0;
+        showSlots();
+        scroll->setValue(top);
+        selectSlot(placed ? -1 : before);
+        return;
+    }
     // Banks among the files come in slices; the window may be gone by then.
     manager_.dropFiles(target, droppableFiles(data), [self = QPointer<TBankEditWindow>(this), top] {
         if (!self)
@@ -652,6 +662,9 @@ void MenuBulkBankEditClick(BankManager& manager, QWidget* parent)
     manager.opening();
     {
         TBankEditWindow window(manager, parent);
+        // It holds the main window up, not the library window, whose rows
+        // may be dragged onto the slots.
+        window.setWindowModality(Qt::WindowModal);
         window.exec();
     }
     manager.closed();

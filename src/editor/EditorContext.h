@@ -6,7 +6,9 @@
 #include "editor/Bindings.h"
 #include "library/EditSession.h"
 
+#include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace kw {
 
@@ -23,6 +25,9 @@ struct EditorContext {
     // Asked when the user closes the window (and so ends the program):
     // false keeps it open.
     std::function<bool()> mayQuit{};
+    // Entries of the performance library dropped on the window: the first
+    // becomes the edited performance. None: the window takes no drops.
+    std::function<void(const std::vector<int64_t>& ids)> openFromLibrary{};
 
     PerformanceImage& image() { return session.image(); }
     EditorState& state() { return session.state(); }

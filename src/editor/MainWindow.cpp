@@ -6,6 +6,7 @@
 #include "editor/LayerEgPage.h"
 #include "editor/LayerVoicePage.h"
 #include "editor/LeftPanel.h"
+#include "editor/LibraryModel.h"
 #include "editor/Looks.h"
 #include "editor/StatusPanel.h"
 #include "library/Dialogs.h"
@@ -18,6 +19,8 @@
 #include <QKeyEvent>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QLineEdit>
@@ -188,6 +191,8 @@ TMainWindow::TMainWindow(EditorContext& ctx, QWidget* parent) : QMainWindow(pare
     ctx_.session.attach(*this, ctx_.dialogs);
 
     buildMenus();
+    // Rows of the library window dropped here are opened.
+    setAcceptDrops(true);
 
     auto* central = new QWidget;
     auto* frame = new QVBoxLayout(central);
@@ -277,6 +282,23 @@ void TMainWindow::closeEvent(QCloseEvent* e)
     QMainWindow::closeEvent(e);
 }
 
+void TMainWindow::dragEnterEvent(QDragEnterEvent* e)
+{
+    if (ctx_.openFromLibrary && !busy_ && !kw::libraryIds(e->mimeData()).empty())
+        e->acceptProposedAction();
+    else
+        e->ignore();
+}
+
+void TMainWindow::dropEvent(QDropEvent* e)
+{
+    const auto ids = kw::libraryIds(e->mimeData());
+    if (ids.empty() || !ctx_.openFromLibrary || busy_)
+        return;
+    e->acceptProposedAction();
+    ctx_.openFromLibrary(ids);
+}
+
 void TMainWindow::buildMenus()
 {
     auto add = [&](QMenu* m, const char* name, const char* text, QKeySequence key = {}) {
@@ -310,6 +332,9 @@ void TMainWindow::buildMenus()
     QMenu* save = menu(file, "MenuFileSave", "&Save");
     add(save, "MenuFileSaveActPerf", "&Actual Performance", QKeySequence::Save);
     add(save, "MenuFileSavePerfNames", "Performance-&names");
+    file->addSeparator();
+    add(file, "MenuFileImportLibrary", "Import into &library...");
+    add(file, "MenuFileKeepInLibrary", "&Keep in library", QKeySequence(Qt::CTRL | Qt::Key_L));
     file->addSeparator();
     add(file, "MenuFilePreferences", "&Preferences");
     connect(add(file, "MenuFileExit", "E&xit", QKeySequence(Qt::CTRL | Qt::Key_Q)), &QAction::triggered, this,
@@ -347,6 +372,7 @@ void TMainWindow::buildMenus()
     // Alt+V only: Ctrl+V pastes layer data.
     QMenu* view = menu(nullptr, "MenuView", " &View ");
     add(view, "MenuViewMidiMonitor", "&MIDI monitor");
+    add(view, "MenuViewLibrary", "&Library");
 
     QAction* about = menuBar()->addAction(QStringLiteral(" &About "));
     about->setObjectName(QStringLiteral("MenuAbout"));

@@ -2,12 +2,15 @@
 
 #include "editor/BankEditWindow.h"
 #include "editor/EditorContext.h"
+#include "editor/LibraryWindow.h"
 #include "editor/MainWindow.h"
 #include "editor/MidiMonitorWindow.h"
 #include "library/BankManager.h"
 #include "library/BulkCommands.h"
 #include "library/EditSession.h"
 #include "library/FileCommands.h"
+#include "library/LibraryCommands.h"
+#include "library/LibraryKeeper.h"
 #include "midi/MidiCore.h"
 #include "midi/MidiSession.h"
 #include "midi/QtScheduler.h"
@@ -48,15 +51,28 @@ Application::~Application()
         ctx_->mayQuit = {};
     link_.reset();
     monitor_ = nullptr;  // goes with the window, before the ports
+    delete libraryWindow_;
+    libraryWindow_ = nullptr;
+    libraryCommands_.reset();
     bankManager_.reset();
     bulkCommands_.reset();
     fileCommands_.reset();
     library_.reset();
+    keeper_.reset();
     core_.reset();
     window_.reset();
 }
 
 Scheduler& Application::scheduler() { return *sched_; }
+
+std::filesystem::path Application::libraryPath() const
+{
+    if (!options_.libraryFile.empty())
+        return options_.libraryFile;
+    if (!options_.settingsFile.isEmpty())
+        return std::filesystem::path(QFileInfo(options_.settingsFile).absolutePath().toStdString()) / "library.sqlite";
+    return defaultLibraryPath();
+}
 
 TMessageWindow& Application::messageWindow()
 {
@@ -123,6 +139,8 @@ bool Application::start()
     setToolTipsShown(settings_.showHints);
 
     sched_ = std::make_unique<QtScheduler>();
+    // Opened the first time something is kept or looked up, not here.
+    keeper_ = std::make_unique<LibraryKeeper>(settings_, *sched_, [this] { return Store::open(libraryPath()); });
     PortHooks hooks{[this](const std::string& t) { report(QString::fromStdString(t)); },
                     [this](const std::string& t) {
                         if (core_)
@@ -137,7 +155,9 @@ bool Application::start()
 
     session_ = std::make_unique<EditSession>(image_, state_, *senders_);
     ctx_ = std::make_unique<EditorContext>(EditorContext{*session_, *dialogs_});
-    ctx_->beforeFirstRefresh = [this] { loadNamesAtStart(session_->userPerfs(), settings_.aktPerfList, *dialogs_); };
+    ctx_->beforeFirstRefresh = [this] {
+        loadNamesAtStart(session_->userPerfs(), settings_.aktPerfList, *dialogs_, keeper_.get());
+    };
     window_ = std::make_unique<TMainWindow>(*ctx_);
     window_->setWindowTitle(QLatin1Char(' ') + QString::fromLatin1(kApplicationTitle));
     placeWindow();
@@ -166,6 +186,12 @@ bool Application::start()
         TAboutWindow about(window_.get());
         about.exec();
     });
+    keeper_->setHooks({[this](const std::string& t) { core_->timers.stand(t); },
+                       [this](const std::string& t) { dialogs_->notify(t); },
+                       [this] {
+                           if (libraryWindow_)
+                               libraryWindow_->libraryChanged();
+                       }});
     connectCommands();
     tellExitProblems();
     link_ = std::make_unique<SynthLink>(
@@ -183,6 +209,8 @@ void Application::connectCommands()
 {
     library_ = std::make_unique<LibraryContext>(LibraryContext{*session_, core_->receiver, *dialogs_, settings_,
                                                                [this] { return midi_->ports().inputOpen(); }});
+    linkKeeper(*keeper_, *library_);
+    libraryCommands_ = std::make_unique<LibraryCommands>(*library_, *keeper_);
     fileCommands_ = std::make_unique<FileCommands>(*library_);
     bulkCommands_ = std::make_unique<BulkCommands>(*library_);
     auto on = [this](const char* action, auto command) {
@@ -200,6 +228,22 @@ void Application::connectCommands()
     on("MenuBulkSinglePerfHD", [&bulk] { bulk.MenuBulkSinglePerfHDClick(); });
     on("MenuBulkAllPerfHD", [&bulk] { bulk.MenuBulkAllPerfHDClick(); });
     on("SaveToSynth", [&bulk] { bulk.SaveToSynthClick(); });
+    LibraryCommands& kept = *libraryCommands_;
+    on("MenuFileImportLibrary", [&kept] { kept.importChosen(); });
+    on("MenuFileKeepInLibrary", [&kept] { kept.keepEdited(); });
+    on("MenuViewLibrary", [this] {
+        if (!libraryWindow_) {
+            // A window of its own rather than the main window's child: the
+            // bank manager holds the main window up while open, and rows
+            // are dragged from here onto its slots. It does not keep the
+            // program running once the main window has closed.
+            libraryWindow_ = new LibraryWindow(*libraryCommands_);
+            libraryWindow_->setAttribute(Qt::WA_QuitOnClose, false);
+        }
+        libraryWindow_->show();
+        libraryWindow_->raise();
+        libraryWindow_->activateWindow();
+    });
 
     bank_ = std::make_unique<BankModel>();
     bankManager_ = std::make_unique<BankManager>(*library_, *bank_);
@@ -207,6 +251,7 @@ void Application::connectCommands()
     on("MenuBulkBankEdit", [this, &bank] { MenuBulkBankEditClick(bank, window_.get()); });
     // An arranged bank lives in memory only: quitting asks to save it first.
     ctx_->mayQuit = [this] { return mayQuit(); };
+    ctx_->openFromLibrary = [this](const std::vector<int64_t>& ids) { libraryCommands_->open(ids.front()); };
 }
 
 namespace {
@@ -308,6 +353,12 @@ void Application::finish()
             report(QString::fromStdString(e.what()));
         }
         store_.reset();
+    }
+    if (keeper_) {
+        keeper_->flush();
+        // Deleted entries could be brought back until now; no longer.
+        if (Store* s = keeper_->storeIfOpen(); s && !s->readOnly())
+            s->purgeRemoved();
     }
     if (midi_) {
         // What the user keeps is written before the ports close: closing

@@ -8,6 +8,7 @@
 
 #include <QString>
 
+#include <filesystem>
 #include <functional>
 
 #include <memory>
@@ -22,6 +23,9 @@ namespace kw {
 class BankManager;
 class BankModel;
 class BulkCommands;
+class LibraryCommands;
+class LibraryKeeper;
+class LibraryWindow;
 class Dialogs;
 class EditSession;
 class FileCommands;
@@ -54,6 +58,9 @@ public:
         // Where every question and message goes instead of the program's own
         // dialogs (tests, scripted runs); it must outlive the application.
         Dialogs* dialogs = nullptr;
+        // The performance library's file; empty: beside `settingsFile` when
+        // that is set (a test's or a portable setup's), else the user's.
+        std::filesystem::path libraryFile;
     };
 
     explicit Application(Options options);
@@ -65,7 +72,7 @@ public:
     // the machine has no MIDI device and the event loop must not run. From
     // here on SIGTERM, SIGINT and SIGHUP end the event loop.
     bool start();
-    // All ten settings written back, the virtual CS1x's memory saved, then
+    // All eleven settings written back, the virtual CS1x's memory saved, then
     // input and output closed.
     void finish();
     // start(), the event loop when there are devices, finish(); always 0.
@@ -83,6 +90,12 @@ public:
     SynthLink& link() { return *link_; }
     // View › MIDI monitor, made when first opened; null before.
     MidiMonitorWindow* midiMonitor() { return monitor_; }
+    // View › Library, made when first opened; null before.
+    LibraryWindow* libraryWindow() { return libraryWindow_; }
+    LibraryKeeper& keeper() { return *keeper_; }
+    LibraryCommands& libraryCommands() { return *libraryCommands_; }
+    // Where the performance library is kept.
+    std::filesystem::path libraryPath() const;
     Scheduler& scheduler();
 
     // Asked as the window closes (File › Exit, its close button): a transfer
@@ -141,6 +154,9 @@ private:
     std::unique_ptr<SynthLink> link_;
     // A window of its own, owned by the main window.
     MidiMonitorWindow* monitor_ = nullptr;
+    std::unique_ptr<LibraryKeeper> keeper_;
+    std::unique_ptr<LibraryCommands> libraryCommands_;
+    LibraryWindow* libraryWindow_ = nullptr;
 };
 
 // Asked when the window closes while a transfer runs.

@@ -1,0 +1,212 @@
+#include "editor/LibraryModel.h"
+
+#include "model/NameTables.h"
+#include "model/ValueLists.h"
+
+#include <QDataStream>
+#include <QIODevice>
+#include <QMimeData>
+
+namespace kw {
+
+namespace {
+
+QString u(const std::string& text) { return QString::fromStdString(text); }
+
+SortKey sortKey(int column)
+{
+    switch (column) {
+    case LibraryModel::CategoryColumn: return SortKey::Category;
+    case LibraryModel::FavouriteColumn: return SortKey::Favourite;
+    case LibraryModel::RatingColumn: return SortKey::Rating;
+    case LibraryModel::TagsColumn: return SortKey::Tags;
+    case LibraryModel::WhereColumn: return SortKey::WhereFrom;
+    case LibraryModel::FirstSeenColumn: return SortKey::FirstSeen;
+    default: return SortKey::Name;
+    }
+}
+
+QString stars(int rating)
+{
+    return rating <= 0 ? QString() : QString(rating, QChar(0x2605));
+}
+
+} // namespace
+
+QString categoryText(int category)
+{
+    if (category < 0 || category >= kCategories)
+        return QStringLiteral("?");
+    return QString::fromLatin1(performanceTypeItems()[size_t(category)]).simplified();
+}
+
+LibraryModel::LibraryModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+bool LibraryModel::show(const std::string& text, const SearchFilter& filter)
+{
+    text_ = text;
+    filter_ = filter;
+    error_.clear();
+    beginResetModel();
+    pages_.clear();
+    ids_.clear();
+    if (store_) {
+        if (auto found = store_->match(text, filter))
+            ids_ = std::move(*found);
+        else
+            error_ = found.error().text;
+    }
+    endResetModel();
+    return error_.empty();
+}
+
+int LibraryModel::rowOf(int64_t id) const
+{
+    const auto it = std::find(ids_.begin(), ids_.end(), id);
+    return it == ids_.end() ? -1 : int(it - ids_.begin());
+}
+
+const LibraryRow* LibraryModel::rowAt(int row) const
+{
+    if (row < 0 || size_t(row) >= ids_.size() || !store_)
+        return nullptr;
+    const size_t page = size_t(row) / kPageRows;
+    auto it = pages_.find(page);
+    if (it == pages_.end()) {
+        if (pages_.size() >= kPagesKept) {
+            // The page farthest from where the user looks goes.
+            auto far = pages_.begin();
+            auto last = std::prev(pages_.end());
+            const auto distance = [page](size_t p) { return p > page ? p - page : page - p; };
+            pages_.erase(distance(far->first) >= distance(last->first) ? far : last);
+        }
+        const size_t first = page * kPageRows;
+        const size_t n = std::min<size_t>(kPageRows, ids_.size() - first);
+        auto rows = store_->rows(std::span<const int64_t>(ids_.data() + first, n));
+        std::vector<LibraryRow> got = rows ? std::move(*rows) : std::vector<LibraryRow>{};
+        // An entry another program removed meanwhile reads as nothing.
+        got.resize(n);
+        it = pages_.emplace(page, std::move(got)).first;
+    }
+    lastPage_ = page;
+    const LibraryRow& r = it->second[size_t(row) - page * kPageRows];
+    return r.id ? &r : nullptr;
+}
+
+int LibraryModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(ids_.size()); }
+
+int LibraryModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
+
+QVariant LibraryModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid())
+        return {};
+    const LibraryRow* r = rowAt(index.row());
+    if (!r)
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::EditRole) {
+        switch (index.column()) {
+        case NameColumn: return u(r->name);
+        case CategoryColumn: return categoryText(r->category);
+        case FavouriteColumn: return r->favourite ? QStringLiteral("\u2665") : QString();
+        case RatingColumn: return stars(r->rating);
+        case TagsColumn: {
+            QStringList tags;
+            for (const std::string& t : r->tags)
+                tags << u(t);
+            return tags.join(QStringLiteral(", "));
+        }
+        case WhereColumn:
+            return r->sightings > 1 ? u(r->whereFrom) + QStringLiteral(" (+%1)").arg(r->sightings - 1) : u(r->whereFrom);
+        case FirstSeenColumn: return u(dateText(r->firstSeen));
+        }
+    }
+    if (role == Qt::ToolTipRole) {
+        QString tip = u(r->name);
+        if (!r->twinOf.empty())
+            tip += QStringLiteral("\nSame sound as ") + u(r->twinOf);
+        if (!r->notes.empty())
+            tip += QStringLiteral("\n") + u(r->notes);
+        return tip;
+    }
+    if (role == Qt::AccessibleTextRole && index.column() == FavouriteColumn)
+        return r->favourite ? QStringLiteral("favourite") : QStringLiteral("not a favourite");
+    if (role == Qt::AccessibleTextRole && index.column() == RatingColumn)
+        return QStringLiteral("%1 of 5").arg(r->rating);
+    return {};
+}
+
+QVariant LibraryModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    static const char* const titles[] = {"Name", "Category", "Favourite", "Rating", "Tags", "Where from", "First seen"};
+    return section >= 0 && section < ColumnCount ? QString::fromLatin1(titles[section]) : QVariant();
+}
+
+Qt::ItemFlags LibraryModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (!index.isValid())
+        return f;
+    f |= Qt::ItemIsDragEnabled;
+    if (index.column() == NameColumn && store_ && !store_->readOnly())
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool LibraryModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::EditRole || index.column() != NameColumn || !renamed)
+        return false;
+    const std::string name = value.toString().simplified().toStdString();
+    if (name.empty())
+        return false;
+    renamed(idAt(index.row()), name);
+    return true;
+}
+
+QStringList LibraryModel::mimeTypes() const { return {QString::fromLatin1(kMimeType)}; }
+
+QMimeData* LibraryModel::mimeData(const QModelIndexList& indexes) const
+{
+    std::vector<int> rows;
+    for (const QModelIndex& i : indexes)
+        rows.push_back(i.row());
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    for (int row : rows)
+        out << qint64(idAt(row));
+    auto* mime = new QMimeData;
+    mime->setData(QString::fromLatin1(kMimeType), bytes);
+    return mime;
+}
+
+void LibraryModel::sort(int column, Qt::SortOrder order)
+{
+    SearchFilter f = filter_;
+    f.sort = sortKey(column);
+    f.descending = order == Qt::DescendingOrder;
+    show(text_, f);
+}
+
+std::vector<int64_t> libraryIds(const QMimeData* mime)
+{
+    std::vector<int64_t> ids;
+    if (!mime || !mime->hasFormat(QString::fromLatin1(LibraryModel::kMimeType)))
+        return ids;
+    QByteArray bytes = mime->data(QString::fromLatin1(LibraryModel::kMimeType));
+    QDataStream in(&bytes, QIODevice::ReadOnly);
+    while (!in.atEnd()) {
+        qint64 id = 0;
+        in >> id;
+        if (in.status() != QDataStream::Ok)
+            break;
+        ids.push_back(id);
+    }
+    return ids;
+}
+
+} // namespace kw

@@ -1,0 +1,540 @@
+#include "editor/LibraryWindow.h"
+
+#include "editor/LibraryModel.h"
+#include "files/FileCheck.h"
+#include "library/LibraryCommands.h"
+#include "library/LibraryKeeper.h"
+#include "model/NameTables.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <set>
+
+namespace kw {
+
+namespace {
+
+// A burst of keeps (a backup, a bank) reads the table anew once.
+constexpr int kReloadDelayMs = 200;
+// Steps of the window's own Undo.
+constexpr size_t kUndoSteps = 100;
+
+QString u(const std::string& text) { return QString::fromStdString(text); }
+
+std::string plural(size_t n)
+{
+    return groupedNumber(n) + (n == 1 ? " performance" : " performances");
+}
+
+// Source filter entries before the imports, with the kind each keeps.
+struct SourceEntry {
+    const char* text;
+    int kind;
+};
+constexpr SourceEntry kSourceEntries[] = {
+    {"All sources", 0},
+    {"CS1x user performances", int(Source::Kind::SynthUser)},
+    {"CS1x edit buffer", int(Source::Kind::SynthEdit)},
+    {"Kept from the editor", int(Source::Kind::Editor)},
+    {"Files", int(Source::Kind::File)},
+};
+constexpr int kFixedSources = int(std::size(kSourceEntries));
+
+QPushButton* button(const char* name, const char* text, const char* hint, QWidget* parent)
+{
+    auto* b = new QPushButton(QString::fromUtf8(text), parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setToolTip(QString::fromUtf8(hint));
+    b->setAutoDefault(false);
+    return b;
+}
+
+std::vector<std::string> splitTags(const std::string& text)
+{
+    std::vector<std::string> tags;
+    for (const QString& t : u(text).split(QLatin1Char(','), Qt::SkipEmptyParts))
+        if (!t.trimmed().isEmpty())
+            tags.push_back(t.trimmed().toStdString());
+    return tags;
+}
+
+} // namespace
+
+LibraryWindow::LibraryWindow(LibraryCommands& commands, QWidget* parent)
+    : QWidget(parent, Qt::Window), commands_(commands), model_(new LibraryModel(this))
+{
+    setObjectName(QStringLiteral("LibraryWindow"));
+    setWindowTitle(QStringLiteral("Library"));
+    model_->renamed = [this](int64_t id, const std::string& name) { rename(id, name); };
+
+    search_ = new QLineEdit(this);
+    search_->setObjectName(QStringLiteral("LibrarySearch"));
+    search_->setPlaceholderText(QStringLiteral("Search names, categories, tags, sources"));
+    search_->setClearButtonEnabled(true);
+    search_->setToolTip(QStringLiteral("Every word must be found in the name, category, tags or where it came from"));
+    connect(search_, &QLineEdit::textChanged, this, [this] { reload(); });
+
+    category_ = new QComboBox(this);
+    category_->setObjectName(QStringLiteral("LibraryCategory"));
+    category_->setToolTip(QStringLiteral("Only performances of this category"));
+    category_->addItem(QStringLiteral("All categories"));
+    for (int c = 0; c < kCategories; ++c)
+        category_->addItem(categoryText(c));
+    connect(category_, &QComboBox::currentIndexChanged, this, [this] { reload(); });
+
+    source_ = new QComboBox(this);
+    source_->setObjectName(QStringLiteral("LibrarySource"));
+    source_->setToolTip(QStringLiteral("Only performances seen here; each import is a source of its own"));
+    connect(source_, &QComboBox::currentIndexChanged, this, [this] {
+        if (!filling_)
+            reload();
+    });
+
+    favourites_ = new QCheckBox(QStringLiteral("&Favourites only"), this);
+    favourites_->setObjectName(QStringLiteral("LibraryFavourites"));
+    connect(favourites_, &QCheckBox::toggled, this, [this] { reload(); });
+
+    count_ = new QLabel(this);
+    count_->setObjectName(QStringLiteral("LibraryCount"));
+
+    table_ = new QTableView(this);
+    table_->setObjectName(QStringLiteral("LibraryTable"));
+    table_->setModel(model_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table_->setEditTriggers(QAbstractItemView::EditKeyPressed);
+    table_->setSortingEnabled(true);
+    table_->horizontalHeader()->setSortIndicator(LibraryModel::NameColumn, Qt::AscendingOrder);
+    table_->setDragEnabled(true);
+    table_->setDragDropMode(QAbstractItemView::DragOnly);
+    table_->setWordWrap(false);
+    table_->setAlternatingRowColors(true);
+    // Rows of one height: nothing is measured, so a long table costs only
+    // the rows on screen.
+    QHeaderView* rows = table_->verticalHeader();
+    rows->hide();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(table_->fontMetrics().height() + 6);
+    QHeaderView* columns = table_->horizontalHeader();
+    const int digit = table_->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    const int widths[] = {14, 20, 9, 9, 18, 34, 16};
+    for (int c = 0; c < LibraryModel::ColumnCount; ++c)
+        columns->resizeSection(c, widths[c] * digit);
+    columns->setStretchLastSection(true);
+    // A double click plays the row; F2 renames it.
+    connect(table_, &QTableView::doubleClicked, this, [this] { auditionClick(); });
+
+    audition_ = button("LibraryAudition", "&Audition", "Play the performance in the synth; the edited one comes back "
+                                                       "when this window closes",
+                       this);
+    open_ = button("LibraryOpen", "&Open", "Make it the edited performance (sent to the synth's edit buffer)", this);
+    send_ = button("LibrarySend", "&Send to user performance...",
+                   "Store the selected performances in the synth's user memory, from a performance you choose", this);
+    export_ = button("LibraryExport", "E&xport...", "The selected performances as .SYX files, a bank or a MIDI file",
+                     this);
+    delete_ = button("LibraryDelete", "&Delete", "Remove the selected performances from the library (Undo brings "
+                                                 "them back)",
+                     this);
+    undoButton_ = button("LibraryUndo", "&Undo", "Take back the last delete or change made here", this);
+    connect(audition_, &QPushButton::clicked, this, &LibraryWindow::auditionClick);
+    connect(open_, &QPushButton::clicked, this, &LibraryWindow::openClick);
+    connect(send_, &QPushButton::clicked, this, &LibraryWindow::sendClick);
+    connect(export_, &QPushButton::clicked, this, &LibraryWindow::exportClick);
+    connect(delete_, &QPushButton::clicked, this, &LibraryWindow::deleteClick);
+    connect(undoButton_, &QPushButton::clicked, this, &LibraryWindow::undoClick);
+    auto* deleteKey = new QAction(this);
+    deleteKey->setShortcut(QKeySequence::Delete);
+    deleteKey->setShortcutContext(Qt::WidgetShortcut);
+    connect(deleteKey, &QAction::triggered, this, &LibraryWindow::deleteClick);
+    table_->addAction(deleteKey);
+    auto* undoKey = new QAction(this);
+    undoKey->setShortcut(QKeySequence::Undo);
+    undoKey->setShortcutContext(Qt::WindowShortcut);
+    connect(undoKey, &QAction::triggered, this, &LibraryWindow::undoClick);
+    addAction(undoKey);
+
+    // The edit strip: what it shows is the first selected row's; what is
+    // set goes to every selected row.
+    editCategory_ = new QComboBox(this);
+    editCategory_->setObjectName(QStringLiteral("LibraryEditCategory"));
+    editCategory_->setToolTip(QStringLiteral("The category of every selected performance"));
+    for (int c = 0; c < kCategories; ++c)
+        editCategory_->addItem(categoryText(c));
+    connect(editCategory_, &QComboBox::activated, this, [this](int c) { setCategory(c); });
+    editRating_ = new QComboBox(this);
+    editRating_->setObjectName(QStringLiteral("LibraryEditRating"));
+    editRating_->setToolTip(QStringLiteral("The rating of every selected performance"));
+    editRating_->addItem(QStringLiteral("No rating"));
+    for (int r = 1; r <= 5; ++r)
+        editRating_->addItem(QString(r, QChar(0x2605)), r);
+    connect(editRating_, &QComboBox::activated, this, [this](int r) { setRating(r); });
+    editFavourite_ = new QCheckBox(QStringLiteral("Fa&vourite"), this);
+    editFavourite_->setObjectName(QStringLiteral("LibraryEditFavourite"));
+    connect(editFavourite_, &QCheckBox::clicked, this, [this](bool on) { setFavourite(on); });
+    editTags_ = new QLineEdit(this);
+    editTags_->setObjectName(QStringLiteral("LibraryEditTags"));
+    editTags_->setPlaceholderText(QStringLiteral("Tags, separated by commas"));
+    connect(editTags_, &QLineEdit::returnPressed, this, [this] { setTags(editTags_->text().toStdString()); });
+    editNotes_ = new QLineEdit(this);
+    editNotes_->setObjectName(QStringLiteral("LibraryEditNotes"));
+    editNotes_->setPlaceholderText(QStringLiteral("Notes"));
+    connect(editNotes_, &QLineEdit::returnPressed, this, [this] { setNotes(editNotes_->text().toStdString()); });
+    connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { showSelection(); });
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] { showSelection(); });
+
+    auto* filters = new QHBoxLayout;
+    filters->addWidget(search_, 3);
+    filters->addWidget(category_, 1);
+    filters->addWidget(source_, 2);
+    filters->addWidget(favourites_);
+    auto* actions = new QHBoxLayout;
+    for (QWidget* w : std::initializer_list<QWidget*>{audition_, open_, send_, export_, delete_, undoButton_})
+        actions->addWidget(w);
+    actions->addStretch(1);
+    actions->addWidget(count_);
+    auto* edits = new QHBoxLayout;
+    auto* setLabel = new QLabel(QStringLiteral("Selected:"), this);
+    edits->addWidget(setLabel);
+    edits->addWidget(editCategory_);
+    edits->addWidget(editRating_);
+    edits->addWidget(editFavourite_);
+    edits->addWidget(editTags_, 2);
+    edits->addWidget(editNotes_, 2);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(filters);
+    layout->addWidget(table_, 1);
+    layout->addLayout(edits);
+    layout->addLayout(actions);
+    resize(130 * digit, 36 * rows->defaultSectionSize());
+
+    reloadSoon_ = new QTimer(this);
+    reloadSoon_->setSingleShot(true);
+    reloadSoon_->setTimerType(Qt::PreciseTimer);
+    connect(reloadSoon_, &QTimer::timeout, this, [this] {
+        fillSources();
+        reload();
+    });
+    showSelection();
+}
+
+LibraryWindow::~LibraryWindow() = default;
+
+Store* LibraryWindow::store() { return commands_.store(); }
+
+void LibraryWindow::showEvent(QShowEvent* e)
+{
+    QWidget::showEvent(e);
+    commands_.windowOpened();
+    model_->setStore(store());
+    fillSources();
+    reload();
+    search_->setFocus();
+}
+
+void LibraryWindow::closeEvent(QCloseEvent* e)
+{
+    commands_.windowClosed();
+    QWidget::closeEvent(e);
+}
+
+SearchFilter LibraryWindow::filter() const
+{
+    SearchFilter f;
+    f.category = category_->currentIndex() - 1;
+    f.favouritesOnly = favourites_->isChecked();
+    const int s = source_->currentIndex();
+    if (s > 0 && s < kFixedSources)
+        f.sourceKind = kSourceEntries[s].kind;
+    else if (s >= kFixedSources && size_t(s - kFixedSources) < importIds_.size())
+        f.importId = importIds_[size_t(s - kFixedSources)];
+    const QHeaderView* h = table_->horizontalHeader();
+    const int column = h->sortIndicatorSection();
+    static const SortKey keys[] = {SortKey::Name, SortKey::Category, SortKey::Favourite, SortKey::Rating,
+                                   SortKey::Tags, SortKey::WhereFrom, SortKey::FirstSeen};
+    f.sort = column >= 0 && column < LibraryModel::ColumnCount ? keys[column] : SortKey::Name;
+    f.descending = h->sortIndicatorOrder() == Qt::DescendingOrder;
+    return f;
+}
+
+void LibraryWindow::fillSources()
+{
+    Store* s = store();
+    const int64_t chosen = source_->currentIndex() >= kFixedSources && !importIds_.empty()
+                               ? importIds_[size_t(source_->currentIndex() - kFixedSources)]
+                               : 0;
+    const int fixed = std::min(source_->currentIndex(), kFixedSources - 1);
+    filling_ = true;
+    source_->clear();
+    importIds_.clear();
+    for (const SourceEntry& e : kSourceEntries)
+        source_->addItem(QString::fromLatin1(e.text));
+    if (s)
+        if (auto imports = s->imports())
+            for (const ImportInfo& i : *imports) {
+                importIds_.push_back(i.id);
+                source_->addItem(QStringLiteral("By import: ") + u(i.label()));
+            }
+    int index = std::max(0, fixed);
+    for (size_t i = 0; i < importIds_.size(); ++i)
+        if (chosen && importIds_[i] == chosen)
+            index = kFixedSources + int(i);
+    source_->setCurrentIndex(index);
+    filling_ = false;
+}
+
+void LibraryWindow::reload()
+{
+    if (!isVisible())
+        return;
+    const std::vector<int64_t> selected = selectedIds();
+    const int top = table_->rowAt(0);
+    const int64_t topId = model_->idAt(top);
+    model_->setStore(store());
+    if (!model_->show(search_->text().toStdString(), filter()))
+        problem("The library cannot be read: " + model_->error());
+    Store* s = store();
+    const size_t all = s ? (s->count() ? *s->count() : 0) : 0;
+    count_->setText(model_->total() == all ? u(plural(all))
+                                           : u(groupedNumber(model_->total()) + " of " + plural(all)));
+    if (!selected.empty())
+        select(selected);
+    if (const int row = model_->rowOf(topId); row >= 0)
+        table_->scrollTo(model_->index(row, 0), QAbstractItemView::PositionAtTop);
+    undoButton_->setEnabled(!undo_.empty() && s && !s->readOnly());
+}
+
+void LibraryWindow::libraryChanged()
+{
+    if (isVisible() && !reloadSoon_->isActive())
+        reloadSoon_->start(kReloadDelayMs);
+}
+
+std::vector<int64_t> LibraryWindow::selectedIds() const
+{
+    std::vector<int> rows;
+    for (const QModelIndex& i : table_->selectionModel()->selectedRows())
+        rows.push_back(i.row());
+    std::sort(rows.begin(), rows.end());
+    std::vector<int64_t> ids;
+    for (int r : rows)
+        if (const int64_t id = model_->idAt(r))
+            ids.push_back(id);
+    return ids;
+}
+
+void LibraryWindow::select(const std::vector<int64_t>& ids)
+{
+    QItemSelection selection;
+    const std::set<int64_t> wanted(ids.begin(), ids.end());
+    // Only as many rows are looked at as ids are wanted, from the top.
+    for (size_t row = 0, found = 0; row < model_->total() && found < wanted.size(); ++row)
+        if (wanted.count(model_->idAt(int(row)))) {
+            selection.select(model_->index(int(row), 0), model_->index(int(row), LibraryModel::ColumnCount - 1));
+            ++found;
+        }
+    table_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (!selection.isEmpty())
+        table_->selectionModel()->setCurrentIndex(selection.first().topLeft(), QItemSelectionModel::NoUpdate);
+}
+
+void LibraryWindow::showSelection()
+{
+    const std::vector<int64_t> ids = selectedIds();
+    const bool any = !ids.empty();
+    Store* s = store();
+    const bool writable = s && !s->readOnly();
+    audition_->setEnabled(ids.size() == 1);
+    open_->setEnabled(ids.size() == 1);
+    send_->setEnabled(any);
+    export_->setEnabled(any);
+    delete_->setEnabled(any && writable);
+    for (QWidget* w : std::initializer_list<QWidget*>{editCategory_, editRating_, editFavourite_, editTags_, editNotes_})
+        w->setEnabled(any && writable);
+    undoButton_->setEnabled(!undo_.empty() && writable);
+    if (!any)
+        return;
+    const int row = model_->rowOf(ids.front());
+    if (const LibraryRow* r = model_->rowAt(row)) {
+        editCategory_->setCurrentIndex(r->category);
+        editRating_->setCurrentIndex(r->rating);
+        editFavourite_->setChecked(r->favourite);
+        QStringList tags;
+        for (const std::string& t : r->tags)
+            tags << u(t);
+        editTags_->setText(tags.join(QStringLiteral(", ")));
+        editNotes_->setText(u(r->notes));
+    }
+}
+
+void LibraryWindow::problem(const std::string& text) { count_->setText(u(text)); }
+
+void LibraryWindow::auditionClick()
+{
+    const auto ids = selectedIds();
+    if (ids.size() == 1)
+        commands_.audition(ids.front());
+}
+
+void LibraryWindow::openClick()
+{
+    const auto ids = selectedIds();
+    if (ids.size() == 1)
+        commands_.open(ids.front());
+}
+
+void LibraryWindow::sendClick() { commands_.sendToUser(selectedIds()); }
+
+void LibraryWindow::exportClick() { commands_.exportEntries(selectedIds()); }
+
+void LibraryWindow::pushStep(Step step)
+{
+    undo_.push_back(std::move(step));
+    if (undo_.size() > kUndoSteps)
+        undo_.erase(undo_.begin());
+    undoButton_->setEnabled(true);
+    undoButton_->setText(u("&Undo " + undo_.back().what));
+}
+
+void LibraryWindow::deleteClick()
+{
+    Store* s = store();
+    const auto ids = selectedIds();
+    if (!s || ids.empty())
+        return;
+    if (auto e = s->remove(ids)) {
+        problem("Not deleted: " + e->text);
+        return;
+    }
+    pushStep({"delete of " + plural(ids.size()), ids, {}});
+    // The row after the deleted ones is where the user goes on.
+    const int next = model_->rowOf(ids.back()) + 1;
+    const int64_t nextId = model_->idAt(next);
+    commands_.keeper().changed();
+    reload();
+    if (nextId)
+        select({nextId});
+}
+
+void LibraryWindow::editSelected(const RowEdit& edit, const std::string& what)
+{
+    Store* s = store();
+    const auto ids = selectedIds();
+    if (!s || ids.empty())
+        return;
+    auto before = s->rows(ids);
+    if (!before) {
+        problem("Not changed: " + before.error().text);
+        return;
+    }
+    if (auto e = s->edit(ids, edit)) {
+        problem("Not changed: " + e->text);
+        return;
+    }
+    pushStep({what + " of " + plural(ids.size()), {}, std::move(*before)});
+    reload();
+}
+
+void LibraryWindow::rename(int64_t id, const std::string& name)
+{
+    Store* s = store();
+    if (!s)
+        return;
+    const std::vector<int64_t> one{id};
+    auto before = s->rows(one);
+    RowEdit e;
+    e.name = name;
+    if (!before || s->edit(one, e))
+        return;
+    pushStep({"rename", {}, std::move(*before)});
+    reload();
+}
+
+void LibraryWindow::setCategory(int category)
+{
+    RowEdit e;
+    e.category = category;
+    editSelected(e, "category");
+}
+
+void LibraryWindow::setRating(int rating)
+{
+    RowEdit e;
+    e.rating = rating;
+    editSelected(e, "rating");
+}
+
+void LibraryWindow::setFavourite(bool on)
+{
+    RowEdit e;
+    e.favourite = on;
+    editSelected(e, "favourite");
+}
+
+void LibraryWindow::setTags(const std::string& commaSeparated)
+{
+    RowEdit e;
+    e.tags = splitTags(commaSeparated);
+    editSelected(e, "tags");
+}
+
+void LibraryWindow::setNotes(const std::string& notes)
+{
+    RowEdit e;
+    e.notes = notes;
+    editSelected(e, "notes");
+}
+
+void LibraryWindow::undoClick()
+{
+    Store* s = store();
+    if (undo_.empty() || !s)
+        return;
+    Step step = std::move(undo_.back());
+    undo_.pop_back();
+    StoreStatus failed;
+    std::vector<int64_t> back = step.removed;
+    if (!step.removed.empty()) {
+        failed = s->restore(step.removed);
+    } else if (!(failed = s->begin())) {
+        for (const LibraryRow& r : step.before) {
+            RowEdit e;
+            e.name = r.name;
+            e.category = r.category;
+            e.favourite = r.favourite;
+            e.rating = r.rating;
+            e.tags = r.tags;
+            e.notes = r.notes;
+            const int64_t id = r.id;
+            back.push_back(id);
+            if ((failed = s->edit(std::span<const int64_t>(&id, 1), e)))
+                break;
+        }
+        if (failed)
+            s->rollback();
+        else
+            failed = s->commit();
+    }
+    if (failed) {
+        problem("Undo failed: " + failed->text);
+        undo_.push_back(std::move(step));
+        return;
+    }
+    undoButton_->setText(undo_.empty() ? QStringLiteral("&Undo") : u("&Undo " + undo_.back().what));
+    commands_.keeper().changed();
+    reload();
+    select(back);
+}
+
+} // namespace kw

@@ -1,0 +1,108 @@
+#pragma once
+// View › Library: every performance the library keeps, found as one types,
+// filtered by category and by where it came from, sorted by any column.
+// Rows are tried in the synth (double click or Audition), made the edited
+// performance (Open), sent into user memory, exported, deleted (and brought
+// back by Undo), dragged onto the bank manager's slots or the main window,
+// and their category, tags, favourite mark, rating and notes set for many
+// at once.
+
+#include "store/Store.h"
+
+#include <QWidget>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class QTimer;
+
+namespace kw {
+
+class LibraryCommands;
+class LibraryModel;
+
+class LibraryWindow : public QWidget {
+public:
+    LibraryWindow(LibraryCommands& commands, QWidget* parent = nullptr);
+    ~LibraryWindow() override;
+
+    LibraryModel& model() { return *model_; }
+    // The ids of the selected rows, in table order.
+    std::vector<int64_t> selectedIds() const;
+    // Selects the rows of these ids (those shown).
+    void select(const std::vector<int64_t>& ids);
+
+    // The search, the filters and the table read anew (the library changed).
+    void reload();
+    // The library changed: read anew shortly, once for a burst of changes.
+    void libraryChanged();
+
+    void auditionClick();
+    void openClick();
+    void sendClick();
+    void exportClick();
+    void deleteClick();
+    void undoClick();
+    bool canUndo() const { return !undo_.empty(); }
+
+    // What the edit strip sets for every selected row.
+    void setCategory(int category);
+    void setRating(int rating);
+    void setFavourite(bool on);
+    void setTags(const std::string& commaSeparated);
+    void setNotes(const std::string& notes);
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    struct Step {
+        std::string what;                 // "Delete 3 performances"
+        std::vector<int64_t> removed;     // a delete: these come back
+        std::vector<LibraryRow> before;   // an edit: these rows as they were
+    };
+    SearchFilter filter() const;
+    void fillSources();
+    // `edit` on the selected rows, as one step of Undo.
+    void editSelected(const RowEdit& edit, const std::string& what);
+    void rename(int64_t id, const std::string& name);
+    void pushStep(Step step);
+    void showSelection();
+    void problem(const std::string& text);
+    Store* store();
+
+    LibraryCommands& commands_;
+    LibraryModel* model_;
+    QLineEdit* search_;
+    QComboBox* category_;
+    QComboBox* source_;
+    QCheckBox* favourites_;
+    QLabel* count_;
+    QTableView* table_;
+    QPushButton* audition_;
+    QPushButton* open_;
+    QPushButton* send_;
+    QPushButton* export_;
+    QPushButton* delete_;
+    QPushButton* undoButton_;
+    QComboBox* editCategory_;
+    QComboBox* editRating_;
+    QCheckBox* editFavourite_;
+    QLineEdit* editTags_;
+    QLineEdit* editNotes_;
+    QTimer* reloadSoon_;
+    std::vector<Step> undo_;
+    // The imports the source filter lists, by their place in it.
+    std::vector<int64_t> importIds_;
+    bool filling_ = false;
+};
+
+} // namespace kw
