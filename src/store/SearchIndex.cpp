@@ -312,53 +312,77 @@ const SearchIndex::Positions& SearchIndex::textMatches(const std::vector<std::st
 std::vector<int64_t> SearchIndex::match(std::string_view text, const SearchFilter& filter,
                                         const std::vector<int64_t>* only) const
 {
+    return page(text, filter, only, 0, SIZE_MAX).ids;
+}
+
+SearchIndex::Page SearchIndex::page(std::string_view text, const SearchFilter& filter, const std::vector<int64_t>* only,
+                                    size_t offset, size_t limit) const
+{
     const std::vector<std::string> wanted = words(text);
-    std::vector<int64_t> out;
+    const bool filtered = filter.category >= 0 || filter.favouritesOnly || filter.sourceKind != 0 || only;
     const auto passes = [&](uint32_t i) {
         const Entry& e = entries_[i];
         return (filter.category < 0 || e.category == filter.category) && (!filter.favouritesOnly || e.favourite)
                && (filter.sourceKind == 0 || (e.kinds & kindBit(filter.sourceKind)))
                && (!only || std::binary_search(only->begin(), only->end(), e.id));
     };
-    const auto take = [&](auto first, auto last) {
-        for (; first != last; ++first)
-            if (passes(*first))
-                out.push_back(entries_[*first].id);
-    };
-    if (wanted.empty()) {
-        const std::vector<uint32_t>& o = order(filter.sort);
-        if (filter.descending)
-            take(o.rbegin(), o.rend());
-        else
-            take(o.begin(), o.end());
-        return out;
+    const Positions* found = wanted.empty() ? nullptr : &textMatches(wanted);
+
+    // How many in all: one pass in entry order, which the memory likes.
+    Page out;
+    if (!filtered) {
+        out.total = found ? found->size() : entries_.size();
+    } else if (found) {
+        for (const uint32_t p : *found)
+            out.total += passes(p);
+    } else {
+        for (uint32_t i = 0; i < entries_.size(); ++i)
+            out.total += passes(i);
     }
-    // What the text finds in the filter's order: a few put in order by each
-    // one's place in it, many picked out while walking the whole order.
-    const Positions& found = textMatches(wanted);
-    if (found.size() > entries_.size() / 16) {
-        std::vector<bool> marked(entries_.size(), false);
-        for (const uint32_t p : found)
-            marked[p] = true;
-        const std::vector<uint32_t>& o = order(filter.sort);
-        const auto pick = [&](auto first, auto last) {
-            for (; first != last; ++first)
-                if (marked[*first] && passes(*first))
-                    out.push_back(entries_[*first].id);
+    if (offset >= out.total || limit == 0)
+        return out;
+    const size_t end = offset + std::min(limit, out.total - offset);
+
+    // The first `end` in the filter's order.
+    std::vector<uint32_t> first;
+    first.reserve(end);
+    if (!found || found->size() > entries_.size() / 16) {
+        // Many: picked out while walking the whole order, up to the page's end.
+        if (found) {
+            marked_.resize(entries_.size());
+            for (const uint32_t p : *found)
+                marked_[p] = 1;
+        }
+        const auto pick = [&](auto at, auto last) {
+            for (; at != last && first.size() < end; ++at)
+                if ((!found || marked_[*at]) && passes(*at))
+                    first.push_back(*at);
         };
+        const std::vector<uint32_t>& o = order(filter.sort);
         if (filter.descending)
             pick(o.rbegin(), o.rend());
         else
             pick(o.begin(), o.end());
-        return out;
+        if (found)
+            for (const uint32_t p : *found)
+                marked_[p] = 0;
+    } else {
+        // A few: put in order by each one's place in the order, only as far
+        // as the page goes.
+        for (const uint32_t p : *found)
+            if (!filtered || passes(p))
+                first.push_back(p);
+        const std::vector<uint32_t>& rank = ranks(filter.sort);
+        const auto before = [&](uint32_t a, uint32_t b) { return filter.descending ? rank[a] > rank[b] : rank[a] < rank[b]; };
+        if (end < first.size()) {
+            std::nth_element(first.begin(), first.begin() + std::ptrdiff_t(end), first.end(), before);
+            first.resize(end);
+        }
+        std::sort(first.begin(), first.end(), before);
     }
-    const std::vector<uint32_t>& rank = ranks(filter.sort);
-    Positions sorted = found;
-    std::sort(sorted.begin(), sorted.end(), [&](uint32_t a, uint32_t b) { return rank[a] < rank[b]; });
-    if (filter.descending)
-        take(sorted.rbegin(), sorted.rend());
-    else
-        take(sorted.begin(), sorted.end());
+    out.ids.reserve(end - offset);
+    for (size_t k = offset; k < end; ++k)
+        out.ids.push_back(entries_[first[k]].id);
     return out;
 }
 

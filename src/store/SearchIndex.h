@@ -48,6 +48,15 @@ public:
     // rules, in the filter's order. With `only` (ascending ids), only those ids can match.
     std::vector<int64_t> match(std::string_view text, const SearchFilter& filter,
                                const std::vector<int64_t>* only) const;
+    // match(): how many in all, and the ids from `offset` on, at most
+    // `limit`. Puts in order only what the page needs: a keystroke that
+    // finds most of the library costs what the first page costs.
+    struct Page {
+        size_t total = 0;
+        std::vector<int64_t> ids;
+    };
+    Page page(std::string_view text, const SearchFilter& filter, const std::vector<int64_t>* only, size_t offset,
+              size_t limit) const;
 
 private:
     struct Entry {
@@ -86,6 +95,7 @@ private:
     mutable std::vector<std::vector<uint32_t>> orders_;  // per SortKey, made when first asked
     mutable std::vector<std::vector<uint32_t>> ranks_;   // per SortKey, likewise
     mutable std::deque<Found> recent_;                    // newest first
+    mutable std::vector<uint8_t> marked_;                 // per entry, all 0 between searches
     std::array<uint32_t, 256> counts_{};                  // bytes in the texts, about
 };
 
