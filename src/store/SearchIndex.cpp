@@ -15,6 +15,7 @@ namespace {
 constexpr char kFieldEnd = '\x1f';
 constexpr char kPlaceEnd = '\x1e';
 constexpr int kSortKeys = int(SortKey::FirstSeen) + 1;
+static_assert(kSortKeys == 7, "one order per SortKey (SearchIndex::built_)");
 // What the texts searched last may keep of their results: a keystroke back
 // finds its result here, one forward looks only through the one before.
 constexpr size_t kRecentTexts = 32;
@@ -91,14 +92,18 @@ void SearchIndex::put(int64_t id, const Fields& f)
 
     const Entry e{id, f.firstSeen, uint32_t(text_.size()), uint32_t(hay.size()), uint8_t(f.category), uint8_t(f.favourite),
                   uint8_t(f.rating), f.kinds};
+    uint32_t pos = uint32_t(entries_.size());
+    bool replaced = false;
     if (entries_.empty() || id > entries_.back().id) {
         entries_.push_back(e);
     } else {
         const auto at = std::lower_bound(entries_.begin(), entries_.end(), id,
                                          [](const Entry& x, int64_t v) { return x.id < v; });
+        pos = uint32_t(at - entries_.begin());
         if (at->id == id) {
             garbage_ += at->length + 1;
             *at = e;
+            replaced = true;
         } else {
             entries_.insert(at, e);
         }
@@ -110,7 +115,11 @@ void SearchIndex::put(int64_t id, const Fields& f)
         ++counts_[uint8_t(c)];
     if (garbage_ > text_.size() / 2)
         gather();
-    changed();
+    if (replaced)
+        unplace(pos);
+    else
+        shift(pos, +1);
+    place(pos);
 }
 
 void SearchIndex::erase(int64_t id)
@@ -120,8 +129,100 @@ void SearchIndex::erase(int64_t id)
     if (at == entries_.end() || at->id != id)
         return;
     garbage_ += at->length + 1;
+    const uint32_t pos = uint32_t(at - entries_.begin());
     entries_.erase(at);
+    unplace(pos);
+    shift(pos, -1);
+}
+
+void SearchIndex::forgetSearches()
+{
     changed();
+}
+
+// An entry's place in each order made and each text's result kept, so that
+// a change costs a few moves and not the next search a sort of everything.
+void SearchIndex::unplace(uint32_t pos)
+{
+    for (int k = 0; k < kSortKeys; ++k) {
+        if (!built_[size_t(k)])
+            continue;
+        std::vector<uint32_t>& o = orders_[size_t(k)];
+        if (const auto at = std::find(o.begin(), o.end(), pos); at != o.end())
+            o.erase(at);
+    }
+    for (Found& f : recent_)
+        if (const auto at = std::lower_bound(f.positions.begin(), f.positions.end(), pos);
+            at != f.positions.end() && *at == pos)
+            f.positions.erase(at);
+    ranks_.assign(size_t(kSortKeys), {});
+}
+
+void SearchIndex::shift(uint32_t from, int by)
+{
+    const auto move = [&](std::vector<uint32_t>& v) {
+        for (uint32_t& p : v)
+            if (p >= from)
+                p = uint32_t(int64_t(p) + by);
+    };
+    for (int k = 0; k < kSortKeys; ++k)
+        if (built_[size_t(k)])
+            move(orders_[size_t(k)]);
+    for (Found& f : recent_)
+        move(f.positions);
+    ranks_.assign(size_t(kSortKeys), {});
+}
+
+void SearchIndex::place(uint32_t pos)
+{
+    for (int k = 0; k < kSortKeys; ++k) {
+        if (!built_[size_t(k)])
+            continue;
+        std::vector<uint32_t>& o = orders_[size_t(k)];
+        o.insert(std::upper_bound(o.begin(), o.end(), pos,
+                                  [&](uint32_t a, uint32_t b) { return before(SortKey(k), a, b); }),
+                 pos);
+    }
+    const std::string_view h = hay(entries_[pos]);
+    for (Found& f : recent_) {
+        bool all = true;
+        for (size_t start = 0; all && start < f.text.size();) {
+            const size_t end = std::min(f.text.find(' ', start), f.text.size());
+            const std::string word = f.text.substr(start, end - start);
+            all = holds(h, word, anchor(word));
+            start = end + 1;
+        }
+        if (all)
+            f.positions.insert(std::lower_bound(f.positions.begin(), f.positions.end(), pos), pos);
+    }
+}
+
+// Whether the entry at `a` comes before the one at `b` in order(key): what
+// the stable sorts that make the order come to.
+bool SearchIndex::before(SortKey key, uint32_t a, uint32_t b) const
+{
+    const Entry& x = entries_[a];
+    const Entry& y = entries_[b];
+    const auto by = [&](auto u, auto v) -> std::optional<bool> {
+        if (u != v)
+            return u < v;
+        return std::nullopt;
+    };
+    std::optional<bool> first;
+    switch (key) {
+    case SortKey::FirstSeen: first = by(x.firstSeen, y.firstSeen); return first ? *first : a < b;
+    case SortKey::Category: first = by(x.category, y.category); break;
+    case SortKey::Favourite: first = by(x.favourite, y.favourite); break;
+    case SortKey::Rating: first = by(x.rating, y.rating); break;
+    case SortKey::Tags: first = by(field(x, 2), field(y, 2)); break;
+    case SortKey::WhereFrom: first = by(field(x, 3), field(y, 3)); break;
+    case SortKey::Name: break;
+    }
+    if (first)
+        return *first;
+    if (const auto name = by(field(x, 0), field(y, 0)))
+        return *name;
+    return a < b;
 }
 
 size_t SearchIndex::bytes() const
@@ -138,6 +239,7 @@ size_t SearchIndex::bytes() const
 
 void SearchIndex::changed()
 {
+    built_.fill(false);
     orders_.assign(size_t(kSortKeys), {});
     ranks_.assign(size_t(kSortKeys), {});
     recent_.clear();
@@ -172,8 +274,9 @@ const std::vector<uint32_t>& SearchIndex::order(SortKey key) const
     if (orders_.size() != size_t(kSortKeys))
         orders_.resize(size_t(kSortKeys));
     std::vector<uint32_t>& o = orders_[size_t(key)];
-    if (o.size() == entries_.size())
+    if (built_[size_t(key)])
         return o;
+    built_[size_t(key)] = true;
     o.resize(entries_.size());
     std::iota(o.begin(), o.end(), 0u);
     if (key == SortKey::FirstSeen) {

@@ -634,6 +634,8 @@ void Store::rollback()
 void Store::touched(int64_t id)
 {
     ++changes_;
+    if (!rowCache_.empty() && !rowsAllStale_)
+        rowsChanged_.insert(id);
     if (index_)
         dirty_.insert(id);
     if (db_->inTransaction())
@@ -647,6 +649,7 @@ void Store::ended(bool committed)
     // those rows are looked up again.
     if (!committed) {
         ++changes_;
+        rowsAllStale_ = true;
         if (index_)
             dirty_.insert(changedInTransaction_.begin(), changedInTransaction_.end());
     }
@@ -862,6 +865,10 @@ SearchIndex& Store::index()
         }
         index_ = std::move(fresh);
     } else {
+        // A few changes move a few entries in what the index keeps of
+        // earlier searches; many make it cheaper to start those afresh.
+        if (dirty.size() > 64)
+            index_->forgetSearches();
         for (const int64_t id : dirty) {
             sql::Use row(st_->indexRow);
             row->bind(1, id);
@@ -967,38 +974,63 @@ StoreResult<std::vector<LibraryRow>> Store::rows(std::span<const int64_t> ids)
 
 std::vector<LibraryRow> Store::readRows(std::span<const int64_t> ids)
 {
-    // A row read once is kept until anything at all changes (a row shows its
-    // twins' names too): typing and scrolling show the same rows again and again.
+    // A row read once is kept until it changes: typing and scrolling show
+    // the same rows again and again.
+    dropStaleRows();
+    std::vector<LibraryRow> out;
+    out.reserve(ids.size());
+    for (const int64_t id : ids) {
+        if (const auto it = rowCache_.find(id); it != rowCache_.end()) {
+            out.push_back(it->second.row);
+            continue;
+        }
+        int64_t sound = 0;
+        std::optional<LibraryRow> r = readRow(id, &sound);
+        if (!r)
+            continue;  // gone since it was found
+        if (rowCache_.size() >= kCachedRows)
+            rowCache_.clear();
+        rowCache_.emplace(id, CachedRow{*r, sound});
+        out.push_back(std::move(*r));
+    }
+    return out;
+}
+
+void Store::dropStaleRows()
+{
     int64_t version = 0;
     {
         sql::Use v(st_->dataVersion);
         v->step();
         version = v->integer(0);
     }
-    if (version != rowsVersion_ || changes_ != rowsChanges_) {
-        rowCache_.clear();
-        rowsVersion_ = version;
-        rowsChanges_ = changes_;
-    }
-    std::vector<LibraryRow> out;
-    out.reserve(ids.size());
-    for (const int64_t id : ids) {
-        if (const auto it = rowCache_.find(id); it != rowCache_.end()) {
-            out.push_back(it->second);
-            continue;
+    // Another connection's changes are not known one by one; many of this
+    // one's cost more to sort out than to read the rows again.
+    bool all = version != rowsVersion_ || rowsAllStale_ || rowsChanged_.size() > 64;
+    if (!all && !rowsChanged_.empty()) {
+        // A change shows in its own row and in its twins' (their names).
+        sql::Statement q = db_->prepare("SELECT sound_hash FROM performances WHERE id = ?");
+        std::unordered_set<int64_t> sounds;
+        for (const int64_t id : rowsChanged_) {
+            rowCache_.erase(id);
+            q.reset();
+            q.bind(1, id);
+            if (!q.step()) {
+                all = true;  // gone for good: its sound is not known
+                break;
+            }
+            sounds.insert(q.integer(0));
         }
-        std::optional<LibraryRow> r = readRow(id);
-        if (!r)
-            continue;  // gone since it was found
-        if (rowCache_.size() >= kCachedRows)
-            rowCache_.clear();
-        rowCache_.emplace(id, *r);
-        out.push_back(std::move(*r));
+        std::erase_if(rowCache_, [&](const auto& kept) { return sounds.contains(kept.second.sound); });
     }
-    return out;
+    if (all)
+        rowCache_.clear();
+    rowsVersion_ = version;
+    rowsChanged_.clear();
+    rowsAllStale_ = false;
 }
 
-std::optional<LibraryRow> Store::readRow(int64_t id)
+std::optional<LibraryRow> Store::readRow(int64_t id, int64_t* soundOut)
 {
     LibraryRow r;
     r.id = id;
@@ -1016,6 +1048,7 @@ std::optional<LibraryRow> Store::readRow(int64_t id)
         r.notes = row->text(4);
         r.firstSeen = row->integer(5);
         sound = row->integer(6);
+        *soundOut = sound;
         const ByteView d = row->blob(7);
         std::copy_n(d.begin(), std::min(d.size(), data.size()), data.begin());
     }

@@ -261,7 +261,8 @@ private:
     void purgeRemovedBefore(int64_t when);
     SearchIndex& index();
     std::vector<LibraryRow> readRows(std::span<const int64_t> ids);
-    std::optional<LibraryRow> readRow(int64_t id);
+    std::optional<LibraryRow> readRow(int64_t id, int64_t* sound);
+    void dropStaleRows();
     // What the filter's import and folder let through, ascending ids; null:
     // they let everything through.
     const std::vector<int64_t>* onlyFor(const SearchFilter& filter);
@@ -291,9 +292,16 @@ private:
         std::vector<int64_t> ids;
     };
     std::optional<Only> only_;
-    std::unordered_map<int64_t, LibraryRow> rowCache_;
+    struct CachedRow {
+        LibraryRow row;
+        int64_t sound = 0;  // its twins are the rows of the same sound
+    };
+    std::unordered_map<int64_t, CachedRow> rowCache_;
     int64_t rowsVersion_ = -1;
-    uint64_t rowsChanges_ = 0;
+    // Ids changed through this connection since the cached rows were
+    // checked; with rowsAllStale_ (a rollback), all of them are dropped.
+    std::unordered_set<int64_t> rowsChanged_;
+    bool rowsAllStale_ = false;
 };
 
 // $XDG_DATA_HOME/Knobwright/library.sqlite ($HOME/.local/share when the

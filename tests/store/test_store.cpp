@@ -490,7 +490,7 @@ TEST(Store, SearchAsOneTypesFindsWhatALookAtEveryRowFinds)
         rows[id] = randomFields(id);
         index.put(id, rows[id]);
     }
-    std::vector<int64_t> everyThird;
+    std::vector<int64_t> everyThird, goneIds;
     for (int64_t id = 0; id < 4000; id += 3)
         everyThird.push_back(id);
     struct View {
@@ -513,17 +513,25 @@ TEST(Store, SearchAsOneTypesFindsWhatALookAtEveryRowFinds)
     for (size_t k = 0; k < typed.size(); ++k) {
         SCOPED_TRACE("'" + typed[k] + "'");
         if (k % 4 == 3) {
-            // Between keystrokes the rows change: one renamed, one gone, one new.
+            // Between keystrokes the rows change: one renamed, one gone, one
+            // new, one gone before back (as a removal undone).
             const int64_t renamed = int64_t(1 + rng() % 3000), gone = int64_t(1 + rng() % 3000);
             if (rows.count(renamed)) {
                 rows[renamed] = randomFields(renamed);
                 index.put(renamed, rows[renamed]);
             }
+            if (rows.count(gone))
+                goneIds.push_back(gone);
             rows.erase(gone);
             index.erase(gone);
             const int64_t added = rows.rbegin()->first + 1;
             rows[added] = randomFields(added);
             index.put(added, rows[added]);
+            if (goneIds.size() > 1) {
+                const int64_t back = goneIds[goneIds.size() - 2];
+                rows[back] = randomFields(back);
+                index.put(back, rows[back]);
+            }
         }
         for (size_t v = 0; v < views.size(); ++v) {
             SCOPED_TRACE("view " + std::to_string(v));
@@ -747,7 +755,12 @@ TEST(Store, EachKeystrokeShowsWhatAFreshLookShowsWhateverChangedBetween)
         {"wx zz", byImport},
         {"wx", filter([](SearchFilter& f) { f.sort = SortKey::Tags; }), 0, 60, [&] { ASSERT_FALSE(typing->remove(std::vector{twinA, ids[2], ids[3]})); }},
         {"wx", filter([](SearchFilter& f) { f.sort = SortKey::WhereFrom; f.favouritesOnly = true; })},
-        {"w", {}, 0, 60, [&] { ASSERT_FALSE(typing->restore(std::vector{twinA, ids[2]})); }},
+        {"w", filter([](SearchFilter& f) { f.sort = SortKey::Tags; }), 0, 60, [&] { ASSERT_FALSE(typing->restore(std::vector{twinA, ids[2]})); }},
+        {"wx", filter([](SearchFilter& f) { f.sort = SortKey::WhereFrom; f.favouritesOnly = true; }), 0, 60, [&] {
+             ASSERT_FALSE(typing->edit(std::vector{ids[6], ids[8]}, change([](RowEdit& e) { e.tags = std::vector<std::string>{"aa"}; })));
+             ASSERT_FALSE(typing->remove(std::vector{ids[12]}));
+             ASSERT_TRUE(typing->remember(makeRecord(11, 1, "wxwx"), Source::file("/a/first.SYX")));
+         }},
         {"w", {}, 0, 60, [&] { other([&](Store& s) { ASSERT_FALSE(s.remove(std::vector{twinA, ids[5]})); }); }},
         {"twin", {}, 0, 60, [&] { other([&](Store& s) { ASSERT_FALSE(s.restore(std::vector{twinA})); }); }},
         {"twin", {}, 0, 60, [&] {
