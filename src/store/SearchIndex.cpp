@@ -117,8 +117,8 @@ void SearchIndex::put(int64_t id, const Fields& f)
         gather();
     if (replaced)
         unplace(pos);
-    else
-        shift(pos, +1);
+    else if (pos + 1 < entries_.size())
+        shift(pos, +1);  // (an entry added at the end moves nothing)
     place(pos);
 }
 
@@ -155,7 +155,8 @@ void SearchIndex::unplace(uint32_t pos)
         if (const auto at = std::lower_bound(f.positions.begin(), f.positions.end(), pos);
             at != f.positions.end() && *at == pos)
             f.positions.erase(at);
-    ranks_.assign(size_t(kSortKeys), {});
+    for (std::vector<uint32_t>& r : ranks_)
+        r.clear();
 }
 
 void SearchIndex::shift(uint32_t from, int by)
@@ -170,7 +171,8 @@ void SearchIndex::shift(uint32_t from, int by)
             move(orders_[size_t(k)]);
     for (Found& f : recent_)
         move(f.positions);
-    ranks_.assign(size_t(kSortKeys), {});
+    for (std::vector<uint32_t>& r : ranks_)
+        r.clear();
 }
 
 void SearchIndex::place(uint32_t pos)
