@@ -15,6 +15,7 @@ namespace {
 constexpr char kFieldEnd = '\x1f';
 constexpr char kPlaceEnd = '\x1e';
 constexpr int kSortKeys = int(SortKey::FirstSeen) + 1;
+static_assert(kSortKeys == 7, "one order per SortKey (SearchIndex::built_)");
 // What the texts searched last may keep of their results: a keystroke back
 // finds its result here, one forward looks only through the one before.
 constexpr size_t kRecentTexts = 32;
@@ -91,14 +92,18 @@ void SearchIndex::put(int64_t id, const Fields& f)
 
     const Entry e{id, f.firstSeen, uint32_t(text_.size()), uint32_t(hay.size()), uint8_t(f.category), uint8_t(f.favourite),
                   uint8_t(f.rating), f.kinds};
+    uint32_t pos = uint32_t(entries_.size());
+    bool replaced = false;
     if (entries_.empty() || id > entries_.back().id) {
         entries_.push_back(e);
     } else {
         const auto at = std::lower_bound(entries_.begin(), entries_.end(), id,
                                          [](const Entry& x, int64_t v) { return x.id < v; });
+        pos = uint32_t(at - entries_.begin());
         if (at->id == id) {
             garbage_ += at->length + 1;
             *at = e;
+            replaced = true;
         } else {
             entries_.insert(at, e);
         }
@@ -110,7 +115,11 @@ void SearchIndex::put(int64_t id, const Fields& f)
         ++counts_[uint8_t(c)];
     if (garbage_ > text_.size() / 2)
         gather();
-    changed();
+    if (replaced)
+        unplace(pos);
+    else if (pos + 1 < entries_.size())
+        shift(pos, +1);  // (an entry added at the end moves nothing)
+    place(pos);
 }
 
 void SearchIndex::erase(int64_t id)
@@ -120,8 +129,102 @@ void SearchIndex::erase(int64_t id)
     if (at == entries_.end() || at->id != id)
         return;
     garbage_ += at->length + 1;
+    const uint32_t pos = uint32_t(at - entries_.begin());
     entries_.erase(at);
+    unplace(pos);
+    shift(pos, -1);
+}
+
+void SearchIndex::forgetSearches()
+{
     changed();
+}
+
+// An entry's place in each order made and each text's result kept, so that
+// a change costs a few moves and not the next search a sort of everything.
+void SearchIndex::unplace(uint32_t pos)
+{
+    for (int k = 0; k < kSortKeys; ++k) {
+        if (!built_[size_t(k)])
+            continue;
+        std::vector<uint32_t>& o = orders_[size_t(k)];
+        if (const auto at = std::find(o.begin(), o.end(), pos); at != o.end())
+            o.erase(at);
+    }
+    for (Found& f : recent_)
+        if (const auto at = std::lower_bound(f.positions.begin(), f.positions.end(), pos);
+            at != f.positions.end() && *at == pos)
+            f.positions.erase(at);
+    for (std::vector<uint32_t>& r : ranks_)
+        r.clear();
+}
+
+void SearchIndex::shift(uint32_t from, int by)
+{
+    const auto move = [&](std::vector<uint32_t>& v) {
+        for (uint32_t& p : v)
+            if (p >= from)
+                p = uint32_t(int64_t(p) + by);
+    };
+    for (int k = 0; k < kSortKeys; ++k)
+        if (built_[size_t(k)])
+            move(orders_[size_t(k)]);
+    for (Found& f : recent_)
+        move(f.positions);
+    for (std::vector<uint32_t>& r : ranks_)
+        r.clear();
+}
+
+void SearchIndex::place(uint32_t pos)
+{
+    for (int k = 0; k < kSortKeys; ++k) {
+        if (!built_[size_t(k)])
+            continue;
+        std::vector<uint32_t>& o = orders_[size_t(k)];
+        o.insert(std::upper_bound(o.begin(), o.end(), pos,
+                                  [&](uint32_t a, uint32_t b) { return before(SortKey(k), a, b); }),
+                 pos);
+    }
+    const std::string_view h = hay(entries_[pos]);
+    for (Found& f : recent_) {
+        bool all = true;
+        for (size_t start = 0; all && start < f.text.size();) {
+            const size_t end = std::min(f.text.find(' ', start), f.text.size());
+            const std::string word = f.text.substr(start, end - start);
+            all = holds(h, word, anchor(word));
+            start = end + 1;
+        }
+        if (all)
+            f.positions.insert(std::lower_bound(f.positions.begin(), f.positions.end(), pos), pos);
+    }
+}
+
+// Whether the entry at `a` comes before the one at `b` in order(key): what
+// the stable sorts that make the order come to.
+bool SearchIndex::before(SortKey key, uint32_t a, uint32_t b) const
+{
+    const Entry& x = entries_[a];
+    const Entry& y = entries_[b];
+    const auto by = [&](auto u, auto v) -> std::optional<bool> {
+        if (u != v)
+            return u < v;
+        return std::nullopt;
+    };
+    std::optional<bool> first;
+    switch (key) {
+    case SortKey::FirstSeen: first = by(x.firstSeen, y.firstSeen); return first ? *first : a < b;
+    case SortKey::Category: first = by(x.category, y.category); break;
+    case SortKey::Favourite: first = by(x.favourite, y.favourite); break;
+    case SortKey::Rating: first = by(x.rating, y.rating); break;
+    case SortKey::Tags: first = by(field(x, 2), field(y, 2)); break;
+    case SortKey::WhereFrom: first = by(field(x, 3), field(y, 3)); break;
+    case SortKey::Name: break;
+    }
+    if (first)
+        return *first;
+    if (const auto name = by(field(x, 0), field(y, 0)))
+        return *name;
+    return a < b;
 }
 
 size_t SearchIndex::bytes() const
@@ -138,6 +241,7 @@ size_t SearchIndex::bytes() const
 
 void SearchIndex::changed()
 {
+    built_.fill(false);
     orders_.assign(size_t(kSortKeys), {});
     ranks_.assign(size_t(kSortKeys), {});
     recent_.clear();
@@ -172,8 +276,9 @@ const std::vector<uint32_t>& SearchIndex::order(SortKey key) const
     if (orders_.size() != size_t(kSortKeys))
         orders_.resize(size_t(kSortKeys));
     std::vector<uint32_t>& o = orders_[size_t(key)];
-    if (o.size() == entries_.size())
+    if (built_[size_t(key)])
         return o;
+    built_[size_t(key)] = true;
     o.resize(entries_.size());
     std::iota(o.begin(), o.end(), 0u);
     if (key == SortKey::FirstSeen) {
@@ -312,53 +417,77 @@ const SearchIndex::Positions& SearchIndex::textMatches(const std::vector<std::st
 std::vector<int64_t> SearchIndex::match(std::string_view text, const SearchFilter& filter,
                                         const std::vector<int64_t>* only) const
 {
+    return page(text, filter, only, 0, SIZE_MAX).ids;
+}
+
+SearchIndex::Page SearchIndex::page(std::string_view text, const SearchFilter& filter, const std::vector<int64_t>* only,
+                                    size_t offset, size_t limit) const
+{
     const std::vector<std::string> wanted = words(text);
-    std::vector<int64_t> out;
+    const bool filtered = filter.category >= 0 || filter.favouritesOnly || filter.sourceKind != 0 || only;
     const auto passes = [&](uint32_t i) {
         const Entry& e = entries_[i];
         return (filter.category < 0 || e.category == filter.category) && (!filter.favouritesOnly || e.favourite)
                && (filter.sourceKind == 0 || (e.kinds & kindBit(filter.sourceKind)))
                && (!only || std::binary_search(only->begin(), only->end(), e.id));
     };
-    const auto take = [&](auto first, auto last) {
-        for (; first != last; ++first)
-            if (passes(*first))
-                out.push_back(entries_[*first].id);
-    };
-    if (wanted.empty()) {
-        const std::vector<uint32_t>& o = order(filter.sort);
-        if (filter.descending)
-            take(o.rbegin(), o.rend());
-        else
-            take(o.begin(), o.end());
-        return out;
+    const Positions* found = wanted.empty() ? nullptr : &textMatches(wanted);
+
+    // How many in all: one pass in entry order, which the memory likes.
+    Page out;
+    if (!filtered) {
+        out.total = found ? found->size() : entries_.size();
+    } else if (found) {
+        for (const uint32_t p : *found)
+            out.total += passes(p);
+    } else {
+        for (uint32_t i = 0; i < entries_.size(); ++i)
+            out.total += passes(i);
     }
-    // What the text finds in the filter's order: a few put in order by each
-    // one's place in it, many picked out while walking the whole order.
-    const Positions& found = textMatches(wanted);
-    if (found.size() > entries_.size() / 16) {
-        std::vector<bool> marked(entries_.size(), false);
-        for (const uint32_t p : found)
-            marked[p] = true;
-        const std::vector<uint32_t>& o = order(filter.sort);
-        const auto pick = [&](auto first, auto last) {
-            for (; first != last; ++first)
-                if (marked[*first] && passes(*first))
-                    out.push_back(entries_[*first].id);
+    if (offset >= out.total || limit == 0)
+        return out;
+    const size_t end = offset + std::min(limit, out.total - offset);
+
+    // The first `end` in the filter's order.
+    std::vector<uint32_t> first;
+    first.reserve(end);
+    if (!found || found->size() > entries_.size() / 16) {
+        // Many: picked out while walking the whole order, up to the page's end.
+        if (found) {
+            marked_.resize(entries_.size());
+            for (const uint32_t p : *found)
+                marked_[p] = 1;
+        }
+        const auto pick = [&](auto at, auto last) {
+            for (; at != last && first.size() < end; ++at)
+                if ((!found || marked_[*at]) && passes(*at))
+                    first.push_back(*at);
         };
+        const std::vector<uint32_t>& o = order(filter.sort);
         if (filter.descending)
             pick(o.rbegin(), o.rend());
         else
             pick(o.begin(), o.end());
-        return out;
+        if (found)
+            for (const uint32_t p : *found)
+                marked_[p] = 0;
+    } else {
+        // A few: put in order by each one's place in the order, only as far
+        // as the page goes.
+        for (const uint32_t p : *found)
+            if (!filtered || passes(p))
+                first.push_back(p);
+        const std::vector<uint32_t>& rank = ranks(filter.sort);
+        const auto before = [&](uint32_t a, uint32_t b) { return filter.descending ? rank[a] > rank[b] : rank[a] < rank[b]; };
+        if (end < first.size()) {
+            std::nth_element(first.begin(), first.begin() + std::ptrdiff_t(end), first.end(), before);
+            first.resize(end);
+        }
+        std::sort(first.begin(), first.end(), before);
     }
-    const std::vector<uint32_t>& rank = ranks(filter.sort);
-    Positions sorted = found;
-    std::sort(sorted.begin(), sorted.end(), [&](uint32_t a, uint32_t b) { return rank[a] < rank[b]; });
-    if (filter.descending)
-        take(sorted.rbegin(), sorted.rend());
-    else
-        take(sorted.begin(), sorted.end());
+    out.ids.reserve(end - offset);
+    for (size_t k = offset; k < end; ++k)
+        out.ids.push_back(entries_[first[k]].id);
     return out;
 }
 

@@ -13,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,6 +40,10 @@ public:
     // order (as a rebuild does) cost nothing beyond their text.
     void put(int64_t id, const Fields& fields);
     void erase(int64_t id);
+    // put() and erase() keep the orders and recent results right, at a cost
+    // per change of a pass over them; before many changes, dropping them is
+    // cheaper.
+    void forgetSearches();
     size_t size() const { return entries_.size(); }
     // Private memory in bytes, about.
     size_t bytes() const;
@@ -48,6 +53,15 @@ public:
     // rules, in the filter's order. With `only` (ascending ids), only those ids can match.
     std::vector<int64_t> match(std::string_view text, const SearchFilter& filter,
                                const std::vector<int64_t>* only) const;
+    // match(): how many in all, and the ids from `offset` on, at most
+    // `limit`. Puts in order only what the page needs: a keystroke that
+    // finds most of the library costs what the first page costs.
+    struct Page {
+        size_t total = 0;
+        std::vector<int64_t> ids;
+    };
+    Page page(std::string_view text, const SearchFilter& filter, const std::vector<int64_t>* only, size_t offset,
+              size_t limit) const;
 
 private:
     struct Entry {
@@ -77,6 +91,10 @@ private:
     size_t anchor(const std::string& word) const;
     void gather() const;
     void changed();
+    void unplace(uint32_t pos);
+    void shift(uint32_t from, int by);
+    void place(uint32_t pos);
+    bool before(SortKey key, uint32_t a, uint32_t b) const;
 
     // gather() moves texts, so a search (const) may change where they lie.
     mutable std::vector<Entry> entries_;  // by id
@@ -84,8 +102,10 @@ private:
     mutable bool scattered_ = false;  // texts not in entry order (some were replaced)
     mutable size_t garbage_ = 0;      // bytes of texts replaced or erased
     mutable std::vector<std::vector<uint32_t>> orders_;  // per SortKey, made when first asked
+    mutable std::array<bool, 7> built_{};                 // per SortKey: orders_ made
     mutable std::vector<std::vector<uint32_t>> ranks_;   // per SortKey, likewise
     mutable std::deque<Found> recent_;                    // newest first
+    mutable std::vector<uint8_t> marked_;                 // per entry, all 0 between searches
     std::array<uint32_t, 256> counts_{};                  // bytes in the texts, about
 };
 

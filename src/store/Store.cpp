@@ -92,6 +92,9 @@ const std::vector<std::string_view> kMigrations = {
     )sql",
 };
 
+// Rows kept read for the library window: pages of 200 as one types and scrolls.
+constexpr size_t kCachedRows = 4096;
+
 // How long a removed entry waits for an undo that may never come (the
 // program died before it purged).
 constexpr int64_t kRemovedKeptSeconds = 7 * 24 * 3600;
@@ -590,6 +593,27 @@ auto Store::writing(F&& work) -> decltype(work())
     }
 }
 
+template <class F>
+auto Store::reading(F&& work) -> decltype(work())
+{
+    if (db_->inTransaction())
+        return work();
+    db_->exec("BEGIN");
+    try {
+        if constexpr (std::is_void_v<decltype(work())>) {
+            work();
+            db_->exec("COMMIT");
+        } else {
+            auto result = work();
+            db_->exec("COMMIT");
+            return result;
+        }
+    } catch (...) {
+        sqlite3_exec(db_->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
 StoreStatus Store::begin()
 {
     return guardedStatus([&] {
@@ -618,6 +642,9 @@ void Store::rollback()
 
 void Store::touched(int64_t id)
 {
+    ++changes_;
+    if (!rowCache_.empty() && !rowsAllStale_)
+        rowsChanged_.insert(id);
     if (index_)
         dirty_.insert(id);
     if (db_->inTransaction())
@@ -629,8 +656,12 @@ void Store::ended(bool committed)
     // The search index may have taken changes that a rollback dropped (a
     // search in the middle of a transaction, or an index built there):
     // those rows are looked up again.
-    if (!committed && index_)
-        dirty_.insert(changedInTransaction_.begin(), changedInTransaction_.end());
+    if (!committed) {
+        ++changes_;
+        rowsAllStale_ = true;
+        if (index_)
+            dirty_.insert(changedInTransaction_.begin(), changedInTransaction_.end());
+    }
     changedInTransaction_.clear();
 }
 
@@ -843,6 +874,10 @@ SearchIndex& Store::index()
         }
         index_ = std::move(fresh);
     } else {
+        // A few changes move a few entries in what the index keeps of
+        // earlier searches; many make it cheaper to start those afresh.
+        if (dirty.size() > 64)
+            index_->forgetSearches();
         for (const int64_t id : dirty) {
             sql::Use row(st_->indexRow);
             row->bind(1, id);
@@ -873,116 +908,186 @@ SearchIndex& Store::index()
     return *index_;
 }
 
+const std::vector<int64_t>* Store::onlyFor(const SearchFilter& filter)
+{
+    if (filter.importId == 0 && filter.folder.empty())
+        return nullptr;
+    // Asked again at each keystroke: kept until anything changes.
+    if (only_ && only_->importId == filter.importId && only_->folder == filter.folder && only_->version == dataVersion_
+        && only_->changes == changes_)
+        return &only_->ids;
+    only_.reset();
+    std::optional<std::vector<int64_t>> only;
+    const auto restrict = [&](sql::Statement& q) {
+        std::vector<int64_t> ids;
+        while (q.step())
+            ids.push_back(q.integer(0));
+        if (only) {
+            std::vector<int64_t> both;
+            std::set_intersection(only->begin(), only->end(), ids.begin(), ids.end(), std::back_inserter(both));
+            ids = std::move(both);
+        }
+        only = std::move(ids);
+    };
+    if (filter.importId != 0) {
+        sql::Statement q = db_->prepare(
+            "SELECT DISTINCT performance_id FROM sightings WHERE import_id = ? ORDER BY performance_id");
+        q.bind(1, filter.importId);
+        restrict(q);
+    }
+    if (!filter.folder.empty()) {
+        // Paths below the folder sort between "folder/" and "folder0".
+        std::string folder = filter.folder;
+        while (folder.size() > 1 && folder.back() == '/')
+            folder.pop_back();
+        const std::string low = folder == "/" ? "/" : folder + "/";
+        const std::string high = folder == "/" ? "0" : folder + "0";
+        sql::Statement q = db_->prepare(
+            "SELECT DISTINCT g.performance_id FROM sightings g JOIN sources s ON s.id = g.source_id "
+            "WHERE s.kind = 1 AND s.text >= ? AND s.text < ? ORDER BY g.performance_id");
+        q.bind(1, low).bind(2, high);
+        restrict(q);
+    }
+    only_ = Only{filter.importId, filter.folder, dataVersion_, changes_, std::move(*only)};
+    return &only_->ids;
+}
+
 StoreResult<std::vector<int64_t>> Store::match(const std::string& text, const SearchFilter& filter)
 {
     return guarded([&] {
-        SearchIndex& idx = index();
-        std::optional<std::vector<int64_t>> only;
-        const auto restrict = [&](sql::Statement& q) {
-            std::vector<int64_t> ids;
-            while (q.step())
-                ids.push_back(q.integer(0));
-            if (only) {
-                std::vector<int64_t> both;
-                std::set_intersection(only->begin(), only->end(), ids.begin(), ids.end(), std::back_inserter(both));
-                ids = std::move(both);
-            }
-            only = std::move(ids);
-        };
-        if (filter.importId != 0) {
-            sql::Statement q = db_->prepare(
-                "SELECT DISTINCT performance_id FROM sightings WHERE import_id = ? ORDER BY performance_id");
-            q.bind(1, filter.importId);
-            restrict(q);
-        }
-        if (!filter.folder.empty()) {
-            // Paths below the folder sort between "folder/" and "folder0".
-            std::string folder = filter.folder;
-            while (folder.size() > 1 && folder.back() == '/')
-                folder.pop_back();
-            const std::string low = folder == "/" ? "/" : folder + "/";
-            const std::string high = folder == "/" ? "0" : folder + "0";
-            sql::Statement q = db_->prepare(
-                "SELECT DISTINCT g.performance_id FROM sightings g JOIN sources s ON s.id = g.source_id "
-                "WHERE s.kind = 1 AND s.text >= ? AND s.text < ? ORDER BY g.performance_id");
-            q.bind(1, low).bind(2, high);
-            restrict(q);
-        }
-        return idx.match(text, filter, only ? &*only : nullptr);
+        return reading([&] {
+            SearchIndex& idx = index();
+            return idx.match(text, filter, onlyFor(filter));
+        });
     });
 }
 
 StoreResult<SearchPage> Store::search(const std::string& text, const SearchFilter& filter, size_t offset, size_t limit)
 {
-    auto ids = match(text, filter);
-    if (!ids)
-        return ids.error();
-    SearchPage page;
-    page.total = ids->size();
-    const size_t from = std::min(offset, ids->size());
-    const size_t to = std::min(ids->size(), from + limit);
-    auto rows = this->rows(std::span<const int64_t>(ids->data() + from, to - from));
-    if (!rows)
-        return rows.error();
-    page.rows = std::move(*rows);
-    return page;
+    return guarded([&] {
+        return reading([&] {
+            SearchIndex& idx = index();
+            SearchIndex::Page found = idx.page(text, filter, onlyFor(filter), offset, limit);
+            SearchPage page;
+            page.total = found.total;
+            page.rows = readRows(found.ids);
+            return page;
+        });
+    });
 }
 
 StoreResult<std::vector<LibraryRow>> Store::rows(std::span<const int64_t> ids)
 {
-    return guarded([&] {
-        std::vector<LibraryRow> out;
-        out.reserve(ids.size());
-        for (const int64_t id : ids) {
-            LibraryRow r;
-            r.id = id;
-            int64_t sound = 0;
-            PerformanceData data{};
-            {
-                sql::Use row(st_->row);
-                row->bind(1, id);
-                if (!row->step())
-                    continue;  // gone since it was found
-                r.name = row->text(0);
-                r.category = int(row->integer(1));
-                r.favourite = row->integer(2) != 0;
-                r.rating = int(row->integer(3));
-                r.notes = row->text(4);
-                r.firstSeen = row->integer(5);
-                sound = row->integer(6);
-                const ByteView d = row->blob(7);
-                std::copy_n(d.begin(), std::min(d.size(), data.size()), data.begin());
-            }
-            {
-                sql::Use tags(st_->rowTags);
-                tags->bind(1, id);
-                while (tags->step())
-                    r.tags.push_back(tags->text(0));
-            }
-            {
-                sql::Use first(st_->rowFirstPlace);
-                first->bind(1, id);
-                if (first->step()) {
-                    r.whereFrom = sourceLabel(int(first->integer(0)), first->text(1));
-                    r.sightings = int(first->integer(2));
-                }
-            }
-            sql::Use twins(st_->twins);
-            twins->bind(1, sound).bind(2, id);
-            while (twins->step()) {
-                PerformanceData other{};
-                const ByteView d = twins->blob(3);
-                std::copy_n(d.begin(), std::min(d.size(), other.size()), other.begin());
-                if (sameSound(data, other)) {
-                    r.twinId = twins->integer(0);
-                    r.twinOf = rowEntry(int(twins->integer(2)), twins->text(1));
-                    break;
-                }
-            }
-            out.push_back(std::move(r));
+    return guarded([&] { return reading([&] { return readRows(ids); }); });
+}
+
+std::vector<LibraryRow> Store::readRows(std::span<const int64_t> ids)
+{
+    // A row read once is kept until it changes: typing and scrolling show
+    // the same rows again and again.
+    dropStaleRows();
+    std::vector<LibraryRow> out;
+    out.reserve(ids.size());
+    for (const int64_t id : ids) {
+        if (const auto it = rowCache_.find(id); it != rowCache_.end()) {
+            out.push_back(it->second.row);
+            continue;
         }
-        return out;
-    });
+        int64_t sound = 0;
+        std::optional<LibraryRow> r = readRow(id, &sound);
+        if (!r)
+            continue;  // gone since it was found
+        if (rowCache_.size() >= kCachedRows)
+            rowCache_.clear();
+        rowCache_.emplace(id, CachedRow{*r, sound});
+        out.push_back(std::move(*r));
+    }
+    return out;
+}
+
+void Store::dropStaleRows()
+{
+    int64_t version = 0;
+    {
+        sql::Use v(st_->dataVersion);
+        v->step();
+        version = v->integer(0);
+    }
+    // Another connection's changes are not known one by one; many of this
+    // one's cost more to sort out than to read the rows again.
+    bool all = version != rowsVersion_ || rowsAllStale_ || rowsChanged_.size() > 64;
+    if (!all && !rowsChanged_.empty()) {
+        // A change shows in its own row and in its twins' (their names).
+        sql::Statement q = db_->prepare("SELECT sound_hash FROM performances WHERE id = ?");
+        std::unordered_set<int64_t> sounds;
+        for (const int64_t id : rowsChanged_) {
+            rowCache_.erase(id);
+            q.reset();
+            q.bind(1, id);
+            if (!q.step()) {
+                all = true;  // gone for good: its sound is not known
+                break;
+            }
+            sounds.insert(q.integer(0));
+        }
+        std::erase_if(rowCache_, [&](const auto& kept) { return sounds.contains(kept.second.sound); });
+    }
+    if (all)
+        rowCache_.clear();
+    rowsVersion_ = version;
+    rowsChanged_.clear();
+    rowsAllStale_ = false;
+}
+
+std::optional<LibraryRow> Store::readRow(int64_t id, int64_t* soundOut)
+{
+    LibraryRow r;
+    r.id = id;
+    int64_t sound = 0;
+    PerformanceData data{};
+    {
+        sql::Use row(st_->row);
+        row->bind(1, id);
+        if (!row->step())
+            return std::nullopt;
+        r.name = row->text(0);
+        r.category = int(row->integer(1));
+        r.favourite = row->integer(2) != 0;
+        r.rating = int(row->integer(3));
+        r.notes = row->text(4);
+        r.firstSeen = row->integer(5);
+        sound = row->integer(6);
+        *soundOut = sound;
+        const ByteView d = row->blob(7);
+        std::copy_n(d.begin(), std::min(d.size(), data.size()), data.begin());
+    }
+    {
+        sql::Use tags(st_->rowTags);
+        tags->bind(1, id);
+        while (tags->step())
+            r.tags.push_back(tags->text(0));
+    }
+    {
+        sql::Use first(st_->rowFirstPlace);
+        first->bind(1, id);
+        if (first->step()) {
+            r.whereFrom = sourceLabel(int(first->integer(0)), first->text(1));
+            r.sightings = int(first->integer(2));
+        }
+    }
+    sql::Use twins(st_->twins);
+    twins->bind(1, sound).bind(2, id);
+    while (twins->step()) {
+        PerformanceData other{};
+        const ByteView d = twins->blob(3);
+        std::copy_n(d.begin(), std::min(d.size(), other.size()), other.begin());
+        if (sameSound(data, other)) {
+            r.twinId = twins->integer(0);
+            r.twinOf = rowEntry(int(twins->integer(2)), twins->text(1));
+            break;
+        }
+    }
+    return r;
 }
 
 StoreResult<std::vector<std::string>> Store::sightings(int64_t id)

@@ -249,6 +249,10 @@ private:
     // Runs `work` in a transaction unless one is open.
     template <class F>
     auto writing(F&& work) -> decltype(work());
+    // Runs `work` in one read transaction unless one is open: one snapshot
+    // for all its statements, and no lock taken and released for each.
+    template <class F>
+    auto reading(F&& work) -> decltype(work());
     void requireWritable() const;
     void prepareStatements();
     int64_t sourceId(const Source& source);
@@ -259,6 +263,12 @@ private:
     void ended(bool committed);
     void purgeRemovedBefore(int64_t when);
     SearchIndex& index();
+    std::vector<LibraryRow> readRows(std::span<const int64_t> ids);
+    std::optional<LibraryRow> readRow(int64_t id, int64_t* sound);
+    void dropStaleRows();
+    // What the filter's import and folder let through, ascending ids; null:
+    // they let everything through.
+    const std::vector<int64_t>* onlyFor(const SearchFilter& filter);
 
     std::filesystem::path path_;
     Options options_;
@@ -274,6 +284,27 @@ private:
     // Ids changed in the transaction open now.
     std::unordered_set<int64_t> changedInTransaction_;
     std::unordered_map<std::string, int64_t> sourceIds_;  // "kind:text" -> id
+    // Changes through this connection, rollbacks included: with the file's
+    // data_version, what says whether what was read is still right.
+    uint64_t changes_ = 0;
+    struct Only {
+        int64_t importId = 0;
+        std::string folder;
+        int64_t version = 0;
+        uint64_t changes = 0;
+        std::vector<int64_t> ids;
+    };
+    std::optional<Only> only_;
+    struct CachedRow {
+        LibraryRow row;
+        int64_t sound = 0;  // its twins are the rows of the same sound
+    };
+    std::unordered_map<int64_t, CachedRow> rowCache_;
+    int64_t rowsVersion_ = -1;
+    // Ids changed through this connection since the cached rows were
+    // checked; with rowsAllStale_ (a rollback), all of them are dropped.
+    std::unordered_set<int64_t> rowsChanged_;
+    bool rowsAllStale_ = false;
 };
 
 // $XDG_DATA_HOME/Knobwright/library.sqlite ($HOME/.local/share when the

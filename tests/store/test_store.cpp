@@ -464,7 +464,8 @@ TEST(Store, SearchAsOneTypesFindsWhatALookAtEveryRowFinds)
 {
     // Names of a few letters, so that words find many rows and a keystroke
     // narrows, widens and narrows again what the one before found; rows
-    // change between keystrokes.
+    // change between keystrokes. Each keystroke is looked at through several
+    // filters, orders and pages, as the window asks for them.
     std::mt19937 rng(3);
     const std::string letters = "wxyzWXYZ";
     const auto randomName = [&] {
@@ -473,45 +474,100 @@ TEST(Store, SearchAsOneTypesFindsWhatALookAtEveryRowFinds)
             n += letters[rng() % letters.size()];
         return n;
     };
+    const auto randomFields = [&](int64_t id) {
+        SearchIndex::Fields f;
+        f.name = randomName();
+        f.category = std::array{0, 1, 5}[rng() % 3];  // categories without w, x, y or z in their names
+        f.favourite = rng() % 3 == 0;
+        f.rating = int(rng() % 6);
+        f.kinds = uint8_t(SearchIndex::kindBit(1) | (rng() % 4 == 0 ? SearchIndex::kindBit(2) : 0));
+        f.firstSeen = id % 7;  // many seen at the same second
+        return f;
+    };
     SearchIndex index;
-    std::map<int64_t, std::string> rows;
+    std::map<int64_t, SearchIndex::Fields> rows;
     for (int64_t id = 1; id <= 3000; ++id) {
-        rows[id] = randomName();
-        index.put(id, {rows[id], 0, false, 0, "", {}, id});
+        rows[id] = randomFields(id);
+        index.put(id, rows[id]);
     }
+    std::vector<int64_t> everyThird, goneIds;
+    for (int64_t id = 0; id < 4000; id += 3)
+        everyThird.push_back(id);
+    struct View {
+        SearchFilter filter;
+        const std::vector<int64_t>* only;
+        size_t offset, limit;
+    };
+    const std::vector<View> views = {
+        {{}, nullptr, 0, SIZE_MAX},
+        {filter([](SearchFilter& f) { f.category = 1; f.descending = true; }), nullptr, 0, 10},
+        {filter([](SearchFilter& f) { f.favouritesOnly = true; f.sort = SortKey::Category; }), nullptr, 5, 40},
+        {filter([](SearchFilter& f) { f.sourceKind = 2; f.sort = SortKey::Rating; f.descending = true; }), nullptr, 0, 25},
+        {filter([](SearchFilter& f) { f.sort = SortKey::FirstSeen; }), nullptr, 100, 50},
+        {filter([](SearchFilter& f) { f.sort = SortKey::Favourite; f.category = 5; }), &everyThird, 0, 30},
+        {{}, nullptr, 2990, 200},
+    };
     const std::vector<std::string> typed = {"x",      "xy",      "xyz",  "xyzw", "xyzwx", "xyzw", "xyzw ", "xyzw y",
                                             "xyzw yx", "xyzw y", "xyz", "",     "W",     "ww",   "wwx",   "ww",
                                             "yx zw",  "yx zwx",  "yxz"};
     for (size_t k = 0; k < typed.size(); ++k) {
         SCOPED_TRACE("'" + typed[k] + "'");
         if (k % 4 == 3) {
-            // Between keystrokes the rows change: one renamed, one gone, one new.
+            // Between keystrokes the rows change: one renamed, one gone, one
+            // new, one gone before back (as a removal undone).
             const int64_t renamed = int64_t(1 + rng() % 3000), gone = int64_t(1 + rng() % 3000);
             if (rows.count(renamed)) {
-                rows[renamed] = randomName();
-                index.put(renamed, {rows[renamed], 0, false, 0, "", {}, renamed});
+                rows[renamed] = randomFields(renamed);
+                index.put(renamed, rows[renamed]);
             }
+            if (rows.count(gone))
+                goneIds.push_back(gone);
             rows.erase(gone);
             index.erase(gone);
             const int64_t added = rows.rbegin()->first + 1;
-            rows[added] = randomName();
-            index.put(added, {rows[added], 0, false, 0, "", {}, added});
+            rows[added] = randomFields(added);
+            index.put(added, rows[added]);
+            if (goneIds.size() > 1) {
+                const int64_t back = goneIds[goneIds.size() - 2];
+                rows[back] = randomFields(back);
+                index.put(back, rows[back]);
+            }
         }
-        std::vector<std::pair<std::string, int64_t>> expected;
-        for (const auto& [id, name] : rows) {
-            const std::string hay = foldCase(name);
-            bool all = true;
-            std::istringstream words(foldCase(typed[k]));
-            for (std::string w; words >> w;)
-                all = all && hay.find(w) != std::string::npos;
-            if (all)
-                expected.push_back({hay, id});
+        for (size_t v = 0; v < views.size(); ++v) {
+            SCOPED_TRACE("view " + std::to_string(v));
+            const View& view = views[v];
+            const SearchFilter& f = view.filter;
+            // (sort key, folded name, id) of every row that passes.
+            std::vector<std::tuple<int64_t, std::string, int64_t>> expected;
+            for (const auto& [id, row] : rows) {
+                const std::string hay = foldCase(row.name);
+                bool all = (f.category < 0 || row.category == f.category) && (!f.favouritesOnly || row.favourite)
+                           && (f.sourceKind == 0 || (row.kinds & SearchIndex::kindBit(f.sourceKind)))
+                           && (!view.only || std::binary_search(view.only->begin(), view.only->end(), id));
+                std::istringstream words(foldCase(typed[k]));
+                for (std::string w; words >> w;)
+                    all = all && hay.find(w) != std::string::npos;
+                const int64_t key = f.sort == SortKey::Category    ? row.category
+                                    : f.sort == SortKey::Favourite ? row.favourite
+                                    : f.sort == SortKey::Rating    ? row.rating
+                                    : f.sort == SortKey::FirstSeen ? row.firstSeen
+                                                                   : 0;
+                if (all)
+                    expected.push_back({key, f.sort == SortKey::FirstSeen ? "" : hay, id});
+            }
+            std::sort(expected.begin(), expected.end());
+            if (f.descending)
+                std::reverse(expected.begin(), expected.end());
+            std::vector<int64_t> ids;
+            for (size_t n = view.offset; n < expected.size() && n - view.offset < view.limit; ++n)
+                ids.push_back(std::get<2>(expected[n]));
+            const SearchIndex::Page page = index.page(typed[k], f, view.only, view.offset, view.limit);
+            EXPECT_EQ(page.total, expected.size());
+            EXPECT_EQ(page.ids, ids);
+            if (v == 0) {
+                EXPECT_EQ(index.match(typed[k], f, nullptr), ids);
+            }
         }
-        std::sort(expected.begin(), expected.end());
-        std::vector<int64_t> ids;
-        for (const auto& e : expected)
-            ids.push_back(e.second);
-        EXPECT_EQ(index.match(typed[k], SearchFilter(), nullptr), ids);
     }
 }
 
@@ -632,5 +688,113 @@ TEST(Store, ARemovedEntryIsSeenByNothingUntilBroughtBackWholeAndAPurgeDeletesItF
         clock = removedAt;
         ASSERT_FALSE(store->remove(std::vector{twin}));
         store.reset();
+    }
+}
+
+TEST(Store, EachKeystrokeShowsWhatAFreshLookShowsWhateverChangedBetween)
+{
+    // What one connection keeps between keystrokes (the search index, what
+    // a folder or an import lets through, rows already read) against a
+    // connection that opens the library anew for each look.
+    TempDir dir;
+    const fs::path path = dir / "library.sqlite";
+    auto typing = openStore(path);
+    ASSERT_TRUE(typing);
+    std::mt19937 rng(11);
+    const auto fewLetters = [&] {
+        std::string n;
+        for (size_t k = 3 + rng() % 5; k > 0; --k)
+            n += "wxyz"[rng() % 4];
+        return n;
+    };
+    const int64_t import = *typing->beginImport("/f/1");
+    ASSERT_FALSE(typing->begin());
+    const std::vector<PerformanceRecord> records = randomRecords(std::vector<int>(1200, 1), 23);
+    std::vector<int64_t> ids;
+    for (size_t i = 0; i < records.size(); ++i) {
+        const Source from = i % 5 == 0   ? Source::synthUser(int(i % 128))
+                            : i % 7 == 0 ? Source::editor()
+                                         : Source::file("/f/" + std::to_string(i % 3) + "/p" + std::to_string(i) + ".SYX");
+        const auto r = typing->remember(records[i], from, i % 3 == 1 ? import : 0);
+        ASSERT_TRUE(r && r->isNew);
+        ids.push_back(r->id);
+        ASSERT_FALSE(typing->edit(std::vector{r->id}, change([&](RowEdit& e) { e.name = fewLetters(); e.favourite = i % 4 == 0; })));
+    }
+    const int64_t twinA = typing->remember(makeRecord(5, 1, "Twin A"), Source::editor())->id;
+    const int64_t twinB = typing->remember(makeRecord(5, 1, "Twin B"), Source::editor())->id;
+    ASSERT_FALSE(typing->commit());
+
+    const auto other = [&](const std::function<void(Store&)>& act) {
+        auto s = openStore(path);
+        act(*s);
+    };
+    struct Step {
+        Step(std::string t, SearchFilter f, size_t o = 0, size_t l = 60, std::function<void()> c = {})
+            : text(std::move(t)), filter(std::move(f)), offset(o), limit(l), change(std::move(c))
+        {
+        }
+        std::string text;
+        SearchFilter filter;
+        size_t offset, limit;
+        std::function<void()> change;  // before the look
+    };
+    const SearchFilter byFolder = filter([](SearchFilter& f) { f.folder = "/f/1"; });
+    const SearchFilter byImport = filter([&](SearchFilter& f) { f.importId = import; f.sort = SortKey::Rating; f.descending = true; });
+    const std::vector<Step> steps = {
+        {"w", {}},
+        {"wx", {}},
+        {"wxy", {}},
+        {"wx", {}},
+        {"w", {}, 0, 60, [&] { ASSERT_FALSE(typing->edit(std::vector{twinB}, change([](RowEdit& e) { e.name = "Twin C"; }))); }},
+        {"w", {}, 60, 60},
+        {"w", byFolder},
+        {"w", byFolder, 0, 60, [&] { ASSERT_TRUE(typing->remember(makeRecord(9, 1, "wwww"), Source::file("/f/1/new.SYX"))); }},
+        {"w", byFolder, 0, 60, [&] { other([&](Store& s) { ASSERT_TRUE(s.remember(makeRecord(10, 1, "wwwx"), Source::file("/f/1/new2.SYX"))); }); }},
+        {"wx", byImport},
+        {"wx", byImport, 0, 60, [&] { ASSERT_FALSE(typing->edit(std::vector{ids[1], ids[4]}, change([](RowEdit& e) { e.rating = 5; e.tags = std::vector<std::string>{"zz"}; }))); }},
+        {"wx zz", byImport},
+        {"wx", filter([](SearchFilter& f) { f.sort = SortKey::Tags; }), 0, 60, [&] { ASSERT_FALSE(typing->remove(std::vector{twinA, ids[2], ids[3]})); }},
+        {"wx", filter([](SearchFilter& f) { f.sort = SortKey::WhereFrom; f.favouritesOnly = true; })},
+        {"w", filter([](SearchFilter& f) { f.sort = SortKey::Tags; }), 0, 60, [&] { ASSERT_FALSE(typing->restore(std::vector{twinA, ids[2]})); }},
+        {"wx", filter([](SearchFilter& f) { f.sort = SortKey::WhereFrom; f.favouritesOnly = true; }), 0, 60, [&] {
+             ASSERT_FALSE(typing->edit(std::vector{ids[6], ids[8]}, change([](RowEdit& e) { e.tags = std::vector<std::string>{"aa"}; })));
+             ASSERT_FALSE(typing->remove(std::vector{ids[12]}));
+             ASSERT_TRUE(typing->remember(makeRecord(11, 1, "wxwx"), Source::file("/a/first.SYX")));
+         }},
+        {"w", {}, 0, 60, [&] { other([&](Store& s) { ASSERT_FALSE(s.remove(std::vector{twinA, ids[5]})); }); }},
+        {"twin", {}, 0, 60, [&] { other([&](Store& s) { ASSERT_FALSE(s.restore(std::vector{twinA})); }); }},
+        {"twin", {}, 0, 60, [&] {
+             ASSERT_FALSE(typing->begin());
+             ASSERT_FALSE(typing->edit(std::vector{twinA}, change([](RowEdit& e) { e.name = "Twin D"; })));
+             ASSERT_TRUE(typing->search("twin", {}, 0, 60));
+             typing->rollback();
+         }},
+        {"", filter([](SearchFilter& f) { f.sourceKind = int(Source::Kind::SynthUser); f.descending = true; }), 100, 60},
+        {"z", filter([](SearchFilter& f) { f.sort = SortKey::FirstSeen; f.category = 1; }), 0, 1000},
+    };
+    const auto shown = [](const SearchPage& page) {
+        std::ostringstream out;
+        out << page.total << " in all\n";
+        for (const LibraryRow& r : page.rows) {
+            out << r.id << " " << r.name << " " << r.category << " " << r.favourite << " " << r.rating << " [";
+            for (const std::string& t : r.tags)
+                out << t << ";";
+            out << "] " << r.notes << " | " << r.whereFrom << " | " << r.sightings << " " << r.firstSeen << " | "
+                << r.twinOf << " " << r.twinId << "\n";
+        }
+        return out.str();
+    };
+    for (size_t k = 0; k < steps.size(); ++k) {
+        const Step& step = steps[k];
+        SCOPED_TRACE("step " + std::to_string(k) + ": '" + step.text + "'");
+        if (step.change)
+            step.change();
+        const auto kept = typing->search(step.text, step.filter, step.offset, step.limit);
+        auto fresh = openStore(path);
+        const auto anew = fresh->search(step.text, step.filter, step.offset, step.limit);
+        ASSERT_TRUE(kept && anew);
+        EXPECT_GT(anew->total, 0u);
+        EXPECT_EQ(shown(*kept), shown(*anew));
+        EXPECT_EQ(*typing->match(step.text, step.filter), *fresh->match(step.text, step.filter));
     }
 }
