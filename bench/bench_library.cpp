@@ -93,7 +93,7 @@ int main(int argc, char** argv)
         // The user rates the first row shown, then types on: the index takes
         // the change in, and the rows are read again.
         int n = 0;
-        for (const std::string& text : keystrokes()) {
+        for (const std::string& text : kwbench::keystrokes()) {
             auto shown = store->search(text, {}, 0, 1);
             if (!shown)
                 fail("search failed: " + shown.error().text);
