@@ -49,26 +49,39 @@ bool LibraryModel::show(const std::string& text, const SearchFilter& filter)
     error_.clear();
     beginResetModel();
     pages_.clear();
-    ids_.clear();
+    total_ = 0;
     if (store_) {
-        if (auto found = store_->match(text, filter))
-            ids_ = std::move(*found);
-        else
-            error_ = found.error().text;
+        // The first page comes with the count: one look per keystroke.
+        if (auto first = store_->search(text, filter, 0, kPageRows)) {
+            total_ = first->total;
+            pages_.emplace(0, std::move(first->rows));
+            lastPage_ = 0;
+        } else {
+            error_ = first.error().text;
+        }
     }
     endResetModel();
     return error_.empty();
 }
 
+int64_t LibraryModel::idAt(int row) const
+{
+    const LibraryRow* r = rowAt(row);
+    return r ? r->id : 0;
+}
+
 int LibraryModel::rowOf(int64_t id) const
 {
-    const auto it = std::find(ids_.begin(), ids_.end(), id);
-    return it == ids_.end() ? -1 : int(it - ids_.begin());
+    for (const auto& [page, rows] : pages_)
+        for (size_t i = 0; i < rows.size(); ++i)
+            if (rows[i].id == id)
+                return int(page * kPageRows + i);
+    return -1;
 }
 
 const LibraryRow* LibraryModel::rowAt(int row) const
 {
-    if (row < 0 || size_t(row) >= ids_.size() || !store_)
+    if (row < 0 || size_t(row) >= total_ || !store_)
         return nullptr;
     const size_t page = size_t(row) / kPageRows;
     auto it = pages_.find(page);
@@ -81,10 +94,11 @@ const LibraryRow* LibraryModel::rowAt(int row) const
             pages_.erase(distance(far->first) >= distance(last->first) ? far : last);
         }
         const size_t first = page * kPageRows;
-        const size_t n = std::min<size_t>(kPageRows, ids_.size() - first);
-        auto rows = store_->rows(std::span<const int64_t>(ids_.data() + first, n));
-        std::vector<LibraryRow> got = rows ? std::move(*rows) : std::vector<LibraryRow>{};
-        // An entry another program removed meanwhile reads as nothing.
+        const size_t n = std::min<size_t>(kPageRows, total_ - first);
+        auto found = store_->search(text_, filter_, first, n);
+        std::vector<LibraryRow> got = found ? std::move(found->rows) : std::vector<LibraryRow>{};
+        // Entries another program removed meanwhile read as nothing until
+        // the table is read anew.
         got.resize(n);
         it = pages_.emplace(page, std::move(got)).first;
     }
@@ -93,7 +107,7 @@ const LibraryRow* LibraryModel::rowAt(int row) const
     return r.id ? &r : nullptr;
 }
 
-int LibraryModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(ids_.size()); }
+int LibraryModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(total_); }
 
 int LibraryModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
 

@@ -1,7 +1,8 @@
 #pragma once
-// The library window's table over the performance library: the ids that
-// match the search in order, and the rows themselves only as they are shown,
-// a page at a time, so 100,000 entries cost the ids and a few pages.
+// The library window's table over the performance library: how many match
+// the search, and the rows themselves only as they are shown, a page at a
+// time (the library keeps the order of the last search), so 100,000 entries
+// cost a few pages.
 
 #include "store/Store.h"
 
@@ -36,9 +37,10 @@ public:
     // The same search again: the library changed.
     bool reload() { return show(text_, filter_); }
     const std::string& error() const { return error_; }
-    size_t total() const { return ids_.size(); }
-    int64_t idAt(int row) const { return row >= 0 && size_t(row) < ids_.size() ? ids_[size_t(row)] : 0; }
-    // The row showing `id`, or -1.
+    size_t total() const { return total_; }
+    // The entry of `row` (its page read now if it is not kept), or 0.
+    int64_t idAt(int row) const;
+    // The row showing `id` among the pages kept, or -1.
     int rowOf(int64_t id) const;
     // The row as read from the library (read now if its page is not kept).
     const LibraryRow* rowAt(int row) const;
@@ -63,7 +65,7 @@ private:
     std::string text_;
     SearchFilter filter_;
     std::string error_;
-    std::vector<int64_t> ids_;
+    size_t total_ = 0;
     mutable std::map<size_t, std::vector<LibraryRow>> pages_;
     mutable size_t lastPage_ = 0;
 };

@@ -223,6 +223,7 @@ LibraryWindow::LibraryWindow(LibraryCommands& commands, QWidget* parent)
     reloadSoon_->setSingleShot(true);
     reloadSoon_->setTimerType(Qt::PreciseTimer);
     connect(reloadSoon_, &QTimer::timeout, this, [this] {
+        recount_ = true;
         fillSources();
         reload();
     });
@@ -238,6 +239,7 @@ void LibraryWindow::showEvent(QShowEvent* e)
     QWidget::showEvent(e);
     commands_.windowOpened();
     model_->setStore(store());
+    recount_ = true;
     fillSources();
     reload();
     search_->setFocus();
@@ -305,7 +307,13 @@ void LibraryWindow::reload()
     if (!model_->show(search_->text().toStdString(), filter()))
         problem("The library cannot be read: " + model_->error());
     Store* s = store();
-    const size_t all = s ? (s->count() ? *s->count() : 0) : 0;
+    // Counting all costs a look through the whole file: not per keystroke.
+    if (recount_ && s) {
+        if (auto n = s->count())
+            all_ = *n;
+        recount_ = false;
+    }
+    const size_t all = all_;
     count_->setText(model_->total() == all ? u(plural(all))
                                            : u(groupedNumber(model_->total()) + " of " + plural(all)));
     if (!selected.empty())
@@ -337,13 +345,10 @@ std::vector<int64_t> LibraryWindow::selectedIds() const
 void LibraryWindow::select(const std::vector<int64_t>& ids)
 {
     QItemSelection selection;
-    const std::set<int64_t> wanted(ids.begin(), ids.end());
-    // Only as many rows are looked at as ids are wanted, from the top.
-    for (size_t row = 0, found = 0; row < model_->total() && found < wanted.size(); ++row)
-        if (wanted.count(model_->idAt(int(row)))) {
-            selection.select(model_->index(int(row), 0), model_->index(int(row), LibraryModel::ColumnCount - 1));
-            ++found;
-        }
+    // Among the rows read so far: a row not read is not on screen either.
+    for (const int64_t id : ids)
+        if (const int row = model_->rowOf(id); row >= 0)
+            selection.select(model_->index(row, 0), model_->index(row, LibraryModel::ColumnCount - 1));
     table_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     if (!selection.isEmpty())
         table_->selectionModel()->setCurrentIndex(selection.first().topLeft(), QItemSelectionModel::NoUpdate);
@@ -422,6 +427,7 @@ void LibraryWindow::deleteClick()
     const int next = model_->rowOf(ids.back()) + 1;
     const int64_t nextId = model_->idAt(next);
     commands_.keeper().changed();
+    recount_ = true;
     reload();
     if (nextId)
         select({nextId});
@@ -533,6 +539,7 @@ void LibraryWindow::undoClick()
     }
     undoButton_->setText(undo_.empty() ? QStringLiteral("&Undo") : u("&Undo " + undo_.back().what));
     commands_.keeper().changed();
+    recount_ = true;
     reload();
     select(back);
 }

@@ -103,6 +103,9 @@ private:
     // The imports the source filter lists, by their place in it.
     std::vector<int64_t> importIds_;
     bool filling_ = false;
+    // How many the library holds, counted again only after a change.
+    size_t all_ = 0;
+    bool recount_ = true;
 };
 
 } // namespace kw
