@@ -4,6 +4,7 @@
 // window costs once open and scrolled from top to bottom.
 //
 //   bench_library_window [--performances N] [--rounds N] [--json FILE] [--quiet]
+//                        [--png FILE [--dark]]   (a picture of the window, rows selected)
 
 #include "BenchKit.h"
 #include "LibraryFill.h"
@@ -17,6 +18,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
+#include <QPalette>
+#include <QItemSelectionModel>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTableView>
@@ -48,6 +51,22 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", KW_OFFSCREEN_DESK);
     QApplication qt(argc, argv);
+    if (kwbench::hasFlag(argc, argv, "--dark")) {
+        QPalette dark;
+        dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
+        dark.setColor(QPalette::WindowText, QColor(0xe8, 0xe8, 0xe8));
+        dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+        dark.setColor(QPalette::AlternateBase, QColor(0x26, 0x26, 0x26));
+        dark.setColor(QPalette::Text, QColor(0xe8, 0xe8, 0xe8));
+        dark.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
+        dark.setColor(QPalette::ButtonText, QColor(0xe8, 0xe8, 0xe8));
+        dark.setColor(QPalette::Highlight, QColor(0x3d, 0x6e, 0xb4));
+        dark.setColor(QPalette::HighlightedText, Qt::white);
+        dark.setColor(QPalette::PlaceholderText, QColor(0x9a, 0x9a, 0x9a));
+        for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            dark.setColor(QPalette::Disabled, role, QColor(0x80, 0x80, 0x80));
+        QApplication::setPalette(dark);
+    }
     const int performances = kwbench::intArg(argc, argv, "--performances", 100000);
     const int rounds = kwbench::intArg(argc, argv, "--rounds", 3);
 
@@ -92,6 +111,15 @@ int main(int argc, char** argv)
     const double windowMb = double(kwbench::privateDirtyKb() - before) / 1024.0;
 
     auto* search = window->findChild<QLineEdit*>(QStringLiteral("LibrarySearch"));
+    if (const char* png = kwbench::stringArg(argc, argv, "--png")) {
+        table->selectRow(2);
+        table->selectionModel()->select(table->model()->index(3, 0),
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        repaint();
+        const bool saved = window->grab().save(QString::fromLocal8Bit(png));
+        app.finish();
+        return saved ? 0 : 1;
+    }
     std::vector<double> keys;
     for (int round = 0; round < rounds; ++round) {
         std::string typed;

@@ -120,6 +120,8 @@ LibraryWindow::LibraryWindow(LibraryCommands& commands, QWidget* parent)
     table_->setDragEnabled(true);
     table_->setDragDropMode(QAbstractItemView::DragOnly);
     table_->setWordWrap(false);
+    // Paths differ at their ends: the file's name stays in sight.
+    table_->setTextElideMode(Qt::ElideMiddle);
     table_->setAlternatingRowColors(true);
     // Rows of one height: nothing is measured, so a long table costs only
     // the rows on screen.
