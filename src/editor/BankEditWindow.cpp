@@ -1,9 +1,10 @@
 #include "editor/BankEditWindow.h"
 
 #include "editor/DialogFlags.h"
-#include "editor/LibraryModel.h"
 #include "editor/FolderBrowser.h"
+#include "editor/LibraryModel.h"
 #include "editor/Looks.h"
+#include "editor/PageKit.h"
 #include "files/FilePaths.h"
 #include "library/BankManager.h"
 #include "model/Settings.h"
@@ -41,6 +42,8 @@
 #include <functional>
 
 namespace kw {
+
+using pagekit::button;
 
 namespace {
 
@@ -185,15 +188,6 @@ protected:
 private:
     TBankEditWindow* window_;
 };
-
-QPushButton* button(const char* name, const char* text, const char* hint, QWidget* parent)
-{
-    auto* b = new QPushButton(QString::fromLatin1(text), parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setToolTip(QString::fromLatin1(hint));
-    b->setAutoDefault(false);
-    return b;
-}
 
 QGroupBox* group(const char* name, const char* title, QWidget* parent)
 {

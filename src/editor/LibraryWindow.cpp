@@ -1,6 +1,7 @@
 #include "editor/LibraryWindow.h"
 
 #include "editor/LibraryModel.h"
+#include "editor/PageKit.h"
 #include "files/FileCheck.h"
 #include "library/LibraryCommands.h"
 #include "library/LibraryKeeper.h"
@@ -23,6 +24,8 @@
 #include <set>
 
 namespace kw {
+
+using pagekit::button;
 
 namespace {
 
@@ -51,15 +54,6 @@ constexpr SourceEntry kSourceEntries[] = {
     {"Files", int(Source::Kind::File)},
 };
 constexpr int kFixedSources = int(std::size(kSourceEntries));
-
-QPushButton* button(const char* name, const char* text, const char* hint, QWidget* parent)
-{
-    auto* b = new QPushButton(QString::fromUtf8(text), parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setToolTip(QString::fromUtf8(hint));
-    b->setAutoDefault(false);
-    return b;
-}
 
 std::vector<std::string> splitTags(const std::string& text)
 {

@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QPushButton>
 #include <QLabel>
 #include <QListWidget>
 #include <QLocale>
@@ -184,6 +185,15 @@ void equalHeights(const std::vector<QLabel*>& captions)
         tallest = std::max(tallest, captionHeight(c));
     for (QLabel* c : captions)
         c->setFixedHeight(tallest);
+}
+
+QPushButton* button(const char* name, const char* text, const char* hint, QWidget* parent)
+{
+    auto* b = new QPushButton(QString::fromUtf8(text), parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setToolTip(QString::fromUtf8(hint));
+    b->setAutoDefault(false);
+    return b;
 }
 
 QGroupBox* group(const char* name, const QString& title)

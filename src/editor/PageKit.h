@@ -13,6 +13,7 @@
 
 class QGridLayout;
 class QGroupBox;
+class QPushButton;
 class QLabel;
 class QListWidget;
 class QSlider;
@@ -59,6 +60,9 @@ void equalHeights(const std::vector<QLabel*>& captions);
 int captionHeight(const QLabel* caption);
 
 QGroupBox* group(const char* name, const QString& title);
+// A push button of a window's own with its name and tool-tip; Return in the
+// window does not press it.
+QPushButton* button(const char* name, const char* text, const char* hint, QWidget* parent);
 // The grid of a level page: 6 pixels of margin and spacing.
 QGridLayout* pageGrid(QWidget* page);
 

@@ -63,36 +63,42 @@ void LibraryKeeper::keep(const PerformanceRecord& record, const Source& source)
     keep(std::span<const PerformanceRecord>(&record, 1), source);
 }
 
+bool LibraryKeeper::inOneTransaction(const std::string& what, const std::function<StoreStatus(Store&)>& work)
+{
+    Store* s = store();
+    if (!s || s->readOnly())
+        return false;
+    // Many changes, one wait for another writer and one commit.
+    StoreStatus failed = s->begin();
+    if (!failed && !(failed = work(*s)))
+        failed = s->commit();
+    if (failed) {
+        s->rollback();
+        problem(what, *failed);
+        return false;
+    }
+    return true;
+}
+
 void LibraryKeeper::keep(std::span<const PerformanceRecord> records, const Source& source)
 {
     if (!keeping() || records.empty())
         return;
-    Store* s = store();
-    if (!s || s->readOnly())
-        return;
-    // A bank is one transaction: one wait for another writer, one commit.
-    if (auto e = s->begin()) {
-        problem("performances", *e);
-        return;
-    }
-    for (const PerformanceRecord& r : records) {
-        if (!r.occupied())
-            continue;
-        PerformanceRecord clean = r;
-        clean.clampDataTo7Bit();
-        if (auto kept = s->remember(clean, source); !kept) {
-            s->rollback();
-            problem("performances", kept.error());
-            return;
+    const bool kept = inOneTransaction("performances", [&](Store& s) -> StoreStatus {
+        for (const PerformanceRecord& r : records) {
+            if (!r.occupied())
+                continue;
+            PerformanceRecord clean = r;
+            clean.clampDataTo7Bit();
+            if (auto one = s.remember(clean, source); !one)
+                return one.error();
         }
+        return std::nullopt;
+    });
+    if (kept) {
+        problemSaid_ = false;
+        changed();
     }
-    if (auto e = s->commit()) {
-        s->rollback();
-        problem("performances", *e);
-        return;
-    }
-    problemSaid_ = false;
-    changed();
 }
 
 void LibraryKeeper::keep(const BlockSet& image, const Source& source)
@@ -174,24 +180,13 @@ void LibraryKeeper::flush()
     flushTimer_.stop();
     if (pendingLines_.empty())
         return;
-    auto lines = std::exchange(pendingLines_, {});
-    Store* s = store();
-    if (!s || s->readOnly())
-        return;
-    if (auto e = s->begin()) {
-        problem("the list's names", *e);
-        return;
-    }
-    for (const auto& [index, line] : lines)
-        if (auto e = s->setLastSeenUserName(index, line)) {
-            s->rollback();
-            problem("the list's names", *e);
-            return;
-        }
-    if (auto e = s->commit()) {
-        s->rollback();
-        problem("the list's names", *e);
-    }
+    const auto lines = std::exchange(pendingLines_, {});
+    inOneTransaction("the list's names", [&](Store& s) -> StoreStatus {
+        for (const auto& [index, line] : lines)
+            if (auto e = s.setLastSeenUserName(index, line))
+                return e;
+        return std::nullopt;
+    });
 }
 
 void linkKeeper(LibraryKeeper& keeper, LibraryContext& lib)

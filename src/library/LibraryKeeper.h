@@ -75,6 +75,8 @@ public:
 
 private:
     void problem(const std::string& what, const StoreError& e);
+    // `work` in one transaction, rolled back and said when any of it fails.
+    bool inOneTransaction(const std::string& what, const std::function<StoreStatus(Store&)>& work);
 
     struct Slices;
     void keepSlice(const std::shared_ptr<Slices>& slices);
