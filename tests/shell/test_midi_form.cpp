@@ -86,6 +86,7 @@ TEST_F(MidiFormTest, OpensFilledFromTheCurrentState)
     settings.midiOut = "Nowhere";
     settings.synthKnobs = false;
     settings.longDelay = false;
+    settings.keepInLibrary = false;
     start({"In A", "In B"}, {"Out A"});
     auto d = dialog();
     EXPECT_EQ(d->windowTitle(), " Knobwright - Settings");
@@ -98,6 +99,7 @@ TEST_F(MidiFormTest, OpensFilledFromTheCurrentState)
     EXPECT_TRUE(out->selectedItems().isEmpty());
     EXPECT_FALSE(find<QCheckBox>(d.get(), "CheckNoticeKnobs")->isChecked());
     EXPECT_TRUE(find<QCheckBox>(d.get(), "CheckNoticePgm")->isChecked());
+    EXPECT_FALSE(find<QCheckBox>(d.get(), "CheckKeepInLibrary")->isChecked());
     EXPECT_TRUE(find<QCheckBox>(d.get(), "CheckShowHints")->isChecked());
     EXPECT_FALSE(find<QCheckBox>(d.get(), "CheckDelay")->isChecked());
     EXPECT_EQ(find<QCheckBox>(d.get(), "CheckDelay")->toolTip(), "Long delay between SysEx-blocks");
@@ -114,6 +116,7 @@ TEST_F(MidiFormTest, UnchangedDevicesOnlyApplyTheFlags)
     auto d = dialog();
     find<QCheckBox>(d.get(), "CheckDelay")->setChecked(false);
     find<QCheckBox>(d.get(), "CheckNoticePgm")->setChecked(false);
+    find<QCheckBox>(d.get(), "CheckKeepInLibrary")->setChecked(false);
     click(d.get(), "MidiDeviceOK");
     EXPECT_EQ(d->result(), QDialog::Accepted);
     EXPECT_TRUE(log.events.empty());
@@ -121,6 +124,7 @@ TEST_F(MidiFormTest, UnchangedDevicesOnlyApplyTheFlags)
     EXPECT_FALSE(settings.longDelay);
     EXPECT_EQ(settings.transferPause(), 10);
     EXPECT_FALSE(settings.programChanges);
+    EXPECT_FALSE(settings.keepInLibrary);
 }
 
 TEST_F(MidiFormTest, APortThatStoppedWorkingIsReopenedUnderTheSameName)
