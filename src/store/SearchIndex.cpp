@@ -392,7 +392,9 @@ const SearchIndex::Positions& SearchIndex::textMatches(const std::vector<std::st
         out = base->positions;
         started = true;
     }
-    for (const auto& [count, word] : order) {
+    for (const auto& ordered : order) {
+        // Not a structured binding: clang 14 (the fuzz build) cannot capture one.
+        const std::string* word = ordered.second;
         if (!started) {
             out = scan(*word);
             started = true;
