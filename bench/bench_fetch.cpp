@@ -8,9 +8,9 @@
 //   bench_fetch [--fetches N] [--json FILE] [--quiet]
 
 #include "BenchKit.h"
+#include "midi/Messages.h"
 #include "midi/MidiCore.h"
 #include "midi/MidiPorts.h"
-#include "midi/Messages.h"
 #include "midi/QtScheduler.h"
 #include "midi/Ui.h"
 #include "midi/VirtualBackend.h"

@@ -15,10 +15,9 @@
 // (the rows scripts/bench.sh gathers from every benchmark into one table).
 
 #include "BenchKit.h"
-#include "Heartbeat.h"
 #include "editor/LeftPanel.h"
 #include "editor/MainWindow.h"
-#include "library/EditSession.h"
+#include "Heartbeat.h"
 #include "midi/OutputPort.h"
 #include "midi/QtScheduler.h"
 #include "midi/Senders.h"
@@ -26,6 +25,7 @@
 #include "midi/VirtualCs1x.h"
 #include "model/EffectTables.h"
 #include "model/Settings.h"
+#include "session/EditSession.h"
 #include "shell/Application.h"
 #include "shell/QtDialogs.h"
 

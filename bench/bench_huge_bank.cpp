@@ -6,14 +6,14 @@
 //   bench_huge_bank [--rounds N] [--json FILE] [--quiet]
 
 #include "BenchKit.h"
-#include "Heartbeat.h"
 #include "files/BankFile.h"
-#include "library/BankManager.h"
-#include "library/BulkCommands.h"
-#include "library/EditSession.h"
+#include "Heartbeat.h"
 #include "midi/MidiCore.h"
 #include "midi/QtScheduler.h"
 #include "model/Settings.h"
+#include "session/BankManager.h"
+#include "session/BulkCommands.h"
+#include "session/EditSession.h"
 #include "support/RandomRecords.h"
 #include "support/RecordingPort.h"
 #include "support/RecordingUi.h"
@@ -64,10 +64,10 @@ int main(int argc, char** argv)
     kw::MidiCore core(senders, ui, sched, settings);
     kw::EditSession session(image, state, senders);
     session.attach(ui, dialogs);
-    kw::LibraryContext lib{session, core.receiver, dialogs, settings, [] { return true; }};
+    kw::CommandContext ctx{session, core.receiver, dialogs, settings, [] { return true; }};
     kw::BankModel model;
-    kw::BankManager manager(lib, model);
-    kw::BulkCommands bulk(lib);
+    kw::BankManager manager(ctx, model);
+    kw::BulkCommands bulk(ctx);
 
     kwbench::Heartbeat beat;
     std::vector<double> loadStall, loadTime, sendStall, sendTime;

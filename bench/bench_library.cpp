@@ -11,9 +11,9 @@
 //   bench_library [--performances N] [--rounds N] [--dir FOLDER] [--json FILE] [--quiet]
 
 #include "BenchKit.h"
-#include "LibraryFill.h"
 #include "files/FileCheck.h"
 #include "files/PerformanceFile.h"
+#include "LibraryFill.h"
 #include "store/Import.h"
 #include "store/Store.h"
 #include "support/RandomRecords.h"

@@ -7,11 +7,11 @@
 //                        [--png FILE [--dark]]   (a picture of the window, rows selected)
 
 #include "BenchKit.h"
-#include "LibraryFill.h"
 #include "editor/LibraryModel.h"
 #include "editor/LibraryWindow.h"
 #include "editor/MainWindow.h"
 #include "files/FileCheck.h"
+#include "LibraryFill.h"
 #include "shell/Application.h"
 #include "support/FakeBackend.h"
 

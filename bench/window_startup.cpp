@@ -4,9 +4,9 @@
 //   window_startup <folder>   also writes page-<n>.png into the folder
 
 #include "editor/MainWindow.h"
-#include "library/EditSession.h"
 #include "midi/OutputPort.h"
 #include "midi/Senders.h"
+#include "session/EditSession.h"
 #include "shell/QtDialogs.h"
 
 #include <QApplication>

@@ -14,13 +14,14 @@
 
 #include "FuzzSupport.h"
 
-#include "library/EditSession.h"
 #include "midi/HexText.h"
 #include "midi/MidiCore.h"
 #include "midi/MidiPorts.h"
 #include "midi/VirtualCs1x.h"
 #include "model/Settings.h"
 #include "model/UserPerfList.h"
+#include "session/EditSession.h"
+#include "session/Links.h"
 #include "support/FakeBackend.h"
 #include "support/RecordingUi.h"
 #include "support/ScriptedDialogs.h"

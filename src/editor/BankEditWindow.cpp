@@ -6,9 +6,9 @@
 #include "editor/Looks.h"
 #include "editor/PageKit.h"
 #include "files/FilePaths.h"
-#include "library/BankManager.h"
 #include "model/Settings.h"
 #include "model/UserPerfList.h"
+#include "session/BankManager.h"
 
 #include <QAction>
 #include <QButtonGroup>

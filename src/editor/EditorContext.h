@@ -4,7 +4,7 @@
 // bindings of all the window's controls. One instance lives for the whole run.
 
 #include "editor/Bindings.h"
-#include "library/EditSession.h"
+#include "session/EditSession.h"
 
 #include <cstdint>
 #include <functional>

@@ -3,9 +3,9 @@
 #include "editor/LibraryModel.h"
 #include "editor/PageKit.h"
 #include "files/FileCheck.h"
-#include "library/LibraryCommands.h"
-#include "library/LibraryKeeper.h"
 #include "model/NameTables.h"
+#include "session/library/LibraryCommands.h"
+#include "session/library/LibraryKeeper.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -9,8 +9,8 @@
 #include "editor/LibraryModel.h"
 #include "editor/Looks.h"
 #include "editor/StatusPanel.h"
-#include "library/Dialogs.h"
 #include "model/Cp1252.h"
+#include "session/Dialogs.h"
 
 #include <QAction>
 #include <QApplication>

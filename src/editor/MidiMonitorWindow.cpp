@@ -2,10 +2,10 @@
 
 #include "files/FileIo.h"
 #include "files/FilePaths.h"
-#include "library/Dialogs.h"
-#include "library/LibraryContext.h"
 #include "midi/MidiPorts.h"
 #include "model/Settings.h"
+#include "session/CommandContext.h"
+#include "session/Dialogs.h"
 
 #include <QAction>
 #include <QApplication>

@@ -5,17 +5,18 @@
 #include "editor/LibraryWindow.h"
 #include "editor/MainWindow.h"
 #include "editor/MidiMonitorWindow.h"
-#include "library/BankManager.h"
-#include "library/BulkCommands.h"
-#include "library/EditSession.h"
-#include "library/FileCommands.h"
-#include "library/LibraryCommands.h"
-#include "library/LibraryKeeper.h"
 #include "midi/MidiCore.h"
 #include "midi/MidiSession.h"
 #include "midi/QtScheduler.h"
 #include "midi/SynthLink.h"
 #include "midi/VirtualBackend.h"
+#include "session/BankManager.h"
+#include "session/BulkCommands.h"
+#include "session/EditSession.h"
+#include "session/FileCommands.h"
+#include "session/library/LibraryCommands.h"
+#include "session/library/LibraryKeeper.h"
+#include "session/Links.h"
 #include "shell/AboutWindow.h"
 #include "shell/MessageWindow.h"
 #include "shell/MidiForm.h"
@@ -57,7 +58,7 @@ Application::~Application()
     bankManager_.reset();
     bulkCommands_.reset();
     fileCommands_.reset();
-    library_.reset();
+    commandContext_.reset();
     keeper_.reset();
     core_.reset();
     window_.reset();
@@ -207,12 +208,12 @@ bool Application::start()
 
 void Application::connectCommands()
 {
-    library_ = std::make_unique<LibraryContext>(LibraryContext{*session_, core_->receiver, *dialogs_, settings_,
+    commandContext_ = std::make_unique<CommandContext>(CommandContext{*session_, core_->receiver, *dialogs_, settings_,
                                                                [this] { return midi_->ports().inputOpen(); }});
-    linkKeeper(*keeper_, *library_);
-    libraryCommands_ = std::make_unique<LibraryCommands>(*library_, *keeper_);
-    fileCommands_ = std::make_unique<FileCommands>(*library_);
-    bulkCommands_ = std::make_unique<BulkCommands>(*library_);
+    linkKeeper(*keeper_, *commandContext_);
+    libraryCommands_ = std::make_unique<LibraryCommands>(*commandContext_, *keeper_);
+    fileCommands_ = std::make_unique<FileCommands>(*commandContext_);
+    bulkCommands_ = std::make_unique<BulkCommands>(*commandContext_);
     auto on = [this](const char* action, auto command) {
         QObject::connect(window_->action(action), &QAction::triggered, window_.get(), command);
     };
@@ -246,7 +247,7 @@ void Application::connectCommands()
     });
 
     bank_ = std::make_unique<BankModel>();
-    bankManager_ = std::make_unique<BankManager>(*library_, *bank_);
+    bankManager_ = std::make_unique<BankManager>(*commandContext_, *bank_);
     BankManager& bank = *bankManager_;
     on("MenuBulkBankEdit", [this, &bank] { MenuBulkBankEditClick(bank, window_.get()); });
     // An arranged bank lives in memory only: quitting asks to save it first.

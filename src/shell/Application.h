@@ -41,7 +41,7 @@ class QuitSignals;
 class SettingsStore;
 class TMessageWindow;
 struct EditorContext;
-struct LibraryContext;
+struct CommandContext;
 
 extern const char* const kApplicationTitle;
 
@@ -137,7 +137,7 @@ private:
     std::unique_ptr<EditorContext> ctx_;
     std::unique_ptr<TMainWindow> window_;
     std::unique_ptr<MidiCore> core_;
-    std::unique_ptr<LibraryContext> library_;
+    std::unique_ptr<CommandContext> commandContext_;
     std::unique_ptr<FileCommands> fileCommands_;
     std::unique_ptr<BulkCommands> bulkCommands_;
     // The bank manager's slots, kept for the whole run.

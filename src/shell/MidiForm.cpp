@@ -1,10 +1,10 @@
 #include "shell/MidiForm.h"
 
+#include "editor/DialogFlags.h"
+#include "editor/Looks.h"
 #include "midi/MidiPorts.h"
 #include "midi/Senders.h"
 #include "midi/SynthSearch.h"
-#include "editor/DialogFlags.h"
-#include "editor/Looks.h"
 #include "shell/ToolTips.h"
 
 #include <QApplication>

@@ -2,8 +2,8 @@
 // The program's dialogs: the question window, Qt's message boxes, file
 // dialogs and progress window, all belonging to the main window.
 
-#include "library/Dialogs.h"
 #include "midi/Ui.h"
+#include "session/Dialogs.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -3,9 +3,9 @@
 // common pages' bars, lists and boxes.
 
 #include "editor/EditorContext.h"
-#include "library/EditSession.h"
 #include "midi/Senders.h"
 #include "model/PerformanceImage.h"
+#include "session/EditSession.h"
 #include "support/RecordingPort.h"
 #include "support/ScriptedDialogs.h"
 

@@ -1,7 +1,7 @@
 // The bank manager window, offscreen: its controls and their rules, drags
 // from its own file list and from the desktop, the audition, the folder it
 // remembers, and the lines it keeps between two openings.
-#include "library/BankFixture.h"
+#include "session/BankFixture.h"
 
 #include "editor/BankEditWindow.h"
 #include "editor/FolderBrowser.h"

@@ -8,6 +8,7 @@
 #include "midi/MidiPorts.h"
 #include "midi/QtScheduler.h"
 #include "midi/VirtualCs1x.h"
+#include "session/Links.h"
 #include "shell/QtDialogs.h"
 #include "support/MainWindowFixture.h"
 #include "support/ShownBoxes.h"

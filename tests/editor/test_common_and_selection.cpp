@@ -1,6 +1,6 @@
 // Common controls, voice and user-performance selection.
-#include "support/MainWindowFixture.h"
 #include "model/NameTables.h"
+#include "support/MainWindowFixture.h"
 
 #include <QApplication>
 #include <QCheckBox>

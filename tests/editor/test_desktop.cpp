@@ -4,9 +4,9 @@
 
 #include "editor/BankEditWindow.h"
 #include "editor/Looks.h"
-#include "model/FieldTable.h"
-#include "library/BankFixture.h"
 #include "midi/MidiSession.h"
+#include "model/FieldTable.h"
+#include "session/BankFixture.h"
 #include "shell/AboutWindow.h"
 #include "shell/MessageWindow.h"
 #include "shell/MidiForm.h"

@@ -6,6 +6,7 @@
 #include "midi/MidiCore.h"
 #include "midi/MidiPorts.h"
 #include "midi/VirtualBackend.h"
+#include "session/Links.h"
 #include "support/MainWindowFixture.h"
 
 #include <QCheckBox>

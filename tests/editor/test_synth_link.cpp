@@ -4,11 +4,12 @@
 // cable pulled and plugged back in the middle of a transfer.
 
 #include "editor/MainWindow.h"
-#include "library/BulkCommands.h"
-#include "library/LibraryContext.h"
 #include "midi/MidiCore.h"
 #include "midi/MidiPorts.h"
 #include "midi/SynthLink.h"
+#include "session/BulkCommands.h"
+#include "session/CommandContext.h"
+#include "session/Links.h"
 #include "support/MainWindowFixture.h"
 #include "support/PatchBay.h"
 
@@ -35,7 +36,7 @@ struct SynthLinkTest : ::testing::Test {
     std::unique_ptr<EditorContext> ctx;
     std::unique_ptr<TMainWindow> window;
     std::unique_ptr<MidiCore> core;
-    std::unique_ptr<LibraryContext> lib;
+    std::unique_ptr<CommandContext> commands;
     std::unique_ptr<BulkCommands> bulk;
     std::unique_ptr<SynthLink> link;
 
@@ -60,8 +61,8 @@ struct SynthLinkTest : ::testing::Test {
         core = std::make_unique<MidiCore>(*senders, *window, clock, settings);
         auto inputOpen = [this] { return ports->inputOpen(); };
         linkToCore(*session, *core, inputOpen);
-        lib = std::make_unique<LibraryContext>(LibraryContext{*session, core->receiver, dialogs, settings, inputOpen});
-        bulk = std::make_unique<BulkCommands>(*lib);
+        commands = std::make_unique<CommandContext>(CommandContext{*session, core->receiver, dialogs, settings, inputOpen});
+        bulk = std::make_unique<BulkCommands>(*commands);
         QObject::connect(window->action("MenuBulkPerfNames"), &QAction::triggered, window.get(),
                          [this] { bulk->MenuBulkPerfNamesClick(); });
         ports->setInputSink([this](const Bytes& m) { core->dispatcher.handle(m); });
@@ -77,7 +78,7 @@ struct SynthLinkTest : ::testing::Test {
     {
         link.reset();
         bulk.reset();
-        lib.reset();
+        commands.reset();
         core.reset();
         window.reset();
     }

@@ -6,6 +6,7 @@
 #include "midi/HexText.h"
 #include "midi/MidiCore.h"
 #include "model/Settings.h"
+#include "session/Links.h"
 #include "support/MainWindowFixture.h"
 #include "support/RestoringMessages.h"
 #include "support/VirtualSynthPort.h"

@@ -1,7 +1,7 @@
 // The window keeps its size whatever it shows, every value fits its label,
 // and bars that belong together line up.
-#include "support/MainWindowFixture.h"
 #include "model/EffectTables.h"
+#include "support/MainWindowFixture.h"
 
 #include <QRadioButton>
 #include <QTabWidget>

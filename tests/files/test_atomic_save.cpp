@@ -1,9 +1,9 @@
 #include "FilesFixture.h"
 
 #include "files/BankFile.h"
+#include "files/FileIo.h"
 #include "files/NamesFile.h"
 #include "files/PerformanceFile.h"
-#include "files/FileIo.h"
 
 #include <algorithm>
 #include <chrono>

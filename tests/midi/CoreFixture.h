@@ -2,10 +2,11 @@
 // The receiving core wired as in the program, talking to a small stand-in
 // synth that answers requests through the virtual clock.
 
-#include "library/EditSession.h"
 #include "midi/MidiCore.h"
 #include "model/PerformanceImage.h"
 #include "model/Settings.h"
+#include "session/EditSession.h"
+#include "session/Links.h"
 #include "support/RecordingPort.h"
 #include "support/RecordingUi.h"
 #include "support/ScriptedDialogs.h"

@@ -1,8 +1,8 @@
 // Reassembly of driver packets and the hop to the UI thread.
 
-#include "support/RecordingPort.h"
 #include "midi/InputAssembler.h"
 #include "midi/InputQueue.h"
+#include "support/RecordingPort.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

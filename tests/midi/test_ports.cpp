@@ -1,11 +1,11 @@
 // The port layer over fake device lists: which device opens, what the user
 // is told, and what reaches the UI thread.
 
+#include "midi/MidiPorts.h"
+#include "midi/Senders.h"
 #include "support/FakeBackend.h"
 #include "support/RecordingPort.h"
 #include "support/VirtualScheduler.h"
-#include "midi/MidiPorts.h"
-#include "midi/Senders.h"
 
 #include <gtest/gtest.h>
 

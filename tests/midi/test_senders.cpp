@@ -1,6 +1,6 @@
+#include "CoreFixture.h"
 #include "midi/Senders.h"
 #include "support/RecordingPort.h"
-#include "CoreFixture.h"
 
 #include <gtest/gtest.h>
 

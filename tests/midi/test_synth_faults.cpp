@@ -1,10 +1,10 @@
 // The virtual CS1x misbehaving on purpose: each fault does what it says, is
 // counted, and the same seed replays the same faults.
 
-#include "support/RecordingPort.h"
-#include "support/VirtualScheduler.h"
 #include "midi/Messages.h"
 #include "midi/VirtualBackend.h"
+#include "support/RecordingPort.h"
+#include "support/VirtualScheduler.h"
 
 #include <gtest/gtest.h>
 

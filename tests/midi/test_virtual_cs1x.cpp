@@ -1,13 +1,13 @@
 // The virtual CS1x answers as the instrument does, and keeps its memory.
 
-#include "support/RecordingPort.h"
-#include "support/VirtualScheduler.h"
 #include "midi/MidiPorts.h"
 #include "midi/MidiSession.h"
 #include "midi/RtMidiBackend.h"
 #include "midi/Senders.h"
 #include "midi/VirtualBackend.h"
 #include "model/UserPerfList.h"
+#include "support/RecordingPort.h"
+#include "support/VirtualScheduler.h"
 
 #include <QDir>
 #include <QFile>

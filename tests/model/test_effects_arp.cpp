@@ -1,6 +1,6 @@
 #include "model/Arpeggiator.h"
-#include "model/FieldTable.h"
 #include "model/EffectTables.h"
+#include "model/FieldTable.h"
 #include "model/PerformanceImage.h"
 #include "model/VariationPages.h"
 

@@ -7,8 +7,8 @@
 #include "shell/ToolTips.h"
 #include "support/FakeBackend.h"
 #include "support/PatchBay.h"
-#include "support/RecordingPort.h"
 #include "support/QtApp.h"
+#include "support/RecordingPort.h"
 #include "support/VirtualScheduler.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
-#include "shell/AboutWindow.h"
 #include "editor/FolderBrowser.h"
+#include "shell/AboutWindow.h"
 #include "shell/PathWindow.h"
 #include "shell/QtDialogs.h"
 #include "shell/UserPerfSelectWindow.h"

@@ -7,12 +7,13 @@
 #include "editor/EditorContext.h"
 #include "editor/MainWindow.h"
 #include "files/FilesFixture.h"
-#include "library/BulkCommands.h"
-#include "library/EditSession.h"
-#include "library/LibraryContext.h"
 #include "midi/MidiCore.h"
 #include "midi/MidiPorts.h"
 #include "midi/VirtualBackend.h"
+#include "session/BulkCommands.h"
+#include "session/CommandContext.h"
+#include "session/EditSession.h"
+#include "session/Links.h"
 #include "support/ScriptedDialogs.h"
 #include "support/VirtualScheduler.h"
 #include "support/VirtualSynthPort.h"
@@ -89,7 +90,7 @@ struct SynthRig {
     std::unique_ptr<TMainWindow> window;
     std::unique_ptr<UiTap> tap;
     std::unique_ptr<kw::MidiCore> core;
-    std::unique_ptr<kw::LibraryContext> lib;
+    std::unique_ptr<kw::CommandContext> commands;
     std::unique_ptr<kw::BulkCommands> bulk;
 
     SynthRig()
@@ -111,9 +112,9 @@ struct SynthRig {
         kw::linkToCore(*session, *core, [this] { return ports->inputOpen(); });
         ports->setInputSink([this](const kw::Bytes& m) { core->dispatcher.handle(m); });
         settings.lastDir = settings.perfBankDir = dir.path().string();
-        lib = std::make_unique<kw::LibraryContext>(
-            kw::LibraryContext{*session, core->receiver, dialogs, settings, [this] { return ports->inputOpen(); }});
-        bulk = std::make_unique<kw::BulkCommands>(*lib);
+        commands = std::make_unique<kw::CommandContext>(
+            kw::CommandContext{*session, core->receiver, dialogs, settings, [this] { return ports->inputOpen(); }});
+        bulk = std::make_unique<kw::BulkCommands>(*commands);
         using Command = void (kw::BulkCommands::*)();
         const std::pair<const char*, Command> entries[] = {
             {"MenuBulkPerfNames", &kw::BulkCommands::MenuBulkPerfNamesClick},
@@ -133,7 +134,7 @@ struct SynthRig {
     ~SynthRig()
     {
         bulk.reset();
-        lib.reset();
+        commands.reset();
         core.reset();
         window.reset();
     }

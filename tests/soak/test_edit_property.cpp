@@ -6,8 +6,8 @@
 // sent, and none is sent as something else. Now and then the original is
 // compared and the edit comes back: the synth follows both ways.
 
-#include "SynthRig.h"
 #include "midi/HexText.h"
+#include "SynthRig.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -4,12 +4,13 @@
 // receiving core, the edit session and the Bulk-Dump commands. The window's
 // part is played by a recording Ui, the user's by scripted dialogs.
 
-#include "library/BulkCommands.h"
-#include "library/EditSession.h"
 #include "midi/MidiCore.h"
 #include "midi/MidiPorts.h"
 #include "midi/QtScheduler.h"
 #include "model/Settings.h"
+#include "session/BulkCommands.h"
+#include "session/EditSession.h"
+#include "session/Links.h"
 #include "support/RecordingUi.h"
 #include "support/ScriptedDialogs.h"
 
@@ -29,7 +30,7 @@ public:
     std::unique_ptr<kw::Senders> senders;
     std::unique_ptr<kw::MidiCore> core;
     std::unique_ptr<kw::EditSession> session;
-    std::unique_ptr<kw::LibraryContext> lib;
+    std::unique_ptr<kw::CommandContext> ctx;
     std::unique_ptr<kw::BulkCommands> bulk;
 
     // Opens the ports `settings` name on `backend` and greets the synth;
@@ -47,16 +48,16 @@ public:
         session->attach(ui, dialogs);
         auto inputOpen = [this] { return ports->inputOpen(); };
         kw::linkToCore(*session, *core, inputOpen);
-        lib = std::make_unique<kw::LibraryContext>(
-            kw::LibraryContext{*session, core->receiver, dialogs, settings, inputOpen});
-        bulk = std::make_unique<kw::BulkCommands>(*lib);
+        ctx = std::make_unique<kw::CommandContext>(
+            kw::CommandContext{*session, core->receiver, dialogs, settings, inputOpen});
+        bulk = std::make_unique<kw::BulkCommands>(*ctx);
         ports->setInputSink([this](const kw::Bytes& m) { core->dispatcher.handle(m); });
         return ports->deviceCheck(*senders) && ports->inputOpen() && ports->outputOpen();
     }
     // A bank is read in slices before its send starts, so reading counts.
     bool transferRunning() const
     {
-        return core->receiver.chainRunning() || core->receiver.chainQueued() || (lib && lib->readingBank);
+        return core->receiver.chainRunning() || core->receiver.chainQueued() || (ctx && ctx->readingBank);
     }
 
     ~EditorRig()
@@ -64,7 +65,7 @@ public:
         if (session)
             session->detach();
         bulk.reset();
-        lib.reset();
+        ctx.reset();
         core.reset();
         if (ports) {
             ports->closeInput();

@@ -1,12 +1,12 @@
 #pragma once
 // A main window on a recording port, shown offscreen, ready for a test.
 
+#include "editor/MainWindow.h"
+#include "midi/Senders.h"
 #include "RecordingPort.h"
 #include "ScriptedDialogs.h"
+#include "session/EditSession.h"
 #include "VirtualScheduler.h"
-#include "editor/MainWindow.h"
-#include "library/EditSession.h"
-#include "midi/Senders.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

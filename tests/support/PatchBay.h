@@ -5,10 +5,10 @@
 // the cable leads to, through the virtual clock. Devices can be unplugged
 // and plugged back in, as a USB cable is pulled.
 
-#include "VirtualScheduler.h"
 #include "midi/MidiBackend.h"
 #include "midi/OutputPort.h"
 #include "midi/VirtualCs1x.h"
+#include "VirtualScheduler.h"
 
 #include <algorithm>
 #include <map>

@@ -1,8 +1,8 @@
 #pragma once
 // Dialogs that answer from a script and remember what they were asked.
 
-#include "library/Dialogs.h"
 #include "midi/Ui.h"
+#include "session/Dialogs.h"
 
 #include <deque>
 #include <string>

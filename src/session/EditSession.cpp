@@ -1,0 +1,755 @@
+#include "session/EditSession.h"
+
+#include "midi/MidiCore.h"
+#include "midi/Receiver.h"
+#include "midi/Senders.h"
+#include "midi/Ui.h"
+#include "model/Cp1252.h"
+#include "model/EffectTables.h"
+#include "model/NameTables.h"
+#include "model/VariationPages.h"
+#include "session/Dialogs.h"
+#include "session/SendJob.h"
+#include "session/StatusTexts.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace kw {
+
+namespace {
+
+const FieldRow& field(std::string_view control)
+{
+    const FieldRow* r = findField(control);
+    if (!r)
+        throw std::logic_error("no field row for " + std::string(control));
+    return *r;
+}
+
+// The rows with rules of their own, looked up once.
+struct Rows {
+    const FieldRow& bank = field("PatchBankNumber");
+    const FieldRow& voice = field("PatchVoiceNumber");
+    const FieldRow& detune = field("NoteDetune");
+    const FieldRow& volume = field("LayerVolume");
+    const FieldRow& pan = field("PanPot");
+    const FieldRow& randomPan = field("RandomPan");
+    const FieldRow& noteLow = field("NoteLimitLow");
+    const FieldRow& noteHigh = field("NoteLimitHigh");
+    const FieldRow& layerOn = field("LayerOn");
+    const FieldRow* velocity[4] = {&field("VelocityLimitLow"), &field("VelocityLimitHigh"),
+                                   &field("VelocitySenseDepth"), &field("VelocitySenseOffset")};
+    const FieldRow& tempo = field("ArpTempo");
+    const FieldRow& tempoMidi = field("ArpTempoMidi");
+    const FieldRow* arpModes[3] = {&field("ArpModeOn"), &field("ArpModeHold"), &field("ArpModeSplit")};
+    const FieldRow& reverb = field("ReverbType");
+    const FieldRow& chorus = field("ChorusType");
+    const FieldRow& variation = field("VariType");
+    const FieldRow& name = field("PerformanceName");
+};
+
+const Rows& rows()
+{
+    static const Rows r;
+    return r;
+}
+
+// Positions of "Set to defaults", in the order of Rows::velocity.
+constexpr int kVelocityDefaults[4] = {126, 0, 63, 63};
+
+constexpr const char* kComparingText = "Comparing with the original - press Compare to edit again";
+
+uint8_t blockIndex(const BulkBlock& b) { return uint8_t(int(b.kind()) % kBlocksPerPerformance); }
+
+} // namespace
+
+class EditSession::Recording {
+public:
+    Recording(EditSession& session, EditStep step) : session_(session), step_(std::move(step))
+    {
+        // An edit inside another one belongs to the outer step.
+        if (!session_.recording_ && session_.recordingOn_) {
+            session_.recording_ = &step_.body();
+            owner_ = true;
+        }
+    }
+    ~Recording()
+    {
+        if (!owner_)
+            return;
+        session_.recording_ = nullptr;
+        ++session_.moves_;
+        if (session_.history_.record(std::move(step_)))
+            session_.historyChanged();
+    }
+    Recording(const Recording&) = delete;
+    Recording& operator=(const Recording&) = delete;
+
+private:
+    EditSession& session_;
+    EditStep step_;
+    bool owner_ = false;
+};
+
+EditSession::EditSession(PerformanceImage& image, EditorState& state, Senders& senders)
+    : image_(image), state_(state), senders_(senders)
+{
+    rows();  // a missing row is a programming error: fail at start, not on the first edit
+}
+
+BulkBlock& EditSession::block(const FieldRow& row)
+{
+    return row.isLayer() ? editLayer() : image_.edit[row.block];
+}
+
+const BulkBlock& EditSession::block(const FieldRow& row) const
+{
+    return row.isLayer() ? image_.edit.layer(state_.editLayer) : image_.edit[row.block];
+}
+
+void EditSession::put(BulkBlock& b, size_t pos, uint8_t value)
+{
+    uint8_t& byte = b[pos];
+    if (recording_)
+        recording_->note(blockIndex(b), uint8_t(pos), byte, value);
+    byte = value;
+}
+
+void EditSession::putMute(int layer, MuteMemory m)
+{
+    MuteMemory& was = state_.mute[size_t(layer - 1)];
+    if (recording_) {
+        recording_->note(kMuteBlock, savedVolumePos(layer), was.savedVolume, m.savedVolume);
+        recording_->note(kMuteBlock, mutedPos(layer), was.muted, m.muted);
+    }
+    was = m;
+}
+
+void EditSession::writeLayer(size_t offset, uint8_t value)
+{
+    if (state_.affectAll) {
+        for (int l = 1; l <= 4; ++l)
+            putData(image_.edit.layer(l), offset, value);
+    } else {
+        putData(editLayer(), offset, value);
+    }
+}
+
+void EditSession::sendOut(StepSend m)
+{
+    if (recording_)
+        recording_->noteSend(m);
+    const BlockKind kind = BlockKind(m.block);
+    const BlockInfo info = blockInfo(kind);
+    const BulkBlock& b = image_.edit[kind];
+    switch (m.kind) {
+    case StepSend::Param:
+        senders_.parameterChange(info.addrHigh, info.addrMid, uint8_t(info.addrLow + m.offset), b.data(m.offset));
+        break;
+    case StepSend::Param2:
+        senders_.parameterChange2(info.addrHigh, info.addrMid, uint8_t(info.addrLow + m.offset), b.data(m.offset),
+                                  b.data(m.offset + 1u));
+        break;
+    case StepSend::Block: senders_.bulk(kind); break;
+    }
+}
+
+void EditSession::send(const FieldRow& row, int tab)
+{
+    // Each layer gets its own byte: the same under "Edit all Layers
+    // simult." after an edit, but not after an undo of one.
+    const int first = state_.affectAll ? 1 : state_.editLayer, last = state_.affectAll ? 4 : state_.editLayer;
+    const uint8_t common = uint8_t(row.block);
+    switch (row.send) {
+    case SendKind::LayerParam:
+        for (int l = first; l <= last; ++l)
+            sendOut({StepSend::Param, uint8_t(layerKind(l)), row.offset});
+        break;
+    case SendKind::LayerBulk:
+        for (int l = first; l <= last; ++l)
+            sendOut({StepSend::Block, uint8_t(layerKind(l)), 0});
+        break;
+    case SendKind::Param: sendOut({StepSend::Param, common, row.offsetFor(tab)}); break;
+    case SendKind::Param2: sendOut({StepSend::Param2, common, row.pairOffset(tab)}); break;
+    case SendKind::Bulk: sendOut({StepSend::Block, common, 0}); break;
+    case SendKind::None: break;
+    }
+}
+
+void EditSession::acted()
+{
+    userWork_ = true;
+    if (links_.acted)
+        links_.acted();
+}
+
+void EditSession::status(const std::string& text)
+{
+    if (links_.status)
+        links_.status(text);
+    else if (ui_)
+        ui_->showStatus(text);
+}
+
+EditStep EditSession::stepFor(const FieldRow& row, int position, int tab) const
+{
+    const Rows& r = rows();
+    if (&row == &r.detune)
+        return EditStep(LayerBulkChange{LayerBulkChange::Detune, scope()});
+    if (&row == &r.bank || &row == &r.voice)
+        return EditStep(VoiceChange{&row, scope()});
+    if (&row == &r.layerOn)
+        return EditStep(LayerSwitch{LayerSwitch::LayerOn, scope(), position != 0});
+    return EditStep(FieldChange{&row, tab, row.isLayer() ? scope() : 0});
+}
+
+Echo EditSession::apply(const FieldRow& row, int position, int tab)
+{
+    if (refused())
+        return {};
+    acted();
+    const Recording recording(*this, stepFor(row, position, tab));
+    const Rows& r = rows();
+    Echo echo;
+    if (row.isLayer()) {
+        if (&row == &r.noteLow || &row == &r.noteHigh)
+            return noteLimit(row, position);
+        if (&row == &r.pan)
+            return pan(position);
+        if (&row == &r.volume) {
+            layerVolume(position);
+            return echo;
+        }
+        if (&row == &r.detune) {
+            const auto [high, low] = detune::nibbles(position);
+            writeLayer(detune::kHighOffset, high);
+            writeLayer(detune::kLowOffset, low);
+        } else if (&row == &r.bank) {
+            if (position < 0 || position >= kBankRows)
+                return echo;
+            const BankRow& bank = bankTable()[size_t(position)];
+            writeLayer(row.offset, bank.msb);
+            writeLayer(row.offset + 1u, bank.lsb);
+        } else if (&row == &r.randomPan) {
+            // While the box is checked the pan bar stands at the centre, and
+            // the edit layer's byte reads back as the centre too (0 is
+            // random): unchecking stores the bar's position.
+            writeLayer(pan::kOffset, position ? pan::kRandom : uint8_t(this->position(r.pan)));
+            if (position)
+                echo.add(r.pan);
+        } else {
+            writeLayer(row.offset, row.storedFromPosition(position));
+            if (&row == &r.layerOn)
+                echo.add(row);  // the edit-layer captions show it
+        }
+        send(row);
+        return echo;
+    }
+
+    BulkBlock& b = block(row);
+    if (&row == &r.tempo || &row == &r.tempoMidi) {
+        if (&row == &r.tempoMidi && !position)
+            return echo;
+        const auto [high, low] = tempo::bytes(&row == &r.tempo ? tempo::valueFromPosition(position) : 0);
+        putData(b, tempo::kHighOffset, high);
+        putData(b, tempo::kLowOffset, low);
+        if (&row == &r.tempo)
+            echo.add(r.tempoMidi);  // a tempo of its own: no longer MIDI clock
+    } else if (&row == r.arpModes[0] || &row == r.arpModes[1] || &row == r.arpModes[2]) {
+        return arpMode(row, position != 0);
+    } else if (&row == &r.reverb || &row == &r.chorus) {
+        const auto types = &row == &r.reverb ? fx::reverbTypes() : fx::chorusTypes();
+        if (position < 0 || size_t(position) >= types.size())
+            return echo;
+        putData(b, row.offset, types[size_t(position)].msb);
+        putData(b, row.offset + 1u, types[size_t(position)].lsb);
+    } else if (&row == &r.variation) {
+        if (position < 0 || size_t(position) >= fx::variationTypes().size())
+            return echo;
+        const fx::VariationType& t = fx::variationTypes()[size_t(position)];
+        putData(b, row.offset, t.msb);
+        putData(b, row.offset + 1u, t.lsb);
+        // A new type always starts from its own defaults, even when it is the
+        // type already chosen.
+        for (int s = 0; s < vari::kSlots; ++s) {
+            const auto [high, low] = effectPair::split14(t.defaults[size_t(s)]);
+            putData(b, vari::pairOffset(s), high);
+            putData(b, vari::pairOffset(s) + 1u, low);
+        }
+    } else {
+        putData(b, row.offsetFor(tab), row.storedFromPosition(position));
+    }
+    send(row, tab);
+    return echo;
+}
+
+Echo EditSession::noteLimit(const FieldRow& row, int position)
+{
+    const Rows& r = rows();
+    const bool low = &row == &r.noteLow;
+    const FieldRow& other = low ? r.noteHigh : r.noteLow;
+    Echo echo;
+    // The limits never cross: the other one is pushed along first.
+    const int otherPosition = this->position(other);
+    if (low ? otherPosition < position : position < otherPosition) {
+        writeLayer(other.offset, other.storedFromPosition(position));
+        send(other);
+        echo.add(other);
+    }
+    writeLayer(row.offset, row.storedFromPosition(position));
+    send(row);
+    return echo;
+}
+
+Echo EditSession::pan(int position)
+{
+    const Rows& r = rows();
+    Echo echo;
+    // Off the centre the pan is no longer random; at the centre the box
+    // keeps whatever it shows.
+    if (position != pan::kCentre)
+        echo.add(r.randomPan);
+    writeLayer(pan::kOffset, r.pan.storedFromPosition(position));
+    send(r.pan);
+    return echo;
+}
+
+void EditSession::sendVolume(int layer)
+{
+    sendOut({StepSend::Param, uint8_t(layerKind(layer)), rows().volume.offset});
+}
+
+void EditSession::layerVolume(int position)
+{
+    const FieldRow& volume = rows().volume;
+    const uint8_t v = volume.storedFromPosition(position);
+    const int first = state_.affectAll ? 1 : state_.editLayer, last = state_.affectAll ? 4 : state_.editLayer;
+    for (int l = first; l <= last; ++l) {
+        const MuteMemory& m = state_.mute[size_t(l - 1)];
+        if (m.muted)
+            putMute(l, {v, true});  // takes effect when the layer is unmuted
+        else
+            putData(image_.edit.layer(l), volume.offset, v);
+    }
+    // Each layer gets its own byte: a muted edit layer must not silence the
+    // other layers, nor an unmuted one wake a muted layer.
+    for (int l = first; l <= last; ++l)
+        sendVolume(l);
+}
+
+Echo EditSession::arpMode(const FieldRow& row, bool checked)
+{
+    const Rows& r = rows();
+    BulkBlock& b = block(row);
+    arpMode::Boxes boxes = arpMode::boxesFromByte(b.data(arpMode::kOffset));
+    (&row == r.arpModes[0] ? boxes.on : &row == r.arpModes[1] ? boxes.hold : boxes.split) = checked;
+    putData(b, arpMode::kOffset, arpMode::byteFromBoxes(arpMode::normalised(boxes)));
+    send(row);
+    Echo echo;
+    for (const FieldRow* mode : r.arpModes)
+        echo.add(*mode);  // "On" clears "Hold"
+    return echo;
+}
+
+Echo EditSession::velocityDefaults()
+{
+    if (refused())
+        return {};
+    acted();
+    const Recording recording(*this, EditStep(LayerBulkChange{LayerBulkChange::VelocityDefaults, scope()}));
+    const Rows& r = rows();
+    Echo echo;
+    for (int i = 0; i < 4; ++i) {
+        writeLayer(r.velocity[i]->offset, r.velocity[i]->storedFromPosition(kVelocityDefaults[i]));
+        echo.add(*r.velocity[i]);
+    }
+    const int first = state_.affectAll ? 1 : state_.editLayer, last = state_.affectAll ? 4 : state_.editLayer;
+    for (int l = first; l <= last; ++l)
+        sendOut({StepSend::Block, uint8_t(layerKind(l)), 0});
+    return echo;
+}
+
+Echo EditSession::mute(int layer, bool down)
+{
+    if (refused())
+        return {};
+    acted();
+    const Recording recording(*this, EditStep(LayerSwitch{LayerSwitch::Mute, layer, down}));
+    const FieldRow& volume = rows().volume;
+    const MuteMemory m = state_.mute[size_t(layer - 1)];
+    BulkBlock& b = image_.edit.layer(layer);
+    const uint8_t byte = b.data(volume.offset);
+    Echo echo;
+    if (down && !m.muted) {
+        putMute(layer, {byte, true});
+        putData(b, volume.offset, 0);
+    } else if (!down && m.muted) {
+        putData(b, volume.offset, m.savedVolume);
+        putMute(layer, {m.savedVolume, false});
+        if (layer == state_.editLayer)
+            echo.add(volume);
+    }
+    sendVolume(layer);
+    return echo;
+}
+
+void EditSession::setName(std::string_view text)
+{
+    if (refused())
+        return;
+    acted();
+    const Recording recording(*this, EditStep(NameChange{}));
+    const auto bytes = perfName::bytes(text);
+    BulkBlock& c00 = image_.edit[BlockKind::Common00];
+    for (size_t i = 0; i < bytes.size(); ++i)
+        putData(c00, perfName::kOffset + i, bytes[i]);
+    send(rows().name);
+}
+
+void EditSession::setVariationValue(int slot, int value)
+{
+    if (refused())
+        return;
+    acted();
+    if (slot < 0 || slot >= vari::kSlots)
+        return;
+    static const std::array<const FieldRow*, vari::kSlots> slots = [] {
+        std::array<const FieldRow*, vari::kSlots> out{};
+        for (int s = 0; s < vari::kSlots; ++s)
+            out[size_t(s)] = &field("VPara" + std::to_string(vari::kParamNumbers[size_t(s)]));
+        return out;
+    }();
+    const Recording recording(*this, EditStep(FieldChange{slots[size_t(slot)], 0, 0}));
+    BulkBlock& c30 = image_.edit[BlockKind::Common30];
+    const auto [high, low] = effectPair::split14(value);
+    const uint8_t first = vari::pairOffset(slot);
+    putData(c30, first, high);
+    putData(c30, first + 1u, low);
+    sendOut({StepSend::Param2, uint8_t(BlockKind::Common30), first});
+}
+
+void EditSession::setEditLayer(int layer)
+{
+    state_.editLayer = std::clamp(layer, 1, 4);
+    if (ui_)
+        ui_->refreshLayerPage();
+}
+
+void EditSession::copyLayer()
+{
+    state_.layerClipboard.assign(editLayer().view());
+    // A muted layer is copied with the volume it will have again, not its 0.
+    const MuteMemory& m = state_.mute[size_t(state_.editLayer - 1)];
+    if (m.muted)
+        state_.layerClipboard.data(rows().volume.offset) = m.savedVolume;
+    state_.clipboardFilled = true;
+    status("Layerdata copied...");
+}
+
+void EditSession::pasteLayer()
+{
+    if (refused())
+        return;
+    acted();
+    if (!state_.clipboardFilled)
+        return;
+    const int layer = state_.editLayer;
+    {
+        const Recording recording(*this, EditStep(LayerBulkChange{LayerBulkChange::Paste, layer}));
+        BulkBlock& b = editLayer();
+        const BulkBlock& clip = state_.layerClipboard;
+        for (size_t pos = 0; pos < b.size() && pos < clip.size(); ++pos)
+            put(b, pos, clip[pos]);
+        // A muted layer stays silent: the pasted volume waits in the mute memory.
+        if (state_.mute[size_t(layer - 1)].muted) {
+            const uint8_t offset = rows().volume.offset;
+            putMute(layer, {b.data(offset), true});
+            putData(b, offset, 0);
+        }
+        sendOut({StepSend::Block, uint8_t(layerKind(layer)), 0});
+    }
+    if (ui_)
+        ui_->refreshLayerPage();
+    status("Layerdata pasted to Layer #" + std::to_string(layer) + "...");
+}
+
+int EditSession::position(const FieldRow& row, int tab) const
+{
+    const Rows& r = rows();
+    const BulkBlock& b = block(row);
+    if (&row == &r.pan || &row == &r.randomPan) {
+        const pan::View view = pan::fromStored(b.data(pan::kOffset));
+        return &row == &r.pan ? view.position : view.random ? 1 : 0;
+    }
+    if (&row == &r.detune)
+        return detune::position(b.data(detune::kHighOffset), b.data(detune::kLowOffset));
+    if (&row == &r.volume) {
+        const MuteMemory& m = state_.mute[size_t(state_.editLayer - 1)];
+        return row.positionFromStored(m.muted ? m.savedVolume : b.data(row.offset));
+    }
+    if (&row == &r.bank)
+        return bankRowOf(b.data(row.offset), b.data(row.offset + 1u));
+    if (&row == &r.voice)
+        return row.positionFromStored(b.data(row.offset));  // the list always shows a voice
+    if (&row == &r.tempo || &row == &r.tempoMidi) {
+        const tempo::View view = tempo::fromStored(b.data(tempo::kHighOffset), b.data(tempo::kLowOffset));
+        return &row == &r.tempo ? view.position : view.midiClock ? 1 : 0;
+    }
+    if (&row == r.arpModes[0] || &row == r.arpModes[1] || &row == r.arpModes[2]) {
+        const arpMode::Boxes boxes = arpMode::boxesFromByte(b.data(arpMode::kOffset));
+        return (&row == r.arpModes[0] ? boxes.on : &row == r.arpModes[1] ? boxes.hold : boxes.split) ? 1 : 0;
+    }
+    if (&row == &r.reverb || &row == &r.chorus || &row == &r.variation) {
+        const uint8_t msb = b.data(row.offset), lsb = b.data(row.offset + 1u);
+        const auto index = &row == &r.reverb  ? fx::reverbIndexOf(msb, lsb)
+                           : &row == &r.chorus ? fx::chorusIndexOf(msb, lsb)
+                                               : fx::variationIndexOf(msb, lsb);
+        return index.value_or(-1);
+    }
+    const uint8_t stored = b.data(row.offsetFor(tab));
+    if (row.label == LabelRule::ItemText)
+        return stored;
+    return row.positionFromStored(stored);
+}
+
+std::string EditSession::shownText(const FieldRow& row, int tab, std::string_view decimalSeparator) const
+{
+    // A stored tempo beyond the bar's end still shows its own beats per minute.
+    if (&row == &rows().tempo) {
+        const BulkBlock& b = block(row);
+        return tempo::fromStored(b.data(tempo::kHighOffset), b.data(tempo::kLowOffset)).label;
+    }
+    return row.labelText(position(row, tab), decimalSeparator);
+}
+
+void EditSession::attach(Ui& ui, Dialogs& dialogs)
+{
+    ui_ = &ui;
+    dialogs_ = &dialogs;
+    names_.onChange([this](int index) {
+        if (ui_)
+            ui_->setUserPerfEntry(index, names_.entry(index));
+    });
+}
+
+void EditSession::detach()
+{
+    names_.onChange({});
+    ui_ = nullptr;
+    dialogs_ = nullptr;
+}
+
+void EditSession::chooseUserPerf(int pp)
+{
+    if (pp < 0 || pp >= kUserPerformances || !ui_)
+        return;
+    // Without the synth nothing switches; the list keeps showing what the
+    // editor holds, and the user learns why.
+    const std::string why = links_.whyNoSynth ? links_.whyNoSynth() : std::string();
+    if (!why.empty() || !senders_.portOpen() || !links_.inputOpen || !links_.inputOpen()) {
+        ui_->selectUserPerf(state_.selectedUserPerf);
+        if (!why.empty() && dialogs_)
+            dialogs_->inform(why);
+        return;
+    }
+    if (state_.modified && dialogs_ &&
+        !dialogs_->confirm("Caution", "Changes on actual Performance will be lost - continue?")) {
+        // The synth keeps playing the previous performance; so does the list.
+        ui_->selectUserPerf(state_.selectedUserPerf);
+        return;
+    }
+    switchTo(pp, Origin::List, cp1252ToUtf8(names_.entry(pp)));
+}
+
+void EditSession::programChange(int pp)
+{
+    if (ui_)
+        switchTo(pp, Origin::Synth, {});
+}
+
+// The switch itself, for both callers. Their orders differ on purpose: a
+// click shows its line on the status line and the window goes busy once the
+// synth is told; a program change from the synth makes the window busy and
+// moves the list to the synth's choice before anything is sent.
+void EditSession::switchTo(int pp, Origin origin, const std::string& line)
+{
+    state_.selectedUserPerf = pp;
+    if (origin == Origin::List) {
+        status("Patch-Change " + line);
+    } else {
+        ui_->setBusy(true);
+        ui_->selectUserPerf(pp);
+    }
+    senders_.selectUserPerformance(pp);
+    if (origin == Origin::List)
+        ui_->setBusy(true);
+    if (links_.startFetch)
+        links_.startFetch();
+}
+
+void EditSession::resetForRefresh()
+{
+    ++fullRefreshes_;
+    userWork_ = false;
+    state_.modified = false;
+    state_.mute = {};
+    state_.editLayer = 1;
+    state_.affectAll = false;
+    reference_ = image_.edit;
+    aside_.reset();
+    startNewHistory();
+}
+
+void EditSession::startNewHistory()
+{
+    ++moves_;
+    if (const size_t dropped = history_.clear()) {
+        const std::string text = "Undo history cleared (" + std::to_string(dropped)
+                                 + (dropped == 1 ? " step)" : " steps)");
+        if (links_.report)
+            links_.report(text);
+        else
+            status(text);
+    }
+    historyChanged();
+}
+
+// ---------------------------------------------------------------------------
+// History
+
+void EditSession::historyChanged()
+{
+    if (historyChanged_)
+        historyChanged_();
+}
+
+bool EditSession::refused()
+{
+    if (!aside_)
+        return false;
+    status(kComparingText);
+    // The control the user moved shows the performance compared again.
+    if (ui_) {
+        const SendsPaused pause(state_);
+        ui_->showImage();
+    }
+    return true;
+}
+
+std::string EditSession::undoText() const
+{
+    const EditStep* s = history_.toUndo();
+    return s ? s->text() : std::string();
+}
+
+std::string EditSession::redoText() const
+{
+    const EditStep* s = history_.toRedo();
+    return s ? s->text() : std::string();
+}
+
+void EditSession::undo()
+{
+    takeStep(true);
+}
+
+void EditSession::redo()
+{
+    takeStep(false);
+}
+
+void EditSession::takeStep(bool back)
+{
+    if (refused())
+        return;
+    const EditStep* step = back ? history_.toUndo() : history_.toRedo();
+    if (!step)
+        return;
+    acted();
+    ++moves_;
+    const StepBody& body = step->body();
+    for (size_t i = 0; i < body.changes.size(); ++i) {
+        const ByteChange& c = body.changes[i];
+        const uint8_t value = back ? c.before : c.after;
+        if (c.block == kMuteBlock) {
+            MuteMemory& m = state_.mute[size_t(c.pos % 4)];
+            if (c.pos < 4)
+                m.savedVolume = value;
+            else
+                m.muted = value != 0;
+        } else {
+            image_.edit.at(c.block)[c.pos] = value;
+        }
+    }
+    for (size_t i = 0; i < body.sends.size(); ++i)
+        sendOut(body.sends[i]);
+    const std::string text = (back ? "Undo " : "Redo ") + step->text();
+    if (const int layer = step->layer())
+        state_.editLayer = layer;  // the layer pages show what changed
+    back ? history_.undone() : history_.redone();
+    // Back at what the synth stores: nothing would be lost.
+    if (history_.atClean())
+        state_.modified = false;
+    if (ui_) {
+        const SendsPaused pause(state_);
+        ui_->showImage();
+    }
+    status(text);
+    historyChanged();
+}
+
+void EditSession::markStored()
+{
+    state_.modified = false;
+    if (aside_)
+        aside_->modified = false;
+    history_.markClean();
+}
+
+// ---------------------------------------------------------------------------
+// Compare
+
+void EditSession::compare()
+{
+    if (links_.transferBusy && links_.transferBusy()) {
+        status(kTransferRunningText);
+        return;
+    }
+    if (auditioning_) {
+        // The synth holds a slot of the bank, not the edit: there is no
+        // edit to go back to until the bank manager gives it back.
+        status("Compare waits until the Performance-bank manager is closed");
+        return;
+    }
+    acted();
+    endGesture();
+    ++moves_;
+    auto job = std::make_unique<SendJob>();
+    job->sendEditImage(false);
+    if (!aside_) {
+        aside_ = Aside{image_.edit, state_.mute, state_.modified};
+        image_.edit = reference_;
+        state_.mute = {};
+        status("Compare: original performance");
+    } else {
+        image_.edit = aside_->blocks;
+        state_.mute = aside_->mute;
+        // The synth holds the edit again: as modified as it was.
+        job->then([modified = aside_->modified](Receiver& rx) {
+            rx.state().modified = modified;
+            return true;
+        });
+        aside_.reset();
+        status("Compare: edited performance");
+    }
+    if (ui_) {
+        const SendsPaused pause(state_);
+        ui_->showImage();
+    }
+    historyChanged();
+    if (links_.startChain)
+        links_.startChain(std::move(job));
+}
+
+} // namespace kw

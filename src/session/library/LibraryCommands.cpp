@@ -1,0 +1,317 @@
+#include "session/library/LibraryCommands.h"
+
+#include "files/BankFile.h"
+#include "files/FileIo.h"
+#include "files/FilePaths.h"
+#include "files/MidiFile.h"
+#include "files/PerformanceFile.h"
+#include "midi/Receiver.h"
+#include "model/Settings.h"
+#include "model/UserPerfList.h"
+#include "session/BankSend.h"
+#include "session/CommandContext.h"
+#include "session/Dialogs.h"
+#include "session/EditSession.h"
+#include "session/FileCommands.h"
+#include "session/library/LibraryKeeper.h"
+#include "session/library/ReplaceGuard.h"
+#include "session/Transfers.h"
+#include "store/Import.h"
+
+#include <mutex>
+
+namespace kw {
+
+namespace {
+// How often the window looks at a running import.
+constexpr int kImportPollMs = 100;
+// The progress window counts in thousandths: the number of files is known
+// only once the folders have been walked.
+constexpr int kProgressSteps = 1000;
+} // namespace
+
+// An import on its own thread with its own connection to the library; the
+// window's thread only looks at what it has done.
+struct LibraryCommands::Import {
+    std::filesystem::path library;
+    std::vector<std::filesystem::path> paths;
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> done{false};
+    std::mutex lock;
+    ImportProgress progress;  // under `lock`
+    std::optional<ImportResult> result;
+    std::string failure;  // the library could not be opened on the thread
+    std::unique_ptr<Progress> window;
+    std::thread thread;
+
+    void run()
+    {
+        auto store = Store::open(library);
+        if (!store) {
+            failure = store.error().text;
+        } else {
+            ImportOptions options;
+            options.keepGoing = [this](const ImportProgress& p) {
+                std::lock_guard<std::mutex> g(lock);
+                progress = p;
+                return !cancel.load();
+            };
+            result = kw::importPaths(**store, paths, options);
+        }
+        done = true;
+    }
+};
+
+LibraryCommands::LibraryCommands(CommandContext& ctx, LibraryKeeper& keeper)
+    : ctx_(ctx), keeper_(keeper), audition_(ctx)
+{
+}
+
+LibraryCommands::~LibraryCommands()
+{
+    if (import_) {
+        // The program ends: the import stops after the file in flight, and
+        // every file whose batch was committed stays in the library.
+        import_->cancel = true;
+        import_->thread.join();
+    }
+}
+
+Store* LibraryCommands::store() { return keeper_.store(); }
+
+void LibraryCommands::keepEdited()
+{
+    const PerformanceRecord shown = PerformanceRecord::fromEdit(ctx_.session.editedImage(), 0);
+    const auto kept = keeper_.keepNow(ctx_.session.editedImage(), Source::editor());
+    if (!kept)
+        return;
+    const std::string name = trimBlanks(shown.categoryAbbreviation()) + " " + trimBlanks(shown.name());
+    ctx_.rx.report(kept->isNew ? "Kept in the library: " + name : name + " is in the library already");
+}
+
+std::optional<std::vector<PerformanceRecord>> LibraryCommands::records(const std::vector<int64_t>& ids,
+                                                                      int firstNumber)
+{
+    Store* s = store();
+    if (!s)
+        return std::nullopt;
+    std::vector<PerformanceRecord> out;
+    out.reserve(ids.size());
+    for (size_t i = 0; i < ids.size(); ++i) {
+        auto r = s->record(ids[i], (firstNumber + int(i)) % kUserPerformances);
+        if (!r) {
+            ctx_.dialogs.inform("The library cannot give the performance: " + r.error().text);
+            return std::nullopt;
+        }
+        out.push_back(*r);
+    }
+    return out;
+}
+
+void LibraryCommands::audition(int64_t id)
+{
+    if (ctx_.refuseWhileBusy() || !ctx_.needOutput())
+        return;
+    if (auto r = records({id}, 0))
+        audition_.play(r->front());
+}
+
+void LibraryCommands::open(int64_t id)
+{
+    if (ctx_.refuseWhileBusy())
+        return;
+    auto r = records({id}, 0);
+    if (!r)
+        return;
+    // What was tried before is no longer to be given back: this is the edit now.
+    audition_.begin();
+    ctx_.session.setAuditioning(false);
+    loadIntoEditor(ctx_, r->front());
+}
+
+void LibraryCommands::sendToUser(const std::vector<int64_t>& ids)
+{
+    if (ids.empty() || ctx_.refuseWhileBusy() || !ctx_.needOutput())
+        return;
+    if (ids.size() > size_t(kUserPerformances)) {
+        ctx_.dialogs.inform("The synth holds 128 user performances; " + groupedNumber(ids.size())
+                            + " are selected. Nothing was sent.");
+        return;
+    }
+    UserPerfChoice c;
+    c.caption = ids.size() == 1 ? "Send to user performance" : "Send to user performances from";
+    c.buttonText = "Send";
+    c.entries = ctx_.names().utf8Lines();
+    const auto first = ctx_.dialogs.chooseUserPerf(c);
+    if (!first)
+        return;
+    if (*first + ids.size() > size_t(kUserPerformances)) {
+        ctx_.dialogs.inform(groupedNumber(ids.size()) + " performances from " + entryNumber(*first)
+                            + " would go past 128. Nothing was sent.");
+        return;
+    }
+    auto r = records(ids, *first);
+    if (!r)
+        return;
+    std::vector<int> numbers;
+    for (size_t i = 0; i < ids.size(); ++i)
+        numbers.push_back(*first + int(i));
+    auto shared = std::make_shared<std::vector<PerformanceRecord>>(std::move(*r));
+    replaceUserPerformances(ctx_, std::move(numbers), [this, shared] {
+        ctx_.rx.startChain(std::make_unique<BankSend>(std::move(*shared), ctx_.names(), ctx_.dialogs));
+    });
+}
+
+bool LibraryCommands::exportEntries(const std::vector<int64_t>& ids)
+{
+    if (ids.empty())
+        return false;
+    const std::string many = groupedNumber(ids.size()) + (ids.size() == 1 ? " performance" : " performances");
+    const int format = ctx_.dialogs.choose(kExportCaption, "Export " + many + " as",
+                                           {"SysEx files", "Performance-bank", "MIDI file", "Cancel"});
+    if (format < 0 || format > 2)
+        return false;
+    if (format == 1 && ids.size() > size_t(kUserPerformances)) {
+        ctx_.dialogs.inform("A Performance-bank holds at most 128 performances; " + many
+                            + " are selected. Nothing was written.");
+        return false;
+    }
+    auto r = records(ids, 0);
+    if (!r)
+        return false;
+    if (format == 0) {
+        const auto folder = ctx_.dialogs.chooseFolder(ctx_.settings.lastDir);
+        if (!folder)
+            return false;
+        ctx_.settings.lastDir = *folder;
+        DistinctNames names;
+        size_t written = 0;
+        for (const PerformanceRecord& record : *r) {
+            auto path = pathFromUtf8(*folder) / pathFromUtf8(names.claim(performanceFileName(record.category(),
+                                                                                             record.name())));
+            // An export adds files; one of the same name already there stays.
+            std::error_code ec;
+            if (std::filesystem::exists(path, ec))
+                path = freeNameBeside(path);
+            if (auto e = writePerformanceFile(path, record)) {
+                ctx_.dialogs.inform(groupedNumber(written) + " of " + many + " written in " + *folder + "\n"
+                                    + e->message());
+                return false;
+            }
+            ++written;
+        }
+        ctx_.rx.report(many + " written in " + *folder);
+        return true;
+    }
+    const bool bank = format == 1;
+    const auto chosen = ctx_.dialogs.chooseSaveFile(
+        bank ? kSaveBankTitle : "Save MIDI file as ...",
+        bank ? kBankFilter : "Standard MIDI files (*.MID *.mid);;All files (*)",
+        bank ? ctx_.settings.perfBankDir : ctx_.settings.lastDir, bank ? "Library export.PFB" : "Library export.MID");
+    if (!chosen)
+        return false;
+    const auto path = changeExtension(pathFromUtf8(*chosen), bank ? kBankExtension : ".MID");
+    const SaveError e = bank ? writeBankFile(path, *r) : writeFileAtomically(path, midiFileBytes(*r));
+    if (e) {
+        ctx_.dialogs.inform(e->message());
+        return false;
+    }
+    (bank ? ctx_.settings.perfBankDir : ctx_.settings.lastDir) = utf8FromPath(folderOf(path));
+    ctx_.rx.report(many + " written to " + utf8FromPath(path.filename()));
+    return true;
+}
+
+void LibraryCommands::importChosen()
+{
+    if (import_) {
+        ctx_.rx.status("An import is running");
+        return;
+    }
+    const int what = ctx_.dialogs.choose(kImportCaption, "Import performance files, or a folder with all its subfolders?",
+                                         {"Files...", "Folder...", "Cancel"});
+    std::vector<std::filesystem::path> paths;
+    if (what == 0) {
+        for (const std::string& f : ctx_.dialogs.chooseOpenFiles(kImportCaption, kImportFilter, ctx_.settings.lastDir))
+            paths.push_back(pathFromUtf8(f));
+        if (!paths.empty())
+            ctx_.rememberFolderOf(utf8FromPath(paths.front()));
+    } else if (what == 1) {
+        if (const auto folder = ctx_.dialogs.chooseFolder(ctx_.settings.lastDir)) {
+            paths.push_back(pathFromUtf8(*folder));
+            ctx_.settings.lastDir = *folder;
+        }
+    }
+    if (!paths.empty())
+        importPaths(std::move(paths));
+}
+
+void LibraryCommands::importPaths(std::vector<std::filesystem::path> paths)
+{
+    if (import_ || paths.empty())
+        return;
+    Store* s = store();
+    if (!s)
+        return;
+    if (s->readOnly()) {
+        ctx_.dialogs.inform("The library can only be read (" + utf8FromPath(s->path()) + "). Nothing was imported.");
+        return;
+    }
+    import_ = std::make_unique<Import>();
+    import_->library = s->path();
+    import_->paths = std::move(paths);
+    import_->window = ctx_.dialogs.progress(kImportCaption, "Looking for performance files", kProgressSteps);
+    import_->thread = std::thread([imp = import_.get()] { imp->run(); });
+    ctx_.rx.scheduler().after(kImportPollMs, [this] { watchImport(); });
+}
+
+void LibraryCommands::watchImport()
+{
+    if (!import_)
+        return;
+    if (import_->done) {
+        importEnded();
+        return;
+    }
+    if (import_->window) {
+        if (import_->window->cancelled())
+            import_->cancel = true;
+        ImportProgress p;
+        {
+            std::lock_guard<std::mutex> g(import_->lock);
+            p = import_->progress;
+        }
+        if (p.filesTotal > 0) {
+            import_->window->setValue(int(p.filesDone * kProgressSteps / p.filesTotal));
+            import_->window->setText(groupedNumber(p.filesDone) + " of " + groupedNumber(p.filesTotal) + " files\n"
+                                     + utf8FromPath(p.current.filename()));
+        }
+    }
+    ctx_.rx.scheduler().after(kImportPollMs, [this] { watchImport(); });
+}
+
+void LibraryCommands::importEnded()
+{
+    import_->thread.join();
+    auto imp = std::move(import_);
+    if (imp->window)
+        imp->window->close();
+    // The import wrote through its own connection: the window reads anew.
+    keeper_.changed();
+    if (!imp->result) {
+        ctx_.dialogs.inform("Nothing was imported: " + imp->failure);
+        return;
+    }
+    const ImportResult& r = *imp->result;
+    std::string text = r.outcome();
+    ctx_.rx.report(r.summary());
+    if (r.damaged.empty()) {
+        ctx_.dialogs.inform(text);
+        return;
+    }
+    std::string details;
+    for (const std::string& line : r.damaged)
+        details += (details.empty() ? "" : "\n") + line;
+    ctx_.dialogs.inform(text, details);
+}
+
+} // namespace kw

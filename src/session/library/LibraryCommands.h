@@ -1,0 +1,81 @@
+#pragma once
+// What the library window and the File menu do with the performance
+// library, without a window: keep the edited performance, try a kept one in
+// the synth, make one the edited performance, send some into user memory,
+// export them as files, and import files and folders. The user is asked and
+// told through the dialog interface only.
+
+#include "session/Audition.h"
+#include "store/Store.h"
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace kw {
+
+struct CommandContext;
+class LibraryKeeper;
+class Progress;
+
+inline constexpr const char* kImportCaption = "Import into library";
+inline constexpr const char* kExportCaption = "Export from the library";
+// Files the import reads when a folder is chosen, and offers when files are.
+inline constexpr const char* kImportFilter =
+    "Performances (*.SYX *.syx *.PFB *.pfb *.MID *.mid *.MIDI *.midi);;All files (*)";
+
+class LibraryCommands {
+public:
+    LibraryCommands(CommandContext& ctx, LibraryKeeper& keeper);
+    ~LibraryCommands();
+    LibraryCommands(const LibraryCommands&) = delete;
+    LibraryCommands& operator=(const LibraryCommands&) = delete;
+
+    LibraryKeeper& keeper() { return keeper_; }
+    Store* store();
+
+    // "Keep in library": the edited performance as it stands, under its own
+    // name; the status line says whether it was new.
+    void keepEdited();
+
+    // The library window opened or closed: what was tried in the synth
+    // meanwhile is replaced there by the edited performance again.
+    void windowOpened() { audition_.begin(); }
+    void windowClosed() { audition_.end(); }
+    // "Audition": entry `id` into the synth's edit buffer, for a listen.
+    void audition(int64_t id);
+    // "Open": entry `id` becomes the edited performance, in the synth too,
+    // as a performance file opened does.
+    void open(int64_t id);
+    // "Send to user performance...": the entries into consecutive user
+    // performances from one the user picks, after the replace question.
+    void sendToUser(const std::vector<int64_t>& ids);
+    // "Export": the entries as .SYX files in a folder, one bank (up to 128)
+    // or one MIDI file, as the user chooses. True once written.
+    bool exportEntries(const std::vector<int64_t>& ids);
+
+    // File › Import into library: files or a folder, read on a thread of
+    // their own behind a progress window with Cancel; the result in a box.
+    void importChosen();
+    // The same for paths already chosen (a drop of files, the tests).
+    void importPaths(std::vector<std::filesystem::path> paths);
+    bool importing() const { return import_ != nullptr; }
+
+private:
+    struct Import;
+    void watchImport();
+    void importEnded();
+    std::optional<std::vector<PerformanceRecord>> records(const std::vector<int64_t>& ids, int firstNumber);
+
+    CommandContext& ctx_;
+    LibraryKeeper& keeper_;
+    Audition audition_;
+    std::unique_ptr<Import> import_;
+};
+
+} // namespace kw

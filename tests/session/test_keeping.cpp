@@ -1,0 +1,297 @@
+// The performance library from the commands' side, against the virtual CS1x
+// in virtual time: what passes through is kept by itself (and not when the
+// setting is off), the list's lines survive a restart, a send into user
+// memory asks first and backs up what the library lacks, and the library's
+// own commands (audition, open, send, export, import) do what they say.
+#include "SessionFixture.h"
+
+#include "files/PerformanceFile.h"
+#include "files/RecordReader.h"
+#include "model/UserPerfList.h"
+#include "session/library/LibraryCommands.h"
+#include "session/library/LibraryKeeper.h"
+#include "session/library/ReplaceGuard.h"
+#include "session/Links.h"
+#include "store/PerformanceData.h"
+#include "support/RandomRecords.h"
+
+#include <chrono>
+#include <thread>
+
+using namespace kw;
+namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+struct Keeping : kwtest::SessionFixture {
+    fs::path libraryFile = dir / "library.sqlite";
+    std::unique_ptr<LibraryKeeper> keeper;
+    std::unique_ptr<LibraryCommands> commands;
+
+    Keeping()
+    {
+        settings.longDelay = false;
+        ui.session = &session;
+        restart();
+        synth.fillMemory(7);
+    }
+    // The library as a new run of the program finds it.
+    void restart()
+    {
+        commands.reset();
+        keeper.reset();
+        keeper = std::make_unique<LibraryKeeper>(settings, clock, [this] { return Store::open(libraryFile); });
+        linkKeeper(*keeper, ctx);
+        commands = std::make_unique<LibraryCommands>(ctx, *keeper);
+    }
+    // A library that holds nothing yet.
+    void freshLibrary()
+    {
+        commands.reset();
+        keeper.reset();
+        for (const char* end : {"", "-wal", "-shm"})
+            fs::remove(libraryFile.string() + end);
+        restart();
+    }
+    Store& store() { return *keeper->store(); }
+    // Every entry's name with where it was seen, sorted by name.
+    Strings kept()
+    {
+        Strings out;
+        const auto ids = store().match("", {});
+        const auto rows = store().rows(*ids);
+        for (const LibraryRow& r : *rows) {
+            const auto seen = store().sightings(r.id);
+            for (const std::string& s : *seen)
+                out.push_back(r.name + " @ " + s.substr(0, s.find(" (")));
+        }
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+    PerformanceRecord rec(int pp) const { return *PerformanceRecord::fromBytes(synth.userRecord(pp)); }
+    std::string nameOf(int pp) const { return trimBlanks(rec(pp).name()); }
+    static Bytes editDataOf(const PerformanceRecord& r)
+    {
+        BlockSet b(false);
+        r.toEdit(b);
+        return editData(b);
+    }
+    bool statusSaid(const std::string& text) const
+    {
+        return std::find(ui.statuses.begin(), ui.statuses.end(), text) != ui.statuses.end();
+    }
+    fs::path writeRecord(const std::string& file, int pp)
+    {
+        EXPECT_FALSE(writePerformanceFile(dir / file, rec(pp)));
+        return dir / file;
+    }
+    int64_t idOf(int pp)
+    {
+        auto id = store().find(performanceData(rec(pp)));
+        return id && *id ? **id : 0;
+    }
+};
+
+} // namespace
+
+TEST_F(Keeping, WhatPassesThroughIsKeptOnceWithWhereItWasSeen)
+{
+    const fs::path syx = writeRecord("one.SYX", 3);
+    struct Way {
+        const char* what;
+        std::function<void()> act;
+        Strings expected;
+    };
+    const std::vector<Way> ways = {
+        {"fetch", [&] { session.chooseUserPerf(5); }, {nameOf(5) + " @ CS1x user 006"}},
+        {"open a file", [&] {
+             dialogs.files = {syx.string()};
+             file.MenuFileOpenActPerfClick();
+         },
+         {nameOf(3) + " @ " + syx.string()}},
+        {"back up one", [&] {
+             dialogs.userPerfs = {9};
+             dialogs.folders = {dir.path().string()};
+             bulk.MenuBulkSinglePerfHDClick();
+         },
+         {nameOf(9) + " @ CS1x user 010"}},
+        {"send a file", [&] {
+             dialogs.files = {syx.string()};
+             dialogs.userPerfs = {20};
+             bulk.MenuBulkSinglePerfSynthClick();
+         },
+         {nameOf(3) + " @ " + syx.string(), nameOf(3) + " @ CS1x user 021"}},
+    };
+    for (const Way& w : ways) {
+        SCOPED_TRACE(w.what);
+        freshLibrary();
+        w.act();
+        runAll();
+        Strings expected = w.expected;
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(kept(), expected);
+    }
+    // Off, nothing goes in by itself; the user's own command still keeps.
+    freshLibrary();
+    settings.keepInLibrary = false;
+    session.chooseUserPerf(5);
+    dialogs.userPerfs = {9};
+    dialogs.folders = {dir.path().string()};
+    bulk.MenuBulkSinglePerfHDClick();
+    runAll();
+    EXPECT_EQ(*store().count(), 0u);
+    commands->keepEdited();
+    EXPECT_EQ(kept(), Strings{nameOf(5) + " @ Kept from the editor"});
+    EXPECT_TRUE(statusSaid("Kept in the library: " + trimBlanks(rec(5).categoryAbbreviation()) + " " + nameOf(5)));
+}
+
+TEST_F(Keeping, TheListSurvivesARestartAndABankIsKeptInSlices)
+{
+    bulk.MenuBulkPerfNamesClick();
+    runAll();
+    const NameLines seen = session.userPerfs().lines();
+    ASSERT_NE(seen, UserPerfNames().lines());
+    keeper->flush();
+    restart();
+    UserPerfNames fresh;
+    loadNamesAtStart(fresh, {}, dialogs, keeper.get());
+    EXPECT_EQ(fresh.lines(), seen);
+
+    // A bank of 1,000 records: kept a slice at a time, every one of them.
+    std::vector<int> numbers(1000);
+    for (int i = 0; i < 1000; ++i)
+        numbers[size_t(i)] = i % 128;
+    const auto records = kwtest::randomRecords(numbers, 3);
+    ASSERT_FALSE(writeBankFile(dir / "big.PFB", records));
+    size_t keptWhenRead = 0;
+    ctx.readBankInSlices(dir / "big.PFB", [&](Result<BankContents>) { keptWhenRead = *store().count(); });
+    runAll();
+    EXPECT_LT(keptWhenRead, 1000u) << "a bank is not kept in one go";
+    EXPECT_EQ(*store().count(), 1000u);
+}
+
+TEST_F(Keeping, ReplaceQuestionNamesTheMemoriesAndBacksUpWhatTheLibraryLacks)
+{
+    const std::vector<std::pair<std::vector<int>, std::string>> texts = {
+        {{5}, "Replace user performance 006 in the CS1x?"},
+        {{60, 61, 62}, "Replace user performances 061-063 in the CS1x?"},
+        {{127, 0, 4, 5, 6, 5}, "Replace user performances 001, 005-007 and 128 in the CS1x?"},
+    };
+    for (const auto& [numbers, text] : texts)
+        EXPECT_EQ(replaceQuestion(numbers), text);
+
+    bulk.MenuBulkPerfNamesClick();
+    runAll();
+    const PerformanceRecord before = rec(20);
+    const fs::path syx = writeRecord("new.SYX", 3);
+    auto sendFileTo = [&](int pp, int button) {
+        dialogs.files = {syx.string()};
+        dialogs.userPerfs = {pp};
+        dialogs.chooses = {button};
+        dialogs.log.clear();
+        bulk.MenuBulkSinglePerfSynthClick();
+        runAll();
+    };
+    // Cancel: nothing is sent, nothing is kept.
+    sendFileTo(20, 2);
+    EXPECT_EQ(rec(20), before);
+    EXPECT_EQ(dialogs.log.back(), "choose:Replace user performances: Replace user performance 021 in the CS1x?\n"
+                                  "The library does not hold what user performance 021 holds now.|Back up first|"
+                                  "Replace|Cancel");
+    // Back up first: what the synth held is in the library, then it is replaced.
+    sendFileTo(20, 0);
+    EXPECT_EQ(performanceData(rec(20)), performanceData(rec(3)));
+    EXPECT_NE(idOf(20), 0) << "the new one, kept as sent";
+    EXPECT_TRUE(store().find(performanceData(before))->has_value());
+    // Now the library holds what 021 holds: no backup offered.
+    sendFileTo(20, 1);
+    EXPECT_EQ(dialogs.log.back(), "choose:Replace user performances: Replace user performance 021 in the CS1x?|"
+                                  "Replace|Cancel");
+}
+
+TEST_F(Keeping, LibraryCommandsAuditionOpenSendExportAndImport)
+{
+    session.chooseUserPerf(1);
+    runAll();
+    const Bytes edited = editData(img.edit);
+    for (int pp : {0, 40}) {  // into the library, as backed up
+        dialogs.userPerfs = {pp};
+        dialogs.folders = {dir.path().string()};
+        bulk.MenuBulkSinglePerfHDClick();
+        runAll();
+    }
+    const int64_t one = idOf(0), other = idOf(40);
+    ASSERT_TRUE(one && other);
+
+    // Audition plays it; the end gives the edited one back, image and synth.
+    commands->windowOpened();
+    commands->audition(one);
+    runAll();
+    EXPECT_EQ(editData(synth.synth.editBuffer()), editDataOf(rec(0)));
+    commands->windowClosed();
+    runAll();
+    EXPECT_EQ(editData(img.edit), edited);
+    EXPECT_EQ(editData(synth.synth.editBuffer()), edited);
+
+    // Open makes it the edited performance; nothing comes back later.
+    commands->windowOpened();
+    commands->audition(other);
+    runAll();
+    commands->open(one);
+    commands->windowClosed();
+    runAll();
+    EXPECT_EQ(editData(img.edit), editDataOf(rec(0)));
+    EXPECT_EQ(editData(synth.synth.editBuffer()), editData(img.edit));
+
+    // Send: into 100 and 101, after the question.
+    dialogs.userPerfs = {100};
+    dialogs.chooses = {1};
+    commands->sendToUser({one, other});
+    runAll();
+    EXPECT_EQ(performanceData(rec(100)), performanceData(rec(0)));
+    EXPECT_EQ(performanceData(rec(101)), performanceData(rec(40)));
+
+    // Export in each format reads back as the same two performances.
+    const fs::path out = dir / "out";
+    fs::create_directories(out);
+    struct Format {
+        int button;
+        std::vector<std::string> files;
+    };
+    for (const Format& f : std::vector<Format>{{0, {}}, {1, {(out / "x.PFB").string()}}, {2, {(out / "x.MID").string()}}}) {
+        SCOPED_TRACE(f.button);
+        fs::remove_all(out);
+        fs::create_directories(out);
+        dialogs.chooses = {f.button};
+        dialogs.folders = {out.string()};
+        for (const auto& name : f.files)
+            dialogs.files.push_back(name);
+        ASSERT_TRUE(commands->exportEntries({one, other}));
+        std::vector<PerformanceData> back;
+        for (const auto& e : fs::directory_iterator(out)) {
+            const auto found = readRecords(e.path());
+            ASSERT_TRUE(found);
+            for (const FoundRecord& r : found->records)
+                back.push_back(performanceData(r.record));
+        }
+        std::sort(back.begin(), back.end());
+        std::vector<PerformanceData> want = {*store().data(one), *store().data(other)};
+        std::sort(want.begin(), want.end());
+        EXPECT_EQ(back, want);
+    }
+
+    // Import of a folder on its own thread: counted, damaged ones listed.
+    const fs::path in = dir / "in";
+    fs::create_directories(in / "sub");
+    ASSERT_FALSE(writeBankFile(in / "sub" / "b.PFB", kwtest::randomRecords({1, 2, 3}, 11)));
+    writeRecord("in/known.SYX", 0);
+    kwtest::writeAll(in / "broken.SYX", Bytes(317, 0xF0));
+    commands->importPaths({in});
+    for (int i = 0; i < 10000 && commands->importing(); ++i) {
+        clock.advance(100);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_FALSE(commands->importing());
+    EXPECT_TRUE(boxed("3 files: 4 performances, 3 new, 1 already in the library, 1 damaged")) << dialogs.boxes.back();
+}
