@@ -189,6 +189,39 @@ std::string DistinctNames::claim(const std::string& utf8Name)
     }
 }
 
+bool nameTaken(const std::filesystem::path& path)
+{
+    std::error_code ec;
+    return std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found;
+}
+
+std::filesystem::path freeNameBeside(const std::filesystem::path& path)
+{
+    const std::filesystem::path stem = path.stem();
+    const std::filesystem::path ext = path.extension();
+    for (int k = 2;; ++k) {
+        std::filesystem::path candidate = path.parent_path() / stem;
+        candidate += " (" + std::to_string(k) + ")";
+        candidate += ext;
+        if (!nameTaken(candidate))
+            return candidate;
+    }
+}
+
+std::filesystem::path claimInFolder(DistinctNames& names, const std::filesystem::path& folder,
+                                    const std::string& utf8Name, bool passTaken)
+{
+    for (;;) {
+        std::filesystem::path path = folder / pathFromUtf8(names.claim(utf8Name));
+        std::error_code ec;
+        const auto type = std::filesystem::symlink_status(path, ec).type();
+        if (type == std::filesystem::file_type::symlink
+            || (passTaken && type != std::filesystem::file_type::not_found))
+            continue;
+        return path;
+    }
+}
+
 std::string foldCase(std::string_view utf8)
 {
     std::string out;

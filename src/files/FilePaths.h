@@ -47,6 +47,20 @@ private:
     std::unordered_map<std::string, int> next_;
 };
 
+// Whether anything stands at `path`, a symbolic link that leads nowhere
+// included (std::filesystem::exists follows links and says no for it).
+bool nameTaken(const std::filesystem::path& path);
+// The first name beside `path` that is not taken: "bank (2).PFB", "bank (3).PFB", ...
+std::filesystem::path freeNameBeside(const std::filesystem::path& path);
+// The path of a file the program names itself inside `folder` (a backup, an
+// export, an unpacked bank): `utf8Name` claimed from `names`, passing over
+// every name that is a symbolic link there, dangling or not, since a write
+// through it would land outside the folder the user chose; with
+// `passTaken`, passing over every name that is taken at all, so that
+// nothing already there is replaced.
+std::filesystem::path claimInFolder(DistinctNames& names, const std::filesystem::path& folder,
+                                    const std::string& utf8Name, bool passTaken = false);
+
 // `utf8` as a disk that ignores letter case compares names: ASCII, Latin-1,
 // Latin Extended-A, Greek and Cyrillic letters folded to lower case (PF_AÉ
 // and PF_Aé are one name there).

@@ -518,7 +518,7 @@ private:
         for (const CheckedRecord& r : bank->records) {
             if (stopSignal())
                 return stop();
-            const fs::path file = dir / pathFromUtf8(names.claim(performanceFileName(r.record.category(), r.record.name())));
+            const fs::path file = claimInFolder(names, dir, performanceFileName(r.record.category(), r.record.name()));
             const std::string shown = utf8FromPath(file);
             if (!r.faults.none()) {
                 report(shownName(bankName), damageText(FileKind::Bank, r) + "; written as it is");

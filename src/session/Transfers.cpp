@@ -187,7 +187,7 @@ bool ToDiskTransfer::store(Receiver& rx, const PerformanceRecord& record)
     if (bank_) {
         e = bank_->append(record);
     } else {
-        lastFile_ = out_.folder / pathFromUtf8(names_.claim(performanceFileName(record.category(), record.name())));
+        lastFile_ = claimInFolder(names_, out_.folder, performanceFileName(record.category(), record.name()));
         e = writePerformanceFile(lastFile_, record);
     }
     if (e)
@@ -289,20 +289,6 @@ ToDiskTransfer::Kept ToDiskTransfer::keepOutput(bool complete)
     if (target != out_.bankFile)
         where += " (" + utf8FromPath(out_.bankFile.filename()) + " was left as it was)";
     return {where, std::nullopt};
-}
-
-fs::path freeNameBeside(const fs::path& path)
-{
-    const fs::path stem = path.stem();
-    const fs::path ext = path.extension();
-    for (int k = 2;; ++k) {
-        fs::path candidate = path.parent_path() / stem;
-        candidate += " (" + std::to_string(k) + ")";
-        candidate += ext;
-        std::error_code ec;
-        if (!fs::exists(candidate, ec))
-            return candidate;
-    }
 }
 
 } // namespace kw

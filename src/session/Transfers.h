@@ -119,7 +119,4 @@ private:
     bool libraryOnly() const { return out_.folder.empty() && out_.bankFile.empty(); }
 };
 
-// The first name beside `path` that is not taken: "bank (2).PFB", "bank (3).PFB", ...
-std::filesystem::path freeNameBeside(const std::filesystem::path& path);
-
 } // namespace kw

@@ -5,6 +5,7 @@
 // own commands (audition, open, send, export, import) do what they say.
 #include "SessionFixture.h"
 
+#include "files/FilePaths.h"
 #include "files/PerformanceFile.h"
 #include "files/RecordReader.h"
 #include "model/UserPerfList.h"
@@ -263,13 +264,20 @@ TEST_F(Keeping, LibraryCommandsAuditionOpenSendExportAndImport)
         SCOPED_TRACE(f.button);
         fs::remove_all(out);
         fs::create_directories(out);
+        // A dangling link named as the first file will be: an export never
+        // writes through it.
+        const auto first = rec(0);
+        fs::create_symlink(dir / "PWNED.SYX", out / performanceFileName(first.category(), first.name()));
         dialogs.chooses = {f.button};
         dialogs.folders = {out.string()};
         for (const auto& name : f.files)
             dialogs.files.push_back(name);
         ASSERT_TRUE(commands->exportEntries({one, other}));
         std::vector<PerformanceData> back;
+        EXPECT_FALSE(nameTaken(dir / "PWNED.SYX"));
         for (const auto& e : fs::directory_iterator(out)) {
+            if (e.is_symlink())
+                continue;
             const auto found = readRecords(e.path());
             ASSERT_TRUE(found);
             for (const FoundRecord& r : found->records)

@@ -159,19 +159,27 @@ TEST_F(Transfers, AllToDiskAsSysExFilesKeepsEveryOneInsideTheFolder)
     const fs::path folder = dir / "sounds";
     fs::create_directory(folder);
     kwtest::writeAll(folder / "PF_Lead 1.SYX", Bytes{1, 2, 3});  // from an earlier run
+    // Links named as performances will be: a dangling one and one to a file
+    // of the user's. A write through either would land outside the folder.
+    fs::create_directory(dir / "elsewhere");
+    kwtest::writeAll(dir / "elsewhere" / "mine.SYX", Bytes{4, 5, 6});
+    fs::create_symlink(dir / "elsewhere" / "PWNED.SYX", folder / "SQ_a_b.SYX");
+    fs::create_symlink(dir / "elsewhere" / "mine.SYX", folder / "--  _DrumTrx2.SYX");
     allToFolder(folder);
     runAll();
     EXPECT_EQ(settings.lastDir, folder.string());
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(folder))
         names.push_back(e.path().filename().string());
-    EXPECT_EQ(names.size(), 128u);
-    EXPECT_EQ(dir.names(), Strings{"sounds"}) << "nothing outside the chosen folder";
+    EXPECT_EQ(names.size(), 130u) << "128 performances beside the two links";
+    EXPECT_EQ(dir.names(), (Strings{"elsewhere", "sounds"}));
+    EXPECT_FALSE(fs::exists(dir / "elsewhere" / "PWNED.SYX")) << "nothing written through a link";
+    EXPECT_EQ(kwtest::readAll(dir / "elsewhere" / "mine.SYX"), (Bytes{4, 5, 6}));
     EXPECT_EQ(kwtest::readAll(folder / "SQ_.._x.SYX"), synth.userRecord(3));
-    EXPECT_EQ(kwtest::readAll(folder / "SQ_a_b.SYX"), synth.userRecord(4));
+    EXPECT_EQ(kwtest::readAll(folder / "SQ_a_b (2).SYX"), synth.userRecord(4));
     EXPECT_EQ(kwtest::readAll(folder / "PF_Lead 1.SYX"), synth.userRecord(10)) << "the earlier file replaced";
     EXPECT_EQ(kwtest::readAll(folder / "PF_Lead 1 (2).SYX"), synth.userRecord(11)) << "the second one kept too";
-    EXPECT_EQ(kwtest::readAll(folder / "--  _DrumTrx2.SYX"), synth.userRecord(12));
+    EXPECT_EQ(kwtest::readAll(folder / "--  _DrumTrx2 (2).SYX"), synth.userRecord(12));
 
     // Six pauses a performance: none between the last block and the next one.
     const auto requests = synth.requests();

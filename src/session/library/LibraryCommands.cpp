@@ -187,12 +187,9 @@ bool LibraryCommands::exportEntries(const std::vector<int64_t>& ids)
         DistinctNames names;
         size_t written = 0;
         for (const PerformanceRecord& record : *r) {
-            auto path = pathFromUtf8(*folder) / pathFromUtf8(names.claim(performanceFileName(record.category(),
-                                                                                             record.name())));
             // An export adds files; one of the same name already there stays.
-            std::error_code ec;
-            if (std::filesystem::exists(path, ec))
-                path = freeNameBeside(path);
+            const auto path = claimInFolder(names, pathFromUtf8(*folder),
+                                            performanceFileName(record.category(), record.name()), true);
             if (auto e = writePerformanceFile(path, record)) {
                 ctx_.dialogs.inform(groupedNumber(written) + " of " + many + " written in " + *folder + "\n"
                                     + e->message());
