@@ -14,7 +14,7 @@ std::string FileError::text() const
     case FileErrorKind::WrongFilesize:
     case FileErrorKind::TooManyRecords: return "Load-Error : Wrong filesize";
     case FileErrorKind::NotABank: return "Load-Error : Not a valid Performance-bank file";
-    case FileErrorKind::CannotSave: return "Load-Error : Unable to save file";
+    case FileErrorKind::CannotSave: return "Save-Error : Unable to save file";
     case FileErrorKind::DamagedMidiFile: return "Load-Error : Damaged MIDI file";
     }
     return {};

@@ -189,6 +189,25 @@ std::string DistinctNames::claim(const std::string& utf8Name)
     }
 }
 
+std::string terminalText(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        const size_t n = utf8SequenceAt(utf8, i);
+        const auto c = uint8_t(utf8[i]);
+        const bool c1 = n == 2 && c == 0xC2 && uint8_t(utf8[i + 1]) < 0xA0;
+        if (n == 0 || c < 0x20 || c == 0x7F || c1) {
+            out += '?';
+            i += n ? n : 1;
+        } else {
+            out.append(utf8.substr(i, n));
+            i += n;
+        }
+    }
+    return out;
+}
+
 bool nameTaken(const std::filesystem::path& path)
 {
     std::error_code ec;

@@ -61,6 +61,12 @@ std::filesystem::path freeNameBeside(const std::filesystem::path& path);
 std::filesystem::path claimInFolder(DistinctNames& names, const std::filesystem::path& folder,
                                     const std::string& utf8Name, bool passTaken = false);
 
+// Text from outside (a file name, a name the user typed) as it may be
+// written to a terminal: control characters (C0, DEL and C1, which start
+// escape sequences) and bytes that are no UTF-8 become '?', so a name can
+// neither forge a line nor change colours.
+std::string terminalText(std::string_view utf8);
+
 // `utf8` as a disk that ignores letter case compares names: ASCII, Latin-1,
 // Latin Extended-A, Greek and Cyrillic letters folded to lower case (PF_AÉ
 // and PF_Aé are one name there).

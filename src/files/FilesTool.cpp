@@ -251,7 +251,7 @@ private:
 
     static std::string shownName(const std::string& name)
     {
-        return name == "-" ? "standard input" : name;
+        return name == "-" ? "standard input" : terminalText(name);
     }
 
     // `needed` names each argument in turn by what its absence is called;
@@ -528,7 +528,7 @@ private:
             if (saved != Saved::Yes)
                 return saved == Saved::Stopped ? stop() : Failed;
             ++written;
-            out_ << shown << '\n';
+            out_ << terminalText(shown) << '\n';
             if (!out_)
                 return stopSignal() ? stop() : Failed;
         }
@@ -581,14 +581,16 @@ int runFilesTool(const std::vector<std::string>& args, std::istream& in, std::os
 int ToolCall::usageError(const std::string& what) const
 {
     out.flush();
-    err << kProgram << ": " << what << "\nTry '" << kProgram << " --help'.\n";
+    err << kProgram << ": " << terminalText(what) << "\nTry '" << kProgram << " --help'.\n";
     return Failed;
 }
 
 void ToolCall::report(const std::string& shown, const std::string& what) const
 {
     out.flush();
-    err << kProgram << ": " << shown << ": " << what << '\n';
+    // Names and reasons may come from outside (a file named with an escape
+    // sequence, a reason quoting a name): never steer the terminal.
+    err << kProgram << ": " << terminalText(shown) << ": " << terminalText(what) << '\n';
 }
 
 int runFilesTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)

@@ -22,13 +22,7 @@ namespace {
 enum Exit { Ok = 0, Fault = 1, Failed = 2 };
 
 // Names the user typed into the library may hold anything.
-std::string plain(std::string text)
-{
-    for (char& c : text)
-        if (uint8_t(c) < 0x20 || c == 0x7F)
-            c = '?';
-    return text;
-}
+std::string plain(const std::string& text) { return terminalText(text); }
 
 std::string entry(const LibraryRow& r)
 {

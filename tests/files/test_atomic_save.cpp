@@ -76,7 +76,7 @@ TEST(AtomicSave, ASaveThatBreaksOffKeepsTheOldFileAndSaysWhy)
         EXPECT_EQ((*e)->kind, FileErrorKind::CannotSave);
         EXPECT_EQ((*e)->reason, "File too large");
     }
-    EXPECT_EQ(bankError->message(), "Load-Error : Unable to save file\n" + (dir / "bank.PFB").string() + ": File too large");
+    EXPECT_EQ(bankError->message(), "Save-Error : Unable to save file\n" + (dir / "bank.PFB").string() + ": File too large");
     for (const char* name : {"bank.PFB", "p.SYX", "n.PFN"})
         EXPECT_EQ(kwtest::readAll(dir / name), kOld) << name;
     EXPECT_EQ(dir.names(), (std::vector<std::string>{"bank.PFB", "n.PFN", "p.SYX"}));
@@ -109,7 +109,7 @@ TEST(AtomicSave, AFolderThatCannotTakeTheFileIsReported)
     const SaveError e = writePerformanceFile(dir / "file" / "p.SYX", PerformanceRecord());
     ASSERT_TRUE(e.has_value());
     EXPECT_EQ(e->message(),
-              "Load-Error : Unable to save file\n" + (dir / "file" / "p.SYX").string() + ": Not a directory");
+              "Save-Error : Unable to save file\n" + (dir / "file" / "p.SYX").string() + ": Not a directory");
     // A folder where the file should be: the rename fails and nothing stays behind.
     fs::create_directory(dir / "taken.SYX");
     EXPECT_TRUE(writePerformanceFile(dir / "taken.SYX", PerformanceRecord()).has_value());

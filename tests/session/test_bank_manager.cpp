@@ -289,7 +289,7 @@ TEST_F(Bank, ASavedBankReopensWithTheSameSlotsByteForByte)
     if (::access((dir / "ro").c_str(), W_OK) != 0) {
         dialogs.files = {(dir / "ro" / "x.PFB").string()};
         EXPECT_FALSE(manager.save());
-        EXPECT_EQ(dialogs.boxes.back().rfind("Load-Error : Unable to save file\n" + (dir / "ro" / "x.PFB").string(), 0),
+        EXPECT_EQ(dialogs.boxes.back().rfind("Save-Error : Unable to save file\n" + (dir / "ro" / "x.PFB").string(), 0),
                   0u);
         EXPECT_FALSE(fs::exists(dir / "ro" / "x.PFB"));
         EXPECT_EQ(changedSlots(), (std::vector<int>{3}));

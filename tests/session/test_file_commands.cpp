@@ -61,14 +61,14 @@ TEST_F(FileMenu, ASaveThatFailsKeepsTheOldFileAndSaysWhy)
     dialogs.files = {(dir / "afile" / "p.SYX").string(), (dir / "old.SYX").string()};
     file.MenuFileSaveActPerfClick();
     ASSERT_EQ(dialogs.boxes.size(), 1u);
-    EXPECT_EQ(dialogs.boxes[0], "Load-Error : Unable to save file\n" + (dir / "afile" / "p.SYX").string()
+    EXPECT_EQ(dialogs.boxes[0], "Save-Error : Unable to save file\n" + (dir / "afile" / "p.SYX").string()
                                     + ": Not a directory");
     {
         kwtest::FileSizeLimit limit(100);
         file.MenuFileSaveActPerfClick();
     }
     ASSERT_EQ(dialogs.boxes.size(), 2u);
-    EXPECT_EQ(dialogs.boxes[1], "Load-Error : Unable to save file\n" + (dir / "old.SYX").string() + ": File too large");
+    EXPECT_EQ(dialogs.boxes[1], "Save-Error : Unable to save file\n" + (dir / "old.SYX").string() + ": File too large");
     EXPECT_EQ(kwtest::readAll(dir / "old.SYX"), (Bytes{1, 2, 3}));
     EXPECT_EQ(dir.names(), (Strings{"afile", "old.SYX"}));
 }
@@ -121,7 +121,7 @@ TEST_F(FileMenu, NamesFilesThatCannotBeReadOrWrittenChangeNothingAndAreReported)
     ASSERT_EQ(dialogs.boxes.size(), 2u);
     EXPECT_EQ(dialogs.boxes[0], "Load-Error : Unable to open file\n" + (dir / "none.PFN").string()
                                     + ": No such file or directory");
-    EXPECT_EQ(dialogs.boxes[1].substr(0, 33), "Load-Error : Unable to save file\n");
+    EXPECT_EQ(dialogs.boxes[1].substr(0, 33), "Save-Error : Unable to save file\n");
     EXPECT_EQ(settings.aktPerfList, "/keep.PFN");
     EXPECT_EQ(entry(0), builtInUserPerfLines()[0]);
     EXPECT_TRUE(ui.entries.empty());

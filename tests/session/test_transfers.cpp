@@ -309,7 +309,7 @@ TEST_F(Transfers, AFileErrorStopsTheTransferCleanlyAndInputKeepsWorking)
     EXPECT_FALSE(ui.busy);
     EXPECT_EQ(synth.requests().size(), 11u * 7) << "nothing asked after the failed write";
     ASSERT_EQ(dialogs.boxes.size(), 1u);
-    EXPECT_EQ(dialogs.boxes[0].substr(0, dialogs.boxes[0].find('\n')), "Load-Error : Unable to save file");
+    EXPECT_EQ(dialogs.boxes[0].substr(0, dialogs.boxes[0].find('\n')), "Save-Error : Unable to save file");
     EXPECT_NE(dialogs.boxes[0].find((folder / "SQ_uelchy.SYX").string()), std::string::npos) << dialogs.boxes[0];
     EXPECT_NE(dialogs.boxes[0].find("No such file or directory"), std::string::npos);
     EXPECT_NE(dialogs.boxes[0].find("10 of 128 performances saved"), std::string::npos);
@@ -325,7 +325,7 @@ TEST_F(Transfers, ABankThatCannotBeCreatedIsReportedBeforeAnythingIsAsked)
     EXPECT_TRUE(synth.requests().empty());
     EXPECT_FALSE(ui.busy);
     ASSERT_EQ(dialogs.boxes.size(), 1u);
-    EXPECT_EQ(dialogs.boxes[0].rfind("Load-Error : Unable to save file\n" + (dir / "missing" / "bank.PFB").string(), 0),
+    EXPECT_EQ(dialogs.boxes[0].rfind("Save-Error : Unable to save file\n" + (dir / "missing" / "bank.PFB").string(), 0),
               0u)
         << dialogs.boxes[0];
 }

@@ -123,6 +123,13 @@ TEST(LibraryCli, ImportSearchAndExportSayWhatTheyDidWithTheToolsExitStatuses)
     ASSERT_TRUE(bank);
     EXPECT_EQ(bank->records.size(), 128u);
 
+    // A damaged file named to forge a line and a colour is named harmlessly.
+    fs::create_directories(d / "hostile");
+    ASSERT_FALSE(writeBankFile(d / "hostile" / "evil\n\x1b[31mred\xc2\x9b.PFB", std::vector{gamma}));
+    const Ran hostile = runTool(d, {lib, "library", "import", "hostile"});
+    EXPECT_EQ(hostile.status, 1) << describe(hostile);
+    EXPECT_EQ(hostile.err, "knobwright-files: hostile/evil??[31mred?.PFB: record 3 (PF Gamma): bad checksum in message 3\n");
+
     // Without --library: where the editor keeps its data.
     ::setenv("XDG_DATA_HOME", (d / "data").c_str(), 1);
     const Ran home = runTool(d, {"library", "import", "shelf/a.SYX"});
