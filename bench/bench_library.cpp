@@ -4,7 +4,8 @@
 // as the library window asks; and a keystroke after the user rated a row), the
 // first search that builds the search index, the index's memory, the file's
 // size per performance; and importing .SYX files, 2,000 and 8,000 of them,
-// per file and how that grows. Files and libraries go to a memory file
+// per file and how that grows; the peak memory of the files tool importing a
+// 20 MB file of nothing but empty SysEx messages. Files and libraries go to a memory file
 // system where there is one (/dev/shm), so the figures are the program's and
 // not the disk's.
 //
@@ -19,7 +20,11 @@
 #include "support/RandomRecords.h"
 
 #include <chrono>
+#include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -50,6 +55,37 @@ std::unique_ptr<kw::Store> open(const fs::path& path)
 }
 
 } // namespace
+
+// The peak memory of `knobwright-files library import` of a 20 MB file of
+// F0 F7 pairs, as a multiple of the file's size: a reader that allocated a
+// buffer per message once took 35 times the file for "0 performances".
+double emptySysexPeak(const fs::path& dir)
+{
+    const fs::path file = dir / "empty.SYX";
+    std::string pairs(20'000'000, '\xF0');
+    for (size_t i = 1; i < pairs.size(); i += 2)
+        pairs[i] = '\xF7';
+    std::ofstream(file, std::ios::binary) << pairs;
+    const std::string library = (dir / "empty-import.sqlite").string();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::execl(KW_FILES_TOOL, "knobwright-files", "--library", library.c_str(), "library", "import", file.c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "bench_library: the import of empty SysEx failed\n");
+        std::exit(1);
+    }
+    fs::remove(file);
+    fs::remove(library);
+    return double(usage.ru_maxrss) * 1024 / double(pairs.size());
+}
 
 int main(int argc, char** argv)
 {
@@ -135,6 +171,9 @@ int main(int argc, char** argv)
             importBytesPer = double(fs::file_size(target)) / double(sizes[s]);
         }
     }
+    std::vector<double> emptyPeaks;
+    for (int r = 0; r < rounds; ++r)
+        emptyPeaks.push_back(emptySysexPeak(dir));
     fs::remove_all(dir);
 
     using kwbench::Row;
@@ -159,5 +198,7 @@ int main(int argc, char** argv)
     rows.push_back(Row{"import per file, 8,000 vs 2,000", "x", stats(growth), 1.5, false, "1 is linear"});
     rows.push_back(Row{"library size per imported file", "bytes", stats({importBytesPer}), 1024, false,
                        "performance, file source and sighting"});
+    rows.push_back(Row{"import of 20 MB of empty SysEx, peak", "x file", stats(emptyPeaks), 5, false,
+                       "knobwright-files' peak resident memory; 0 performances"});
     return kwbench::report(argc, argv, "bench_library", rows);
 }

@@ -21,6 +21,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             total += m.size();
         }
         FUZZ_CHECK(total <= size, "messages of more bytes than the file holds");
+        // A filter drops what it says no to and nothing else.
+        const auto longOnes = readMidiSysex(bytes, [](ByteView m) { return m.size() >= 11; });
+        FUZZ_CHECK(longOnes, "a file refused only when filtered");
+        std::vector<Bytes> expected;
+        for (const Bytes& m : *messages)
+            if (m.size() >= 11)
+                expected.push_back(m);
+        FUZZ_CHECK(*longOnes == expected, "the filter changed what it kept");
     } else {
         FUZZ_CHECK(messages.error().kind == FileErrorKind::DamagedMidiFile && !messages.error().reason.empty(),
                    "a file refused without a reason");

@@ -47,8 +47,8 @@ struct Timed {
 // One track chunk's events; the SysEx messages go to `out`.
 class TrackReader {
 public:
-    TrackReader(ByteView file, size_t begin, size_t end, size_t track, std::vector<Timed>& out)
-        : file_(file), pos_(begin), end_(end), track_(track), out_(out)
+    TrackReader(ByteView file, size_t begin, size_t end, size_t track, std::vector<Timed>& out, SysexFilter keep)
+        : file_(file), pos_(begin), end_(end), track_(track), out_(out), keep_(keep)
     {
     }
 
@@ -167,14 +167,16 @@ private:
         }
         pending_.insert(pending_.end(), body.begin(), body.end());
         if (pending_.size() >= 2 && pending_.back() == 0xF7) {
-            out_.push_back({tick, track_, std::move(pending_)});
-            pending_.clear();
+            if (!keep_ || keep_(pending_))
+                out_.push_back({tick, track_, std::move(pending_)});
+            pending_.clear();  // a message dropped leaves its room for the next
         }
     }
 
     ByteView file_;
     size_t pos_, end_, track_;
     std::vector<Timed>& out_;
+    SysexFilter keep_;
     uint8_t running_ = 0;
     Bytes pending_;
     FileError error_{FileErrorKind::DamagedMidiFile, {}, {}};
@@ -218,7 +220,7 @@ void putBe32(Bytes& out, uint32_t v)
 
 } // namespace
 
-Result<std::vector<Bytes>> readMidiSysex(ByteView whole)
+Result<std::vector<Bytes>> readMidiSysex(ByteView whole, SysexFilter keep)
 {
     const auto unwrapped = unwrapRiff(whole);
     if (!unwrapped)
@@ -246,7 +248,7 @@ Result<std::vector<Bytes>> readMidiSysex(ByteView whole)
             break;  // a foreign chunk cut off at the end holds nothing to read
         }
         if (tagIs(file, pos, "MTrk")) {
-            if (auto e = TrackReader(file, body, body + size_t(length), found, messages).read())
+            if (auto e = TrackReader(file, body, body + size_t(length), found, messages, keep).read())
                 return *e;
             ++found;
         }

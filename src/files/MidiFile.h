@@ -32,7 +32,11 @@ inline constexpr uint64_t kMidiSizeLimit = 4u << 20;
 // or length of more than four bytes, a data byte without a status, a status
 // byte that has no place in a file (F1 ... FE but F7), a channel message
 // whose data bytes hold a status.
-Result<std::vector<Bytes>> readMidiSysex(ByteView file);
+//
+// With `keep`, a message it says no to is dropped as soon as it is whole,
+// so a file of countless empty or foreign messages costs no memory for them.
+using SysexFilter = bool (*)(ByteView message);
+Result<std::vector<Bytes>> readMidiSysex(ByteView file, SysexFilter keep = nullptr);
 
 // A type 0 file of one track that sends each performance as its seven bulk
 // dumps, addressed as the records are, with 100 ms before every dump after

@@ -95,13 +95,38 @@ public:
     {
         for (const Bytes& m : messages)
             add(m);
+        return finishAll();
+    }
+
+    // The SysEx messages of a raw stream: each from an F0 to the next F7.
+    // Bytes outside a message (realtime bytes, a stray status) are skipped;
+    // a message cut by the next F0 or by the end of the stream is dropped
+    // (its performance then misses that block). Each message is looked at
+    // where it lies: a stream of millions of empty or foreign messages costs
+    // no memory of its own.
+    FileRecords takeStream(ByteView bytes)
+    {
+        size_t start = SIZE_MAX;
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            if (bytes[i] == 0xF0) {
+                start = i;
+            } else if (bytes[i] == 0xF7 && start != SIZE_MAX) {
+                add(bytes.subspan(start, i + 1 - start));
+                start = SIZE_MAX;
+            }
+        }
+        return finishAll();
+    }
+
+private:
+    FileRecords finishAll()
+    {
         for (int s = 0; s <= kEditSlot; ++s)
             if (slots_[size_t(s)] && slots_[size_t(s)]->present)
                 finish(s);
         return std::move(out_);
     }
 
-private:
     void add(ByteView m)
     {
         const auto id = identify(m);
@@ -183,25 +208,6 @@ private:
     FileRecords out_;
 };
 
-// The SysEx messages of a raw stream: each from an F0 to the next F7. Bytes
-// outside a message (realtime bytes, a stray status) are skipped; a message
-// cut by the next F0 or by the end of the stream is dropped (its performance
-// then misses that block).
-std::vector<Bytes> splitSysex(ByteView bytes)
-{
-    std::vector<Bytes> out;
-    size_t start = SIZE_MAX;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == 0xF0) {
-            start = i;
-        } else if (bytes[i] == 0xF7 && start != SIZE_MAX) {
-            out.emplace_back(bytes.begin() + ptrdiff_t(start), bytes.begin() + ptrdiff_t(i) + 1);
-            start = SIZE_MAX;
-        }
-    }
-    return out;
-}
-
 bool opensWith(ByteView bytes, std::string_view text)
 {
     return bytes.size() >= text.size() && std::equal(text.begin(), text.end(), bytes.begin(), [](char c, uint8_t b) {
@@ -261,7 +267,9 @@ Result<FileRecords> recordsFromBytes(ByteView bytes)
     if (isMidi(bytes)) {
         if (bytes.size() > kMidiSizeLimit)
             return FileError{FileErrorKind::DamagedMidiFile, {}, "larger than " + bytesText(kMidiSizeLimit)};
-        auto messages = readMidiSysex(bytes);
+        // Only messages that can be blocks of a performance are kept while
+        // the file is read.
+        auto messages = readMidiSysex(bytes, [](ByteView m) { return identify(m).has_value(); });
         if (!messages)
             return messages.error();
         FileRecords out = recordsFromMessages(*messages);
@@ -269,7 +277,7 @@ Result<FileRecords> recordsFromBytes(ByteView bytes)
         return out;
     }
     if (!bytes.empty() && bytes[0] == 0xF0 && bytes.size() <= kBankSizeLimit) {
-        FileRecords out = recordsFromMessages(splitSysex(bytes));
+        FileRecords out = Assembler().takeStream(bytes);
         out.kind = RecordSource::SysexStream;
         return out;
     }

@@ -8,6 +8,32 @@
 #include "files/MidiFile.h"
 #include "files/RecordReader.h"
 
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+// Counts every allocation, so a reader that allocates per message shows.
+namespace {
+std::atomic<long> allocations{0};
+long allocationCount() { return allocations.load(); }
+} // namespace
+
+void* operator new(std::size_t n)
+{
+    ++allocations;
+    if (void* p = std::malloc(n ? n : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept
+{
+    ++allocations;
+    return std::malloc(n ? n : 1);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
 using namespace kw;
 using namespace kwtest;
 
@@ -157,16 +183,58 @@ TEST(Readers, BulkDumpsAmongOtherMessagesBecomePerformancesAndWhatIsIncompleteIs
         {"nothing of a CS1x", {paramChange, roland}, {}, {}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const FileRecords found = recordsFromMessages(c.messages);
-        ASSERT_EQ(found.records.size(), c.records.size());
-        for (size_t i = 0; i < c.records.size(); ++i) {
-            EXPECT_EQ(found.records[i].record, c.records[i].record) << i;
-            EXPECT_EQ(found.records[i].damage, c.records[i].damage) << i;
+        // The same messages as a list and as one raw stream (a .SYX file).
+        Bytes stream;
+        for (const Bytes& m : c.messages)
+            stream.insert(stream.end(), m.begin(), m.end());
+        const auto fromStream = recordsFromBytes(stream);
+        ASSERT_TRUE(fromStream) << c.name;
+        const FileRecords both[2] = {recordsFromMessages(c.messages), *fromStream};
+        // A stream of exactly one performance is a performance file, read as one.
+        for (int k = 0; k < (stream.size() == PerformanceRecord::kSize ? 1 : 2); ++k) {
+            const FileRecords& found = both[k];
+            SCOPED_TRACE(c.name + (k == 1 ? " (stream)" : ""));
+            ASSERT_EQ(found.records.size(), c.records.size());
+            for (size_t i = 0; i < c.records.size(); ++i) {
+                EXPECT_EQ(found.records[i].record, c.records[i].record) << i;
+                EXPECT_EQ(found.records[i].damage, c.records[i].damage) << i;
+            }
+            EXPECT_EQ(found.problems, c.problems);
+            EXPECT_EQ(found.damaged(), c.problems.size() + size_t(std::count_if(c.records.begin(), c.records.end(), [](const auto& r) {
+                                           return !r.damage.empty();
+                                       })));
         }
-        EXPECT_EQ(found.problems, c.problems);
-        EXPECT_EQ(found.damaged(), c.problems.size() + size_t(std::count_if(c.records.begin(), c.records.end(), [](const auto& r) {
-                                       return !r.damage.empty();
-                                   })));
+    }
+}
+
+TEST(Readers, CountlessEmptyOrForeignMessagesCostNoAllocationEach)
+{
+    // 200,000 empty messages and as many foreign ones around one
+    // performance, as a raw stream and as a MIDI file.
+    const PerformanceRecord pan = makeRecord(5, 22, "Pan Seq");
+    const Bytes roland = {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7};
+    Bytes stream, events;
+    for (int i = 0; i < 200'000; ++i) {
+        stream.insert(stream.end(), {0xF0, 0xF7});
+        stream.insert(stream.end(), roland.begin(), roland.end());
+        events.insert(events.end(), {0x00, 0xF0, 0x01, 0xF7});
+        const Bytes e = sysex(0, roland);
+        events.insert(events.end(), e.begin(), e.end());
+    }
+    for (const Bytes& m : messagesOf({pan})) {
+        stream.insert(stream.end(), m.begin(), m.end());
+        const Bytes e = sysex(0, m);
+        events.insert(events.end(), e.begin(), e.end());
+    }
+    const Bytes midi = cat({header(0, 1), chunk("MTrk", cat({events, kEndOfTrack}))});
+    for (const Bytes* file : std::initializer_list<const Bytes*>{&stream, &midi}) {
+        SCOPED_TRACE(file == &stream ? "stream" : "MIDI file");
+        const long before = allocationCount();
+        const auto found = recordsFromBytes(*file);
+        const long allocations = allocationCount() - before;
+        ASSERT_TRUE(found);
+        ASSERT_EQ(found->records.size(), 1u);
+        EXPECT_EQ(found->records[0].record, pan);
+        EXPECT_LT(allocations, 200) << "an allocation per message";
     }
 }
