@@ -26,11 +26,13 @@ void UserPerfNames::set(int index, std::string text)
 {
     if (index < 0 || index >= int(lines_.size()))
         return;
-    const bool differs = lines_[size_t(index)] != text;
     lines_[size_t(index)] = std::move(text);
     if (changed_)
         changed_(index);
-    if (watcher_ && differs)
+    // Every line set is one seen, even when it reads as before: a line
+    // received just as the built-in list has it is still what the synth
+    // holds, and the library must know it to give it back at the next start.
+    if (watcher_)
         watcher_(index);
 }
 

@@ -28,7 +28,8 @@ public:
 
     // Told the index of every line that changed (the window mirrors them).
     void onChange(std::function<void(int index)> fn) { changed_ = std::move(fn); }
-    // Told the same, besides the window: the library that keeps the lines.
+    // Told of every line set, changed or not, besides the window: the
+    // library that keeps the lines as last seen.
     void watch(std::function<void(int index)> fn) { watcher_ = std::move(fn); }
 
 private:

@@ -149,6 +149,12 @@ TEST_F(Keeping, WhatPassesThroughIsKeptOnceWithWhereItWasSeen)
 
 TEST_F(Keeping, TheListSurvivesARestartAndABankIsKeptInSlices)
 {
+    // Lines received as the list shows them before any request (the
+    // factory's names) must come back too, not as bare numbers.
+    for (int pp : {2, 4, 127}) {
+        const BuiltInUserPerf& b = builtInUserPerfs()[size_t(pp)];
+        nameOnSynth(pp, std::string(b.name.begin(), b.name.end()), b.category);
+    }
     bulk.MenuBulkPerfNamesClick();
     runAll();
     const NameLines seen = session.userPerfs().lines();
