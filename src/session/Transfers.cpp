@@ -278,15 +278,21 @@ ToDiskTransfer::Kept ToDiskTransfer::keepOutput(bool complete)
         return {};
     }
     fs::path target = out_.bankFile;
-    // A bank from an earlier run is only replaced by a complete one.
-    if (!complete && bankExisted_) {
-        target = freeNameBeside(target);
+    // An incomplete bank says so in its name, so it is never taken later
+    // for a whole backup; and a bank from an earlier run is only replaced
+    // by a complete one.
+    if (!complete) {
+        target = out_.bankFile.parent_path() / out_.bankFile.stem();
+        target += " (incomplete, " + std::to_string(bank_->records()) + " of " + std::to_string(total()) + ")";
+        target += out_.bankFile.extension();
+        if (nameTaken(target))
+            target = freeNameBeside(target);
         bank_->retarget(target);
     }
     if (auto e = bank_->commit())
         return {{}, *e};
     std::string where = " in " + utf8FromPath(target);
-    if (target != out_.bankFile)
+    if (target != out_.bankFile && bankExisted_)
         where += " (" + utf8FromPath(out_.bankFile.filename()) + " was left as it was)";
     return {where, std::nullopt};
 }

@@ -195,13 +195,14 @@ TEST_F(Transfers, CancelAfter40LeavesAValidBankOf40)
     allToBank("bank.PFB");
     runAll();
     EXPECT_FALSE(ui.busy);
-    const Bytes kept = records(dir / "bank.PFB");
-    ASSERT_EQ(kwtest::readAll(dir / "bank.PFB").size(), 14u + 40 * 317);
+    // Named as what it is, never as the whole backup asked for.
+    const fs::path partial = dir / "bank (incomplete, 40 of 128).PFB";
+    const Bytes kept = records(partial);
+    ASSERT_EQ(kwtest::readAll(partial).size(), 14u + 40 * 317);
     EXPECT_TRUE(kept == synthMemory(40));
     EXPECT_EQ(synth.requests().size(), 40u * 7) << "nothing asked after the performance in flight";
-    EXPECT_EQ(dialogs.boxes,
-              Strings{"Transfer cancelled: 40 of 128 performances saved in " + (dir / "bank.PFB").string()});
-    EXPECT_EQ(dir.names(), Strings{"bank.PFB"});
+    EXPECT_EQ(dialogs.boxes, Strings{"Transfer cancelled: 40 of 128 performances saved in " + partial.string()});
+    EXPECT_EQ(dir.names(), Strings{"bank (incomplete, 40 of 128).PFB"});
 }
 
 TEST_F(Transfers, ATimeOutAt70WithTheRetryLostKeepsTheBankOf70AndNames71)
@@ -212,14 +213,15 @@ TEST_F(Transfers, ATimeOutAt70WithTheRetryLostKeepsTheBankOf70AndNames71)
     allToBank("bank.PFB");
     runAll();
     EXPECT_FALSE(ui.busy);
-    ASSERT_EQ(kwtest::readAll(dir / "bank.PFB").size(), 14u + 70 * 317);
-    EXPECT_TRUE(records(dir / "bank.PFB") == synthMemory(70));
+    const fs::path partial = dir / "bank (incomplete, 70 of 128).PFB";
+    ASSERT_EQ(kwtest::readAll(partial).size(), 14u + 70 * 317);
+    EXPECT_TRUE(records(partial) == synthMemory(70));
     // Performance 71's first block asked for twice, then the transfer stops.
     const auto requests = synth.requests();
     ASSERT_EQ(requests.size(), 70u * 7 + 2);
     EXPECT_EQ(kwtest::hex(requests.back().second), "F0 43 20 4B 70 46 00 F7");
     EXPECT_EQ(dialogs.boxes, Strings{"Perf. #071 not saved: MIDI-Data receive-timeout!\n70 of 128 performances "
-                                     "saved in " + (dir / "bank.PFB").string()});
+                                     "saved in " + partial.string()});
     fetchStillWorks();
 }
 
@@ -276,8 +278,9 @@ TEST_F(Transfers, AnEarlierBankIsReplacedOnlyByACompleteOne)
     allToBank("bank.PFB");
     runAll();
     EXPECT_EQ(kwtest::readAll(dir / "bank.PFB"), earlier);
-    EXPECT_EQ(records(dir / "bank (2).PFB"), synthMemory(5));
-    EXPECT_EQ(dialogs.boxes, Strings{"Transfer cancelled: 5 of 128 performances saved in " + (dir / "bank (2).PFB").string()
+    const fs::path partial = dir / "bank (incomplete, 5 of 128).PFB";
+    EXPECT_EQ(records(partial), synthMemory(5));
+    EXPECT_EQ(dialogs.boxes, Strings{"Transfer cancelled: 5 of 128 performances saved in " + partial.string()
                                      + " (bank.PFB was left as it was)"});
 
     // A transfer that stops before one performance is whole leaves no file.
@@ -285,7 +288,7 @@ TEST_F(Transfers, AnEarlierBankIsReplacedOnlyByACompleteOne)
     loseRepliesFor(0);
     allToBank("other.PFB");
     runAll();
-    EXPECT_EQ(dir.names(), (Strings{"bank (2).PFB", "bank.PFB"}));
+    EXPECT_EQ(dir.names(), (Strings{"bank (incomplete, 5 of 128).PFB", "bank.PFB"}));
 
     synth.drop = {};
     dialogs.cancelAt = -1;
