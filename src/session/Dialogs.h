@@ -38,8 +38,10 @@ public:
     // second, 0 when it was closed without either.
     virtual int ask(const std::string& text, const std::string& firstButton, const std::string& secondButton) = 0;
     // A standard Yes/No question box with its own caption; true unless the
-    // user answered No.
-    virtual bool confirm(const std::string& caption, const std::string& text) = 0;
+    // user answered No. A question whose Yes throws work away defaults to
+    // No, so that Return keeps the work.
+    enum class Default { Yes, No };
+    virtual bool confirm(const std::string& caption, const std::string& text, Default byDefault = Default::Yes) = 0;
     // A question box with its own caption and buttons, the last of them
     // the one that backs out: the index of the button pressed, the last
     // one's when the box was closed otherwise.

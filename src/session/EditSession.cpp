@@ -554,7 +554,8 @@ void EditSession::chooseUserPerf(int pp)
         return;
     }
     if (state_.modified && dialogs_ &&
-        !dialogs_->confirm("Caution", "Changes on actual Performance will be lost - continue?")) {
+        !dialogs_->confirm("Caution", "Changes on actual Performance will be lost - continue?",
+                           Dialogs::Default::No)) {
         // The synth keeps playing the previous performance; so does the list.
         ui_->selectUserPerf(state_.selectedUserPerf);
         return;

@@ -275,9 +275,10 @@ bool Application::mayQuit()
         return true;
     if (wrappingUp_)
         return false;  // on its way out already
-    if (transferRunning() && !dialogs_->confirm(window_->windowTitle().toStdString(), kQuitDuringTransferQuestion))
+    if (transferRunning()
+        && !dialogs_->confirm(window_->windowTitle().toStdString(), kQuitDuringTransferQuestion, Dialogs::Default::No))
         return false;
-    if (!bankManager_->mayQuit())
+    if (!bankManager_->mayQuit() || !libraryCommands_->mayQuit())
         return false;
     if (!core_->receiver.chainRunning() && !core_->receiver.chainQueued())
         return true;

@@ -86,6 +86,7 @@ public:
     Senders& senders() { return *senders_; }
     PerformanceImage& image() { return image_; }
     EditorState& state() { return state_; }
+    EditSession& session() { return *session_; }
     BankManager& bankManager() { return *bankManager_; }
     SynthLink& link() { return *link_; }
     // View › MIDI monitor, made when first opened; null before.

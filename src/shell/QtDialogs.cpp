@@ -180,10 +180,10 @@ int QtDialogs::ask(const std::string& text, const std::string& firstButton, cons
     return messageWindow().ask(q(text), q(firstButton), q(secondButton));
 }
 
-bool QtDialogs::confirm(const std::string& caption, const std::string& text)
+bool QtDialogs::confirm(const std::string& caption, const std::string& text, Default byDefault)
 {
-    return QMessageBox::question(parent_, q(caption), q(text), QMessageBox::Yes | QMessageBox::No) !=
-           QMessageBox::No;
+    return QMessageBox::question(parent_, q(caption), q(text), QMessageBox::Yes | QMessageBox::No,
+                                 byDefault == Default::No ? QMessageBox::No : QMessageBox::Yes) != QMessageBox::No;
 }
 
 int QtDialogs::choose(const std::string& caption, const std::string& text, const std::vector<std::string>& buttons)

@@ -29,7 +29,7 @@ public:
     TMessageWindow& messageWindow();
 
     int ask(const std::string& text, const std::string& firstButton, const std::string& secondButton) override;
-    bool confirm(const std::string& caption, const std::string& text) override;
+    bool confirm(const std::string& caption, const std::string& text, Default byDefault = Default::Yes) override;
     int choose(const std::string& caption, const std::string& text, const std::vector<std::string>& buttons) override;
     // Titled like the main window, or like the program before it exists.
     void inform(const std::string& text) override;

@@ -416,6 +416,7 @@ TEST_F(EditSessionTest, AnEditedPerformanceIsDroppedOnlyAfterYes)
     dialogs.confirms = {false, true};
     session.chooseUserPerf(7);
     EXPECT_EQ(dialogs.questions, Strings{"Caution: Changes on actual Performance will be lost - continue?"});
+    EXPECT_EQ(dialogs.confirmDefaults.back(), kw::Dialogs::Default::No) << "Return keeps the edit";
     EXPECT_EQ(ui.log, Strings{"select:4"}) << "the list goes back to what the synth plays";
     EXPECT_EQ(state.selectedUserPerf, 4);
     EXPECT_EQ(fetches, 0);

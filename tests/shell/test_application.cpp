@@ -2,7 +2,9 @@
 #include "editor/MidiMonitorWindow.h"
 #include "midi/Messages.h"
 #include "midi/MidiSession.h"
+#include "model/FieldTable.h"
 #include "session/BankManager.h"
+#include "session/EditSession.h"
 #include "shell/Application.h"
 #include "shell/MessageWindow.h"
 #include "shell/WindowPlace.h"
@@ -263,6 +265,36 @@ TEST_F(ApplicationTest, TheBankManagerOpensFromItsMenuAndItsUnsavedBankIsAskedFo
     EXPECT_EQ(QFileInfo(dir.filePath("kept.PFB")).size(), 14 + 317);
     EXPECT_EQ(dialogs.questions.size(), 2u);
     EXPECT_EQ(dialogs.questions.back(), kUnsavedBankQuestion);
+    app.finish();
+}
+
+TEST_F(ApplicationTest, QuittingWithAnEditTheLibraryLacksAsksToKeepIt)
+{
+    store("Midi-IN", "CS1x In");
+    store("Midi-OUT", "CS1x Out");
+    Application app(options({"CS1x In"}, {"CS1x Out"}));
+    ASSERT_TRUE(app.start());
+    TMainWindow& w = app.window();
+    const auto asked = [&] {
+        return std::count_if(dialogs.log.begin(), dialogs.log.end(),
+                             [](const std::string& l) { return l.rfind("choose:Quit Knobwright: ", 0) == 0; });
+    };
+    w.show();
+    EXPECT_TRUE(w.close()) << "nothing edited: no question";
+    EXPECT_EQ(asked(), 0);
+
+    w.show();
+    app.session().apply(*findField("FilterCutoff"), 20);
+    dialogs.chooses = {2};
+    EXPECT_FALSE(w.close()) << "Cancel: the program stays";
+    EXPECT_EQ(asked(), 1);
+    dialogs.chooses = {0};
+    EXPECT_TRUE(w.close()) << "kept, then closed";
+    EXPECT_EQ(asked(), 2);
+    // The library holds the edit now: nothing to ask.
+    w.show();
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(asked(), 2);
     app.finish();
 }
 

@@ -91,6 +91,13 @@ TEST(QtDialogs, BoxesCarryTheWindowsTitleAndNoEndsTheQuestion)
     EXPECT_EQ(title, "Caution");
     whenModal([&](QWidget* box) { buttonOf(box, "Yes")->click(); });
     EXPECT_TRUE(dialogs.confirm("Caution", "Changes on actual Performance will be lost - continue?"));
+
+    // Return takes the default: No where Yes throws work away, else Yes.
+    for (const auto byDefault : {kw::Dialogs::Default::No, kw::Dialogs::Default::Yes}) {
+        whenModal([&](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); });
+        EXPECT_EQ(dialogs.confirm("Caution", "Changes on actual Performance will be lost - continue?", byDefault),
+                  byDefault == kw::Dialogs::Default::Yes);
+    }
 }
 
 TEST(QtDialogs, NoticesShowWithoutWaitingInOneReusedBox)

@@ -17,6 +17,7 @@ public:
     std::deque<int> asks;
     std::deque<int> chooses;  // choose(): the button pressed; unscripted, the one before the last (go on)
     std::deque<bool> confirms;
+    std::vector<Default> confirmDefaults;  // the button each confirm() had as its default
     std::deque<std::optional<std::string>> files;    // open and save alike
     std::deque<std::optional<std::string>> folders;
     std::deque<std::optional<int>> userPerfs;
@@ -46,8 +47,9 @@ public:
         questions.push_back(text);
         return take(asks, 1);
     }
-    bool confirm(const std::string& caption, const std::string& text) override
+    bool confirm(const std::string& caption, const std::string& text, Default byDefault = Default::Yes) override
     {
+        confirmDefaults.push_back(byDefault);
         log.push_back("confirm:" + caption + ": " + text);
         questions.push_back(caption + ": " + text);
         return take(confirms, true);

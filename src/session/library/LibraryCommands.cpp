@@ -89,6 +89,26 @@ void LibraryCommands::keepEdited()
     ctx_.rx.report(kept->isNew ? "Kept in the library: " + name : name + " is in the library already");
 }
 
+bool LibraryCommands::mayQuit()
+{
+    if (!ctx_.session.userWork())
+        return true;
+    const PerformanceRecord shown = PerformanceRecord::fromEdit(ctx_.session.editedImage(), 0);
+    // Judged by content: an edit kept with Ctrl+L, stored and kept, or
+    // undone back to a sound the library has loses nothing.
+    if (Store* s = store())
+        if (auto held = s->find(performanceData(shown)); held && *held)
+            return true;
+    const std::string name = trimBlanks(shown.categoryAbbreviation()) + " " + trimBlanks(shown.name());
+    switch (ctx_.dialogs.choose(kQuitCaption, "The edited performance " + name
+                                                  + " has changes that are not kept anywhere.\nKeep it in the library?",
+                                {kKeepAndQuit, kQuitWithoutKeeping, kCancelQuit})) {
+    case 0: return keeper_.keepNow(ctx_.session.editedImage(), Source::editor()).has_value();
+    case 1: return true;
+    default: return false;
+    }
+}
+
 std::optional<std::vector<PerformanceRecord>> LibraryCommands::records(const std::vector<int64_t>& ids,
                                                                       int firstNumber)
 {

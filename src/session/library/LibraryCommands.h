@@ -25,6 +25,11 @@ class Progress;
 
 inline constexpr const char* kImportCaption = "Import into library";
 inline constexpr const char* kExportCaption = "Export from the library";
+// The question before the program ends with an edit the library lacks.
+inline constexpr const char* kQuitCaption = "Quit Knobwright";
+inline constexpr const char* kKeepAndQuit = "Keep and quit";
+inline constexpr const char* kQuitWithoutKeeping = "Quit without keeping";
+inline constexpr const char* kCancelQuit = "Cancel";
 // Files the import reads when a folder is chosen, and offers when files are.
 inline constexpr const char* kImportFilter =
     "Performances (*.SYX *.syx *.PFB *.pfb *.MID *.mid *.MIDI *.midi);;All files (*)";
@@ -42,6 +47,10 @@ public:
     // "Keep in library": the edited performance as it stands, under its own
     // name; the status line says whether it was new.
     void keepEdited();
+    // Before the program ends: an edit the library does not hold is not
+    // lost unasked. Keep it in the library and quit, quit without keeping,
+    // or cancel (false).
+    bool mayQuit();
 
     // The library window opened or closed: what was tried in the synth
     // meanwhile is replaced there by the edited performance again.
