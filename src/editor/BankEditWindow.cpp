@@ -5,6 +5,7 @@
 #include "editor/LibraryModel.h"
 #include "editor/Looks.h"
 #include "editor/PageKit.h"
+#include "editor/QtText.h"
 #include "files/FilePaths.h"
 #include "model/Settings.h"
 #include "model/UserPerfList.h"
@@ -53,8 +54,6 @@ constexpr int kChangedRole = Qt::UserRole + 1;
 constexpr int kPathRole = Qt::UserRole;
 const QColor kMark(0xff, 0xff, 0x00);
 
-QString q(const std::string& utf8) { return QString::fromStdString(utf8); }
-std::string s(const QString& text) { return text.toStdString(); }
 
 // Lines 14 pixels high; a changed slot gets a yellow mark after its text,
 // drawn, never part of the text.
@@ -333,7 +332,7 @@ TBankEditWindow::TBankEditWindow(BankManager& manager, QWidget* parent)
     DeletePerf->setEnabled(false);
     BankPopDelete->setEnabled(false);
     BankPopSendPerf->setEnabled(false);
-    const QString dir = q(manager_.library().settings.perfBankDir);
+    const QString dir = qs(manager_.library().settings.perfBankDir);
     browser_->setFolder(!dir.isEmpty() && QFileInfo(dir).isDir() ? dir : QDir::homePath());
     showSlots();
 
@@ -369,7 +368,7 @@ void TBankEditWindow::FormClose()
     if (closed_)
         return;
     closed_ = true;
-    manager_.library().settings.perfBankDir = s(browser_->folder());
+    manager_.library().settings.perfBankDir = utf8(browser_->folder());
     manager_.bank().cutEntries();
 }
 
@@ -435,7 +434,7 @@ void TBankEditWindow::LoadPerfClick()
     if (!TypePerfBanks->isChecked() || chosen.isEmpty())
         return;
     // A large bank comes in slices; the window may be gone by then.
-    manager_.loadBank(s(chosen.first()->data(kPathRole).toString()),
+    manager_.loadBank(utf8(chosen.first()->data(kPathRole).toString()),
                       [self = QPointer<TBankEditWindow>(this)](const std::optional<std::vector<int>>& set) {
                           if (!self || !set)
                               return;
@@ -466,14 +465,14 @@ void TBankEditWindow::RedoClick()
 void TBankEditWindow::showSlots()
 {
     BankUndo->setEnabled(manager_.canUndo());
-    BankUndo->setText(manager_.canUndo() ? "Undo " + q(manager_.undoText()) : QStringLiteral("Undo"));
+    BankUndo->setText(manager_.canUndo() ? "Undo " + qs(manager_.undoText()) : QStringLiteral("Undo"));
     BankRedo->setEnabled(manager_.canRedo());
-    BankRedo->setText(manager_.canRedo() ? "Redo " + q(manager_.redoText()) : QStringLiteral("Redo"));
+    BankRedo->setText(manager_.canRedo() ? "Redo " + qs(manager_.redoText()) : QStringLiteral("Redo"));
     const BankModel& bank = manager_.bank();
     BankListBox->setUpdatesEnabled(false);
     for (int i = 0; i < kUserPerformances; ++i) {
         QListWidgetItem* item = BankListBox->item(i);
-        const QString text = q(bank.entry(i));
+        const QString text = qs(bank.entry(i));
         if (item->text() != text)
             item->setText(text);
         if (item->data(kChangedRole).toBool() != bank.changed(i))
@@ -565,9 +564,9 @@ std::vector<std::string> droppableFiles(const QMimeData* data)
         if (!url.isLocalFile())
             continue;
         const QFileInfo f(url.toLocalFile());
-        const std::string name = s(f.fileName());
+        const std::string name = utf8(f.fileName());
         if (f.isFile() && (BankManager::isPerformanceFileName(name) || BankManager::isBankFileName(name)))
-            out.push_back(s(f.absoluteFilePath()));
+            out.push_back(utf8(f.absoluteFilePath()));
     }
     return out;
 }
@@ -628,7 +627,7 @@ void TBankEditWindow::BankListBoxDragDrop(const QMimeData* data, QPoint pos)
     const int top = scroll->value();
     if (fromFileList(data)) {
         const QString path = QString::fromUtf8(data->data(QString::fromLatin1(kFileListMimeType)));
-        const bool placed = manager_.dropPerformanceFile(target, s(path), s(QFileInfo(path).fileName()));
+        const bool placed = manager_.dropPerformanceFile(target, utf8(path), utf8(QFileInfo(path).fileName()));
         showSlots();
         scroll->setValue(top);
         selectSlot(placed ? -1 : before);

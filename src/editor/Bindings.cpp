@@ -2,6 +2,7 @@
 
 #include "editor/EditorContext.h"
 #include "editor/PageKit.h"
+#include "editor/QtText.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -47,7 +48,7 @@ BarBinding::BarBinding(EditorContext& ctx, const FieldRow& row, QSlider* bar, QL
 
 void BarBinding::setLabel(int position)
 {
-    label_->setText(text(row().labelText(position, decimalSeparator())));
+    label_->setText(qs(row().labelText(position, decimalSeparator())));
 }
 
 void BarBinding::moved(int position)
@@ -69,7 +70,7 @@ void BarBinding::refresh()
         const QSignalBlocker block(bar_);
         bar_->setValue(shown());  // the bar clamps to its own range
     }
-    label_->setText(text(ctx_.session.shownText(row(), tab(), decimalSeparator())));
+    label_->setText(qs(ctx_.session.shownText(row(), tab(), decimalSeparator())));
     if (picture_)
         picture_->update();
 }

@@ -2,6 +2,7 @@
 
 #include "editor/CommonBoxes.h"
 #include "editor/PageKit.h"
+#include "editor/QtText.h"
 #include "model/ValueLists.h"
 
 #include <QCheckBox>
@@ -181,7 +182,7 @@ CommonPage::CommonPage(EditorContext& ctx, QWidget* parent) : QWidget(parent), c
     perfType->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     perfType->setMinimumContentsLength(14);
     for (const char* item : performanceTypeItems())
-        perfType->addItem(text(item));
+        perfType->addItem(qs(item));
     new ComboBinding(ctx_, row("PerformanceType"), perfType, false);
     pg->addWidget(perfType, 1, 1);
     perfNumber_ = new QLabel;

@@ -2,6 +2,7 @@
 
 #include "editor/Bindings.h"
 #include "editor/PageKit.h"
+#include "editor/QtText.h"
 #include "model/EffectTables.h"
 #include "model/FieldTable.h"
 #include "model/VariationPages.h"
@@ -43,8 +44,8 @@ public:
     void setMaximum(int v) override { bar_->setMaximum(v); }
     void setPosition(int v) override { bar_->setValue(v); }
     void setEnabled(bool on) override { bar_->setEnabled(on); }
-    void setName(const std::string& t) override { name_->setText(text(t)); }
-    void setValueText(const std::string& t) override { value_->setText(text(t)); }
+    void setName(const std::string& t) override { name_->setText(qs(t)); }
+    void setValueText(const std::string& t) override { value_->setText(qs(t)); }
 
 private:
     QSlider* bar_;
@@ -260,7 +261,7 @@ void EffectsPage::loadVariation(int slot)
         v.bar->setValue(vari::positionFromValue(v.bar->minimum(), v.bar->maximum(), n));
     }
     if (spec.enabled())
-        v.value->setText(text(vari::valueText(spec, n, decimalSeparator())));
+        v.value->setText(qs(vari::valueText(spec, n, decimalSeparator())));
 }
 
 void EffectsPage::vparaChange(int slot)
@@ -269,7 +270,7 @@ void EffectsPage::vparaChange(int slot)
     const vari::ParamSpec& spec = vari::page(shownType_)[size_t(slot)];
     const int n = vari::valueFromPosition(v.bar->minimum(), v.bar->maximum(), v.bar->value());
     if (spec.enabled())
-        v.value->setText(text(vari::valueText(spec, n, decimalSeparator())));
+        v.value->setText(qs(vari::valueText(spec, n, decimalSeparator())));
     ctx_.session.setVariationValue(slot, n);
 }
 

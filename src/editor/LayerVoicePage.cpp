@@ -2,6 +2,7 @@
 
 #include "editor/Looks.h"
 #include "editor/PageKit.h"
+#include "editor/QtText.h"
 #include "model/Cp1252.h"
 #include "model/NameTables.h"
 
@@ -59,7 +60,7 @@ LayerVoicePage::LayerVoicePage(EditorContext& ctx, QWidget* parent) : QWidget(pa
     bank_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     bank_->setMinimumContentsLength(16);
     for (const BankRow& r : bankTable())
-        bank_->addItem(text(cp1252ToUtf8(r.name)));
+        bank_->addItem(qs(cp1252ToUtf8(r.name)));
     // Every pick, also of the bank already shown: under "Edit all Layers
     // simult." that puts the other layers in this bank too.
     connect(bank_, &QComboBox::activated, this, [this](int i) {
@@ -83,7 +84,7 @@ LayerVoicePage::LayerVoicePage(EditorContext& ctx, QWidget* parent) : QWidget(pa
     looks::blackList(voices_);
     voices_->setUniformItemSizes(true);
     for (int p = 0; p < kVoicesPerBank; ++p)
-        voices_->addItem(text(cp1252ToUtf8(voiceEntry(0, p))));
+        voices_->addItem(qs(cp1252ToUtf8(voiceEntry(0, p))));
     new ListBinding(ctx_, pagekit::row("PatchVoiceNumber"), voices_);
     pv->addWidget(voices_, 1);
     voices_->setMinimumHeight(200);
@@ -177,7 +178,7 @@ void LayerVoicePage::listVoices(int bankRow)
     listedBank_ = bankRow;
     const QSignalBlocker block(voices_);
     for (int p = 0; p < kVoicesPerBank; ++p)
-        voices_->item(p)->setText(text(cp1252ToUtf8(voiceEntry(bankRow, p))));
+        voices_->item(p)->setText(qs(cp1252ToUtf8(voiceEntry(bankRow, p))));
 }
 
 void LayerVoicePage::PatchBankNumberChange(int index)

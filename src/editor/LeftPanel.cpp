@@ -3,6 +3,7 @@
 #include "editor/Looks.h"
 #include "editor/PageKit.h"
 #include "editor/Pictures.h"
+#include "editor/QtText.h"
 #include "model/Cp1252.h"
 
 #include <QAction>
@@ -84,7 +85,7 @@ LeftPanel::LeftPanel(EditorContext& ctx, QAction* about, QAction* saveToSynth, Q
     mono.setBold(true);
     userPerf_->setFont(mono);
     for (const std::string& line : ctx_.session.userPerfs().lines())
-        userPerf_->addItem(text(cp1252ToUtf8(line)));
+        userPerf_->addItem(qs(cp1252ToUtf8(line)));
     userPerf_->setMinimumWidth(QFontMetrics(mono).horizontalAdvance(QStringLiteral("128  SQ MMMMMMMM")) + 22);
     connect(userPerf_, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* it) { UserPerfClick(userPerf_->row(it)); });

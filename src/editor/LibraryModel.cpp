@@ -1,7 +1,9 @@
 #include "editor/LibraryModel.h"
 
+#include "editor/QtText.h"
 #include "model/NameTables.h"
 #include "model/ValueLists.h"
+#include "session/library/LibraryCommands.h"
 
 #include <QDataStream>
 #include <QIODevice>
@@ -10,8 +12,6 @@
 namespace kw {
 
 namespace {
-
-QString u(const std::string& text) { return QString::fromStdString(text); }
 
 SortKey sortKey(int column)
 {
@@ -40,7 +40,10 @@ QString categoryText(int category)
     return QString::fromLatin1(performanceTypeItems()[size_t(category)]).simplified();
 }
 
-LibraryModel::LibraryModel(QObject* parent) : QAbstractTableModel(parent) {}
+LibraryModel::LibraryModel(LibraryCommands& commands, QObject* parent)
+    : QAbstractTableModel(parent), commands_(commands)
+{
+}
 
 bool LibraryModel::show(const std::string& text, const SearchFilter& filter)
 {
@@ -50,15 +53,13 @@ bool LibraryModel::show(const std::string& text, const SearchFilter& filter)
     beginResetModel();
     pages_.clear();
     total_ = 0;
-    if (store_) {
-        // The first page comes with the count: one look per keystroke.
-        if (auto first = store_->search(text, filter, 0, kPageRows)) {
-            total_ = first->total;
-            pages_.emplace(0, std::move(first->rows));
-            lastPage_ = 0;
-        } else {
-            error_ = first.error().text;
-        }
+    // The first page comes with the count: one look per keystroke.
+    if (auto first = commands_.search(text, filter, 0, kPageRows)) {
+        total_ = first->total;
+        pages_.emplace(0, std::move(first->rows));
+        lastPage_ = 0;
+    } else {
+        error_ = first.error().text;
     }
     endResetModel();
     return error_.empty();
@@ -81,7 +82,7 @@ int LibraryModel::rowOf(int64_t id) const
 
 const LibraryRow* LibraryModel::rowAt(int row) const
 {
-    if (row < 0 || size_t(row) >= total_ || !store_)
+    if (row < 0 || size_t(row) >= total_)
         return nullptr;
     const size_t page = size_t(row) / kPageRows;
     auto it = pages_.find(page);
@@ -95,7 +96,7 @@ const LibraryRow* LibraryModel::rowAt(int row) const
         }
         const size_t first = page * kPageRows;
         const size_t n = std::min<size_t>(kPageRows, total_ - first);
-        auto found = store_->search(text_, filter_, first, n);
+        auto found = commands_.search(text_, filter_, first, n);
         std::vector<LibraryRow> got = found ? std::move(found->rows) : std::vector<LibraryRow>{};
         // Entries another program removed meanwhile read as nothing until
         // the table is read anew.
@@ -120,27 +121,28 @@ QVariant LibraryModel::data(const QModelIndex& index, int role) const
         return {};
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
         switch (index.column()) {
-        case NameColumn: return u(r->name);
+        case NameColumn: return qs(r->name);
         case CategoryColumn: return categoryText(r->category);
         case FavouriteColumn: return r->favourite ? QStringLiteral("\u2665") : QString();
         case RatingColumn: return stars(r->rating);
         case TagsColumn: {
             QStringList tags;
             for (const std::string& t : r->tags)
-                tags << u(t);
+                tags << qs(t);
             return tags.join(QStringLiteral(", "));
         }
         case WhereColumn:
-            return r->sightings > 1 ? u(r->whereFrom) + QStringLiteral(" (+%1)").arg(r->sightings - 1) : u(r->whereFrom);
-        case FirstSeenColumn: return u(dateText(r->firstSeen));
+            return r->sightings > 1 ? qs(r->whereFrom) + QStringLiteral(" (+%1)").arg(r->sightings - 1)
+                                    : qs(r->whereFrom);
+        case FirstSeenColumn: return qs(dateText(r->firstSeen));
         }
     }
     if (role == Qt::ToolTipRole) {
-        QString tip = u(r->name);
+        QString tip = qs(r->name);
         if (!r->twinOf.empty())
-            tip += QStringLiteral("\nSame sound as ") + u(r->twinOf);
+            tip += QStringLiteral("\nSame sound as ") + qs(r->twinOf);
         if (!r->notes.empty())
-            tip += QStringLiteral("\n") + u(r->notes);
+            tip += QStringLiteral("\n") + qs(r->notes);
         return tip;
     }
     if (role == Qt::AccessibleTextRole && index.column() == FavouriteColumn)
@@ -164,7 +166,7 @@ Qt::ItemFlags LibraryModel::flags(const QModelIndex& index) const
     if (!index.isValid())
         return f;
     f |= Qt::ItemIsDragEnabled;
-    if (index.column() == NameColumn && store_ && !store_->readOnly())
+    if (index.column() == NameColumn && commands_.writable())
         f |= Qt::ItemIsEditable;
     return f;
 }
@@ -173,7 +175,7 @@ bool LibraryModel::setData(const QModelIndex& index, const QVariant& value, int 
 {
     if (role != Qt::EditRole || index.column() != NameColumn || !renamed)
         return false;
-    const std::string name = value.toString().simplified().toStdString();
+    const std::string name = utf8(value.toString().simplified());
     if (name.empty())
         return false;
     renamed(idAt(index.row()), name);

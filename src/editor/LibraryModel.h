@@ -8,12 +8,16 @@
 
 #include <QAbstractTableModel>
 
+#include <functional>
+
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
 namespace kw {
+
+class LibraryCommands;
 
 class LibraryModel : public QAbstractTableModel {
 public:
@@ -26,10 +30,9 @@ public:
     // The ids of the rows moved in a drag.
     static constexpr const char* kMimeType = "application/x-knobwright-library-ids";
 
-    explicit LibraryModel(QObject* parent = nullptr);
+    // The rows are read through `commands`; no library: an empty table.
+    explicit LibraryModel(LibraryCommands& commands, QObject* parent = nullptr);
 
-    // No store: an empty table.
-    void setStore(Store* store) { store_ = store; }
     // What the table shows: entries matching all words of `text`, filtered
     // and sorted. False (and the table empty) when the library failed;
     // error() says why.
@@ -61,7 +64,7 @@ public:
     std::function<void(int64_t id, const std::string& name)> renamed;
 
 private:
-    Store* store_ = nullptr;
+    LibraryCommands& commands_;
     std::string text_;
     SearchFilter filter_;
     std::string error_;

@@ -2,14 +2,15 @@
 
 #include "editor/LibraryModel.h"
 #include "editor/PageKit.h"
+#include "editor/QtText.h"
 #include "files/FileCheck.h"
 #include "model/NameTables.h"
 #include "session/library/LibraryCommands.h"
-#include "session/library/LibraryKeeper.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -31,10 +32,6 @@ namespace {
 
 // A burst of keeps (a backup, a bank) reads the table anew once.
 constexpr int kReloadDelayMs = 200;
-// Steps of the window's own Undo.
-constexpr size_t kUndoSteps = 100;
-
-QString u(const std::string& text) { return QString::fromStdString(text); }
 
 std::string plural(size_t n)
 {
@@ -58,16 +55,34 @@ constexpr int kFixedSources = int(std::size(kSourceEntries));
 std::vector<std::string> splitTags(const std::string& text)
 {
     std::vector<std::string> tags;
-    for (const QString& t : u(text).split(QLatin1Char(','), Qt::SkipEmptyParts))
+    for (const QString& t : qs(text).split(QLatin1Char(','), Qt::SkipEmptyParts))
         if (!t.trimmed().isEmpty())
-            tags.push_back(t.trimmed().toStdString());
+            tags.push_back(utf8(t.trimmed()));
     return tags;
+}
+
+constexpr const char* kUndoHint = "Take back the last delete or change made here";
+constexpr const char* kRedoHint = "Do again what Undo took back";
+
+// "&Undo tags of 3 performances". A step over thousands of rows on both
+// buttons would make the window wider than a small screen: past the width
+// of a step over a few hundred, its name is cut, and the tip tells it whole.
+void nameStep(QPushButton* b, const char* verb, const std::string& what, const char* hint)
+{
+    const QString name = qs(what);
+    const QFontMetrics fm = b->fontMetrics();
+    const int widest = fm.horizontalAdvance(QStringLiteral("favourite of 999 performances"));
+    const QString cut = fm.elidedText(name, Qt::ElideRight, widest);
+    const QString action = QString::fromLatin1(verb);
+    b->setText(name.isEmpty() ? action : action + QLatin1Char(' ') + cut);
+    b->setToolTip(cut == name ? QString::fromLatin1(hint)
+                              : QString(action).remove(QLatin1Char('&')) + QLatin1Char(' ') + name);
 }
 
 } // namespace
 
 LibraryWindow::LibraryWindow(LibraryCommands& commands, QWidget* parent)
-    : QWidget(parent, Qt::Window), commands_(commands), model_(new LibraryModel(this))
+    : QWidget(parent, Qt::Window), commands_(commands), model_(new LibraryModel(commands, this))
 {
     setObjectName(QStringLiteral("LibraryWindow"));
     setWindowTitle(QStringLiteral("Library"));
@@ -143,13 +158,15 @@ LibraryWindow::LibraryWindow(LibraryCommands& commands, QWidget* parent)
     delete_ = button("LibraryDelete", "&Delete", "Remove the selected performances from the library (Undo brings "
                                                  "them back)",
                      this);
-    undoButton_ = button("LibraryUndo", "&Undo", "Take back the last delete or change made here", this);
+    undoButton_ = button("LibraryUndo", "&Undo", kUndoHint, this);
+    redoButton_ = button("LibraryRedo", "&Redo", kRedoHint, this);
     connect(audition_, &QPushButton::clicked, this, &LibraryWindow::auditionClick);
     connect(open_, &QPushButton::clicked, this, &LibraryWindow::openClick);
     connect(send_, &QPushButton::clicked, this, &LibraryWindow::sendClick);
     connect(export_, &QPushButton::clicked, this, &LibraryWindow::exportClick);
     connect(delete_, &QPushButton::clicked, this, &LibraryWindow::deleteClick);
     connect(undoButton_, &QPushButton::clicked, this, &LibraryWindow::undoClick);
+    connect(redoButton_, &QPushButton::clicked, this, &LibraryWindow::redoClick);
     auto* deleteKey = new QAction(this);
     deleteKey->setShortcut(QKeySequence::Delete);
     deleteKey->setShortcutContext(Qt::WidgetShortcut);
@@ -160,6 +177,11 @@ LibraryWindow::LibraryWindow(LibraryCommands& commands, QWidget* parent)
     undoKey->setShortcutContext(Qt::WindowShortcut);
     connect(undoKey, &QAction::triggered, this, &LibraryWindow::undoClick);
     addAction(undoKey);
+    auto* redoKey = new QAction(this);
+    redoKey->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    redoKey->setShortcutContext(Qt::WindowShortcut);
+    connect(redoKey, &QAction::triggered, this, &LibraryWindow::redoClick);
+    addAction(redoKey);
 
     // The edit strip: what it shows is the first selected row's; what is
     // set goes to every selected row.
@@ -182,11 +204,11 @@ LibraryWindow::LibraryWindow(LibraryCommands& commands, QWidget* parent)
     editTags_ = new QLineEdit(this);
     editTags_->setObjectName(QStringLiteral("LibraryEditTags"));
     editTags_->setPlaceholderText(QStringLiteral("Tags, separated by commas"));
-    connect(editTags_, &QLineEdit::returnPressed, this, [this] { setTags(editTags_->text().toStdString()); });
+    connect(editTags_, &QLineEdit::returnPressed, this, [this] { setTags(utf8(editTags_->text())); });
     editNotes_ = new QLineEdit(this);
     editNotes_->setObjectName(QStringLiteral("LibraryEditNotes"));
     editNotes_->setPlaceholderText(QStringLiteral("Notes"));
-    connect(editNotes_, &QLineEdit::returnPressed, this, [this] { setNotes(editNotes_->text().toStdString()); });
+    connect(editNotes_, &QLineEdit::returnPressed, this, [this] { setNotes(utf8(editNotes_->text())); });
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { showSelection(); });
     connect(model_, &QAbstractItemModel::modelReset, this, [this] { showSelection(); });
 
@@ -195,11 +217,15 @@ LibraryWindow::LibraryWindow(LibraryCommands& commands, QWidget* parent)
     filters->addWidget(category_, 1);
     filters->addWidget(source_, 2);
     filters->addWidget(favourites_);
+    // The count answers the search, and the buttons' row needs its room for
+    // the names of the steps Undo and Redo take.
+    filters->addSpacing(digit);
+    filters->addWidget(count_);
     auto* actions = new QHBoxLayout;
-    for (QWidget* w : std::initializer_list<QWidget*>{audition_, open_, send_, export_, delete_, undoButton_})
+    for (QWidget* w : std::initializer_list<QWidget*>{audition_, open_, send_, export_, delete_, undoButton_,
+                                                           redoButton_})
         actions->addWidget(w);
     actions->addStretch(1);
-    actions->addWidget(count_);
     auto* edits = new QHBoxLayout;
     auto* setLabel = new QLabel(QStringLiteral("Selected:"), this);
     edits->addWidget(setLabel);
@@ -228,13 +254,12 @@ LibraryWindow::LibraryWindow(LibraryCommands& commands, QWidget* parent)
 
 LibraryWindow::~LibraryWindow() = default;
 
-Store* LibraryWindow::store() { return commands_.store(); }
+LibraryEdits& LibraryWindow::edits() { return commands_.edits(); }
 
 void LibraryWindow::showEvent(QShowEvent* e)
 {
     QWidget::showEvent(e);
     commands_.windowOpened();
-    model_->setStore(store());
     recount_ = true;
     fillSources();
     reload();
@@ -268,7 +293,6 @@ SearchFilter LibraryWindow::filter() const
 
 void LibraryWindow::fillSources()
 {
-    Store* s = store();
     const int64_t chosen = source_->currentIndex() >= kFixedSources && !importIds_.empty()
                                ? importIds_[size_t(source_->currentIndex() - kFixedSources)]
                                : 0;
@@ -278,12 +302,11 @@ void LibraryWindow::fillSources()
     importIds_.clear();
     for (const SourceEntry& e : kSourceEntries)
         source_->addItem(QString::fromLatin1(e.text));
-    if (s)
-        if (auto imports = s->imports())
-            for (const ImportInfo& i : *imports) {
-                importIds_.push_back(i.id);
-                source_->addItem(QStringLiteral("By import: ") + u(i.label()));
-            }
+    if (auto imports = commands_.imports())
+        for (const ImportInfo& i : *imports) {
+            importIds_.push_back(i.id);
+            source_->addItem(QStringLiteral("By import: ") + qs(i.label()));
+        }
     int index = std::max(0, fixed);
     for (size_t i = 0; i < importIds_.size(); ++i)
         if (chosen && importIds_[i] == chosen)
@@ -299,24 +322,22 @@ void LibraryWindow::reload()
     const std::vector<int64_t> selected = selectedIds();
     const int top = table_->rowAt(0);
     const int64_t topId = model_->idAt(top);
-    model_->setStore(store());
-    if (!model_->show(search_->text().toStdString(), filter()))
+    if (!model_->show(utf8(search_->text()), filter()))
         problem("The library cannot be read: " + model_->error());
-    Store* s = store();
     // Counting all costs a look through the whole file: not per keystroke.
-    if (recount_ && s) {
-        if (auto n = s->count())
+    if (recount_) {
+        if (auto n = commands_.count())
             all_ = *n;
         recount_ = false;
     }
     const size_t all = all_;
-    count_->setText(model_->total() == all ? u(plural(all))
-                                           : u(groupedNumber(model_->total()) + " of " + plural(all)));
+    count_->setText(model_->total() == all ? qs(plural(all))
+                                           : qs(groupedNumber(model_->total()) + " of " + plural(all)));
     if (!selected.empty())
         select(selected);
     if (const int row = model_->rowOf(topId); row >= 0)
         table_->scrollTo(model_->index(row, 0), QAbstractItemView::PositionAtTop);
-    undoButton_->setEnabled(!undo_.empty() && s && !s->readOnly());
+    showHistory(commands_.writable());
 }
 
 void LibraryWindow::libraryChanged()
@@ -354,8 +375,7 @@ void LibraryWindow::showSelection()
 {
     const std::vector<int64_t> ids = selectedIds();
     const bool any = !ids.empty();
-    Store* s = store();
-    const bool writable = s && !s->readOnly();
+    const bool writable = commands_.writable();
     audition_->setEnabled(ids.size() == 1);
     open_->setEnabled(ids.size() == 1);
     send_->setEnabled(any);
@@ -363,7 +383,7 @@ void LibraryWindow::showSelection()
     delete_->setEnabled(any && writable);
     for (QWidget* w : std::initializer_list<QWidget*>{editCategory_, editRating_, editFavourite_, editTags_, editNotes_})
         w->setEnabled(any && writable);
-    undoButton_->setEnabled(!undo_.empty() && writable);
+    showHistory(writable);
     if (!any)
         return;
     const int row = model_->rowOf(ids.front());
@@ -373,13 +393,13 @@ void LibraryWindow::showSelection()
         editFavourite_->setChecked(r->favourite);
         QStringList tags;
         for (const std::string& t : r->tags)
-            tags << u(t);
+            tags << qs(t);
         editTags_->setText(tags.join(QStringLiteral(", ")));
-        editNotes_->setText(u(r->notes));
+        editNotes_->setText(qs(r->notes));
     }
 }
 
-void LibraryWindow::problem(const std::string& text) { count_->setText(u(text)); }
+void LibraryWindow::problem(const std::string& text) { count_->setText(qs(text)); }
 
 void LibraryWindow::auditionClick()
 {
@@ -399,145 +419,85 @@ void LibraryWindow::sendClick() { commands_.sendToUser(selectedIds()); }
 
 void LibraryWindow::exportClick() { commands_.exportEntries(selectedIds()); }
 
-void LibraryWindow::pushStep(Step step)
+void LibraryWindow::showHistory(bool writable)
 {
-    undo_.push_back(std::move(step));
-    if (undo_.size() > kUndoSteps)
-        undo_.erase(undo_.begin());
-    undoButton_->setEnabled(true);
-    undoButton_->setText(u("&Undo " + undo_.back().what));
+    LibraryEdits& e = edits();
+    undoButton_->setEnabled(e.canUndo() && writable);
+    redoButton_->setEnabled(e.canRedo() && writable);
+    nameStep(undoButton_, "&Undo", e.undoText(), kUndoHint);
+    nameStep(redoButton_, "&Redo", e.redoText(), kRedoHint);
 }
 
-void LibraryWindow::deleteClick()
+void LibraryWindow::changed(const LibraryEdits::Outcome& outcome, std::vector<int64_t> chosen, bool recount)
 {
-    Store* s = store();
-    const auto ids = selectedIds();
-    if (!s || ids.empty())
+    if (!outcome.problem.empty())
+        problem(outcome.problem);
+    if (!outcome.done)
         return;
-    if (auto e = s->remove(ids)) {
-        problem("Not deleted: " + e->text);
-        return;
+    if (outcome.removed && !outcome.ids.empty()) {
+        // The row after the ones gone is where the user goes on: found
+        // before the table is read anew, while they still hold their places.
+        chosen.clear();
+        if (const int64_t next = model_->idAt(model_->rowOf(outcome.ids.back()) + 1))
+            chosen.push_back(next);
     }
-    pushStep({"delete of " + plural(ids.size()), ids, {}});
-    // The row after the deleted ones is where the user goes on.
-    const int next = model_->rowOf(ids.back()) + 1;
-    const int64_t nextId = model_->idAt(next);
-    commands_.keeper().changed();
-    recount_ = true;
+    recount_ = recount_ || recount || outcome.removed;
     reload();
-    if (nextId)
-        select({nextId});
+    if (!chosen.empty())
+        select(chosen);
 }
 
-void LibraryWindow::editSelected(const RowEdit& edit, const std::string& what)
-{
-    Store* s = store();
-    const auto ids = selectedIds();
-    if (!s || ids.empty())
-        return;
-    auto before = s->rows(ids);
-    if (!before) {
-        problem("Not changed: " + before.error().text);
-        return;
-    }
-    if (auto e = s->edit(ids, edit)) {
-        problem("Not changed: " + e->text);
-        return;
-    }
-    pushStep({what + " of " + plural(ids.size()), {}, std::move(*before)});
-    reload();
-}
+void LibraryWindow::deleteClick() { changed(edits().remove(selectedIds()), {}); }
 
-void LibraryWindow::rename(int64_t id, const std::string& name)
-{
-    Store* s = store();
-    if (!s)
-        return;
-    const std::vector<int64_t> one{id};
-    auto before = s->rows(one);
-    RowEdit e;
-    e.name = name;
-    if (!before || s->edit(one, e))
-        return;
-    pushStep({"rename", {}, std::move(*before)});
-    reload();
-}
+void LibraryWindow::editSelected(const RowEdit& edit) { changed(edits().edit(selectedIds(), edit), {}); }
+
+void LibraryWindow::rename(int64_t id, const std::string& name) { changed(edits().rename(id, name), {}); }
 
 void LibraryWindow::setCategory(int category)
 {
     RowEdit e;
     e.category = category;
-    editSelected(e, "category");
+    editSelected(e);
 }
 
 void LibraryWindow::setRating(int rating)
 {
     RowEdit e;
     e.rating = rating;
-    editSelected(e, "rating");
+    editSelected(e);
 }
 
 void LibraryWindow::setFavourite(bool on)
 {
     RowEdit e;
     e.favourite = on;
-    editSelected(e, "favourite");
+    editSelected(e);
 }
 
 void LibraryWindow::setTags(const std::string& commaSeparated)
 {
     RowEdit e;
     e.tags = splitTags(commaSeparated);
-    editSelected(e, "tags");
+    editSelected(e);
 }
 
 void LibraryWindow::setNotes(const std::string& notes)
 {
     RowEdit e;
     e.notes = notes;
-    editSelected(e, "notes");
+    editSelected(e);
 }
 
 void LibraryWindow::undoClick()
 {
-    Store* s = store();
-    if (undo_.empty() || !s)
-        return;
-    Step step = std::move(undo_.back());
-    undo_.pop_back();
-    StoreStatus failed;
-    std::vector<int64_t> back = step.removed;
-    if (!step.removed.empty()) {
-        failed = s->restore(step.removed);
-    } else if (!(failed = s->begin())) {
-        for (const LibraryRow& r : step.before) {
-            RowEdit e;
-            e.name = r.name;
-            e.category = r.category;
-            e.favourite = r.favourite;
-            e.rating = r.rating;
-            e.tags = r.tags;
-            e.notes = r.notes;
-            const int64_t id = r.id;
-            back.push_back(id);
-            if ((failed = s->edit(std::span<const int64_t>(&id, 1), e)))
-                break;
-        }
-        if (failed)
-            s->rollback();
-        else
-            failed = s->commit();
-    }
-    if (failed) {
-        problem("Undo failed: " + failed->text);
-        undo_.push_back(std::move(step));
-        return;
-    }
-    undoButton_->setText(undo_.empty() ? QStringLiteral("&Undo") : u("&Undo " + undo_.back().what));
-    commands_.keeper().changed();
-    recount_ = true;
-    reload();
-    select(back);
+    const LibraryEdits::Outcome o = edits().undo();
+    changed(o, o.ids, true);
+}
+
+void LibraryWindow::redoClick()
+{
+    const LibraryEdits::Outcome o = edits().redo();
+    changed(o, o.ids, true);
 }
 
 } // namespace kw

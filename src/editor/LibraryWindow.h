@@ -5,9 +5,10 @@
 // performance (Open), sent into user memory, exported, deleted (and brought
 // back by Undo), dragged onto the bank manager's slots or the main window,
 // and their category, tags, favourite mark, rating and notes set for many
-// at once.
+// at once. The changes and their Undo and Redo are the commands' own
+// (LibraryEdits): the window asks for them and shows what came of them.
 
-#include "store/Store.h"
+#include "session/library/LibraryEdits.h"
 
 #include <QWidget>
 
@@ -50,7 +51,7 @@ public:
     void exportClick();
     void deleteClick();
     void undoClick();
-    bool canUndo() const { return !undo_.empty(); }
+    void redoClick();
 
     // What the edit strip sets for every selected row.
     void setCategory(int category);
@@ -64,20 +65,20 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    struct Step {
-        std::string what;                 // "Delete 3 performances"
-        std::vector<int64_t> removed;     // a delete: these come back
-        std::vector<LibraryRow> before;   // an edit: these rows as they were
-    };
     SearchFilter filter() const;
     void fillSources();
     // `edit` on the selected rows, as one step of Undo.
-    void editSelected(const RowEdit& edit, const std::string& what);
+    void editSelected(const RowEdit& edit);
     void rename(int64_t id, const std::string& name);
-    void pushStep(Step step);
+    // What a change, an undo or a redo came to: the table read anew (and
+    // the library counted again when rows may have gone or come back) and
+    // `select` chosen in it, or the problem said.
+    void changed(const LibraryEdits::Outcome& outcome, std::vector<int64_t> select, bool recount = false);
+    // The Undo and Redo buttons name the steps they take.
+    void showHistory(bool writable);
     void showSelection();
     void problem(const std::string& text);
-    Store* store();
+    LibraryEdits& edits();
 
     LibraryCommands& commands_;
     LibraryModel* model_;
@@ -93,13 +94,13 @@ private:
     QPushButton* export_;
     QPushButton* delete_;
     QPushButton* undoButton_;
+    QPushButton* redoButton_;
     QComboBox* editCategory_;
     QComboBox* editRating_;
     QCheckBox* editFavourite_;
     QLineEdit* editTags_;
     QLineEdit* editNotes_;
     QTimer* reloadSoon_;
-    std::vector<Step> undo_;
     // The imports the source filter lists, by their place in it.
     std::vector<int64_t> importIds_;
     bool filling_ = false;

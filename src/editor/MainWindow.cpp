@@ -8,6 +8,7 @@
 #include "editor/LeftPanel.h"
 #include "editor/LibraryModel.h"
 #include "editor/Looks.h"
+#include "editor/QtText.h"
 #include "editor/StatusPanel.h"
 #include "model/Cp1252.h"
 #include "session/Dialogs.h"
@@ -38,7 +39,6 @@
 using namespace kw;
 
 namespace {
-QString q(const std::string& utf8) { return QString::fromStdString(utf8); }
 
 // A control of `window`, or a menu entry, popup or shortcut that belongs to
 // it; other windows (a box it shows) are not.
@@ -438,7 +438,7 @@ void TMainWindow::nameHistorySteps()
     const EditSession& s = ctx_.session;
     // A step's name shows as it is: an ampersand in it ("Reverb & Chorus
     // Send") is no access key.
-    auto asIs = [](const std::string& name) { return q(name).replace(QLatin1Char('&'), QStringLiteral("&&")); };
+    auto asIs = [](const std::string& name) { return qs(name).replace(QLatin1Char('&'), QStringLiteral("&&")); };
     undo_->setText(s.canUndo() ? QStringLiteral("&Undo ") + asIs(s.undoText()) : QStringLiteral("&Undo"));
     redo_->setText(s.canRedo() ? QStringLiteral("&Redo ") + asIs(s.redoText()) : QStringLiteral("&Redo"));
 }
@@ -478,7 +478,7 @@ void TMainWindow::RefreshAll()
 
 void TMainWindow::showStatus(const std::string& text)
 {
-    status_->setText(q(text));
+    status_->setText(qs(text));
 }
 
 void TMainWindow::setLamp(Lamp lamp, bool bright)
@@ -488,7 +488,7 @@ void TMainWindow::setLamp(Lamp lamp, bool bright)
 
 void TMainWindow::setLampState(Lamp lamp, LampState state, const std::string& port)
 {
-    status_->setLampState(lamp, state, q(port));
+    status_->setLampState(lamp, state, qs(port));
 }
 
 void TMainWindow::messageBox(const std::string& text)
@@ -537,7 +537,7 @@ void TMainWindow::selectUserPerf(int index)
 
 void TMainWindow::setUserPerfEntry(int index, const std::string& text)
 {
-    left_->setUserPerfEntry(index, q(cp1252ToUtf8(text)));
+    left_->setUserPerfEntry(index, qs(cp1252ToUtf8(text)));
 }
 
 void TMainWindow::followKnob(const std::string& control, int position)

@@ -1,6 +1,7 @@
 #include "editor/PageKit.h"
 
 #include "editor/Looks.h"
+#include "editor/QtText.h"
 
 #include <QAbstractItemView>
 #include <QCoreApplication>
@@ -151,7 +152,7 @@ void fixValueLabel(QLabel* label, const std::vector<std::string>& texts)
     const QFontMetrics fm(label->font());
     int widest = label->minimumWidth() - kValueFrameWidth;
     for (const std::string& t : texts)
-        widest = std::max(widest, fm.horizontalAdvance(text(t)));
+        widest = std::max(widest, fm.horizontalAdvance(qs(t)));
     label->setFixedSize(widest + kValueFrameWidth, fm.height() + kValueFrameHeight);
 }
 

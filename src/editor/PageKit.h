@@ -82,6 +82,5 @@ QListWidget* listBox(const QString& name, const char* const* items, int count, Q
 
 // The user's decimal separator, for the labels that follow the locale.
 std::string decimalSeparator();
-inline QString text(const std::string& s) { return QString::fromStdString(s); }
 
 } // namespace kw::pagekit

@@ -1,5 +1,6 @@
 #include "shell/QtDialogs.h"
 
+#include "editor/QtText.h"
 #include "shell/MessageWindow.h"
 #include "shell/PathWindow.h"
 #include "shell/UserPerfSelectWindow.h"
@@ -20,7 +21,6 @@ namespace kw {
 
 namespace {
 
-QString q(const std::string& utf8) { return QString::fromStdString(utf8); }
 
 std::optional<std::string> chosen(const QString& path)
 {
@@ -69,10 +69,10 @@ QString titleFor(const QWidget* parent)
 class QtProgress : public Progress {
 public:
     QtProgress(QWidget* over, const std::string& title, const std::string& text, int maximum)
-        : dialog_(q(text), QStringLiteral("Cancel"), 0, maximum), bar_(new QProgressBar)
+        : dialog_(qs(text), QStringLiteral("Cancel"), 0, maximum), bar_(new QProgressBar)
     {
         dialog_.setObjectName(QStringLiteral("TransferProgress"));
-        dialog_.setWindowTitle(q(title));
+        dialog_.setWindowTitle(qs(title));
         dialog_.setWindowModality(Qt::ApplicationModal);
         dialog_.setAutoClose(false);
         dialog_.setAutoReset(false);
@@ -86,7 +86,7 @@ public:
         dialog_.show();
     }
     void setValue(int value) override { bar_->setValue(value); }
-    void setText(const std::string& text) override { dialog_.setLabelText(q(text)); }
+    void setText(const std::string& text) override { dialog_.setLabelText(qs(text)); }
     bool cancelled() const override { return dialog_.wasCanceled(); }
     void close() override { dialog_.close(); }
 
@@ -150,7 +150,7 @@ void QtDialogs::showContent(bool activate)
         return;
     }
     box.setWindowTitle(titleFor(parent_));
-    box.setText(q(content_.text()));
+    box.setText(qs(content_.text()));
     if (box.isVisible()) {
         box.adjustSize();
     } else {
@@ -177,22 +177,22 @@ TMessageWindow& QtDialogs::messageWindow()
 
 int QtDialogs::ask(const std::string& text, const std::string& firstButton, const std::string& secondButton)
 {
-    return messageWindow().ask(q(text), q(firstButton), q(secondButton));
+    return messageWindow().ask(qs(text), qs(firstButton), qs(secondButton));
 }
 
 bool QtDialogs::confirm(const std::string& caption, const std::string& text, Default byDefault)
 {
-    return QMessageBox::question(parent_, q(caption), q(text), QMessageBox::Yes | QMessageBox::No,
+    return QMessageBox::question(parent_, qs(caption), qs(text), QMessageBox::Yes | QMessageBox::No,
                                  byDefault == Default::No ? QMessageBox::No : QMessageBox::Yes) != QMessageBox::No;
 }
 
 int QtDialogs::choose(const std::string& caption, const std::string& text, const std::vector<std::string>& buttons)
 {
-    QMessageBox box(QMessageBox::Question, q(caption), q(text), QMessageBox::NoButton, parent_);
+    QMessageBox box(QMessageBox::Question, qs(caption), qs(text), QMessageBox::NoButton, parent_);
     std::vector<QAbstractButton*> shown;
     for (size_t i = 0; i < buttons.size(); ++i) {
         const bool last = i + 1 == buttons.size();
-        shown.push_back(box.addButton(q(buttons[i]), last ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
+        shown.push_back(box.addButton(qs(buttons[i]), last ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
     }
     if (!shown.empty()) {
         box.setDefaultButton(qobject_cast<QPushButton*>(shown.front()));
@@ -212,8 +212,8 @@ void QtDialogs::inform(const std::string& text, const std::string& details)
 {
     QMessageBox& box = informBox();
     box.setWindowTitle(titleFor(parent_));
-    box.setText(q(text));
-    box.setDetailedText(q(details));
+    box.setText(qs(text));
+    box.setDetailedText(qs(details));
     box.exec();
     box.setDetailedText({});
 }
@@ -248,14 +248,14 @@ void QtDialogs::withdraw(const std::string& topic)
 std::optional<std::string> QtDialogs::chooseOpenFile(const std::string& title, const std::string& filter,
                                                      const std::string& folder)
 {
-    return chosen(QFileDialog::getOpenFileName(parent_, q(title), startFolder(q(folder)), q(filter)));
+    return chosen(QFileDialog::getOpenFileName(parent_, qs(title), startFolder(qs(folder)), qs(filter)));
 }
 
 std::vector<std::string> QtDialogs::chooseOpenFiles(const std::string& title, const std::string& filter,
                                                    const std::string& folder)
 {
     std::vector<std::string> out;
-    for (const QString& f : QFileDialog::getOpenFileNames(parent_, q(title), startFolder(q(folder)), q(filter)))
+    for (const QString& f : QFileDialog::getOpenFileNames(parent_, qs(title), startFolder(qs(folder)), qs(filter)))
         out.push_back(f.toStdString());
     return out;
 }
@@ -263,13 +263,13 @@ std::vector<std::string> QtDialogs::chooseOpenFiles(const std::string& title, co
 std::optional<std::string> QtDialogs::chooseSaveFile(const std::string& title, const std::string& filter,
                                                      const std::string& folder, const std::string& proposedName)
 {
-    return chosen(QFileDialog::getSaveFileName(parent_, q(title), QDir(startFolder(q(folder))).filePath(q(proposedName)),
-                                               q(filter)));
+    return chosen(QFileDialog::getSaveFileName(parent_, qs(title),
+                                               QDir(startFolder(qs(folder))).filePath(qs(proposedName)), qs(filter)));
 }
 
 std::optional<std::string> QtDialogs::chooseFolder(const std::string& startFolder)
 {
-    TPathWindow window(q(startFolder), parent_);
+    TPathWindow window(qs(startFolder), parent_);
     window.exec();
     if (!window.confirmed())
         return std::nullopt;
@@ -281,10 +281,10 @@ std::optional<int> QtDialogs::chooseUserPerf(const UserPerfChoice& choice)
 {
     QStringList entries;
     for (const std::string& e : choice.entries)
-        entries << q(e);
+        entries << qs(e);
     TUserPerfSelectWindow window(entries, parent_);
-    window.setCaption(q(choice.caption));
-    window.setButtonText(q(choice.buttonText));
+    window.setCaption(qs(choice.caption));
+    window.setButtonText(qs(choice.buttonText));
     window.setSelected(choice.selected);
     window.setTopIndex(choice.topIndex);
     window.exec();

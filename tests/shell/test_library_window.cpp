@@ -1,6 +1,7 @@
 // View › Library in the running program: found as one types, filtered,
-// sorted, several rows set at once, deleted and brought back by Undo, kept
-// from the editor with Ctrl+L, and a row dropped on the main window opened.
+// sorted, several rows set at once, deleted and brought back by Undo (and
+// taken again by Redo), kept from the editor with Ctrl+L, and a row dropped
+// on the main window opened.
 #include "editor/LibraryModel.h"
 #include "editor/LibraryWindow.h"
 #include "editor/MainWindow.h"
@@ -204,6 +205,19 @@ TEST_F(LibraryWindowTest, FindsFiltersSortsSetsManyRowsDeletesAndUndoes)
     find<QPushButton>("LibraryUndo")->click();
     EXPECT_EQ(table()->model()->index(0, LibraryModel::TagsColumn).data().toString(), "");
     EXPECT_EQ(table()->model()->index(2, LibraryModel::TagsColumn).data().toString(), "");
+    // Redo sets the tags again, Ctrl+Y deletes the two again; Undo once more.
+    auto* redo = find<QPushButton>("LibraryRedo");
+    EXPECT_EQ(redo->text(), "&Redo tags of 3 performances");
+    redo->click();
+    EXPECT_EQ(table()->model()->index(2, LibraryModel::TagsColumn).data().toString(), "bass, warm");
+    EXPECT_EQ(redo->text(), "&Redo delete of 2 performances");
+    QApplication::setActiveWindow(window());  // the keys reach the active window
+    QTest::keyClick(window(), Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(names().size(), 28u);
+    EXPECT_EQ(names()[1], "Bass 04");
+    EXPECT_FALSE(redo->isEnabled());
+    find<QPushButton>("LibraryUndo")->click();
+    EXPECT_EQ(names().size(), 30u);
 
     // A delete not taken back before the program ends is for good.
     selectRows(0, 0);

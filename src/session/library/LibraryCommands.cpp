@@ -63,7 +63,7 @@ struct LibraryCommands::Import {
 };
 
 LibraryCommands::LibraryCommands(CommandContext& ctx, LibraryKeeper& keeper)
-    : ctx_(ctx), keeper_(keeper), audition_(ctx)
+    : ctx_(ctx), keeper_(keeper), audition_(ctx), edits_([this] { return store(); }, [this] { keeper_.changed(); })
 {
 }
 
@@ -78,6 +78,25 @@ LibraryCommands::~LibraryCommands()
 }
 
 Store* LibraryCommands::store() { return keeper_.store(); }
+
+StoreResult<SearchPage> LibraryCommands::search(const std::string& text, const SearchFilter& filter, size_t offset,
+                                                size_t limit)
+{
+    Store* s = store();
+    return s ? s->search(text, filter, offset, limit) : StoreResult<SearchPage>(SearchPage{});
+}
+
+StoreResult<std::vector<ImportInfo>> LibraryCommands::imports()
+{
+    Store* s = store();
+    return s ? s->imports() : StoreResult<std::vector<ImportInfo>>(std::vector<ImportInfo>{});
+}
+
+StoreResult<size_t> LibraryCommands::count()
+{
+    Store* s = store();
+    return s ? s->count() : StoreResult<size_t>(size_t(0));
+}
 
 void LibraryCommands::keepEdited()
 {

@@ -6,6 +6,7 @@
 // told through the dialog interface only.
 
 #include "session/Audition.h"
+#include "session/library/LibraryEdits.h"
 #include "store/Store.h"
 
 #include <atomic>
@@ -43,6 +44,16 @@ public:
 
     LibraryKeeper& keeper() { return keeper_; }
     Store* store();
+    // The library window's changes to rows, and their Undo and Redo.
+    LibraryEdits& edits() { return edits_; }
+
+    // What the library window shows, read through here: no window holds
+    // the library itself. Without a library, nothing (and no error: the
+    // keeper has said why once).
+    StoreResult<SearchPage> search(const std::string& text, const SearchFilter& filter, size_t offset, size_t limit);
+    StoreResult<std::vector<ImportInfo>> imports();
+    StoreResult<size_t> count();
+    bool writable() { return edits_.writable(); }
 
     // "Keep in library": the edited performance as it stands, under its own
     // name; the status line says whether it was new.
@@ -84,6 +95,7 @@ private:
     CommandContext& ctx_;
     LibraryKeeper& keeper_;
     Audition audition_;
+    LibraryEdits edits_;
     std::unique_ptr<Import> import_;
 };
 
