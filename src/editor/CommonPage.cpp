@@ -1,6 +1,7 @@
 #include "editor/CommonPage.h"
 
 #include "editor/CommonBoxes.h"
+#include "editor/NameValidator.h"
 #include "editor/PageKit.h"
 #include "editor/QtText.h"
 #include "model/ValueLists.h"
@@ -18,7 +19,6 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QSlider>
-#include <QValidator>
 #include <QVBoxLayout>
 
 #include <functional>
@@ -28,37 +28,6 @@ namespace kw {
 using namespace pagekit;
 
 namespace {
-
-// What the synth can store in a name: printable ASCII. Anything else is
-// dropped as it is typed or pasted, and the user is told why.
-class NameValidator : public QValidator {
-public:
-    NameValidator(QObject* parent, std::function<void()> refused) : QValidator(parent), refused_(std::move(refused)) {}
-
-    static bool storable(QChar c) { return c.unicode() >= 0x20 && c.unicode() <= 0x7E; }
-
-    State validate(QString& input, int& pos) const override
-    {
-        QString kept;
-        int cursor = pos;
-        for (int i = 0; i < input.size(); ++i) {
-            if (storable(input[i]))
-                kept += input[i];
-            else if (i < pos)
-                --cursor;
-        }
-        if (kept.size() != input.size()) {
-            input = kept;
-            pos = cursor;
-            if (refused_)
-                refused_();
-        }
-        return Acceptable;
-    }
-
-private:
-    std::function<void()> refused_;
-};
 
 // The user left the box for another control of this window. Switching to
 // another application, opening a menu, the window being disabled or a page
@@ -168,7 +137,7 @@ CommonPage::CommonPage(EditorContext& ctx, QWidget* parent) : QWidget(parent), c
         QString name;
         for (size_t i = 0; i < perfName::kLength; ++i) {
             const QChar c(c00.data(perfName::kOffset + i));
-            name += NameValidator::storable(c) ? c : QLatin1Char(' ');
+            name += perfName::storable(c.unicode()) ? c : QLatin1Char(' ');
         }
         const QSignalBlocker block(perfName_);
         perfName_->setText(name);

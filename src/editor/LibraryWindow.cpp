@@ -1,6 +1,7 @@
 #include "editor/LibraryWindow.h"
 
 #include "editor/LibraryModel.h"
+#include "editor/NameValidator.h"
 #include "editor/PageKit.h"
 #include "editor/QtText.h"
 #include "files/FileCheck.h"
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -32,6 +34,27 @@ namespace {
 
 // A burst of keeps (a backup, a bank) reads the table anew once.
 constexpr int kReloadDelayMs = 200;
+
+// F2 on a name: a box that takes only what the synth can hold, eight
+// characters of printable ASCII, and says so when something is refused.
+class NameDelegate : public QStyledItemDelegate {
+public:
+    NameDelegate(QObject* parent, std::function<void()> refused)
+        : QStyledItemDelegate(parent), refused_(std::move(refused))
+    {
+    }
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override
+    {
+        auto* box = new QLineEdit(parent);
+        box->setObjectName(QStringLiteral("LibraryRename"));
+        box->setMaxLength(int(perfName::kLength));
+        box->setValidator(new NameValidator(box, refused_));
+        return box;
+    }
+
+private:
+    std::function<void()> refused_;
+};
 
 std::string plural(size_t n)
 {
@@ -144,6 +167,9 @@ LibraryWindow::LibraryWindow(LibraryCommands& commands, QWidget* parent)
     for (int c = 0; c < LibraryModel::ColumnCount; ++c)
         columns->resizeSection(c, widths[c] * digit);
     columns->setStretchLastSection(true);
+    table_->setItemDelegateForColumn(LibraryModel::NameColumn, new NameDelegate(this, [this] {
+        problem(std::string("Refused: ") + kNameRule);
+    }));
     // A double click plays the row; F2 renames it.
     connect(table_, &QTableView::doubleClicked, this, [this] { auditionClick(); });
 

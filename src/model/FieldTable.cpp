@@ -364,6 +364,12 @@ std::array<uint8_t, kLength> bytes(std::string_view text)
     return out;
 }
 
+bool fits(std::string_view utf8)
+{
+    return utf8.size() <= kLength
+           && std::all_of(utf8.begin(), utf8.end(), [](char c) { return storable(char32_t(uint8_t(c))); });
+}
+
 } // namespace perfName
 
 namespace effectPair {

@@ -149,6 +149,12 @@ inline constexpr uint8_t kOffset = 0x00;
 inline constexpr size_t kLength = 8;
 // The edit text (Windows-1252 bytes) cut to 8 and padded with blanks.
 std::array<uint8_t, kLength> bytes(std::string_view text);
+// What the synth can show of a name: printable ASCII.
+inline bool storable(char32_t c) { return c >= 0x20 && c <= 0x7E; }
+// Whether `utf8` is a name the synth can hold as it is: at most 8
+// characters, every one of them storable. A longer one would be cut on
+// export, and two names could become one.
+bool fits(std::string_view utf8);
 } // namespace perfName
 
 namespace assignBank {

@@ -161,6 +161,9 @@ TEST_F(LibraryEditsTest, ARefusedChangeLeavesNoStepAndAFailedUndoKeepsItsStep)
         {[&] { return edits.remove(pick({0})); }, "Not deleted: "},
         {[&] { return edits.edit(pick({0, 1}), tags({"x"})); }, "Not changed: "},
         {[&] { return edits.rename(ids[0], "Other"); }, "Not changed: "},
+        // Names the synth cannot hold, refused before the library is asked.
+        {[&] { return edits.rename(ids[0], "NineChars"); }, "Not changed: a name holds at most 8"},
+        {[&] { return edits.rename(ids[0], "Caf\xc3\xa9"); }, "Not changed: a name holds at most 8"},
         {[&] { return edits.undo(); }, "Undo failed: "},
     };
     for (const Refused& r : refused) {

@@ -219,6 +219,24 @@ TEST_F(LibraryWindowTest, FindsFiltersSortsSetsManyRowsDeletesAndUndoes)
     find<QPushButton>("LibraryUndo")->click();
     EXPECT_EQ(names().size(), 30u);
 
+    // F2 takes only what the synth can hold: eight characters of ASCII.
+    const QModelIndex first = table()->model()->index(0, LibraryModel::NameColumn);
+    table()->setCurrentIndex(first);
+    table()->edit(first);
+    auto* rename = find<QLineEdit>("LibraryRename");
+    ASSERT_NE(rename, nullptr);
+    rename->setFocus();
+    rename->selectAll();
+    QTest::keyClicks(rename, QStringLiteral("Caf"));
+    rename->insert(QString::fromUtf8("é"));  // as a paste would
+    QTest::keyClicks(rename, QStringLiteral(" Longer name"));
+    EXPECT_EQ(rename->text(), "Caf Long");
+    EXPECT_EQ(find<QLabel>("LibraryCount")->text().toStdString().rfind("Refused: a name holds at most 8", 0), 0u);
+    QTest::keyClick(rename, Qt::Key_Return);
+    QCoreApplication::processEvents();  // the view commits what the box holds a turn later
+    const Strings renamed = names();
+    EXPECT_NE(std::find(renamed.begin(), renamed.end(), "Caf Long"), renamed.end());
+
     // A delete not taken back before the program ends is for good.
     selectRows(0, 0);
     find<QPushButton>("LibraryDelete")->click();

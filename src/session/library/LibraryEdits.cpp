@@ -1,6 +1,7 @@
 #include "session/library/LibraryEdits.h"
 
 #include "files/FileCheck.h"
+#include "model/FieldTable.h"
 
 #include <span>
 
@@ -117,6 +118,8 @@ LibraryEdits::Outcome LibraryEdits::edit(const std::vector<int64_t>& ids, const 
 
 LibraryEdits::Outcome LibraryEdits::rename(int64_t id, const std::string& name)
 {
+    if (!perfName::fits(name))
+        return {false, std::string("Not changed: ") + kNameRule, {}};
     RowEdit e;
     e.name = name;
     return edit({id}, e);

@@ -14,6 +14,9 @@
 
 namespace kw {
 
+// Why a name is refused: what the synth can hold.
+inline constexpr const char* kNameRule = "a name holds at most 8 characters, letters, digits and ASCII signs";
+
 // One user action on the library: a delete, or one change to many rows.
 struct LibraryStep {
     std::string what;  // "delete of 2 performances", "rename"
@@ -56,6 +59,7 @@ public:
     Outcome remove(const std::vector<int64_t>& ids);
     // What `edit` sets, on every row of `ids`, as one step.
     Outcome edit(const std::vector<int64_t>& ids, const RowEdit& edit);
+    // A name the synth cannot hold is refused (kNameRule says why).
     Outcome rename(int64_t id, const std::string& name);
 
     Outcome undo();
