@@ -13,12 +13,18 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace kw {
+
+namespace sql {
+class Connection;
+} // namespace sql
 
 class SearchIndex {
 public:
@@ -34,6 +40,13 @@ public:
     };
     // A source kind as one bit; kinds beyond what a byte holds share the last.
     static constexpr uint8_t kindBit(int64_t kind) { return uint8_t(1u << std::clamp<int64_t>(kind, 0, 7)); }
+
+    // Read from the library's file through the store's connection (in its
+    // transaction, if one is open): every entry that is not removed.
+    static std::unique_ptr<SearchIndex> load(sql::Connection& db);
+    // The entries of `ids` read again from the file: each changed, came
+    // back, or went (removed or purged).
+    void reload(sql::Connection& db, const std::unordered_set<int64_t>& ids);
 
     void clear();
     // Adds the entry or replaces what it held. Entries put in rising id
