@@ -75,7 +75,6 @@ public:
     Connection(Connection&&) = delete;
     ~Connection();
 
-    sqlite3* handle() const { return db_; }
     void exec(std::string_view sql);
     Statement prepare(std::string_view sql) { return Statement(db_, sql); }
     // The first column of the first row of `sql` as an integer.
@@ -83,6 +82,19 @@ public:
     int64_t lastInsertId() const;
     int changes() const;
     bool inTransaction() const;
+    // Whether the file opened read-only (asked so, or not writable).
+    bool readOnly() const;
+
+    // How long a statement waits for another connection's lock before it
+    // fails as busy.
+    void busyTimeout(int ms);
+    // Closing never folds the log into the file nor deletes it: for a
+    // connection that only looks at a file that may be moved aside.
+    void noCheckpointOnClose();
+    // Rolls back the transaction open now, if any. A rollback cannot fail
+    // in a way the caller could mend: it ends the transaction either way,
+    // and it runs where a failure is already being reported.
+    void rollbackQuietly();
 
 private:
     sqlite3* db_ = nullptr;

@@ -201,7 +201,7 @@ auto Store::reading(F&& work) -> decltype(work())
             return result;
         }
     } catch (...) {
-        sqlite3_exec(db_->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        db_->rollbackQuietly();
         throw;
     }
 }
@@ -226,8 +226,7 @@ StoreStatus Store::commit()
 
 void Store::rollback()
 {
-    if (db_->inTransaction())
-        sqlite3_exec(db_->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    db_->rollbackQuietly();
     sourceIds_.clear();
     ended(false);
 }

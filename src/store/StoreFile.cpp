@@ -121,8 +121,8 @@ Verdict look(const fs::path& path, bool suspect, int busyTimeoutMs)
     Verdict v;
     try {
         sql::Connection db(path.string(), SQLITE_OPEN_READONLY);
-        sqlite3_db_config(db.handle(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-        sqlite3_busy_timeout(db.handle(), busyTimeoutMs);
+        db.noCheckpointOnClose();
+        db.busyTimeout(busyTimeoutMs);
         // SQLite judges the header and the schema on these first reads.
         const int64_t appId = db.integer("PRAGMA application_id");
         const int64_t version = db.integer("PRAGMA user_version");
@@ -166,8 +166,8 @@ Verdict judge(const fs::path& path, bool suspect, int busyTimeoutMs)
     // when it closes.
     try {
         sql::Connection db(path.string(), SQLITE_OPEN_READWRITE);
-        sqlite3_db_config(db.handle(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-        sqlite3_busy_timeout(db.handle(), busyTimeoutMs);
+        db.noCheckpointOnClose();
+        db.busyTimeout(busyTimeoutMs);
         db.integer("PRAGMA schema_version");
     } catch (const sql::Error& e) {
         if (e.primary() != SQLITE_NOTADB && e.primary() != SQLITE_CORRUPT)
@@ -265,9 +265,9 @@ StoreResult<StoreFile> StoreFile::open(const fs::path& path, const Store::Option
     try {
         const int flags = options.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
         file.db_ = std::make_unique<sql::Connection>(path.string(), flags);
-        sqlite3_busy_timeout(file.db_->handle(), options.busyTimeoutMs);
+        file.db_->busyTimeout(options.busyTimeoutMs);
         // A file this user may not write opens read-only by itself.
-        file.readOnly_ = sqlite3_db_readonly(file.db_->handle(), "main") == 1;
+        file.readOnly_ = file.db_->readOnly();
     } catch (const sql::Error& e) {
         file.db_.reset();
         return error(path, e);
@@ -299,8 +299,7 @@ StoreResult<StoreFile> StoreFile::open(const fs::path& path, const Store::Option
                 db.exec("PRAGMA user_version = " + std::to_string(schemaVersion()));
                 db.exec("COMMIT");
             } catch (...) {
-                if (db.inTransaction())
-                    sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+                db.rollbackQuietly();
                 throw;
             }
         }
