@@ -162,4 +162,26 @@ void Connection::rollbackQuietly()
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
+Transaction::Transaction(Connection& db, Kind kind) : db_(db)
+{
+    if (db_.inTransaction())
+        return;
+    db_.exec(kind == Kind::Write ? "BEGIN IMMEDIATE" : "BEGIN");
+    owns_ = true;
+}
+
+Transaction::~Transaction()
+{
+    if (owns_ && !committed_)
+        db_.rollbackQuietly();
+}
+
+void Transaction::commit()
+{
+    if (!owns_ || committed_)
+        return;
+    db_.exec("COMMIT");
+    committed_ = true;
+}
+
 } // namespace kw::sql

@@ -100,6 +100,34 @@ private:
     sqlite3* db_ = nullptr;
 };
 
+// A transaction for as long as the object lives, as Use is a statement's
+// use: begun by the constructor unless one is open already (the object is
+// then a part of that one and ends nothing), made to last by commit(), and
+// rolled back by the destructor when commit() was not reached, however the
+// work ended.
+class Transaction {
+public:
+    enum class Kind {
+        Read,   // BEGIN: one snapshot for all its statements
+        Write,  // BEGIN IMMEDIATE: waits for another writer up to the busy timeout
+    };
+    Transaction(Connection& db, Kind kind);
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    ~Transaction();
+
+    // Whether this object began the transaction, and so ends it.
+    bool owns() const { return owns_; }
+    // Commits what this object began; nothing for a part of an open one.
+    // Throws when the commit fails (the destructor then rolls back).
+    void commit();
+
+private:
+    Connection& db_;
+    bool owns_ = false;
+    bool committed_ = false;
+};
+
 // Throws Error for `rc` unless it is SQLITE_OK, SQLITE_ROW or SQLITE_DONE.
 void check(sqlite3* db, int rc);
 

@@ -50,6 +50,21 @@ std::vector<std::string> cleanTags(const std::vector<std::string>& tags)
     throw sql::Error(code, why);
 }
 
+// What `work` returns, with `tx` committed after it: by then its statements
+// are reset or finalized. When it throws, `tx` is left to roll back.
+template <class Tx, class F>
+auto thenCommit(Tx& tx, F& work) -> decltype(work())
+{
+    if constexpr (std::is_void_v<decltype(work())>) {
+        work();
+        tx.commit();
+    } else {
+        auto result = work();
+        tx.commit();
+        return result;
+    }
+}
+
 } // namespace
 
 // ------------------------------------------------------------------- Store
@@ -161,49 +176,52 @@ void Store::requireWritable() const
         refuse(SQLITE_READONLY, "opened read-only");
 }
 
+// Rolled back unless committed, as its sql::Transaction is, and then as
+// Store::rollback() does: the source ids it made are forgotten, and the
+// search index and the rows kept look again at what it had changed.
+class Store::Writing {
+public:
+    explicit Writing(Store& store) : store_(store), tx_(writable(store), sql::Transaction::Kind::Write) {}
+    Writing(const Writing&) = delete;
+    Writing& operator=(const Writing&) = delete;
+    ~Writing()
+    {
+        if (tx_.owns() && !committed_)
+            store_.rollback();
+    }
+    void commit()
+    {
+        tx_.commit();
+        if (tx_.owns()) {
+            committed_ = true;
+            store_.ended(true);
+        }
+    }
+
+private:
+    static sql::Connection& writable(Store& store)
+    {
+        store.requireWritable();
+        return *store.db_;
+    }
+
+    Store& store_;
+    sql::Transaction tx_;
+    bool committed_ = false;
+};
+
 template <class F>
 auto Store::writing(F&& work) -> decltype(work())
 {
-    requireWritable();
-    if (db_->inTransaction())
-        return work();
-    db_->exec("BEGIN IMMEDIATE");
-    try {
-        if constexpr (std::is_void_v<decltype(work())>) {
-            work();
-            db_->exec("COMMIT");
-            ended(true);
-        } else {
-            auto result = work();
-            db_->exec("COMMIT");
-            ended(true);
-            return result;
-        }
-    } catch (...) {
-        rollback();
-        throw;
-    }
+    Writing tx(*this);
+    return thenCommit(tx, work);
 }
 
 template <class F>
 auto Store::reading(F&& work) -> decltype(work())
 {
-    if (db_->inTransaction())
-        return work();
-    db_->exec("BEGIN");
-    try {
-        if constexpr (std::is_void_v<decltype(work())>) {
-            work();
-            db_->exec("COMMIT");
-        } else {
-            auto result = work();
-            db_->exec("COMMIT");
-            return result;
-        }
-    } catch (...) {
-        db_->rollbackQuietly();
-        throw;
-    }
+    sql::Transaction tx(*db_, sql::Transaction::Kind::Read);
+    return thenCommit(tx, work);
 }
 
 StoreStatus Store::begin()

@@ -217,7 +217,10 @@ private:
     template <class F>
     StoreStatus guardedStatus(F&& work);
     StoreError translate(const sql::Error& e) const;
-    // Runs `work` in a transaction unless one is open.
+    // A write transaction unless one is open: a sql::Transaction that also
+    // does the store's bookkeeping (ended()) when it ends.
+    class Writing;
+    // Runs `work` in a write transaction unless one is open.
     template <class F>
     auto writing(F&& work) -> decltype(work());
     // Runs `work` in one read transaction unless one is open: one snapshot

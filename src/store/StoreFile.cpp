@@ -288,20 +288,15 @@ StoreResult<StoreFile> StoreFile::open(const fs::path& path, const Store::Option
             if (file.readOnly_)
                 return StoreError{StoreError::Kind::ReadOnly,
                                   "The library " + utf8FromPath(path) + " needs an update but can only be read"};
-            db.exec("BEGIN IMMEDIATE");
-            try {
-                // Another program may have brought it up to date meanwhile.
-                const int64_t version = db.integer("PRAGMA user_version");
-                for (int64_t v = version; v < schemaVersion(); ++v)
-                    db.exec(kMigrations[size_t(v)]);
-                if (version == 0)
-                    db.exec("PRAGMA application_id = " + std::to_string(kApplicationId));
-                db.exec("PRAGMA user_version = " + std::to_string(schemaVersion()));
-                db.exec("COMMIT");
-            } catch (...) {
-                db.rollbackQuietly();
-                throw;
-            }
+            sql::Transaction tx(db, sql::Transaction::Kind::Write);
+            // Another program may have brought it up to date meanwhile.
+            const int64_t version = db.integer("PRAGMA user_version");
+            for (int64_t v = version; v < schemaVersion(); ++v)
+                db.exec(kMigrations[size_t(v)]);
+            if (version == 0)
+                db.exec("PRAGMA application_id = " + std::to_string(kApplicationId));
+            db.exec("PRAGMA user_version = " + std::to_string(schemaVersion()));
+            tx.commit();
         }
     } catch (const sql::Error& e) {
         file.db_.reset();
