@@ -7,6 +7,7 @@
 // share a file: a writer waits for another up to the busy timeout.
 
 #include "files/NamesFile.h"
+#include "model/Result.h"
 #include "store/PerformanceData.h"
 #include "store/Sources.h"
 
@@ -46,22 +47,7 @@ struct StoreError {
 
 // Either a value or the error that prevented it.
 template <class T>
-class StoreResult {
-public:
-    StoreResult(T value) : value_(std::move(value)) {}
-    StoreResult(StoreError error) : error_(std::move(error)) {}
-    explicit operator bool() const { return value_.has_value(); }
-    const T& operator*() const& { return *value_; }
-    T& operator*() & { return *value_; }
-    T&& operator*() && { return std::move(*value_); }
-    const T* operator->() const { return &*value_; }
-    T* operator->() { return &*value_; }
-    const StoreError& error() const { return *error_; }
-
-private:
-    std::optional<T> value_;
-    std::optional<StoreError> error_;
-};
+using StoreResult = BasicResult<T, StoreError>;
 
 // Changes answer nothing when they worked.
 using StoreStatus = std::optional<StoreError>;
