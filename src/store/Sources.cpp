@@ -1,10 +1,10 @@
 #include "store/Sources.h"
 
 #include "files/FilePaths.h"
+#include "files/LocalTime.h"
 #include "files/PerformanceRecord.h"
 
 #include <cstdlib>
-#include <ctime>
 
 namespace fs = std::filesystem;
 
@@ -81,12 +81,7 @@ std::string ImportInfo::label() const
 
 std::string dateText(int64_t seconds)
 {
-    const std::time_t t = std::time_t(seconds);
-    std::tm local{};
-    localtime_r(&t, &local);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M", &local);
-    return buf;
+    return localTimeText(seconds, "%Y-%m-%d %H:%M");
 }
 
 fs::path defaultLibraryPath()
