@@ -113,21 +113,23 @@ std::unique_ptr<SearchIndex> SearchIndex::load(sql::Connection& db)
     return index;
 }
 
-void SearchIndex::reload(sql::Connection& db, const std::unordered_set<int64_t>& ids)
+SearchIndex::Reads::Reads(sql::Connection& db)
+    : row(db.prepare("SELECT name, category, favourite, rating, first_seen, "
+                     "(SELECT group_concat(tag, ' ') FROM tags WHERE performance_id = ?1) "
+                     "FROM performances WHERE id = ?1 AND removed = 0")),
+      places(db.prepare("SELECT s.kind, s.text FROM sightings g JOIN sources s ON s.id = g.source_id "
+                        "WHERE g.performance_id = ? ORDER BY g.first_seen, s.id"))
+{
+}
+
+void SearchIndex::reload(Reads& reads, const std::unordered_set<int64_t>& ids)
 {
     // A few changes move a few entries in what the index keeps of earlier
     // searches; many make it cheaper to start those afresh.
     if (ids.size() > 64)
         forgetSearches();
-    if (ids.empty())
-        return;
-    sql::Statement row = db.prepare("SELECT name, category, favourite, rating, first_seen, "
-                                    "(SELECT group_concat(tag, ' ') FROM tags WHERE performance_id = ?1) "
-                                    "FROM performances WHERE id = ?1 AND removed = 0");
-    sql::Statement places = db.prepare("SELECT s.kind, s.text FROM sightings g JOIN sources s ON s.id = g.source_id "
-                                       "WHERE g.performance_id = ? ORDER BY g.first_seen, s.id");
     for (const int64_t id : ids) {
-        sql::Use r(row);
+        sql::Use r(reads.row);
         r->bind(1, id);
         if (!r->step()) {
             erase(id);
@@ -140,7 +142,7 @@ void SearchIndex::reload(sql::Connection& db, const std::unordered_set<int64_t>&
         f.rating = int(r->integer(3));
         f.firstSeen = r->integer(4);
         f.tags = r->text(5);
-        sql::Use p(places);
+        sql::Use p(reads.places);
         p->bind(1, id);
         while (p->step()) {
             f.kinds |= kindBit(p->integer(0));

@@ -7,6 +7,7 @@
 // file only when shown. A keystroke that only adds to the text looks again
 // only at what the text before it found.
 
+#include "store/Sqlite.h"
 #include "store/Store.h"
 
 #include <algorithm>
@@ -21,10 +22,6 @@
 #include <vector>
 
 namespace kw {
-
-namespace sql {
-class Connection;
-} // namespace sql
 
 class SearchIndex {
 public:
@@ -44,9 +41,16 @@ public:
     // Read from the library's file through the store's connection (in its
     // transaction, if one is open): every entry that is not removed.
     static std::unique_ptr<SearchIndex> load(sql::Connection& db);
+    // What reload() reads an entry with: prepared once, on the store's
+    // connection, and kept with it (a search after each change is the
+    // common case, and preparing costs more than reading a few entries).
+    struct Reads {
+        explicit Reads(sql::Connection& db);
+        sql::Statement row, places;
+    };
     // The entries of `ids` read again from the file: each changed, came
     // back, or went (removed or purged).
-    void reload(sql::Connection& db, const std::unordered_set<int64_t>& ids);
+    void reload(Reads& reads, const std::unordered_set<int64_t>& ids);
 
     void clear();
     // Adds the entry or replaces what it held. Entries put in rising id

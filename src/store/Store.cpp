@@ -71,6 +71,7 @@ auto thenCommit(Tx& tx, F& work) -> decltype(work())
 
 struct Store::Statements {
     sql::Statement findByHash, insertPerformance, findSource, insertSource, sighting, dataVersion, row;
+    SearchIndex::Reads indexReads;
 
     explicit Statements(sql::Connection& db)
         : findByHash(db.prepare("SELECT id, data, removed FROM performances WHERE hash = ?")),
@@ -83,7 +84,8 @@ struct Store::Statements {
                               "DO UPDATE SET last_seen = excluded.last_seen")),
           dataVersion(db.prepare("PRAGMA data_version")),
           row(db.prepare("SELECT name, category, favourite, rating, notes, first_seen, sound_hash, data "
-                         "FROM performances WHERE id = ? AND removed = 0"))
+                         "FROM performances WHERE id = ? AND removed = 0")),
+          indexReads(db)
     {
     }
 };
@@ -440,7 +442,7 @@ SearchIndex& Store::index()
     if (!index_ || v != dataVersion_ || dirty_.size() > std::max<size_t>(2000, index_->size() / 20))
         index_ = SearchIndex::load(*db_);
     else
-        index_->reload(*db_, dirty_);
+        index_->reload(st_->indexReads, dirty_);
     dirty_.clear();
     dataVersion_ = v;
     return *index_;
