@@ -87,16 +87,13 @@ Result<BankContents> readBankFile(const std::filesystem::path& path)
 
 Result<BankReader> BankReader::open(const std::filesystem::path& path)
 {
-    auto in = InputFile::open(path);
-    if (!in)
-        return in.error();
-    const uint64_t size = in->size();
-    auto head = in->read(size_t(std::min<uint64_t>(size, kBankMagicSize)));
-    if (!head)
-        return head.error();
-    if (auto problem = checkBank(*head, size))
+    auto file = openWithHead(path, kBankMagicSize);
+    if (!file)
+        return file.error();
+    const uint64_t size = file->in.size();
+    if (auto problem = checkBank(file->head, size))
         return FileError{*problem, path, {}};
-    return BankReader(path, std::move(*in), size_t((size - kBankMagicSize) / kRecord));
+    return BankReader(path, std::move(file->in), size_t((size - kBankMagicSize) / kRecord));
 }
 
 Result<bool> BankReader::readSome(size_t records)

@@ -88,20 +88,15 @@ Result<CheckedFile> checkFileBytes(ByteView bytes)
 
 Result<CheckedFile> checkFile(const std::filesystem::path& path)
 {
-    auto in = InputFile::open(path);
-    if (!in)
-        return in.error();
-    const uint64_t size = in->size();
-    auto head = in->read(size_t(std::min<uint64_t>(size, kBankMagicSize)));
-    if (!head)
-        return head.error();
-    if (auto e = checkFileSize(*head, size))
+    auto file = openWithHead(path, kBankMagicSize);
+    if (!file)
+        return file.error();
+    if (auto e = checkFileSize(file->head, file->in.size()))
         return FileError{e->kind, path, e->reason};
-    auto rest = in->read(size_t(size - head->size()));
-    if (!rest)
-        return rest.error();
-    head->insert(head->end(), rest->begin(), rest->end());
-    return checkFileBytes(*head);
+    auto bytes = file->withRest();
+    if (!bytes)
+        return bytes.error();
+    return checkFileBytes(*bytes);
 }
 
 std::string plainText(const FileError& e)

@@ -2,6 +2,8 @@
 // What went wrong with a file, in the words the user sees, plus the file and
 // the system's reason so that a message box can name both.
 
+#include "model/Result.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -32,23 +34,7 @@ struct FileError {
 
 // Either a value or the error that prevented it.
 template <class T>
-class Result {
-public:
-    Result(T value) : value_(std::move(value)) {}
-    Result(FileError error) : error_(std::move(error)) {}
-
-    explicit operator bool() const { return value_.has_value(); }
-    const T& operator*() const& { return *value_; }
-    T& operator*() & { return *value_; }
-    T&& operator*() && { return std::move(*value_); }
-    const T* operator->() const { return &*value_; }
-    T* operator->() { return &*value_; }
-    const FileError& error() const { return *error_; }
-
-private:
-    std::optional<T> value_;
-    std::optional<FileError> error_;
-};
+using Result = BasicResult<T, FileError>;
 
 // Writers answer nothing on success.
 using SaveError = std::optional<FileError>;

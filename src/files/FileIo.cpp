@@ -212,6 +212,27 @@ Result<Bytes> InputFile::read(size_t count)
     return out;
 }
 
+Result<FileHead> openWithHead(const fs::path& path, size_t count)
+{
+    auto in = InputFile::open(path);
+    if (!in)
+        return in.error();
+    auto head = in->read(size_t(std::min<uint64_t>(in->size(), count)));
+    if (!head)
+        return head.error();
+    return FileHead{std::move(*in), std::move(*head)};
+}
+
+Result<Bytes> FileHead::withRest()
+{
+    auto rest = in.read(size_t(in.size() - head.size()));
+    if (!rest)
+        return rest.error();
+    Bytes all = std::move(head);
+    all.insert(all.end(), rest->begin(), rest->end());
+    return all;
+}
+
 Result<Bytes> readFileBytes(const fs::path& path, uint64_t limit)
 {
     auto in = InputFile::open(path);

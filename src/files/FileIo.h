@@ -31,6 +31,21 @@ private:
     uint64_t size_ = 0;
 };
 
+// A file opened for reading and its first bytes read: what a reader judges
+// the file by (its kind, and whether its size fits that kind) before it
+// reads the rest.
+struct FileHead {
+    InputFile in;  // read up to the end of `head`
+    Bytes head;    // the first bytes: all of them when the file is shorter
+
+    // The head and the rest of the file: the whole of it.
+    Result<Bytes> withRest();
+};
+// Opens `path` as InputFile::open() does (a regular file only, so a FIFO or
+// a device is refused, not waited on) and reads its first `count` bytes.
+// Errors are CannotOpen with the system's reason.
+Result<FileHead> openWithHead(const std::filesystem::path& path, size_t count);
+
 // The whole file; files larger than `limit` are cut at `limit` bytes.
 Result<Bytes> readFileBytes(const std::filesystem::path& path, uint64_t limit);
 

@@ -286,28 +286,25 @@ Result<FileRecords> recordsFromBytes(ByteView bytes)
 
 Result<FileRecords> readRecords(const std::filesystem::path& path)
 {
-    auto in = InputFile::open(path);
-    if (!in)
-        return in.error();
-    const uint64_t size = in->size();
-    auto head = in->read(size_t(std::min<uint64_t>(size, kBankMagicSize)));
-    if (!head)
-        return head.error();
+    auto file = openWithHead(path, kBankMagicSize);
+    if (!file)
+        return file.error();
+    const uint64_t size = file->in.size();
+    const Bytes& head = file->head;
     // Each kind's limit, judged before the rest is read.
     std::optional<FileError> refused;
-    if (opensWith(*head, kBankMagic) || size == kRecord)
-        refused = checkFileSize(*head, size);
-    else if (isMidi(*head) && size > kMidiSizeLimit)
+    if (opensWith(head, kBankMagic) || size == kRecord)
+        refused = checkFileSize(head, size);
+    else if (isMidi(head) && size > kMidiSizeLimit)
         refused = FileError{FileErrorKind::DamagedMidiFile, {}, "larger than " + bytesText(kMidiSizeLimit)};
-    else if (!isMidi(*head) && (head->empty() || (*head)[0] != 0xF0 || size > kBankSizeLimit))
+    else if (!isMidi(head) && (head.empty() || head[0] != 0xF0 || size > kBankSizeLimit))
         refused = FileError{FileErrorKind::NotAPerformanceFile, {}, bytesText(size)};
     if (refused)
         return FileError{refused->kind, path, refused->reason};
-    auto rest = in->read(size_t(size - head->size()));
-    if (!rest)
-        return rest.error();
-    head->insert(head->end(), rest->begin(), rest->end());
-    auto records = recordsFromBytes(*head);
+    auto bytes = file->withRest();
+    if (!bytes)
+        return bytes.error();
+    auto records = recordsFromBytes(*bytes);
     if (!records)
         return FileError{records.error().kind, path, records.error().reason};
     return records;

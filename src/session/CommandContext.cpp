@@ -1,6 +1,7 @@
 #include "session/CommandContext.h"
 
 #include "files/FilePaths.h"
+#include "files/LocalTime.h"
 #include "files/PerformanceFile.h"
 #include "midi/Receiver.h"
 #include "midi/Senders.h"
@@ -141,12 +142,7 @@ void CommandContext::rememberFolderOf(const std::string& utf8Path)
 
 std::string CommandContext::localDate()
 {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[16];
-    std::strftime(text, sizeof text, "%Y-%m-%d", &local);
-    return text;
+    return localTimeText(std::time(nullptr), "%Y-%m-%d");
 }
 
 std::string CommandContext::proposedBankName(const char* stem) const

@@ -3,6 +3,7 @@
 #include "files/FilePaths.h"
 #include "model/NameTables.h"
 #include "model/ValueLists.h"
+#include "store/Sqlite.h"
 
 #include <algorithm>
 #include <cstring>
@@ -65,6 +66,93 @@ bool holds(std::string_view hay, const std::string& word, size_t anchor)
 }
 
 } // namespace
+
+std::unique_ptr<SearchIndex> SearchIndex::load(sql::Connection& db)
+{
+    // Three scans in id order merged, none needing a sort: a full load
+    // costs about what reading the rows costs.
+    auto index = std::make_unique<SearchIndex>();
+    sql::Statement all = db.prepare(
+        "SELECT id, name, category, favourite, rating, first_seen FROM performances WHERE removed = 0 ORDER BY id");
+    sql::Statement tags = db.prepare("SELECT performance_id, tag FROM tags ORDER BY performance_id, tag");
+    sql::Statement places = db.prepare(
+        "SELECT g.performance_id, g.first_seen, s.id, s.kind, s.text FROM sightings g CROSS JOIN sources s "
+        "ON s.id = g.source_id ORDER BY g.performance_id");
+    bool moreTags = tags.step(), morePlaces = places.step();
+    struct Place {
+        int64_t when, source;
+        std::string label;
+    };
+    std::vector<Place> seen;
+    while (all.step()) {
+        Fields f;
+        const int64_t id = all.integer(0);
+        f.name = all.text(1);
+        f.category = int(all.integer(2));
+        f.favourite = all.integer(3) != 0;
+        f.rating = int(all.integer(4));
+        f.firstSeen = all.integer(5);
+        while (moreTags && tags.integer(0) < id)
+            moreTags = tags.step();
+        for (; moreTags && tags.integer(0) == id; moreTags = tags.step())
+            f.tags += (f.tags.empty() ? "" : " ") + tags.text(1);
+        while (morePlaces && places.integer(0) < id)
+            morePlaces = places.step();
+        seen.clear();
+        for (; morePlaces && places.integer(0) == id; morePlaces = places.step()) {
+            seen.push_back({places.integer(1), places.integer(2), sourceLabel(int(places.integer(3)), places.text(4))});
+            f.kinds |= kindBit(places.integer(3));
+        }
+        std::sort(seen.begin(), seen.end(),
+                  [](const Place& a, const Place& b) { return a.when != b.when ? a.when < b.when : a.source < b.source; });
+        for (Place& p : seen)
+            if (std::find(f.places.begin(), f.places.end(), p.label) == f.places.end())
+                f.places.push_back(std::move(p.label));
+        index->put(id, f);
+    }
+    return index;
+}
+
+SearchIndex::Reads::Reads(sql::Connection& db)
+    : row(db.prepare("SELECT name, category, favourite, rating, first_seen, "
+                     "(SELECT group_concat(tag, ' ') FROM tags WHERE performance_id = ?1) "
+                     "FROM performances WHERE id = ?1 AND removed = 0")),
+      places(db.prepare("SELECT s.kind, s.text FROM sightings g JOIN sources s ON s.id = g.source_id "
+                        "WHERE g.performance_id = ? ORDER BY g.first_seen, s.id"))
+{
+}
+
+void SearchIndex::reload(Reads& reads, const std::unordered_set<int64_t>& ids)
+{
+    // A few changes move a few entries in what the index keeps of earlier
+    // searches; many make it cheaper to start those afresh.
+    if (ids.size() > 64)
+        forgetSearches();
+    for (const int64_t id : ids) {
+        sql::Use r(reads.row);
+        r->bind(1, id);
+        if (!r->step()) {
+            erase(id);
+            continue;
+        }
+        Fields f;
+        f.name = r->text(0);
+        f.category = int(r->integer(1));
+        f.favourite = r->integer(2) != 0;
+        f.rating = int(r->integer(3));
+        f.firstSeen = r->integer(4);
+        f.tags = r->text(5);
+        sql::Use p(reads.places);
+        p->bind(1, id);
+        while (p->step()) {
+            f.kinds |= kindBit(p->integer(0));
+            std::string label = sourceLabel(int(p->integer(0)), p->text(1));
+            if (std::find(f.places.begin(), f.places.end(), label) == f.places.end())
+                f.places.push_back(std::move(label));
+        }
+        put(id, f);
+    }
+}
 
 void SearchIndex::clear()
 {

@@ -7,15 +7,18 @@
 // file only when shown. A keystroke that only adds to the text looks again
 // only at what the text before it found.
 
+#include "store/Sqlite.h"
 #include "store/Store.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace kw {
@@ -34,6 +37,20 @@ public:
     };
     // A source kind as one bit; kinds beyond what a byte holds share the last.
     static constexpr uint8_t kindBit(int64_t kind) { return uint8_t(1u << std::clamp<int64_t>(kind, 0, 7)); }
+
+    // Read from the library's file through the store's connection (in its
+    // transaction, if one is open): every entry that is not removed.
+    static std::unique_ptr<SearchIndex> load(sql::Connection& db);
+    // What reload() reads an entry with: prepared once, on the store's
+    // connection, and kept with it (a search after each change is the
+    // common case, and preparing costs more than reading a few entries).
+    struct Reads {
+        explicit Reads(sql::Connection& db);
+        sql::Statement row, places;
+    };
+    // The entries of `ids` read again from the file: each changed, came
+    // back, or went (removed or purged).
+    void reload(Reads& reads, const std::unordered_set<int64_t>& ids);
 
     void clear();
     // Adds the entry or replaces what it held. Entries put in rising id

@@ -141,4 +141,47 @@ bool Connection::inTransaction() const
     return sqlite3_get_autocommit(db_) == 0;
 }
 
+bool Connection::readOnly() const
+{
+    return sqlite3_db_readonly(db_, "main") == 1;
+}
+
+void Connection::busyTimeout(int ms)
+{
+    sqlite3_busy_timeout(db_, ms);
+}
+
+void Connection::noCheckpointOnClose()
+{
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+}
+
+void Connection::rollbackQuietly()
+{
+    if (inTransaction())
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+Transaction::Transaction(Connection& db, Kind kind) : db_(db)
+{
+    if (db_.inTransaction())
+        return;
+    db_.exec(kind == Kind::Write ? "BEGIN IMMEDIATE" : "BEGIN");
+    owns_ = true;
+}
+
+Transaction::~Transaction()
+{
+    if (owns_ && !committed_)
+        db_.rollbackQuietly();
+}
+
+void Transaction::commit()
+{
+    if (!owns_ || committed_)
+        return;
+    db_.exec("COMMIT");
+    committed_ = true;
+}
+
 } // namespace kw::sql

@@ -75,7 +75,6 @@ public:
     Connection(Connection&&) = delete;
     ~Connection();
 
-    sqlite3* handle() const { return db_; }
     void exec(std::string_view sql);
     Statement prepare(std::string_view sql) { return Statement(db_, sql); }
     // The first column of the first row of `sql` as an integer.
@@ -83,9 +82,50 @@ public:
     int64_t lastInsertId() const;
     int changes() const;
     bool inTransaction() const;
+    // Whether the file opened read-only (asked so, or not writable).
+    bool readOnly() const;
+
+    // How long a statement waits for another connection's lock before it
+    // fails as busy.
+    void busyTimeout(int ms);
+    // Closing never folds the log into the file nor deletes it: for a
+    // connection that only looks at a file that may be moved aside.
+    void noCheckpointOnClose();
+    // Rolls back the transaction open now, if any. A rollback cannot fail
+    // in a way the caller could mend: it ends the transaction either way,
+    // and it runs where a failure is already being reported.
+    void rollbackQuietly();
 
 private:
     sqlite3* db_ = nullptr;
+};
+
+// A transaction for as long as the object lives, as Use is a statement's
+// use: begun by the constructor unless one is open already (the object is
+// then a part of that one and ends nothing), made to last by commit(), and
+// rolled back by the destructor when commit() was not reached, however the
+// work ended.
+class Transaction {
+public:
+    enum class Kind {
+        Read,   // BEGIN: one snapshot for all its statements
+        Write,  // BEGIN IMMEDIATE: waits for another writer up to the busy timeout
+    };
+    Transaction(Connection& db, Kind kind);
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    ~Transaction();
+
+    // Whether this object began the transaction, and so ends it.
+    bool owns() const { return owns_; }
+    // Commits what this object began; nothing for a part of an open one.
+    // Throws when the commit fails (the destructor then rolls back).
+    void commit();
+
+private:
+    Connection& db_;
+    bool owns_ = false;
+    bool committed_ = false;
 };
 
 // Throws Error for `rc` unless it is SQLITE_OK, SQLITE_ROW or SQLITE_DONE.

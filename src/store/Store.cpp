@@ -4,24 +4,16 @@
 #include "files/FilePaths.h"
 #include "model/Cp1252.h"
 #include "model/NameTables.h"
+#include "store/RowCache.h"
 #include "store/SearchIndex.h"
 #include "store/Sqlite.h"
+#include "store/StoreFile.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <ctime>
-#include <fcntl.h>
 #include <set>
-#include <sys/file.h>
-#include <thread>
-#include <unistd.h>
-#include <unordered_map>
-#include <unordered_set>
 
 namespace fs = std::filesystem;
 
@@ -29,106 +21,13 @@ namespace kw {
 
 namespace {
 
-// 'KWLB': marks a SQLite file as this program's library.
-constexpr int64_t kApplicationId = 0x4B574C42;
-
-// Each entry brings the schema from the version before it to its own
-// (entry 0 makes version 1 of an empty file). A file of version N runs the
-// entries from N on, all in one transaction with the new user_version.
-const std::vector<std::string_view> kMigrations = {
-    R"sql(
-    CREATE TABLE performances (
-        id INTEGER PRIMARY KEY,
-        hash INTEGER NOT NULL,        -- of the data, name and category included
-        sound_hash INTEGER NOT NULL,  -- of the data without name and category
-        data BLOB NOT NULL,           -- the 240 data bytes of the seven blocks
-        name TEXT NOT NULL,           -- the user's, at first the performance's own
-        category INTEGER NOT NULL,    -- the user's, at first the performance's own
-        favourite INTEGER NOT NULL DEFAULT 0,
-        rating INTEGER NOT NULL DEFAULT 0,
-        notes TEXT NOT NULL DEFAULT '',
-        first_seen INTEGER NOT NULL
-    );
-    CREATE INDEX performances_hash ON performances(hash);
-    CREATE INDEX performances_sound ON performances(sound_hash);
-    CREATE TABLE tags (
-        performance_id INTEGER NOT NULL REFERENCES performances(id) ON DELETE CASCADE,
-        tag TEXT NOT NULL,
-        PRIMARY KEY (performance_id, tag)
-    ) WITHOUT ROWID;
-    CREATE TABLE sources (
-        id INTEGER PRIMARY KEY,
-        kind INTEGER NOT NULL,  -- 1 file (text: its path), 2 synth user performance (text: "061"), 3 the editor
-        text TEXT NOT NULL,
-        UNIQUE (kind, text)
-    );
-    CREATE TABLE imports (
-        id INTEGER PRIMARY KEY,
-        what TEXT NOT NULL,
-        started INTEGER NOT NULL,
-        finished INTEGER NOT NULL DEFAULT 0,
-        outcome TEXT NOT NULL DEFAULT ''
-    );
-    CREATE TABLE sightings (
-        performance_id INTEGER NOT NULL REFERENCES performances(id) ON DELETE CASCADE,
-        source_id INTEGER NOT NULL REFERENCES sources(id),
-        import_id INTEGER NOT NULL DEFAULT 0,  -- 0: not by an import
-        first_seen INTEGER NOT NULL,
-        last_seen INTEGER NOT NULL,
-        PRIMARY KEY (performance_id, source_id, import_id)
-    ) WITHOUT ROWID;
-    CREATE INDEX sightings_source ON sightings(source_id);
-    CREATE INDEX sightings_import ON sightings(import_id) WHERE import_id <> 0;
-    CREATE TABLE synth_user (
-        number INTEGER PRIMARY KEY CHECK (number BETWEEN 0 AND 127),
-        line BLOB NOT NULL,  -- the list entry, Windows-1252
-        seen INTEGER NOT NULL
-    );
-    )sql",
-    // Removal the user can undo: the entry stays, whole, until purged.
-    R"sql(
-    ALTER TABLE performances ADD COLUMN removed INTEGER NOT NULL DEFAULT 0;  -- 0, or when the user removed it
-    CREATE INDEX performances_removed ON performances(removed) WHERE removed <> 0;
-    )sql",
-};
-
-// Rows kept read for the library window: pages of 200 as one types and scrolls.
-constexpr size_t kCachedRows = 4096;
-
 // How long a removed entry waits for an undo that may never come (the
 // program died before it purged).
 constexpr int64_t kRemovedKeptSeconds = 7 * 24 * 3600;
 
-std::string sourceText(const Source& s)
-{
-    switch (s.kind) {
-    case Source::Kind::File: return s.path;
-    case Source::Kind::SynthUser: return entryNumber(s.number);
-    case Source::Kind::Editor:
-    case Source::Kind::SynthEdit: return {};
-    }
-    return {};
-}
-
-std::string sourceLabel(int kind, const std::string& text)
-{
-    switch (Source::Kind(kind)) {
-    case Source::Kind::File: return text;
-    case Source::Kind::SynthUser: return "CS1x user " + text;
-    case Source::Kind::Editor: return "Kept from the editor";
-    case Source::Kind::SynthEdit: return "CS1x edit buffer";
-    }
-    return text;
-}
-
 std::string shownName(const PerformanceData& data)
 {
     return printable(trimBlanks(dataName(data)));
-}
-
-std::string rowEntry(int category, const std::string& name)
-{
-    return trimBlanks(categoryAbbrev(category)) + " " + name;
 }
 
 std::vector<std::string> cleanTags(const std::vector<std::string>& tags)
@@ -151,138 +50,28 @@ std::vector<std::string> cleanTags(const std::vector<std::string>& tags)
     throw sql::Error(code, why);
 }
 
-// Holds the library's folder locked (flock) while a file is judged, moved
-// aside or migrated, so two programs starting at once never move aside the
-// library the other one has just made. Waits for the other up to the busy
-// timeout; a folder that cannot be locked (a file system without locks) is
-// used without.
-class FolderLock {
-public:
-    FolderLock(const fs::path& folder, int timeoutMs)
-    {
-        fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd_ < 0)
-            return;
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-            if (errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= until)
-                return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    }
-    ~FolderLock()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);  // releases the lock
-    }
-
-private:
-    int fd_ = -1;
-};
-
-// Renames `from` to `to` unless `to` exists.
-bool renameNoReplace(const fs::path& from, const fs::path& to)
+// What `work` returns, with `tx` committed after it: by then its statements
+// are reset or finalized. When it throws, `tx` is left to roll back.
+template <class Tx, class F>
+auto thenCommit(Tx& tx, F& work) -> decltype(work())
 {
-#ifdef RENAME_NOREPLACE
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS)
-        return false;
-#endif
-    // A file system without the flag: a hard link cannot replace either.
-    if (::link(from.c_str(), to.c_str()) != 0)
-        return false;
-    return ::unlink(from.c_str()) == 0;
-}
-
-fs::path withSuffix(const fs::path& p, const std::string& suffix)
-{
-    fs::path out = p;
-    out += suffix;
-    return out;
+    if constexpr (std::is_void_v<decltype(work())>) {
+        work();
+        tx.commit();
+    } else {
+        auto result = work();
+        tx.commit();
+        return result;
+    }
 }
 
 } // namespace
 
-// ------------------------------------------------------------------ Source
-
-Source Source::file(const fs::path& file)
-{
-    std::error_code ec;
-    fs::path abs = fs::absolute(file, ec);
-    Source s;
-    s.kind = Kind::File;
-    s.path = utf8FromPath((ec ? file : abs).lexically_normal());
-    return s;
-}
-
-Source Source::synthUser(int number)
-{
-    Source s;
-    s.kind = Kind::SynthUser;
-    s.number = number;
-    return s;
-}
-
-Source Source::editor()
-{
-    Source s;
-    s.kind = Kind::Editor;
-    return s;
-}
-
-Source Source::synthEdit()
-{
-    Source s;
-    s.kind = Kind::SynthEdit;
-    return s;
-}
-
-std::string Source::label() const
-{
-    return sourceLabel(int(kind), sourceText(*this));
-}
-
-std::string Source::folder() const
-{
-    return kind == Kind::File ? utf8FromPath(folderOf(pathFromUtf8(path))) : std::string();
-}
-
-std::string ImportInfo::label() const
-{
-    return what + " (" + dateText(started) + ")";
-}
-
-std::string dateText(int64_t seconds)
-{
-    const std::time_t t = std::time_t(seconds);
-    std::tm local{};
-    localtime_r(&t, &local);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M", &local);
-    return buf;
-}
-
-fs::path defaultLibraryPath()
-{
-    // As QStandardPaths takes it (a relative value too), so the library
-    // lies beside the editor's other files whatever the environment says.
-    const char* xdg = std::getenv("XDG_DATA_HOME");
-    fs::path base;
-    if (xdg && *xdg) {
-        base = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = fs::path(home && *home ? home : "/") / ".local/share";
-    }
-    return base / "Knobwright" / "library.sqlite";
-}
-
 // ------------------------------------------------------------------- Store
 
 struct Store::Statements {
-    sql::Statement findByHash, insertPerformance, findSource, insertSource, sighting;
-    sql::Statement dataVersion, row, rowTags, rowFirstPlace, twins, places, indexRow;
+    sql::Statement findByHash, insertPerformance, findSource, insertSource, sighting, dataVersion, row;
+    SearchIndex::Reads indexReads;
 
     explicit Statements(sql::Connection& db)
         : findByHash(db.prepare("SELECT id, data, removed FROM performances WHERE hash = ?")),
@@ -296,17 +85,7 @@ struct Store::Statements {
           dataVersion(db.prepare("PRAGMA data_version")),
           row(db.prepare("SELECT name, category, favourite, rating, notes, first_seen, sound_hash, data "
                          "FROM performances WHERE id = ? AND removed = 0")),
-          rowTags(db.prepare("SELECT tag FROM tags WHERE performance_id = ? ORDER BY tag")),
-          rowFirstPlace(db.prepare("SELECT s.kind, s.text, (SELECT count(*) FROM sightings WHERE performance_id = ?1) "
-                                   "FROM sightings g JOIN sources s ON s.id = g.source_id WHERE g.performance_id = ?1 "
-                                   "ORDER BY g.first_seen, s.id LIMIT 1")),
-          twins(db.prepare("SELECT id, name, category, data FROM performances WHERE sound_hash = ? AND id <> ? "
-                           "AND removed = 0 ORDER BY id")),
-          places(db.prepare("SELECT s.kind, s.text FROM sightings g JOIN sources s ON s.id = g.source_id "
-                            "WHERE g.performance_id = ? ORDER BY g.first_seen, s.id")),
-          indexRow(db.prepare("SELECT name, category, favourite, rating, first_seen, "
-                              "(SELECT group_concat(tag, ' ') FROM tags WHERE performance_id = ?1) "
-                              "FROM performances WHERE id = ?1 AND removed = 0"))
+          indexReads(db)
     {
     }
 };
@@ -317,94 +96,20 @@ Store::~Store()
 {
     if (db_ && db_->inTransaction())
         rollback();
+    rows_.reset();
     st_.reset();
     db_.reset();
 }
 
 int Store::schemaVersion()
 {
-    return int(kMigrations.size());
+    return StoreFile::schemaVersion();
 }
 
 int64_t Store::now() const
 {
     return options_.now ? options_.now() : int64_t(std::time(nullptr));
 }
-
-namespace {
-
-struct Verdict {
-    std::string damage;  // empty: a library this program can use
-    std::string asideSuffix = ".bad";
-};
-
-// Looks at the file through a read-only connection that never checkpoints:
-// a connection that may write would fold a log into a file that is to be
-// moved aside, or delete the log of a file it cannot read. Throws for
-// failures that say nothing about the file (it cannot be opened, it is
-// busy).
-Verdict look(const fs::path& path, bool suspect, int busyTimeoutMs)
-{
-    Verdict v;
-    try {
-        sql::Connection db(path.string(), SQLITE_OPEN_READONLY);
-        sqlite3_db_config(db.handle(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-        sqlite3_busy_timeout(db.handle(), busyTimeoutMs);
-        // SQLite judges the header and the schema on these first reads.
-        const int64_t appId = db.integer("PRAGMA application_id");
-        const int64_t version = db.integer("PRAGMA user_version");
-        const int64_t objects = db.integer("SELECT count(*) FROM sqlite_schema");
-        std::string found = "ok";
-        if (suspect) {
-            // This program met damage in it before: a full look this once.
-            sql::Statement q = db.prepare("PRAGMA quick_check(1)");
-            found = q.step() ? q.text(0) : "ok";
-        }
-        if (found != "ok") {
-            v.damage = "it is damaged (" + found + ")";
-        } else if (appId != kApplicationId && (appId != 0 || objects != 0)) {
-            v.damage = "it is not a Knobwright library";
-        } else if (version > Store::schemaVersion()) {
-            v.damage = "it was made by a newer Knobwright (library version " + std::to_string(version) + ")";
-            v.asideSuffix = ".newer";
-        }
-    } catch (const sql::Error& e) {
-        if (e.primary() != SQLITE_NOTADB && e.primary() != SQLITE_CORRUPT)
-            throw;
-        v.damage = std::string("it is damaged (") + e.what() + ")";
-    }
-    return v;
-}
-
-Verdict judge(const fs::path& path, bool suspect, int busyTimeoutMs)
-{
-    std::error_code ec;
-    if (!fs::exists(path, ec) || fs::file_size(path, ec) == 0)
-        return {};
-    try {
-        return look(path, suspect, busyTimeoutMs);
-    } catch (const sql::Error& e) {
-        if (e.primary() != SQLITE_READONLY && e.primary() != SQLITE_CANTOPEN)
-            throw;
-    }
-    // A program killed while it wrote left a journal to roll back, or a log
-    // index to build again, which only a connection that may write does. This
-    // one does that and no more: it neither checkpoints nor deletes the log
-    // when it closes.
-    try {
-        sql::Connection db(path.string(), SQLITE_OPEN_READWRITE);
-        sqlite3_db_config(db.handle(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-        sqlite3_busy_timeout(db.handle(), busyTimeoutMs);
-        db.integer("PRAGMA schema_version");
-    } catch (const sql::Error& e) {
-        if (e.primary() != SQLITE_NOTADB && e.primary() != SQLITE_CORRUPT)
-            throw;
-        return Verdict{std::string("it is damaged (") + e.what() + ")"};
-    }
-    return look(path, suspect, busyTimeoutMs);
-}
-
-} // namespace
 
 StoreResult<std::unique_ptr<Store>> Store::open(const fs::path& path)
 {
@@ -415,96 +120,15 @@ StoreResult<std::unique_ptr<Store>> Store::open(const fs::path& path, Options op
 {
     std::unique_ptr<Store> store(new Store(path, std::move(options)));
     Store& s = *store;
-    const fs::path folder = folderOf(path);
-    std::error_code ec;
-    if (!s.options_.readOnly && !folder.empty())
-        fs::create_directories(folder, ec);
-    if (ec)
-        return StoreError{StoreError::Kind::Failed, "cannot create the folder " + utf8FromPath(folder) + ": " + ec.message()};
-    FolderLock lock(folder.empty() ? fs::path(".") : folder, s.options_.busyTimeoutMs);
-
-    const fs::path marker = withSuffix(path, ".damaged");
-    bool suspect = fs::exists(marker, ec);
-    for (int attempt = 0;; ++attempt) {
-        Verdict verdict;
-        try {
-            verdict = judge(path, suspect, s.options_.busyTimeoutMs);
-        } catch (const sql::Error& e) {
-            return s.translate(e);
-        }
-        if (suspect) {
-            fs::remove(marker, ec);
-            suspect = false;
-        }
-        if (verdict.damage.empty())
-            break;
-        const std::string& damage = verdict.damage;
-        if (attempt > 0 || s.options_.readOnly)
-            return StoreError{StoreError::Kind::Damaged, "The library " + utf8FromPath(path) + " cannot be used: " + damage};
-        fs::path aside;
-        for (int n = 1;; ++n) {
-            aside = withSuffix(path, verdict.asideSuffix + (n == 1 ? "" : "-" + std::to_string(n)));
-            if (renameNoReplace(path, aside))
-                break;
-            if (errno != EEXIST || n > 1000)
-                return StoreError{StoreError::Kind::Failed, "The library " + utf8FromPath(path) + " cannot be used ("
-                                                                + damage + ") and cannot be moved aside: "
-                                                                + systemReason(errno)};
-        }
-        // Its log and index go with it: a new library must never take up
-        // the old one's log, and the log may hold its latest changes.
-        for (const char* companion : {"-wal", "-shm", "-journal"})
-            if (fs::exists(withSuffix(path, companion), ec))
-                renameNoReplace(withSuffix(path, companion), withSuffix(aside, companion));
-        s.notes_.push_back("The library file " + utf8FromPath(path) + " could not be used: " + damage
-                           + ". It was moved aside as " + utf8FromPath(aside) + " and a new library was started.");
-    }
-
+    auto file = StoreFile::open(path, s.options_);
+    if (!file)
+        return file.error();
+    s.readOnly_ = file->readOnly();
+    s.notes_ = file->notes();
+    s.db_ = file->takeConnection();
     try {
-        const int flags = s.options_.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-        s.db_ = std::make_unique<sql::Connection>(path.string(), flags);
-        sqlite3_busy_timeout(s.db_->handle(), s.options_.busyTimeoutMs);
-        // A file this user may not write opens read-only by itself.
-        s.readOnly_ = sqlite3_db_readonly(s.db_->handle(), "main") == 1;
-    } catch (const sql::Error& e) {
-        s.db_.reset();
-        return s.translate(e);
-    }
-
-    try {
-        sql::Connection& db = *s.db_;
-        if (!s.readOnly_) {
-            db.exec("PRAGMA journal_mode = WAL");
-            // In WAL mode a commit survives the program being killed; only a
-            // power cut may take the last ones, never the file's integrity.
-            db.exec("PRAGMA synchronous = NORMAL");
-        }
-        db.exec("PRAGMA foreign_keys = ON");
-        if (s.options_.maxPages > 0)
-            db.exec("PRAGMA max_page_count = " + std::to_string(s.options_.maxPages));
-        if (db.integer("PRAGMA user_version") < schemaVersion()) {
-            if (s.readOnly_)
-                return StoreError{StoreError::Kind::ReadOnly,
-                                  "The library " + utf8FromPath(path) + " needs an update but can only be read"};
-            db.exec("BEGIN IMMEDIATE");
-            try {
-                // Another program may have brought it up to date meanwhile.
-                const int64_t version = db.integer("PRAGMA user_version");
-                for (int64_t v = version; v < schemaVersion(); ++v)
-                    db.exec(kMigrations[size_t(v)]);
-                if (version == 0)
-                    db.exec("PRAGMA application_id = " + std::to_string(kApplicationId));
-                db.exec("PRAGMA user_version = " + std::to_string(schemaVersion()));
-                db.exec("COMMIT");
-            } catch (...) {
-                if (db.inTransaction())
-                    sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-                throw;
-            }
-        }
-        if (s.readOnly_)
-            s.notes_.push_back("The library " + utf8FromPath(path) + " can only be read: nothing new is kept in it.");
-        s.st_ = std::make_unique<Statements>(db);
+        s.st_ = std::make_unique<Statements>(*s.db_);
+        s.rows_ = std::make_unique<RowCache>(*s.db_);
         if (!s.readOnly_) {
             try {
                 s.purgeRemovedBefore(s.now() - kRemovedKeptSeconds);
@@ -514,6 +138,7 @@ StoreResult<std::unique_ptr<Store>> Store::open(const fs::path& path, Options op
             }
         }
     } catch (const sql::Error& e) {
+        s.rows_.reset();
         s.st_.reset();
         s.db_.reset();
         return s.translate(e);
@@ -523,23 +148,7 @@ StoreResult<std::unique_ptr<Store>> Store::open(const fs::path& path, Options op
 
 StoreError Store::translate(const sql::Error& e) const
 {
-    switch (e.primary()) {
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        return {StoreError::Kind::Busy, "the library is busy: another program is writing to it"};
-    case SQLITE_FULL: return {StoreError::Kind::Full, "the disk is full"};
-    case SQLITE_CORRUPT:
-    case SQLITE_NOTADB: {
-        // Looked at closely, and moved aside if need be, at the next opening.
-        std::error_code ec;
-        if (FILE* f = std::fopen(withSuffix(path_, ".damaged").c_str(), "w"))
-            std::fclose(f);
-        return {StoreError::Kind::Damaged, std::string("the library file is damaged (") + e.what() + ")"};
-    }
-    case SQLITE_READONLY:
-    case SQLITE_PERM: return {StoreError::Kind::ReadOnly, std::string("the library can only be read (") + e.what() + ")"};
-    }
-    return {StoreError::Kind::Failed, e.what()};
+    return StoreFile::error(path_, e);
 }
 
 template <class F>
@@ -569,49 +178,52 @@ void Store::requireWritable() const
         refuse(SQLITE_READONLY, "opened read-only");
 }
 
+// Rolled back unless committed, as its sql::Transaction is, and then as
+// Store::rollback() does: the source ids it made are forgotten, and the
+// search index and the rows kept look again at what it had changed.
+class Store::Writing {
+public:
+    explicit Writing(Store& store) : store_(store), tx_(writable(store), sql::Transaction::Kind::Write) {}
+    Writing(const Writing&) = delete;
+    Writing& operator=(const Writing&) = delete;
+    ~Writing()
+    {
+        if (tx_.owns() && !committed_)
+            store_.rollback();
+    }
+    void commit()
+    {
+        tx_.commit();
+        if (tx_.owns()) {
+            committed_ = true;
+            store_.ended(true);
+        }
+    }
+
+private:
+    static sql::Connection& writable(Store& store)
+    {
+        store.requireWritable();
+        return *store.db_;
+    }
+
+    Store& store_;
+    sql::Transaction tx_;
+    bool committed_ = false;
+};
+
 template <class F>
 auto Store::writing(F&& work) -> decltype(work())
 {
-    requireWritable();
-    if (db_->inTransaction())
-        return work();
-    db_->exec("BEGIN IMMEDIATE");
-    try {
-        if constexpr (std::is_void_v<decltype(work())>) {
-            work();
-            db_->exec("COMMIT");
-            ended(true);
-        } else {
-            auto result = work();
-            db_->exec("COMMIT");
-            ended(true);
-            return result;
-        }
-    } catch (...) {
-        rollback();
-        throw;
-    }
+    Writing tx(*this);
+    return thenCommit(tx, work);
 }
 
 template <class F>
 auto Store::reading(F&& work) -> decltype(work())
 {
-    if (db_->inTransaction())
-        return work();
-    db_->exec("BEGIN");
-    try {
-        if constexpr (std::is_void_v<decltype(work())>) {
-            work();
-            db_->exec("COMMIT");
-        } else {
-            auto result = work();
-            db_->exec("COMMIT");
-            return result;
-        }
-    } catch (...) {
-        sqlite3_exec(db_->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
-    }
+    sql::Transaction tx(*db_, sql::Transaction::Kind::Read);
+    return thenCommit(tx, work);
 }
 
 StoreStatus Store::begin()
@@ -634,8 +246,7 @@ StoreStatus Store::commit()
 
 void Store::rollback()
 {
-    if (db_->inTransaction())
-        sqlite3_exec(db_->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    db_->rollbackQuietly();
     sourceIds_.clear();
     ended(false);
 }
@@ -643,8 +254,7 @@ void Store::rollback()
 void Store::touched(int64_t id)
 {
     ++changes_;
-    if (!rowCache_.empty() && !rowsAllStale_)
-        rowsChanged_.insert(id);
+    rows_->changed(id);
     if (index_)
         dirty_.insert(id);
     if (db_->inTransaction())
@@ -658,7 +268,8 @@ void Store::ended(bool committed)
     // those rows are looked up again.
     if (!committed) {
         ++changes_;
-        rowsAllStale_ = true;
+        if (rows_)
+            rows_->rolledBack();
         if (index_)
             dirty_.insert(changedInTransaction_.begin(), changedInTransaction_.end());
     }
@@ -828,82 +439,11 @@ SearchIndex& Store::index()
     sql::Use version(st_->dataVersion);
     version->step();
     const int64_t v = version->integer(0);
-    auto& dirty = dirty_;
-    const bool rebuild = !index_ || v != dataVersion_ || dirty.size() > std::max<size_t>(2000, index_->size() / 20);
-    if (rebuild) {
-        // Three scans in id order merged, none needing a sort: a full
-        // rebuild costs about what reading the rows costs.
-        auto fresh = std::make_unique<SearchIndex>();
-        sql::Statement all = db_->prepare(
-            "SELECT id, name, category, favourite, rating, first_seen FROM performances WHERE removed = 0 ORDER BY id");
-        sql::Statement tags = db_->prepare("SELECT performance_id, tag FROM tags ORDER BY performance_id, tag");
-        sql::Statement places = db_->prepare(
-            "SELECT g.performance_id, g.first_seen, s.id, s.kind, s.text FROM sightings g CROSS JOIN sources s "
-            "ON s.id = g.source_id ORDER BY g.performance_id");
-        bool moreTags = tags.step(), morePlaces = places.step();
-        struct Place {
-            int64_t when, source;
-            std::string label;
-        };
-        std::vector<Place> seen;
-        while (all.step()) {
-            SearchIndex::Fields f;
-            const int64_t id = all.integer(0);
-            f.name = all.text(1);
-            f.category = int(all.integer(2));
-            f.favourite = all.integer(3) != 0;
-            f.rating = int(all.integer(4));
-            f.firstSeen = all.integer(5);
-            while (moreTags && tags.integer(0) < id)
-                moreTags = tags.step();
-            for (; moreTags && tags.integer(0) == id; moreTags = tags.step())
-                f.tags += (f.tags.empty() ? "" : " ") + tags.text(1);
-            while (morePlaces && places.integer(0) < id)
-                morePlaces = places.step();
-            seen.clear();
-            for (; morePlaces && places.integer(0) == id; morePlaces = places.step()) {
-                seen.push_back({places.integer(1), places.integer(2), sourceLabel(int(places.integer(3)), places.text(4))});
-                f.kinds |= SearchIndex::kindBit(places.integer(3));
-            }
-            std::sort(seen.begin(), seen.end(),
-                      [](const Place& a, const Place& b) { return a.when != b.when ? a.when < b.when : a.source < b.source; });
-            for (Place& p : seen)
-                if (std::find(f.places.begin(), f.places.end(), p.label) == f.places.end())
-                    f.places.push_back(std::move(p.label));
-            fresh->put(id, f);
-        }
-        index_ = std::move(fresh);
-    } else {
-        // A few changes move a few entries in what the index keeps of
-        // earlier searches; many make it cheaper to start those afresh.
-        if (dirty.size() > 64)
-            index_->forgetSearches();
-        for (const int64_t id : dirty) {
-            sql::Use row(st_->indexRow);
-            row->bind(1, id);
-            if (!row->step()) {
-                index_->erase(id);
-                continue;
-            }
-            SearchIndex::Fields f;
-            f.name = row->text(0);
-            f.category = int(row->integer(1));
-            f.favourite = row->integer(2) != 0;
-            f.rating = int(row->integer(3));
-            f.firstSeen = row->integer(4);
-            f.tags = row->text(5);
-            sql::Use places(st_->places);
-            places->bind(1, id);
-            while (places->step()) {
-                f.kinds |= SearchIndex::kindBit(places->integer(0));
-                std::string label = sourceLabel(int(places->integer(0)), places->text(1));
-                if (std::find(f.places.begin(), f.places.end(), label) == f.places.end())
-                    f.places.push_back(std::move(label));
-            }
-            index_->put(id, f);
-        }
-    }
-    dirty.clear();
+    if (!index_ || v != dataVersion_ || dirty_.size() > std::max<size_t>(2000, index_->size() / 20))
+        index_ = SearchIndex::load(*db_);
+    else
+        index_->reload(st_->indexReads, dirty_);
+    dirty_.clear();
     dataVersion_ = v;
     return *index_;
 }
@@ -970,7 +510,7 @@ StoreResult<SearchPage> Store::search(const std::string& text, const SearchFilte
             SearchIndex::Page found = idx.page(text, filter, onlyFor(filter), offset, limit);
             SearchPage page;
             page.total = found.total;
-            page.rows = readRows(found.ids);
+            page.rows = rows_->rows(found.ids);
             return page;
         });
     });
@@ -978,116 +518,9 @@ StoreResult<SearchPage> Store::search(const std::string& text, const SearchFilte
 
 StoreResult<std::vector<LibraryRow>> Store::rows(std::span<const int64_t> ids)
 {
-    return guarded([&] { return reading([&] { return readRows(ids); }); });
-}
-
-std::vector<LibraryRow> Store::readRows(std::span<const int64_t> ids)
-{
     // A row read once is kept until it changes: typing and scrolling show
     // the same rows again and again.
-    dropStaleRows();
-    std::vector<LibraryRow> out;
-    out.reserve(ids.size());
-    for (const int64_t id : ids) {
-        if (const auto it = rowCache_.find(id); it != rowCache_.end()) {
-            out.push_back(it->second.row);
-            continue;
-        }
-        int64_t sound = 0;
-        std::optional<LibraryRow> r = readRow(id, &sound);
-        if (!r)
-            continue;  // gone since it was found
-        if (rowCache_.size() >= kCachedRows)
-            rowCache_.clear();
-        rowCache_.emplace(id, CachedRow{*r, sound});
-        out.push_back(std::move(*r));
-    }
-    return out;
-}
-
-void Store::dropStaleRows()
-{
-    int64_t version = 0;
-    {
-        sql::Use v(st_->dataVersion);
-        v->step();
-        version = v->integer(0);
-    }
-    // Another connection's changes are not known one by one; many of this
-    // one's cost more to sort out than to read the rows again.
-    bool all = version != rowsVersion_ || rowsAllStale_ || rowsChanged_.size() > 64;
-    if (!all && !rowsChanged_.empty()) {
-        // A change shows in its own row and in its twins' (their names).
-        sql::Statement q = db_->prepare("SELECT sound_hash FROM performances WHERE id = ?");
-        std::unordered_set<int64_t> sounds;
-        for (const int64_t id : rowsChanged_) {
-            rowCache_.erase(id);
-            q.reset();
-            q.bind(1, id);
-            if (!q.step()) {
-                all = true;  // gone for good: its sound is not known
-                break;
-            }
-            sounds.insert(q.integer(0));
-        }
-        std::erase_if(rowCache_, [&](const auto& kept) { return sounds.contains(kept.second.sound); });
-    }
-    if (all)
-        rowCache_.clear();
-    rowsVersion_ = version;
-    rowsChanged_.clear();
-    rowsAllStale_ = false;
-}
-
-std::optional<LibraryRow> Store::readRow(int64_t id, int64_t* soundOut)
-{
-    LibraryRow r;
-    r.id = id;
-    int64_t sound = 0;
-    PerformanceData data{};
-    {
-        sql::Use row(st_->row);
-        row->bind(1, id);
-        if (!row->step())
-            return std::nullopt;
-        r.name = row->text(0);
-        r.category = int(row->integer(1));
-        r.favourite = row->integer(2) != 0;
-        r.rating = int(row->integer(3));
-        r.notes = row->text(4);
-        r.firstSeen = row->integer(5);
-        sound = row->integer(6);
-        *soundOut = sound;
-        const ByteView d = row->blob(7);
-        std::copy_n(d.begin(), std::min(d.size(), data.size()), data.begin());
-    }
-    {
-        sql::Use tags(st_->rowTags);
-        tags->bind(1, id);
-        while (tags->step())
-            r.tags.push_back(tags->text(0));
-    }
-    {
-        sql::Use first(st_->rowFirstPlace);
-        first->bind(1, id);
-        if (first->step()) {
-            r.whereFrom = sourceLabel(int(first->integer(0)), first->text(1));
-            r.sightings = int(first->integer(2));
-        }
-    }
-    sql::Use twins(st_->twins);
-    twins->bind(1, sound).bind(2, id);
-    while (twins->step()) {
-        PerformanceData other{};
-        const ByteView d = twins->blob(3);
-        std::copy_n(d.begin(), std::min(d.size(), other.size()), other.begin());
-        if (sameSound(data, other)) {
-            r.twinId = twins->integer(0);
-            r.twinOf = rowEntry(int(twins->integer(2)), twins->text(1));
-            break;
-        }
-    }
-    return r;
+    return guarded([&] { return reading([&] { return rows_->rows(ids); }); });
 }
 
 StoreResult<std::vector<std::string>> Store::sightings(int64_t id)

@@ -7,7 +7,9 @@
 // share a file: a writer waits for another up to the busy timeout.
 
 #include "files/NamesFile.h"
+#include "model/Result.h"
 #include "store/PerformanceData.h"
+#include "store/Sources.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -28,6 +30,7 @@ class Statement;
 class Error;
 } // namespace sql
 
+class RowCache;
 class SearchIndex;
 
 struct StoreError {
@@ -44,47 +47,10 @@ struct StoreError {
 
 // Either a value or the error that prevented it.
 template <class T>
-class StoreResult {
-public:
-    StoreResult(T value) : value_(std::move(value)) {}
-    StoreResult(StoreError error) : error_(std::move(error)) {}
-    explicit operator bool() const { return value_.has_value(); }
-    const T& operator*() const& { return *value_; }
-    T& operator*() & { return *value_; }
-    T&& operator*() && { return std::move(*value_); }
-    const T* operator->() const { return &*value_; }
-    T* operator->() { return &*value_; }
-    const StoreError& error() const { return *error_; }
-
-private:
-    std::optional<T> value_;
-    std::optional<StoreError> error_;
-};
+using StoreResult = BasicResult<T, StoreError>;
 
 // Changes answer nothing when they worked.
 using StoreStatus = std::optional<StoreError>;
-
-// Where a performance was seen.
-struct Source {
-    enum class Kind : int { File = 1, SynthUser = 2, Editor = 3, SynthEdit = 4 };
-    Kind kind = Kind::File;
-    std::string path;  // File: the file as an absolute path, UTF-8
-    int number = -1;   // SynthUser: the user performance, 0..127
-
-    // `file` made absolute (links are not followed: the name the user knows).
-    static Source file(const std::filesystem::path& file);
-    static Source synthUser(int number);
-    // The edited performance, kept by the user's own command.
-    static Source editor();
-    // The synth's edit buffer, fetched without a user performance chosen.
-    static Source synthEdit();
-
-    // "/home/ann/syx/PF_Lead 1.SYX", "CS1x user 061", "Kept from the editor",
-    // "CS1x edit buffer".
-    std::string label() const;
-    // The folder of a file, "" for other kinds.
-    std::string folder() const;
-};
 
 struct Remembered {
     int64_t id = 0;
@@ -136,15 +102,6 @@ struct SearchFilter {
 struct SearchPage {
     size_t total = 0;  // how many match in all
     std::vector<LibraryRow> rows;
-};
-
-struct ImportInfo {
-    int64_t id = 0;
-    std::string what;  // what was imported, as the user named it
-    int64_t started = 0, finished = 0;  // finished 0: never finished (killed)
-    std::string outcome;                // the summary line, or why it stopped
-    // "~/syx, bank.PFB (2024-05-01 14:03)"
-    std::string label() const;
 };
 
 class Store {
@@ -246,7 +203,10 @@ private:
     template <class F>
     StoreStatus guardedStatus(F&& work);
     StoreError translate(const sql::Error& e) const;
-    // Runs `work` in a transaction unless one is open.
+    // A write transaction unless one is open: a sql::Transaction that also
+    // does the store's bookkeeping (ended()) when it ends.
+    class Writing;
+    // Runs `work` in a write transaction unless one is open.
     template <class F>
     auto writing(F&& work) -> decltype(work());
     // Runs `work` in one read transaction unless one is open: one snapshot
@@ -254,7 +214,6 @@ private:
     template <class F>
     auto reading(F&& work) -> decltype(work());
     void requireWritable() const;
-    void prepareStatements();
     int64_t sourceId(const Source& source);
     int64_t now() const;
     void touched(int64_t id);
@@ -263,9 +222,6 @@ private:
     void ended(bool committed);
     void purgeRemovedBefore(int64_t when);
     SearchIndex& index();
-    std::vector<LibraryRow> readRows(std::span<const int64_t> ids);
-    std::optional<LibraryRow> readRow(int64_t id, int64_t* sound);
-    void dropStaleRows();
     // What the filter's import and folder let through, ascending ids; null:
     // they let everything through.
     const std::vector<int64_t>* onlyFor(const SearchFilter& filter);
@@ -295,24 +251,7 @@ private:
         std::vector<int64_t> ids;
     };
     std::optional<Only> only_;
-    struct CachedRow {
-        LibraryRow row;
-        int64_t sound = 0;  // its twins are the rows of the same sound
-    };
-    std::unordered_map<int64_t, CachedRow> rowCache_;
-    int64_t rowsVersion_ = -1;
-    // Ids changed through this connection since the cached rows were
-    // checked; with rowsAllStale_ (a rollback), all of them are dropped.
-    std::unordered_set<int64_t> rowsChanged_;
-    bool rowsAllStale_ = false;
+    std::unique_ptr<RowCache> rows_;
 };
-
-// $XDG_DATA_HOME/Knobwright/library.sqlite ($HOME/.local/share when the
-// variable is unset or empty), where QStandardPaths' GenericDataLocation
-// puts the editor's other files.
-std::filesystem::path defaultLibraryPath();
-
-// "2024-05-01 14:03" in local time.
-std::string dateText(int64_t seconds);
 
 } // namespace kw
