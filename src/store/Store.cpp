@@ -377,6 +377,8 @@ StoreStatus Store::remove(std::span<const int64_t> ids)
                 q.reset();
                 q.bind(1, when).bind(2, id);
                 q.step();
+                if (db_->changes() > 0)
+                    removedHere_.insert(id);
                 touched(id);
             }
         });
@@ -394,6 +396,7 @@ StoreStatus Store::restore(std::span<const int64_t> ids)
                 q.bind(1, id);
                 q.step();
                 gone += db_->changes() == 0;
+                removedHere_.erase(id);
                 touched(id);
             }
         });
@@ -409,7 +412,22 @@ StoreStatus Store::restore(std::span<const int64_t> ids)
 
 StoreStatus Store::purgeRemoved()
 {
-    return guardedStatus([&] { purgeRemovedBefore(INT64_MAX); });
+    return guardedStatus([&] {
+        // Only what this program removed: another one on the same library
+        // may still bring back what it removed, until a week has passed.
+        if (!removedHere_.empty()) {
+            writing([&] {
+                sql::Statement q = db_->prepare("DELETE FROM performances WHERE id = ? AND removed <> 0");
+                for (const int64_t id : removedHere_) {
+                    q.reset();
+                    q.bind(1, id);
+                    q.step();
+                }
+            });
+            removedHere_.clear();
+        }
+        purgeRemovedBefore(now() - kRemovedKeptSeconds);
+    });
 }
 
 void Store::purgeRemovedBefore(int64_t when)

@@ -150,10 +150,12 @@ public:
     // Brings removed entries back; fails (and brings back the rest) when
     // some of them were purged meanwhile.
     StoreStatus restore(std::span<const int64_t> ids);
-    // Deletes every removed entry for good, with its tags and sightings:
-    // when undo can no longer ask for them (the library window closes).
-    // Opening a library that can be written purges what was removed more
-    // than a week ago, so a program that died leaves nothing behind for good.
+    // Deletes for good, with their tags and sightings, the entries this
+    // store removed and did not restore, when undo can no longer ask for
+    // them (the program ends), and whatever was removed more than a week
+    // ago. Another program's removals stay for its own undo. Opening a
+    // library that can be written purges what was removed more than a week
+    // ago, so a program that died leaves nothing behind for good.
     StoreStatus purgeRemoved();
 
     // Many changes as one: begin() waits for another writer up to the busy
@@ -239,6 +241,8 @@ private:
     std::unordered_set<int64_t> dirty_;
     // Ids changed in the transaction open now.
     std::unordered_set<int64_t> changedInTransaction_;
+    // Removed by this store and not restored: what purgeRemoved() may delete.
+    std::unordered_set<int64_t> removedHere_;
     std::unordered_map<std::string, int64_t> sourceIds_;  // "kind:text" -> id
     // Changes through this connection, rollbacks included: with the file's
     // data_version, what says whether what was read is still right.

@@ -6,6 +6,7 @@
 
 #include <sqlite3.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -116,11 +117,11 @@ struct Verdict {
 // moved aside, or delete the log of a file it cannot read. Throws for
 // failures that say nothing about the file (it cannot be opened, it is
 // busy).
-Verdict look(const fs::path& path, bool suspect, int busyTimeoutMs)
+Verdict look(bool suspect, int busyTimeoutMs, const std::string& name, int readFlags)
 {
     Verdict v;
     try {
-        sql::Connection db(path.string(), SQLITE_OPEN_READONLY);
+        sql::Connection db(name, readFlags);
         db.noCheckpointOnClose();
         db.busyTimeout(busyTimeoutMs);
         // SQLite judges the header and the schema on these first reads.
@@ -149,15 +150,52 @@ Verdict look(const fs::path& path, bool suspect, int busyTimeoutMs)
     return v;
 }
 
-Verdict judge(const fs::path& path, bool suspect, int busyTimeoutMs)
+// How SQLite is to open a library: by its path, or, when no log or index
+// can be made beside it (a folder this user cannot write) and none is
+// there, as a file that cannot change, read-only: SQLite would otherwise
+// refuse even to read a library kept in WAL mode.
+struct Opening {
+    std::string name;
+    int readFlags = SQLITE_OPEN_READONLY;
+    bool mustRead = false;
+};
+
+std::string uriEscaped(const std::string& path)
+{
+    static const char* hex = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : path) {
+        const auto b = uint8_t(c);
+        if (std::isalnum(b) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
+            out += c;
+        } else {
+            out += '%';
+            out += hex[b >> 4];
+            out += hex[b & 0xF];
+        }
+    }
+    return out;
+}
+
+Opening openingOf(const fs::path& path)
+{
+    const fs::path folder = folderOf(path).empty() ? fs::path(".") : folderOf(path);
+    std::error_code ec;
+    if (::access(folder.c_str(), W_OK) == 0 || !fs::exists(path, ec) || fs::exists(withSuffix(path, "-wal"), ec))
+        return {path.string()};
+    return {"file:" + uriEscaped(fs::absolute(path, ec).string()) + "?immutable=1",
+            SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, true};
+}
+
+Verdict judge(const fs::path& path, bool suspect, int busyTimeoutMs, const Opening& opening)
 {
     std::error_code ec;
     if (!fs::exists(path, ec) || fs::file_size(path, ec) == 0)
         return {};
     try {
-        return look(path, suspect, busyTimeoutMs);
+        return look(suspect, busyTimeoutMs, opening.name, opening.readFlags);
     } catch (const sql::Error& e) {
-        if (e.primary() != SQLITE_READONLY && e.primary() != SQLITE_CANTOPEN)
+        if (opening.mustRead || (e.primary() != SQLITE_READONLY && e.primary() != SQLITE_CANTOPEN))
             throw;
     }
     // A program killed while it wrote left a journal to roll back, or a log
@@ -174,7 +212,7 @@ Verdict judge(const fs::path& path, bool suspect, int busyTimeoutMs)
             throw;
         return Verdict{std::string("it is damaged (") + e.what() + ")"};
     }
-    return look(path, suspect, busyTimeoutMs);
+    return look(suspect, busyTimeoutMs, opening.name, opening.readFlags);
 }
 
 } // namespace
@@ -215,8 +253,38 @@ int StoreFile::schemaVersion()
     return int(kMigrations.size());
 }
 
+namespace {
+
+// What stands at `path` when it is no file a library can be: SQLite would
+// block for good opening a FIFO, read a device without end, or say only
+// "disk I/O error" of a folder. Empty for a plain file or nothing at all.
+std::string notAFile(const fs::path& path)
+{
+    std::error_code ec;
+    const fs::file_status link = fs::symlink_status(path, ec);
+    if (link.type() == fs::file_type::not_found)
+        return {};
+    const fs::file_status st = fs::status(path, ec);
+    const std::string through = fs::is_symlink(link) ? " (through a link)" : "";
+    switch (st.type()) {
+    case fs::file_type::regular: return {};
+    case fs::file_type::not_found: return {};  // a link to nothing yet: SQLite makes the file
+    case fs::file_type::directory: return "it is a folder" + through;
+    case fs::file_type::fifo: return "it is a named pipe (FIFO)" + through;
+    case fs::file_type::character:
+    case fs::file_type::block: return "it is a device" + through;
+    case fs::file_type::socket: return "it is a socket" + through;
+    default: return "it is no plain file" + through;
+    }
+}
+
+} // namespace
+
 StoreResult<StoreFile> StoreFile::open(const fs::path& path, const Store::Options& options)
 {
+    // Looked at before anything opens it: never a FIFO or a device.
+    if (const std::string what = notAFile(path); !what.empty())
+        return StoreError{StoreError::Kind::Failed, "The library " + utf8FromPath(path) + " cannot be used: " + what};
     const fs::path folder = folderOf(path);
     std::error_code ec;
     if (!options.readOnly && !folder.empty())
@@ -225,12 +293,14 @@ StoreResult<StoreFile> StoreFile::open(const fs::path& path, const Store::Option
         return StoreError{StoreError::Kind::Failed, "cannot create the folder " + utf8FromPath(folder) + ": " + ec.message()};
     StoreFile file(FolderLock(folder.empty() ? fs::path(".") : folder, options.busyTimeoutMs));
 
+    const Opening opening = openingOf(path);
+    const bool readOnly = options.readOnly || opening.mustRead;
     const fs::path marker = withSuffix(path, ".damaged");
-    bool suspect = fs::exists(marker, ec);
+    bool suspect = fs::exists(marker, ec) && !opening.mustRead;
     for (int attempt = 0;; ++attempt) {
         Verdict verdict;
         try {
-            verdict = judge(path, suspect, options.busyTimeoutMs);
+            verdict = judge(path, suspect, options.busyTimeoutMs, opening);
         } catch (const sql::Error& e) {
             return error(path, e);
         }
@@ -241,7 +311,7 @@ StoreResult<StoreFile> StoreFile::open(const fs::path& path, const Store::Option
         if (verdict.damage.empty())
             break;
         const std::string& damage = verdict.damage;
-        if (attempt > 0 || options.readOnly)
+        if (attempt > 0 || readOnly)
             return StoreError{StoreError::Kind::Damaged, "The library " + utf8FromPath(path) + " cannot be used: " + damage};
         fs::path aside;
         for (int n = 1;; ++n) {
@@ -263,8 +333,10 @@ StoreResult<StoreFile> StoreFile::open(const fs::path& path, const Store::Option
     }
 
     try {
-        const int flags = options.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-        file.db_ = std::make_unique<sql::Connection>(path.string(), flags);
+        const int flags = opening.mustRead     ? opening.readFlags
+                          : options.readOnly ? SQLITE_OPEN_READONLY
+                                             : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+        file.db_ = std::make_unique<sql::Connection>(opening.name, flags);
         file.db_->busyTimeout(options.busyTimeoutMs);
         // A file this user may not write opens read-only by itself.
         file.readOnly_ = file.db_->readOnly();

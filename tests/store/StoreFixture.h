@@ -78,7 +78,9 @@ inline std::string describe(const Ran& r)
 
 // knobwright-files started in `cwd` with `args`; its outputs go to files
 // in `cwd`, so a child that is killed leaves what it wrote.
-inline pid_t startTool(const fs::path& cwd, const std::vector<std::string>& args)
+// With `asOtherUser`, a program run as root runs the tool as user nobody,
+// for whom the test's folders can be made unwritable.
+inline pid_t startTool(const fs::path& cwd, const std::vector<std::string>& args, bool asOtherUser = false)
 {
     std::vector<std::string> all = {KW_FILES_TOOL};
     all.insert(all.end(), args.begin(), args.end());
@@ -97,6 +99,8 @@ inline pid_t startTool(const fs::path& cwd, const std::vector<std::string>& args
         ::dup2(in, 0);
         ::dup2(out, 1);
         ::dup2(err, 2);
+        if (asOtherUser && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(126);
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }

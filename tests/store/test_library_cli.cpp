@@ -138,6 +138,61 @@ TEST(LibraryCli, ImportSearchAndExportSayWhatTheyDidWithTheToolsExitStatuses)
     EXPECT_TRUE(fs::exists(d / "data" / "Knobwright" / "library.sqlite"));
 }
 
+TEST(LibraryCli, ALibraryPathThatIsNoFileIsNamedAndOneThatCannotBeWrittenIsRead)
+{
+    TempDir dir;
+    const fs::path d = dir.path();
+    // Runs the tool; one still running after 20 s hangs, and is killed.
+    const auto ranWithin = [&](const std::vector<std::string>& args, bool asOtherUser = false) {
+        const pid_t pid = startTool(d, args, asOtherUser);
+        for (int i = 0; i < 2000; ++i) {
+            int status = 0;
+            if (::waitpid(pid, &status, WNOHANG) == pid) {
+                Ran r;
+                r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+                const Bytes err = readAll(d / ".stderr");
+                r.err.assign(err.begin(), err.end());
+                return std::optional<Ran>(r);
+            }
+            ::usleep(10'000);
+        }
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        return std::optional<Ran>();
+    };
+    ASSERT_EQ(::mkfifo((d / "pipe.sqlite").c_str(), 0644), 0);
+    fs::create_directory(d / "folder.sqlite");
+    fs::create_symlink("/dev/zero", d / "zero.sqlite");
+    const std::pair<const char*, const char*> notFiles[] = {
+        {"pipe.sqlite", "it is a named pipe (FIFO)"},
+        {"folder.sqlite", "it is a folder"},
+        {"zero.sqlite", "it is a device (through a link)"},
+    };
+    for (const auto& [name, why] : notFiles) {
+        SCOPED_TRACE(name);
+        const auto r = ranWithin({"--library", name, "library", "search", "x"});
+        ASSERT_TRUE(r) << "it hangs";
+        EXPECT_EQ(r->status, 2);
+        EXPECT_NE(r->err.find(std::string("cannot be used: ") + why), std::string::npos) << r->err;
+    }
+    EXPECT_TRUE(fs::is_fifo(d / "pipe.sqlite")) << "nothing moved aside";
+
+    // A library in a folder nobody may write: searched, with a word that it
+    // can only be read.
+    fs::create_directory(d / "shelf");
+    ASSERT_FALSE(writePerformanceFile(d / "a.SYX", makeRecord(0, 12, "AlphaPad")));
+    ASSERT_EQ(runTool(d, {"--library", "shelf/library.sqlite", "library", "import", "a.SYX"}).status, 0);
+    ASSERT_FALSE(fs::exists(d / "shelf" / "library.sqlite-wal"));
+    fs::permissions(d / "shelf", fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    const auto found = ranWithin({"--library", "shelf/library.sqlite", "library", "search", "alpha"}, true);
+    fs::permissions(d / "shelf", fs::perms::owner_write, fs::perm_options::add);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->status, 0) << found->err;
+    EXPECT_EQ(readAll(d / ".stdout").size() > 0, true);
+    EXPECT_NE(found->err.find("can only be read"), std::string::npos) << found->err;
+}
+
 TEST(LibraryCli, AnImportKilledAtAnyMomentLeavesAnIntactLibraryOfWholeFiles)
 {
     // KW_KILL_TRIES=20 KW_KILL_FILES=10000 for the long version

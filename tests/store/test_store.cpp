@@ -629,6 +629,11 @@ TEST(Store, ARemovedEntryIsSeenByNothingUntilBroughtBackWholeAndAPurgeDeletesItF
              EXPECT_EQ(found(*store, ""), std::vector<std::string>{"Lead 2"});
              store->rollback();
          }, all, {"/lib/b", "/lib/a"}, "PF Lead", true},
+        {"removed here, purged by another program", [&] {
+             ASSERT_FALSE(store->remove(std::vector{lead}));
+             ASSERT_FALSE(openStore(path, o)->purgeRemoved());
+             ASSERT_FALSE(store->restore(std::vector{lead})) << "this program's undo still works";
+         }, all, {"/lib/b", "/lib/a"}, "PF Lead", true},
         {"removed and purged", [&] {
              ASSERT_FALSE(store->remove(std::vector{lead, pad}));
              ASSERT_FALSE(store->purgeRemoved());
