@@ -295,6 +295,15 @@ TEST_F(Keeping, LibraryCommandsAuditionOpenSendExportAndImport)
         EXPECT_EQ(back, want);
     }
 
+    // More than the 128 user memories: no bank and no MIDI file, said so.
+    const std::vector<int64_t> tooMany(129, one);
+    for (const int button : {1, 2}) {
+        dialogs.chooses = {button};
+        EXPECT_FALSE(commands->exportEntries(tooMany));
+        EXPECT_EQ(dialogs.boxes.back().substr(dialogs.boxes.back().find(" holds")),
+                  " holds at most 128 performances; 129 performances are selected. Nothing was written.");
+    }
+
     // Import of a folder on its own thread: counted, damaged ones listed.
     const fs::path in = dir / "in";
     fs::create_directories(in / "sub");

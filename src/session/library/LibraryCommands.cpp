@@ -210,9 +210,11 @@ bool LibraryCommands::exportEntries(const std::vector<int64_t>& ids)
                                            {"SysEx files", "Performance-bank", "MIDI file", "Cancel"});
     if (format < 0 || format > 2)
         return false;
-    if (format == 1 && ids.size() > size_t(kUserPerformances)) {
-        ctx_.dialogs.inform("A Performance-bank holds at most 128 performances; " + many
-                            + " are selected. Nothing was written.");
+    // A MIDI file plays its performances into the user memories as a bank
+    // does: a 129th would land on user 001 again.
+    if (format != 0 && ids.size() > size_t(kUserPerformances)) {
+        ctx_.dialogs.inform(std::string(format == 1 ? "A Performance-bank" : "A MIDI file")
+                            + " holds at most 128 performances; " + many + " are selected. Nothing was written.");
         return false;
     }
     auto r = records(ids, 0);
