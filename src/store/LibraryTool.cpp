@@ -49,7 +49,7 @@ public:
         if (sub == "import") {
             if (rest.empty())
                 return c_.usageError("library import: no files or folders");
-            return open() ? import(rest) : Failed;
+            return open(true) ? import(rest) : Failed;
         }
         if (sub == "search")
             return open() ? search(joinedWords(rest)) : Failed;
@@ -72,11 +72,16 @@ private:
         return text;
     }
 
-    bool open()
+    // `writes`: the command adds to the library (an import), so a missing
+    // one is made. Only the program's own library is ever moved aside.
+    bool open(bool writes = false)
     {
         path_ = c_.library.empty() ? defaultLibraryPath() : pathFromUtf8(c_.library);
         shown_ = utf8FromPath(path_);
-        auto store = Store::open(path_);
+        Store::Options options;
+        options.moveAside = c_.library.empty();
+        options.create = writes;
+        auto store = Store::open(path_, options);
         if (!store) {
             c_.report(shown_, "cannot open the library: " + store.error().text);
             return false;

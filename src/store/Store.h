@@ -113,6 +113,13 @@ public:
         int64_t maxPages = 0;
         // Seconds since 1970; the system clock when empty.
         std::function<int64_t()> now;
+        // A file that is no usable library is moved aside and a new library
+        // started: right for the program's own library, never for a path
+        // the user named, which may be any file of theirs (it is refused).
+        bool moveAside = true;
+        // A missing library is made (with its folder); without, it is
+        // refused: a command that only reads makes nothing.
+        bool create = true;
     };
 
     // Opens the library at `path`, creating it (and its folder) when

@@ -287,7 +287,9 @@ StoreResult<StoreFile> StoreFile::open(const fs::path& path, const Store::Option
         return StoreError{StoreError::Kind::Failed, "The library " + utf8FromPath(path) + " cannot be used: " + what};
     const fs::path folder = folderOf(path);
     std::error_code ec;
-    if (!options.readOnly && !folder.empty())
+    if (!options.create && !fs::exists(path, ec))
+        return StoreError{StoreError::Kind::Failed, "there is no library at " + utf8FromPath(path)};
+    if (!options.readOnly && options.create && !folder.empty())
         fs::create_directories(folder, ec);
     if (ec)
         return StoreError{StoreError::Kind::Failed, "cannot create the folder " + utf8FromPath(folder) + ": " + ec.message()};
@@ -311,8 +313,9 @@ StoreResult<StoreFile> StoreFile::open(const fs::path& path, const Store::Option
         if (verdict.damage.empty())
             break;
         const std::string& damage = verdict.damage;
-        if (attempt > 0 || readOnly)
-            return StoreError{StoreError::Kind::Damaged, "The library " + utf8FromPath(path) + " cannot be used: " + damage};
+        if (attempt > 0 || readOnly || !options.moveAside)
+            return StoreError{StoreError::Kind::Damaged, "The library " + utf8FromPath(path) + " cannot be used: " + damage
+                                                             + (options.moveAside ? "" : "; it was left as it is")};
         fs::path aside;
         for (int n = 1;; ++n) {
             aside = withSuffix(path, verdict.asideSuffix + (n == 1 ? "" : "-" + std::to_string(n)));
@@ -335,7 +338,8 @@ StoreResult<StoreFile> StoreFile::open(const fs::path& path, const Store::Option
     try {
         const int flags = opening.mustRead     ? opening.readFlags
                           : options.readOnly ? SQLITE_OPEN_READONLY
-                                             : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+                          : options.create   ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
+                                             : SQLITE_OPEN_READWRITE;
         file.db_ = std::make_unique<sql::Connection>(opening.name, flags);
         file.db_->busyTimeout(options.busyTimeoutMs);
         // A file this user may not write opens read-only by itself.

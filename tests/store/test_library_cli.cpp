@@ -82,11 +82,13 @@ TEST(LibraryCli, ImportSearchAndExportSayWhatTheyDidWithTheToolsExitStatuses)
         {{lib, "library", "export", "zzz", "none.PFB"}, 1, "",
          "knobwright-files: lib.sqlite: nothing matches 'zzz'; none.PFB not written\n"},
         {{lib, "library", "export", "pad", "shelf"}, 2, "", "knobwright-files: shelf: cannot write: Is a directory\n"},
-        // A file that is no library is moved aside, said, and a new one used.
-        {{"--library", "junk.sqlite", "library", "search"}, 1, "",
-         "knobwright-files: junk.sqlite: The library file junk.sqlite could not be used: it is damaged (file is not a "
-         "database). It was moved aside as junk.sqlite.bad and a new library was started.\n"
-         "knobwright-files: junk.sqlite: nothing matches ''\n"},
+        // A file of the user's named as the library is refused and left as
+        // it is; a library that is not there is not made by a search.
+        {{"--library", "junk.sqlite", "library", "search"}, 2, "",
+         "knobwright-files: junk.sqlite: cannot open the library: The library junk.sqlite cannot be used: it is damaged "
+         "(file is not a database); it was left as it is\n"},
+        {{"--library", "none/lib.sqlite", "library", "search"}, 2, "",
+         "knobwright-files: none/lib.sqlite: cannot open the library: there is no library at none/lib.sqlite\n"},
         {{lib, "library"}, 2, "", "knobwright-files: library: no subcommand (import, search or export)\n" + kTry},
         {{lib, "library", "list"}, 2, "", "knobwright-files: library: unknown subcommand 'list'\n" + kTry},
         {{lib, "library", "import"}, 2, "", "knobwright-files: library import: no files or folders\n" + kTry},
@@ -110,7 +112,9 @@ TEST(LibraryCli, ImportSearchAndExportSayWhatTheyDidWithTheToolsExitStatuses)
             expected.emplace_back(r.message(m).begin(), r.message(m).end());
     EXPECT_EQ(*all, expected);
     EXPECT_FALSE(fs::exists(d / "none.PFB"));
-    EXPECT_EQ(readAll(d / "junk.sqlite.bad"), bytesOf("not a library"));
+    EXPECT_EQ(readAll(d / "junk.sqlite"), bytesOf("not a library"));
+    EXPECT_FALSE(fs::exists(d / "junk.sqlite.bad"));
+    EXPECT_FALSE(fs::exists(d / "none"));
 
     // More than a bank holds: the first 128 by name, and it says so.
     const std::vector<PerformanceRecord> many = randomRecords(std::vector<int>(130, 3), 29);
