@@ -128,12 +128,8 @@ void EditSession::putMute(int layer, MuteMemory m)
 
 void EditSession::writeLayer(size_t offset, uint8_t value)
 {
-    if (state_.affectAll) {
-        for (int l = 1; l <= 4; ++l)
-            putData(image_.edit.layer(l), offset, value);
-    } else {
-        putData(editLayer(), offset, value);
-    }
+    for (const int l : layers())
+        putData(image_.edit.layer(l), offset, value);
 }
 
 void EditSession::sendOut(StepSend m)
@@ -159,15 +155,14 @@ void EditSession::send(const FieldRow& row, int tab)
 {
     // Each layer gets its own byte: the same under "Edit all Layers
     // simult." after an edit, but not after an undo of one.
-    const int first = state_.affectAll ? 1 : state_.editLayer, last = state_.affectAll ? 4 : state_.editLayer;
     const uint8_t common = uint8_t(row.block);
     switch (row.send) {
     case SendKind::LayerParam:
-        for (int l = first; l <= last; ++l)
+        for (const int l : layers())
             sendOut({StepSend::Param, uint8_t(layerKind(l)), row.offset});
         break;
     case SendKind::LayerBulk:
-        for (int l = first; l <= last; ++l)
+        for (const int l : layers())
             sendOut({StepSend::Block, uint8_t(layerKind(l)), 0});
         break;
     case SendKind::Param: sendOut({StepSend::Param, common, row.offsetFor(tab)}); break;
@@ -196,12 +191,12 @@ EditStep EditSession::stepFor(const FieldRow& row, int position, int tab) const
 {
     const Rows& r = rows();
     if (&row == &r.detune)
-        return EditStep(LayerBulkChange{LayerBulkChange::Detune, scope()});
+        return EditStep(LayerBulkChange{LayerBulkChange::Detune, layers().scope()});
     if (&row == &r.bank || &row == &r.voice)
-        return EditStep(VoiceChange{&row, scope()});
+        return EditStep(VoiceChange{&row, layers().scope()});
     if (&row == &r.layerOn)
-        return EditStep(LayerSwitch{LayerSwitch::LayerOn, scope(), position != 0});
-    return EditStep(FieldChange{&row, tab, row.isLayer() ? scope() : 0});
+        return EditStep(LayerSwitch{LayerSwitch::LayerOn, layers().scope(), position != 0});
+    return EditStep(FieldChange{&row, tab, row.isLayer() ? layers().scope() : 0});
 }
 
 Echo EditSession::apply(const FieldRow& row, int position, int tab)
@@ -324,8 +319,7 @@ void EditSession::layerVolume(int position)
 {
     const FieldRow& volume = rows().volume;
     const uint8_t v = volume.storedFromPosition(position);
-    const int first = state_.affectAll ? 1 : state_.editLayer, last = state_.affectAll ? 4 : state_.editLayer;
-    for (int l = first; l <= last; ++l) {
+    for (const int l : layers()) {
         const MuteMemory& m = state_.mute[size_t(l - 1)];
         if (m.muted)
             putMute(l, {v, true});  // takes effect when the layer is unmuted
@@ -334,7 +328,7 @@ void EditSession::layerVolume(int position)
     }
     // Each layer gets its own byte: a muted edit layer must not silence the
     // other layers, nor an unmuted one wake a muted layer.
-    for (int l = first; l <= last; ++l)
+    for (const int l : layers())
         sendVolume(l);
 }
 
@@ -357,15 +351,14 @@ Echo EditSession::velocityDefaults()
     if (refused())
         return {};
     acted();
-    const Recording recording(*this, EditStep(LayerBulkChange{LayerBulkChange::VelocityDefaults, scope()}));
+    const Recording recording(*this, EditStep(LayerBulkChange{LayerBulkChange::VelocityDefaults, layers().scope()}));
     const Rows& r = rows();
     Echo echo;
     for (int i = 0; i < 4; ++i) {
         writeLayer(r.velocity[i]->offset, r.velocity[i]->storedFromPosition(kVelocityDefaults[i]));
         echo.add(*r.velocity[i]);
     }
-    const int first = state_.affectAll ? 1 : state_.editLayer, last = state_.affectAll ? 4 : state_.editLayer;
-    for (int l = first; l <= last; ++l)
+    for (const int l : layers())
         sendOut({StepSend::Block, uint8_t(layerKind(l)), 0});
     return echo;
 }

@@ -41,6 +41,28 @@ struct Echo {
     bool empty() const { return rows.empty(); }
 };
 
+// The layers an edit covers: the edit layer, or all four under "Edit all
+// Layers simult.". Iterable, first to last.
+struct LayerSpan {
+    int first;
+    int last;
+    // What a step of the history names: the one layer, or kAllLayers.
+    int scope() const { return first == last ? first : kAllLayers; }
+
+    struct Iterator {
+        int layer;
+        int operator*() const { return layer; }
+        Iterator& operator++()
+        {
+            ++layer;
+            return *this;
+        }
+        bool operator==(const Iterator&) const = default;
+    };
+    Iterator begin() const { return {first}; }
+    Iterator end() const { return {last + 1}; }
+};
+
 // Sending stays off while controls are set from the image. Pauses nest: each
 // gives back the state it found.
 class SendsPaused {
@@ -225,7 +247,10 @@ private:
     void historyChanged();
     void takeStep(bool back);
     EditStep stepFor(const FieldRow& row, int position, int tab) const;
-    int scope() const { return state_.affectAll ? kAllLayers : state_.editLayer; }
+    LayerSpan layers() const
+    {
+        return state_.affectAll ? LayerSpan{1, 4} : LayerSpan{state_.editLayer, state_.editLayer};
+    }
 
     BulkBlock& block(const FieldRow& row);
     const BulkBlock& block(const FieldRow& row) const;
