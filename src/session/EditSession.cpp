@@ -5,57 +5,19 @@
 #include "midi/Senders.h"
 #include "midi/Ui.h"
 #include "model/Cp1252.h"
-#include "model/EffectTables.h"
-#include "model/NameTables.h"
 #include "model/VariationPages.h"
 #include "session/Dialogs.h"
+#include "session/FieldRules.h"
 #include "session/SendJob.h"
 #include "session/StatusTexts.h"
 
 #include <algorithm>
-#include <stdexcept>
 
 namespace kw {
 
 namespace {
 
-const FieldRow& field(std::string_view control)
-{
-    const FieldRow* r = findField(control);
-    if (!r)
-        throw std::logic_error("no field row for " + std::string(control));
-    return *r;
-}
-
-// The rows with rules of their own, looked up once.
-struct Rows {
-    const FieldRow& bank = field("PatchBankNumber");
-    const FieldRow& voice = field("PatchVoiceNumber");
-    const FieldRow& detune = field("NoteDetune");
-    const FieldRow& volume = field("LayerVolume");
-    const FieldRow& pan = field("PanPot");
-    const FieldRow& randomPan = field("RandomPan");
-    const FieldRow& noteLow = field("NoteLimitLow");
-    const FieldRow& noteHigh = field("NoteLimitHigh");
-    const FieldRow& layerOn = field("LayerOn");
-    const FieldRow* velocity[4] = {&field("VelocityLimitLow"), &field("VelocityLimitHigh"),
-                                   &field("VelocitySenseDepth"), &field("VelocitySenseOffset")};
-    const FieldRow& tempo = field("ArpTempo");
-    const FieldRow& tempoMidi = field("ArpTempoMidi");
-    const FieldRow* arpModes[3] = {&field("ArpModeOn"), &field("ArpModeHold"), &field("ArpModeSplit")};
-    const FieldRow& reverb = field("ReverbType");
-    const FieldRow& chorus = field("ChorusType");
-    const FieldRow& variation = field("VariType");
-    const FieldRow& name = field("PerformanceName");
-};
-
-const Rows& rows()
-{
-    static const Rows r;
-    return r;
-}
-
-// Positions of "Set to defaults", in the order of Rows::velocity.
+// Positions of "Set to defaults", in the order of SpecialRows::velocity.
 constexpr int kVelocityDefaults[4] = {126, 0, 63, 63};
 
 constexpr const char* kComparingText = "Comparing with the original - press Compare to edit again";
@@ -95,7 +57,7 @@ private:
 EditSession::EditSession(PerformanceImage& image, EditorState& state, Senders& senders)
     : image_(image), state_(state), senders_(senders)
 {
-    rows();  // a missing row is a programming error: fail at start, not on the first edit
+    specialRows();  // a missing row is a programming error: fail at start, not on the first edit
 }
 
 BulkBlock& EditSession::block(const FieldRow& row)
@@ -128,12 +90,8 @@ void EditSession::putMute(int layer, MuteMemory m)
 
 void EditSession::writeLayer(size_t offset, uint8_t value)
 {
-    if (state_.affectAll) {
-        for (int l = 1; l <= 4; ++l)
-            putData(image_.edit.layer(l), offset, value);
-    } else {
-        putData(editLayer(), offset, value);
-    }
+    for (const int l : layers())
+        putData(image_.edit.layer(l), offset, value);
 }
 
 void EditSession::sendOut(StepSend m)
@@ -159,15 +117,14 @@ void EditSession::send(const FieldRow& row, int tab)
 {
     // Each layer gets its own byte: the same under "Edit all Layers
     // simult." after an edit, but not after an undo of one.
-    const int first = state_.affectAll ? 1 : state_.editLayer, last = state_.affectAll ? 4 : state_.editLayer;
     const uint8_t common = uint8_t(row.block);
     switch (row.send) {
     case SendKind::LayerParam:
-        for (int l = first; l <= last; ++l)
+        for (const int l : layers())
             sendOut({StepSend::Param, uint8_t(layerKind(l)), row.offset});
         break;
     case SendKind::LayerBulk:
-        for (int l = first; l <= last; ++l)
+        for (const int l : layers())
             sendOut({StepSend::Block, uint8_t(layerKind(l)), 0});
         break;
     case SendKind::Param: sendOut({StepSend::Param, common, row.offsetFor(tab)}); break;
@@ -192,164 +149,33 @@ void EditSession::status(const std::string& text)
         ui_->showStatus(text);
 }
 
-EditStep EditSession::stepFor(const FieldRow& row, int position, int tab) const
-{
-    const Rows& r = rows();
-    if (&row == &r.detune)
-        return EditStep(LayerBulkChange{LayerBulkChange::Detune, scope()});
-    if (&row == &r.bank || &row == &r.voice)
-        return EditStep(VoiceChange{&row, scope()});
-    if (&row == &r.layerOn)
-        return EditStep(LayerSwitch{LayerSwitch::LayerOn, scope(), position != 0});
-    return EditStep(FieldChange{&row, tab, row.isLayer() ? scope() : 0});
-}
-
 Echo EditSession::apply(const FieldRow& row, int position, int tab)
 {
     if (refused())
         return {};
     acted();
-    const Recording recording(*this, stepFor(row, position, tab));
-    const Rows& r = rows();
-    Echo echo;
+    const Rule* rule = ruleFor(row);
+    EditStep step = rule && rule->step ? rule->step(*this, row, position)
+                                       : EditStep(FieldChange{&row, tab, row.isLayer() ? layers().scope() : 0});
+    const Recording recording(*this, std::move(step));
+    return rule ? rule->write(*this, row, position) : writeField(row, position, tab);
+}
+
+Echo EditSession::writeField(const FieldRow& row, int position, int tab)
+{
     if (row.isLayer()) {
-        if (&row == &r.noteLow || &row == &r.noteHigh)
-            return noteLimit(row, position);
-        if (&row == &r.pan)
-            return pan(position);
-        if (&row == &r.volume) {
-            layerVolume(position);
-            return echo;
-        }
-        if (&row == &r.detune) {
-            const auto [high, low] = detune::nibbles(position);
-            writeLayer(detune::kHighOffset, high);
-            writeLayer(detune::kLowOffset, low);
-        } else if (&row == &r.bank) {
-            if (position < 0 || position >= kBankRows)
-                return echo;
-            const BankRow& bank = bankTable()[size_t(position)];
-            writeLayer(row.offset, bank.msb);
-            writeLayer(row.offset + 1u, bank.lsb);
-        } else if (&row == &r.randomPan) {
-            // While the box is checked the pan bar stands at the centre, and
-            // the edit layer's byte reads back as the centre too (0 is
-            // random): unchecking stores the bar's position.
-            writeLayer(pan::kOffset, position ? pan::kRandom : uint8_t(this->position(r.pan)));
-            if (position)
-                echo.add(r.pan);
-        } else {
-            writeLayer(row.offset, row.storedFromPosition(position));
-            if (&row == &r.layerOn)
-                echo.add(row);  // the edit-layer captions show it
-        }
+        writeLayer(row.offset, row.storedFromPosition(position));
         send(row);
-        return echo;
-    }
-
-    BulkBlock& b = block(row);
-    if (&row == &r.tempo || &row == &r.tempoMidi) {
-        if (&row == &r.tempoMidi && !position)
-            return echo;
-        const auto [high, low] = tempo::bytes(&row == &r.tempo ? tempo::valueFromPosition(position) : 0);
-        putData(b, tempo::kHighOffset, high);
-        putData(b, tempo::kLowOffset, low);
-        if (&row == &r.tempo)
-            echo.add(r.tempoMidi);  // a tempo of its own: no longer MIDI clock
-    } else if (&row == r.arpModes[0] || &row == r.arpModes[1] || &row == r.arpModes[2]) {
-        return arpMode(row, position != 0);
-    } else if (&row == &r.reverb || &row == &r.chorus) {
-        const auto types = &row == &r.reverb ? fx::reverbTypes() : fx::chorusTypes();
-        if (position < 0 || size_t(position) >= types.size())
-            return echo;
-        putData(b, row.offset, types[size_t(position)].msb);
-        putData(b, row.offset + 1u, types[size_t(position)].lsb);
-    } else if (&row == &r.variation) {
-        if (position < 0 || size_t(position) >= fx::variationTypes().size())
-            return echo;
-        const fx::VariationType& t = fx::variationTypes()[size_t(position)];
-        putData(b, row.offset, t.msb);
-        putData(b, row.offset + 1u, t.lsb);
-        // A new type always starts from its own defaults, even when it is the
-        // type already chosen.
-        for (int s = 0; s < vari::kSlots; ++s) {
-            const auto [high, low] = effectPair::split14(t.defaults[size_t(s)]);
-            putData(b, vari::pairOffset(s), high);
-            putData(b, vari::pairOffset(s) + 1u, low);
-        }
     } else {
-        putData(b, row.offsetFor(tab), row.storedFromPosition(position));
+        putData(block(row), row.offsetFor(tab), row.storedFromPosition(position));
+        send(row, tab);
     }
-    send(row, tab);
-    return echo;
-}
-
-Echo EditSession::noteLimit(const FieldRow& row, int position)
-{
-    const Rows& r = rows();
-    const bool low = &row == &r.noteLow;
-    const FieldRow& other = low ? r.noteHigh : r.noteLow;
-    Echo echo;
-    // The limits never cross: the other one is pushed along first.
-    const int otherPosition = this->position(other);
-    if (low ? otherPosition < position : position < otherPosition) {
-        writeLayer(other.offset, other.storedFromPosition(position));
-        send(other);
-        echo.add(other);
-    }
-    writeLayer(row.offset, row.storedFromPosition(position));
-    send(row);
-    return echo;
-}
-
-Echo EditSession::pan(int position)
-{
-    const Rows& r = rows();
-    Echo echo;
-    // Off the centre the pan is no longer random; at the centre the box
-    // keeps whatever it shows.
-    if (position != pan::kCentre)
-        echo.add(r.randomPan);
-    writeLayer(pan::kOffset, r.pan.storedFromPosition(position));
-    send(r.pan);
-    return echo;
+    return {};
 }
 
 void EditSession::sendVolume(int layer)
 {
-    sendOut({StepSend::Param, uint8_t(layerKind(layer)), rows().volume.offset});
-}
-
-void EditSession::layerVolume(int position)
-{
-    const FieldRow& volume = rows().volume;
-    const uint8_t v = volume.storedFromPosition(position);
-    const int first = state_.affectAll ? 1 : state_.editLayer, last = state_.affectAll ? 4 : state_.editLayer;
-    for (int l = first; l <= last; ++l) {
-        const MuteMemory& m = state_.mute[size_t(l - 1)];
-        if (m.muted)
-            putMute(l, {v, true});  // takes effect when the layer is unmuted
-        else
-            putData(image_.edit.layer(l), volume.offset, v);
-    }
-    // Each layer gets its own byte: a muted edit layer must not silence the
-    // other layers, nor an unmuted one wake a muted layer.
-    for (int l = first; l <= last; ++l)
-        sendVolume(l);
-}
-
-Echo EditSession::arpMode(const FieldRow& row, bool checked)
-{
-    const Rows& r = rows();
-    BulkBlock& b = block(row);
-    arpMode::Boxes boxes = arpMode::boxesFromByte(b.data(arpMode::kOffset));
-    (&row == r.arpModes[0] ? boxes.on : &row == r.arpModes[1] ? boxes.hold : boxes.split) = checked;
-    putData(b, arpMode::kOffset, arpMode::byteFromBoxes(arpMode::normalised(boxes)));
-    send(row);
-    Echo echo;
-    for (const FieldRow* mode : r.arpModes)
-        echo.add(*mode);  // "On" clears "Hold"
-    return echo;
+    sendOut({StepSend::Param, uint8_t(layerKind(layer)), specialRows().volume.offset});
 }
 
 Echo EditSession::velocityDefaults()
@@ -357,15 +183,14 @@ Echo EditSession::velocityDefaults()
     if (refused())
         return {};
     acted();
-    const Recording recording(*this, EditStep(LayerBulkChange{LayerBulkChange::VelocityDefaults, scope()}));
-    const Rows& r = rows();
+    const Recording recording(*this, EditStep(LayerBulkChange{LayerBulkChange::VelocityDefaults, layers().scope()}));
+    const SpecialRows& r = specialRows();
     Echo echo;
     for (int i = 0; i < 4; ++i) {
         writeLayer(r.velocity[i]->offset, r.velocity[i]->storedFromPosition(kVelocityDefaults[i]));
         echo.add(*r.velocity[i]);
     }
-    const int first = state_.affectAll ? 1 : state_.editLayer, last = state_.affectAll ? 4 : state_.editLayer;
-    for (int l = first; l <= last; ++l)
+    for (const int l : layers())
         sendOut({StepSend::Block, uint8_t(layerKind(l)), 0});
     return echo;
 }
@@ -376,7 +201,7 @@ Echo EditSession::mute(int layer, bool down)
         return {};
     acted();
     const Recording recording(*this, EditStep(LayerSwitch{LayerSwitch::Mute, layer, down}));
-    const FieldRow& volume = rows().volume;
+    const FieldRow& volume = specialRows().volume;
     const MuteMemory m = state_.mute[size_t(layer - 1)];
     BulkBlock& b = image_.edit.layer(layer);
     const uint8_t byte = b.data(volume.offset);
@@ -404,7 +229,7 @@ void EditSession::setName(std::string_view text)
     BulkBlock& c00 = image_.edit[BlockKind::Common00];
     for (size_t i = 0; i < bytes.size(); ++i)
         putData(c00, perfName::kOffset + i, bytes[i]);
-    send(rows().name);
+    send(specialRows().name);
 }
 
 void EditSession::setVariationValue(int slot, int value)
@@ -417,7 +242,7 @@ void EditSession::setVariationValue(int slot, int value)
     static const std::array<const FieldRow*, vari::kSlots> slots = [] {
         std::array<const FieldRow*, vari::kSlots> out{};
         for (int s = 0; s < vari::kSlots; ++s)
-            out[size_t(s)] = &field("VPara" + std::to_string(vari::kParamNumbers[size_t(s)]));
+            out[size_t(s)] = &fieldRow("VPara" + std::to_string(vari::kParamNumbers[size_t(s)]));
         return out;
     }();
     const Recording recording(*this, EditStep(FieldChange{slots[size_t(slot)], 0, 0}));
@@ -442,7 +267,7 @@ void EditSession::copyLayer()
     // A muted layer is copied with the volume it will have again, not its 0.
     const MuteMemory& m = state_.mute[size_t(state_.editLayer - 1)];
     if (m.muted)
-        state_.layerClipboard.data(rows().volume.offset) = m.savedVolume;
+        state_.layerClipboard.data(specialRows().volume.offset) = m.savedVolume;
     state_.clipboardFilled = true;
     status("Layerdata copied...");
 }
@@ -463,7 +288,7 @@ void EditSession::pasteLayer()
             put(b, pos, clip[pos]);
         // A muted layer stays silent: the pasted volume waits in the mute memory.
         if (state_.mute[size_t(layer - 1)].muted) {
-            const uint8_t offset = rows().volume.offset;
+            const uint8_t offset = specialRows().volume.offset;
             putMute(layer, {b.data(offset), true});
             putData(b, offset, 0);
         }
@@ -476,38 +301,13 @@ void EditSession::pasteLayer()
 
 int EditSession::position(const FieldRow& row, int tab) const
 {
-    const Rows& r = rows();
-    const BulkBlock& b = block(row);
-    if (&row == &r.pan || &row == &r.randomPan) {
-        const pan::View view = pan::fromStored(b.data(pan::kOffset));
-        return &row == &r.pan ? view.position : view.random ? 1 : 0;
-    }
-    if (&row == &r.detune)
-        return detune::position(b.data(detune::kHighOffset), b.data(detune::kLowOffset));
-    if (&row == &r.volume) {
-        const MuteMemory& m = state_.mute[size_t(state_.editLayer - 1)];
-        return row.positionFromStored(m.muted ? m.savedVolume : b.data(row.offset));
-    }
-    if (&row == &r.bank)
-        return bankRowOf(b.data(row.offset), b.data(row.offset + 1u));
-    if (&row == &r.voice)
-        return row.positionFromStored(b.data(row.offset));  // the list always shows a voice
-    if (&row == &r.tempo || &row == &r.tempoMidi) {
-        const tempo::View view = tempo::fromStored(b.data(tempo::kHighOffset), b.data(tempo::kLowOffset));
-        return &row == &r.tempo ? view.position : view.midiClock ? 1 : 0;
-    }
-    if (&row == r.arpModes[0] || &row == r.arpModes[1] || &row == r.arpModes[2]) {
-        const arpMode::Boxes boxes = arpMode::boxesFromByte(b.data(arpMode::kOffset));
-        return (&row == r.arpModes[0] ? boxes.on : &row == r.arpModes[1] ? boxes.hold : boxes.split) ? 1 : 0;
-    }
-    if (&row == &r.reverb || &row == &r.chorus || &row == &r.variation) {
-        const uint8_t msb = b.data(row.offset), lsb = b.data(row.offset + 1u);
-        const auto index = &row == &r.reverb  ? fx::reverbIndexOf(msb, lsb)
-                           : &row == &r.chorus ? fx::chorusIndexOf(msb, lsb)
-                                               : fx::variationIndexOf(msb, lsb);
-        return index.value_or(-1);
-    }
-    const uint8_t stored = b.data(row.offsetFor(tab));
+    const Rule* rule = ruleFor(row);
+    return rule ? rule->read(*this, row) : readField(row, tab);
+}
+
+int EditSession::readField(const FieldRow& row, int tab) const
+{
+    const uint8_t stored = block(row).data(row.offsetFor(tab));
     if (row.label == LabelRule::ItemText)
         return stored;
     return row.positionFromStored(stored);
@@ -515,11 +315,9 @@ int EditSession::position(const FieldRow& row, int tab) const
 
 std::string EditSession::shownText(const FieldRow& row, int tab, std::string_view decimalSeparator) const
 {
-    // A stored tempo beyond the bar's end still shows its own beats per minute.
-    if (&row == &rows().tempo) {
-        const BulkBlock& b = block(row);
-        return tempo::fromStored(b.data(tempo::kHighOffset), b.data(tempo::kLowOffset)).label;
-    }
+    const Rule* rule = ruleFor(row);
+    if (rule && rule->text)
+        return rule->text(*this, row);
     return row.labelText(position(row, tab), decimalSeparator);
 }
 

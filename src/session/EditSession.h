@@ -3,8 +3,9 @@
 // field row into the image (the edit layer's block, or all four under
 // "Edit all Layers simult."), then out as the message the row names; the
 // senders set the modified flag for what really went out. The rules that tie
-// fields together live here too (mute memory, note limits, random pan,
-// layer volume, copy and paste), and the switch to another user performance.
+// fields together live here too (mute memory, velocity defaults, copy and
+// paste; those of single rows, such as the note limits, random pan or layer
+// volume, in FieldRules.cpp), and the switch to another user performance.
 //
 // Every edit is recorded here as one step of the history: the bytes it
 // changed and the messages it sent. Undo and redo put the bytes back and
@@ -39,6 +40,28 @@ struct Echo {
     std::vector<const FieldRow*> rows;
     void add(const FieldRow& row) { rows.push_back(&row); }
     bool empty() const { return rows.empty(); }
+};
+
+// The layers an edit covers: the edit layer, or all four under "Edit all
+// Layers simult.". Iterable, first to last.
+struct LayerSpan {
+    int first;
+    int last;
+    // What a step of the history names: the one layer, or kAllLayers.
+    int scope() const { return first == last ? first : kAllLayers; }
+
+    struct Iterator {
+        int layer;
+        int operator*() const { return layer; }
+        Iterator& operator++()
+        {
+            ++layer;
+            return *this;
+        }
+        bool operator==(const Iterator&) const = default;
+    };
+    Iterator begin() const { return {first}; }
+    Iterator end() const { return {last + 1}; }
 };
 
 // Sending stays off while controls are set from the image. Pauses nest: each
@@ -224,8 +247,19 @@ private:
     bool refused();
     void historyChanged();
     void takeStep(bool back);
-    EditStep stepFor(const FieldRow& row, int position, int tab) const;
-    int scope() const { return state_.affectAll ? kAllLayers : state_.editLayer; }
+    LayerSpan layers() const
+    {
+        return state_.affectAll ? LayerSpan{1, 4} : LayerSpan{state_.editLayer, state_.editLayer};
+    }
+
+    // The rows whose edits are more than storing a control's position at the
+    // row's offset: what an edit of one writes and what its control shows for
+    // the image, side by side (FieldRules.cpp). nullptr for the other rows.
+    struct Rule;
+    static const Rule* ruleFor(const FieldRow& row);
+    // The path of the other rows.
+    Echo writeField(const FieldRow& row, int position, int tab);
+    int readField(const FieldRow& row, int tab) const;
 
     BulkBlock& block(const FieldRow& row);
     const BulkBlock& block(const FieldRow& row) const;
@@ -239,11 +273,7 @@ private:
     void send(const FieldRow& row, int tab = 0);
     void sendOut(StepSend m);
 
-    Echo noteLimit(const FieldRow& row, int position);
-    Echo pan(int position);
-    void layerVolume(int position);
     void sendVolume(int layer);
-    Echo arpMode(const FieldRow& row, bool checked);
 
     PerformanceImage& image_;
     EditorState& state_;

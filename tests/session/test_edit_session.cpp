@@ -392,6 +392,41 @@ TEST_F(EditSessionTest, PositionsAreWhatTheControlsShow)
     EXPECT_EQ(session.position(row("Assign1Para")), 40);
 }
 
+// What an edit writes and what a control shows are two rules per odd row;
+// a control that shows anything but what it was just set to would jump
+// under the user's hand. Layer 2 is muted throughout: its volume lives in
+// the mute memory.
+TEST_F(EditSessionTest, EveryControlShowsWhatItWasSetToOnEveryLayerItCovers)
+{
+    session.mute(2, true);
+    for (const auto* table : {&layerFieldTable(), &commonFieldTable()})
+        for (const FieldRow& r : *table) {
+            const std::string_view control = r.control;
+            // The name and the variation values have edits of their own.
+            if (control == "PerformanceName" || control.substr(0, 5) == "VPara")
+                continue;
+            for (const bool all : {false, true})
+                for (int tab = 0; tab < (r.tabStride ? 4 : 1); ++tab)
+                    for (int p = r.min; p <= r.max; ++p) {
+                        // A radio button is only ever clicked on; unchecking
+                        // the clock keeps the tempo, and Hold gives way to On.
+                        if ((r.encoding == Encoding::Radio || control == "ArpTempoMidi") && p == 0)
+                            continue;
+                        if (control == "ArpModeHold")
+                            session.apply(row("ArpModeOn"), 0);  // leaves Hold free
+                        state.editLayer = 3;
+                        session.setAffectAll(all);
+                        session.apply(r, p, tab);
+                        for (const int l : all && r.isLayer() ? std::vector{1, 2, 3, 4} : std::vector{3}) {
+                            state.editLayer = l;
+                            ASSERT_EQ(session.position(r, tab), p)
+                                << control << " tab " << tab << " layer " << l << (all ? " (all)" : "");
+                        }
+                        clear();
+                    }
+        }
+}
+
 TEST_F(EditSessionTest, ListClickSwitchesTheSynthThenFetches)
 {
     session.chooseUserPerf(0);
