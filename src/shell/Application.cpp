@@ -177,8 +177,10 @@ bool Application::start()
         link_->check();
     });
     QObject::connect(window_->action("MenuViewMidiMonitor"), &QAction::triggered, window_.get(), [this] {
-        if (!monitor_)
+        if (!monitor_) {
             monitor_ = new MidiMonitorWindow(midi_->ports(), *sched_, *dialogs_, settings_, window_.get());
+            placeBeside(monitor_, window_.get());
+        }
         monitor_->show();
         monitor_->raise();
         monitor_->activateWindow();
@@ -240,6 +242,7 @@ void Application::connectCommands()
             // program running once the main window has closed.
             libraryWindow_ = new LibraryWindow(*libraryCommands_);
             libraryWindow_->setAttribute(Qt::WA_QuitOnClose, false);
+            placeBeside(libraryWindow_, window_.get());
         }
         libraryWindow_->show();
         libraryWindow_->raise();

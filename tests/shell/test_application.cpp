@@ -418,6 +418,13 @@ TEST_F(ApplicationTest, TheWindowComesBackWhereItStoodUnlessThatIsOffEveryScreen
     EXPECT_EQ(keptOnScreen({-1000, 100}, {1000, 700}, two), QPoint(-1000, 100));
     EXPECT_EQ(keptOnScreen({-1270, -5}, {1000, 700}, two), QPoint(-1270, 0)) << "the title bar within reach";
     EXPECT_EQ(keptOnScreen({-1000, 100}, {1000, 700}, two.mid(0, 1)), QPoint(460, 190));
+    // Tool windows open beside the main window, inside its screen.
+    const QRect desk(0, 0, 1920, 1080), small(0, 0, 1024, 738);
+    EXPECT_EQ(besideWithin({1040, 720}, QRect(0, 30, 860, 650), desk), QRect(860, 30, 1040, 720)) << "right of it";
+    EXPECT_EQ(besideWithin({1040, 720}, QRect(1060, 30, 860, 650), desk), QRect(20, 30, 1040, 720)) << "left of it";
+    EXPECT_EQ(besideWithin({1040, 720}, QRect(1000, 30, 860, 650), desk), QRect(880, 30, 1040, 720)) << "no room: at the edge";
+    EXPECT_EQ(besideWithin({1040, 720}, QRect(0, 100, 1024, 700), small), QRect(0, 18, 1024, 720))
+        << "shrunk to the screen, over the main window";
     for (const Case& c : cases) {
         {
             QSettings s(ini(), QSettings::IniFormat);
