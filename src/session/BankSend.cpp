@@ -69,6 +69,8 @@ void BankSend::sendBlock(Receiver& rx)
     ++sent_;
     progress_->setValue(sent_);
     names_.set(r.numberInRange(), numberedEntry(r.numberInRange(), r.shortEntry()));
+    if (reached)
+        reached(r, r.numberInRange());
     ++next_;
     rx.afterPause([this, &rx] { startRecord(rx); });
 }

@@ -8,6 +8,7 @@
 #include "files/PerformanceRecord.h"
 #include "midi/Chain.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +27,10 @@ public:
     void begin(Receiver& rx) override;
     bool replyArrived(Receiver&, ByteView) override { return true; }  // it asks for nothing
     void stopped(Receiver& rx, const std::string& why) override;
+    // Told of each record whose seven blocks all reached user memory
+    // `number` (0..127): where the library records what the synth holds.
+    std::function<void(const PerformanceRecord& record, int number)> reached;
+    size_t records() const { return records_.size(); }
     void abandon(Receiver& rx) override;
     bool reportsItsEnd() const override { return true; }
 

@@ -120,7 +120,9 @@ void BulkCommands::sendBank(Result<BankContents> bank)
             numbers.push_back(r.numberInRange());
     auto records = std::make_shared<std::vector<PerformanceRecord>>(std::move(bank->records));
     replaceUserPerformances(ctx_, std::move(numbers), [this, records] {
-        ctx_.rx.startChain(std::make_unique<BankSend>(std::move(*records), ctx_.names(), ctx_.dialogs));
+        auto send = std::make_unique<BankSend>(std::move(*records), ctx_.names(), ctx_.dialogs);
+        recordWhereSent(*send, ctx_.keeper);
+        ctx_.rx.startChain(std::move(send));
     });
 }
 

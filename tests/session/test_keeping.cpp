@@ -258,6 +258,13 @@ TEST_F(Keeping, LibraryCommandsAuditionOpenSendExportAndImport)
     runAll();
     EXPECT_EQ(performanceData(rec(100)), performanceData(rec(0)));
     EXPECT_EQ(performanceData(rec(101)), performanceData(rec(40)));
+    // Recorded where they went, beside where they came from.
+    for (const auto& [id, memory] : {std::pair{one, "CS1x user 101"}, std::pair{other, "CS1x user 102"}}) {
+        const auto seen = store().sightings(id);
+        ASSERT_TRUE(seen);
+        EXPECT_TRUE(std::any_of(seen->begin(), seen->end(), [&](const std::string& s) { return s.rfind(memory, 0) == 0; }))
+            << memory << " in " << ::testing::PrintToString(*seen);
+    }
 
     // Export in each format reads back as the same two performances.
     const fs::path out = dir / "out";

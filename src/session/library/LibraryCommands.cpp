@@ -197,7 +197,9 @@ void LibraryCommands::sendToUser(const std::vector<int64_t>& ids)
         numbers.push_back(*first + int(i));
     auto shared = std::make_shared<std::vector<PerformanceRecord>>(std::move(*r));
     replaceUserPerformances(ctx_, std::move(numbers), [this, shared] {
-        ctx_.rx.startChain(std::make_unique<BankSend>(std::move(*shared), ctx_.names(), ctx_.dialogs));
+        auto send = std::make_unique<BankSend>(std::move(*shared), ctx_.names(), ctx_.dialogs);
+        recordWhereSent(*send, ctx_.keeper);
+        ctx_.rx.startChain(std::move(send));
     });
 }
 

@@ -4,6 +4,7 @@
 #include "midi/Scheduler.h"
 #include "model/PerformanceImage.h"
 #include "model/Settings.h"
+#include "session/BankSend.h"
 #include "session/CommandContext.h"
 #include "session/EditSession.h"
 
@@ -187,6 +188,15 @@ void LibraryKeeper::flush()
                 return e;
         return std::nullopt;
     });
+}
+
+void recordWhereSent(BankSend& send, LibraryKeeper* keeper)
+{
+    if (!keeper || send.records() > size_t(kUserPerformances))
+        return;
+    send.reached = [keeper](const PerformanceRecord& record, int number) {
+        keeper->keep(record, Source::synthUser(number));
+    };
 }
 
 std::optional<ListedName> listedName(const std::string& line)

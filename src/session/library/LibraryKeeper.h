@@ -94,6 +94,13 @@ private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
+class BankSend;
+// Keeps in the library, as seen at "CS1x user NNN", every record of `send`
+// that reaches a user memory, so the library knows what the synth holds
+// there. A bank of more than 128 records, which passes over memories more
+// than once, stays recorded under its file alone.
+void recordWhereSent(BankSend& send, LibraryKeeper* keeper);
+
 // The library's own words for a record read from the user performance list:
 // the category abbreviation and the trimmed name of a line such as "006  SQ
 // Pan Seq ", or nothing for a line that names no performance ("006").
