@@ -271,7 +271,6 @@ LibraryWindow::LibraryWindow(LibraryCommands& commands, QWidget* parent)
     reloadSoon_->setSingleShot(true);
     reloadSoon_->setTimerType(Qt::PreciseTimer);
     connect(reloadSoon_, &QTimer::timeout, this, [this] {
-        recount_ = true;
         fillSources();
         reload();
     });
@@ -286,7 +285,6 @@ void LibraryWindow::showEvent(QShowEvent* e)
 {
     QWidget::showEvent(e);
     commands_.windowOpened();
-    recount_ = true;
     fillSources();
     reload();
     search_->setFocus();
@@ -350,13 +348,11 @@ void LibraryWindow::reload()
     const int64_t topId = model_->idAt(top);
     if (!model_->show(utf8(search_->text()), filter()))
         problem("The library cannot be read: " + model_->error());
-    // Counting all costs a look through the whole file: not per keystroke.
-    if (recount_) {
-        if (auto n = commands_.count())
-            all_ = *n;
-        recount_ = false;
-    }
-    const size_t all = all_;
+    // The library counts anew only after a change, also one another
+    // program made (an import of the files tool): never a stale total.
+    size_t all = 0;
+    if (auto n = commands_.count())
+        all = *n;
     count_->setText(model_->total() == all ? qs(plural(all))
                                            : qs(groupedNumber(model_->total()) + " of " + plural(all)));
     if (!selected.empty())
@@ -454,7 +450,7 @@ void LibraryWindow::showHistory(bool writable)
     nameStep(redoButton_, "&Redo", e.redoText(), kRedoHint);
 }
 
-void LibraryWindow::changed(const LibraryEdits::Outcome& outcome, std::vector<int64_t> chosen, bool recount)
+void LibraryWindow::changed(const LibraryEdits::Outcome& outcome, std::vector<int64_t> chosen)
 {
     if (!outcome.problem.empty())
         problem(outcome.problem);
@@ -467,7 +463,6 @@ void LibraryWindow::changed(const LibraryEdits::Outcome& outcome, std::vector<in
         if (const int64_t next = model_->idAt(model_->rowOf(outcome.ids.back()) + 1))
             chosen.push_back(next);
     }
-    recount_ = recount_ || recount || outcome.removed;
     reload();
     if (!chosen.empty())
         select(chosen);
@@ -517,13 +512,13 @@ void LibraryWindow::setNotes(const std::string& notes)
 void LibraryWindow::undoClick()
 {
     const LibraryEdits::Outcome o = edits().undo();
-    changed(o, o.ids, true);
+    changed(o, o.ids);
 }
 
 void LibraryWindow::redoClick()
 {
     const LibraryEdits::Outcome o = edits().redo();
-    changed(o, o.ids, true);
+    changed(o, o.ids);
 }
 
 } // namespace kw

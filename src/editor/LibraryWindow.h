@@ -73,7 +73,7 @@ private:
     // What a change, an undo or a redo came to: the table read anew (and
     // the library counted again when rows may have gone or come back) and
     // `select` chosen in it, or the problem said.
-    void changed(const LibraryEdits::Outcome& outcome, std::vector<int64_t> select, bool recount = false);
+    void changed(const LibraryEdits::Outcome& outcome, std::vector<int64_t> select);
     // The Undo and Redo buttons name the steps they take.
     void showHistory(bool writable);
     void showSelection();
@@ -104,9 +104,6 @@ private:
     // The imports the source filter lists, by their place in it.
     std::vector<int64_t> importIds_;
     bool filling_ = false;
-    // How many the library holds, counted again only after a change.
-    size_t all_ = 0;
-    bool recount_ = true;
 };
 
 } // namespace kw

@@ -449,7 +449,16 @@ void Store::purgeRemovedBefore(int64_t when)
 
 StoreResult<size_t> Store::count()
 {
-    return guarded([&] { return size_t(db_->integer("SELECT count(*) FROM performances WHERE removed = 0")); });
+    return guarded([&] {
+        // Counting looks through the whole file: only after a change, of
+        // this connection or of another program (the file's data version).
+        sql::Use version(st_->dataVersion);
+        version->step();
+        const int64_t v = version->integer(0);
+        if (!counted_ || counted_->version != v || counted_->changes != changes_)
+            counted_ = Counted{v, changes_, size_t(db_->integer("SELECT count(*) FROM performances WHERE removed = 0"))};
+        return counted_->n;
+    });
 }
 
 SearchIndex& Store::index()

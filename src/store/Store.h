@@ -248,6 +248,13 @@ private:
     std::unordered_set<int64_t> dirty_;
     // Ids changed in the transaction open now.
     std::unordered_set<int64_t> changedInTransaction_;
+    // The count of entries, and when it was made.
+    struct Counted {
+        int64_t version;
+        uint64_t changes;
+        size_t n;
+    };
+    std::optional<Counted> counted_;
     // Removed by this store and not restored: what purgeRemoved() may delete.
     std::unordered_set<int64_t> removedHere_;
     std::unordered_map<std::string, int64_t> sourceIds_;  // "kind:text" -> id
