@@ -132,21 +132,37 @@ fs::path folderOf(const fs::path& path)
     return path.parent_path();
 }
 
-std::string safeFileName(std::string_view utf8)
+namespace {
+
+// `utf8` with every character `unwanted` says no to, and every byte that is
+// no UTF-8, as `replacement`. `unwanted` sees the sequence of `n` bytes at
+// `i` (n is 0 for a broken one).
+template <class Unwanted>
+std::string replaced(std::string_view utf8, char replacement, Unwanted unwanted)
 {
     std::string out;
     out.reserve(utf8.size());
     for (size_t i = 0; i < utf8.size();) {
         const size_t n = utf8SequenceAt(utf8, i);
-        const auto c = uint8_t(utf8[i]);
-        if (n == 0 || c < 0x20 || c == 0x7F || kForbidden.find(char(c)) != std::string_view::npos) {
-            out += '_';
+        if (n == 0 || unwanted(i, n)) {
+            out += replacement;
             i += n ? n : 1;
         } else {
             out.append(utf8.substr(i, n));
             i += n;
         }
     }
+    return out;
+}
+
+} // namespace
+
+std::string safeFileName(std::string_view utf8)
+{
+    std::string out = replaced(utf8, '_', [&](size_t i, size_t) {
+        const auto c = uint8_t(utf8[i]);
+        return c < 0x20 || c == 0x7F || kForbidden.find(char(c)) != std::string_view::npos;
+    });
     out = trimDotsAndBlanks(out);
     if (out.size() > kMaxNameBytes) {
         auto [stem, ext] = splitExtension(out);
@@ -191,21 +207,11 @@ std::string DistinctNames::claim(const std::string& utf8Name)
 
 std::string terminalText(std::string_view utf8)
 {
-    std::string out;
-    out.reserve(utf8.size());
-    for (size_t i = 0; i < utf8.size();) {
-        const size_t n = utf8SequenceAt(utf8, i);
+    return replaced(utf8, '?', [&](size_t i, size_t n) {
         const auto c = uint8_t(utf8[i]);
         const bool c1 = n == 2 && c == 0xC2 && uint8_t(utf8[i + 1]) < 0xA0;
-        if (n == 0 || c < 0x20 || c == 0x7F || c1) {
-            out += '?';
-            i += n ? n : 1;
-        } else {
-            out.append(utf8.substr(i, n));
-            i += n;
-        }
-    }
-    return out;
+        return c < 0x20 || c == 0x7F || c1;
+    });
 }
 
 bool nameTaken(const std::filesystem::path& path)
