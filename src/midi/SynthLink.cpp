@@ -17,6 +17,8 @@ SynthLink::SynthLink(MidiPorts& ports, MidiCore& core, Senders& senders, Ui& ui,
     // Not from inside the receiver: the fetch starts once the reply that
     // greeted the synth is dealt with.
     core_.receiver.setGreetedHandler([this] {
+        if (hooks_.greeted)
+            hooks_.greeted();
         if (settings_.fetchWhenFound && !stopped_)
             fetch_.start(0);
     });

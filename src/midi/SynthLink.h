@@ -35,6 +35,9 @@ public:
         // The window shows a performance the user changed (edited, or loaded
         // from a file) since it came from the synth: a fetch would replace it.
         std::function<bool()> userWork;
+        // The synth answered a greeting: it may have been switched off and
+        // on, or be another one, so what it holds is unknown again.
+        std::function<void()> greeted{};
     };
     // How often the ports are looked at: a port that went away shows within
     // a second. Looking costs a listing of the driver's ports.

@@ -80,7 +80,7 @@ void BulkCommands::sendOne(const PerformanceRecord& record, int dest)
                 return;
             }
             if (keeper)
-                keeper->keep(record, Source::synthUser(dest));
+                keeper->sawInUserMemory(dest, record, SynthMemory::How::Sent);
             rx.report(storedText(dest));
         }, true);
     ctx_.rx.startChain(std::move(job));
@@ -207,7 +207,7 @@ void BulkCommands::SaveToSynthClick()
             session.markStored();
             names.set(dest, entry);
             if (keeper)
-                keeper->keep(record, Source::synthUser(dest));
+                keeper->sawInUserMemory(dest, record, SynthMemory::How::Stored);
             rx.report(storedText(dest));
         }, true);
     ctx_.rx.startChain(std::move(job));

@@ -32,7 +32,11 @@ void linkKeeper(LibraryKeeper& keeper, CommandContext& ctx)
 {
     ctx.keeper = &keeper;
     ctx.rx.setFetchedHandler([&keeper, &image = ctx.session.image()](int performance) {
-        keeper.keep(image.edit, performance >= 0 ? Source::synthUser(performance) : Source::synthEdit());
+        if (performance >= 0)
+            keeper.sawInUserMemory(performance, PerformanceRecord::fromEdit(image.edit, performance),
+                                   SynthMemory::How::Fetched);
+        else
+            keeper.keep(image.edit, Source::synthEdit());
     });
     UserPerfNames& names = ctx.names();
     names.watch([&keeper, &names](int i) { keeper.lineChanged(i, names.entry(i)); });

@@ -94,8 +94,23 @@ void NamesRequest::end(Receiver& rx)
 
 // ----------------------------------------------------------- ToDiskTransfer
 
+namespace {
+std::vector<int> numbersFromTo(int first, int last)
+{
+    std::vector<int> numbers;
+    for (int n = first; n <= last; ++n)
+        numbers.push_back(n);
+    return numbers;
+}
+} // namespace
+
 ToDiskTransfer::ToDiskTransfer(Output out, int first, int last, Dialogs& dialogs)
-    : out_(std::move(out)), first_(first), last_(last), dialogs_(dialogs), n_(first)
+    : ToDiskTransfer(std::move(out), numbersFromTo(first, last), dialogs)
+{
+}
+
+ToDiskTransfer::ToDiskTransfer(Output out, std::vector<int> numbers, Dialogs& dialogs)
+    : out_(std::move(out)), numbers_(std::move(numbers)), dialogs_(dialogs), n_(numbers_.empty() ? 0 : numbers_.front())
 {
 }
 
@@ -119,7 +134,7 @@ void ToDiskTransfer::begin(Receiver& rx)
             return;
         }
     }
-    if (first_ != last_)
+    if (numbers_.size() > 1)
         progress_ = dialogs_.progress(libraryOnly() ? "Back up into the library" : "All User-Performances (to HD)", {},
                                       total());
     startPerformance(rx);
@@ -130,7 +145,7 @@ void ToDiskTransfer::startPerformance(Receiver& rx)
     toCome_ = 6;
     if (progress_) {
         const fs::path& into = out_.bankFile.empty() ? out_.folder : out_.bankFile;
-        progress_->setText("Receiving performance " + std::to_string(n_ - first_ + 1) + " of "
+        progress_->setText("Receiving performance " + std::to_string(at_ + 1) + " of "
                            + std::to_string(total()) + "\nto "
                            + (libraryOnly() ? std::string("the library") : utf8FromPath(into)));
     }
@@ -181,6 +196,7 @@ bool ToDiskTransfer::store(Receiver& rx, const PerformanceRecord& record)
             finish(rx, Outcome::Failed, perfNumber(n_) + " not saved in the library: " + kept.error().text);
             return false;
         }
+        out_.library->synthMemory().saw(n_, performanceData(record), SynthMemory::How::BackedUp);
         out_.library->changed();
         return true;
     }
@@ -193,18 +209,18 @@ bool ToDiskTransfer::store(Receiver& rx, const PerformanceRecord& record)
     if (e)
         finish(rx, Outcome::Failed, e->message());
     else if (out_.library)
-        out_.library->keep(record, Source::synthUser(n_));
+        out_.library->sawInUserMemory(n_, record, SynthMemory::How::Fetched);
     return !e;
 }
 
 void ToDiskTransfer::nextOrEnd(Receiver& rx)
 {
-    if (n_ >= last_) {
+    if (at_ + 1 >= numbers_.size()) {
         finish(rx, Outcome::Done, {});
     } else if ((progress_ && progress_->cancelled()) || rx.wrappingUp()) {
         finish(rx, Outcome::Cancelled, {});
     } else {
-        ++n_;
+        n_ = numbers_[++at_];
         startPerformance(rx);
     }
 }
@@ -247,7 +263,7 @@ void ToDiskTransfer::finish(Receiver& rx, Outcome how, const std::string& proble
     case Outcome::Done:
         if (kept.error) {
             rx.answer(kept.error->message());
-        } else if (first_ == last_) {
+        } else if (numbers_.size() == 1) {
             rx.report(perfNumber(n_) + " saved as " + utf8FromPath(lastFile_.filename()));
         } else {
             rx.answer(summary);
@@ -259,7 +275,7 @@ void ToDiskTransfer::finish(Receiver& rx, Outcome how, const std::string& proble
         rx.report(savedText());
         break;
     case Outcome::Failed:
-        rx.answer(first_ == last_ ? problem : problem + "\n" + summary);
+        rx.answer(numbers_.size() == 1 ? problem : problem + "\n" + summary);
         rx.report(problem.substr(0, problem.find('\n')));
         break;
     }

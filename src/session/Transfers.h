@@ -73,13 +73,15 @@ public:
     // several keep it busy behind a progress window with Cancel, which
     // finishes the performance in flight and then stops.
     ToDiskTransfer(Output out, int first, int last, Dialogs& dialogs);
+    // The user performances `numbers` (0..127, ascending), gaps and all.
+    ToDiskTransfer(Output out, std::vector<int> numbers, Dialogs& dialogs);
     ~ToDiskTransfer() override;
 
     void begin(Receiver& rx) override;
     bool replyArrived(Receiver& rx, ByteView reply) override;
     void stopped(Receiver& rx, const std::string& why) override;
     void abandon(Receiver& rx) override;
-    bool keepsWindowBusy() const override { return first_ != last_; }
+    bool keepsWindowBusy() const override { return numbers_.size() > 1; }
     // Runs instead of the report of a transfer that saved every performance.
     void whenDone(std::function<void(Receiver&)> next) { whenDone_ = std::move(next); }
     bool reportsItsEnd() const override { return true; }
@@ -98,12 +100,12 @@ private:
     void nextOrEnd(Receiver& rx);
     void finish(Receiver& rx, Outcome how, const std::string& problem);
     Kept keepOutput(bool complete);
-    int total() const { return last_ - first_ + 1; }
+    int total() const { return int(numbers_.size()); }
     std::string savedText() const;
 
     Output out_;
-    int first_;
-    int last_;
+    std::vector<int> numbers_;
+    size_t at_ = 0;  // of numbers_: the performance in flight
     Dialogs& dialogs_;
     std::unique_ptr<Progress> progress_;
     std::optional<BankWriter> bank_;

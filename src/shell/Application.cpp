@@ -200,7 +200,8 @@ bool Application::start()
     link_ = std::make_unique<SynthLink>(
         midi_->ports(), *core_, *senders_, *window_, settings_, *sched_,
         SynthLink::Hooks{[this](const std::string& q) { return dialogs_->confirm(kApplicationTitle, q); },
-                         [this] { return session_->userWork(); }});
+                         [this] { return session_->userWork(); },
+                         [this] { keeper_->synthMemory().greeted(); }});
 
     if (!midi_->deviceCheck(*senders_))
         return false;

@@ -16,7 +16,10 @@
 #include "store/PerformanceData.h"
 #include "support/RandomRecords.h"
 
+#include <array>
 #include <chrono>
+#include <map>
+#include <random>
 #include <thread>
 
 using namespace kw;
@@ -178,7 +181,7 @@ TEST_F(Keeping, TheListSurvivesARestartAndABankIsKeptInSlices)
     EXPECT_EQ(*store().count(), 1000u);
 }
 
-TEST_F(Keeping, ReplaceQuestionNamesTheMemoriesAndBacksUpWhatTheLibraryLacks)
+TEST_F(Keeping, ReplaceQuestionNamesTheMemoriesAndHowTheEditorKnowsThem)
 {
     const std::vector<std::pair<std::vector<int>, std::string>> texts = {
         {{5}, "Replace user performance 006 in the CS1x?"},
@@ -188,33 +191,149 @@ TEST_F(Keeping, ReplaceQuestionNamesTheMemoriesAndBacksUpWhatTheLibraryLacks)
     for (const auto& [numbers, text] : texts)
         EXPECT_EQ(replaceQuestion(numbers), text);
 
-    bulk.MenuBulkPerfNamesClick();
-    runAll();
-    const PerformanceRecord before = rec(20);
+    // What the box says of 021 and 022, by what the editor saw of them.
     const fs::path syx = writeRecord("new.SYX", 3);
-    auto sendFileTo = [&](int pp, int button) {
+    const std::string q = "choose:Replace user performances: Replace user performance 021 in the CS1x?\n";
+    const std::string offer = "\nBacking up reads it into the library first (about 1 s).|Back up first|Replace|Cancel";
+    struct Case {
+        const char* what;
+        std::function<void()> before;
+        std::string said;
+    };
+    const std::vector<Case> cases = {
+        {"never seen", [] {}, q + "The editor has not seen what 021 holds since it found the CS1x." + offer},
+        {"read, not kept", [&] {
+             settings.keepInLibrary = false;
+             session.chooseUserPerf(20);
+         },
+         q + "The library does not hold what 021 held when the editor last saw it." + offer},
+        {"read and kept", [&] { session.chooseUserPerf(20); },
+         q + "The library holds what it held when the editor last saw it; a store on the CS1x's own panel since "
+             "then cannot be seen." + offer},
+        {"read, then the synth found again", [&] {
+             session.chooseUserPerf(20);
+             runAll();
+             keeper->synthMemory().greeted();
+         },
+         q + "The editor has not seen what 021 holds since it found the CS1x." + offer},
+        {"no input", [&] { inputOpen = false; },
+         q + "The editor has not seen what 021 holds since it found the CS1x.\nNo backup is possible: the CS1x's "
+             "answers cannot come in (no MIDI input).|Replace|Cancel"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        freshLibrary();
+        settings.keepInLibrary = true;
+        inputOpen = true;
+        c.before();
+        runAll();
         dialogs.files = {syx.string()};
-        dialogs.userPerfs = {pp};
-        dialogs.chooses = {button};
+        dialogs.userPerfs = {20};
+        dialogs.chooses = {int(c.said.ends_with("|Back up first|Replace|Cancel")) + 1};  // Cancel
         dialogs.log.clear();
         bulk.MenuBulkSinglePerfSynthClick();
         runAll();
-    };
-    // Cancel: nothing is sent, nothing is kept.
-    sendFileTo(20, 2);
-    EXPECT_EQ(rec(20), before);
-    EXPECT_EQ(dialogs.log.back(), "choose:Replace user performances: Replace user performance 021 in the CS1x?\n"
-                                  "The library does not hold what user performance 021 holds now.|Back up first|"
-                                  "Replace|Cancel");
-    // Back up first: what the synth held is in the library, then it is replaced.
-    sendFileTo(20, 0);
-    EXPECT_EQ(performanceData(rec(20)), performanceData(rec(3)));
-    EXPECT_NE(idOf(20), 0) << "the new one, kept as sent";
-    EXPECT_TRUE(store().find(performanceData(before))->has_value());
-    // Now the library holds what 021 holds: no backup offered.
-    sendFileTo(20, 1);
-    EXPECT_EQ(dialogs.log.back(), "choose:Replace user performances: Replace user performance 021 in the CS1x?|"
-                                  "Replace|Cancel");
+        ASSERT_FALSE(dialogs.log.empty());
+        EXPECT_EQ(dialogs.log.back(), c.said);
+    }
+}
+
+// Whatever the synth holds, and however it came to hold it (read by the
+// editor, sent by it, stored on its panel behind the editor's back, the
+// synth found again), a send never replaces a memory without the backup
+// on offer; the question says which memories the editor has not seen; and
+// a backup leaves in the library every sound it replaced.
+TEST_F(Keeping, ASendNeverReplacesWhatTheLibraryLacksWithoutOfferingTheBackup)
+{
+    constexpr int kMemories = 12;  // few, so that operations meet
+    std::mt19937 rng(20261210);
+    auto pick = [&](int n) { return int(rng() % unsigned(n)); };
+    // What the editor saw in each memory since it last found the synth.
+    std::array<std::optional<PerformanceData>, kMemories> seen{};
+    int sends = 0, backups = 0, panelStores = 0;
+    for (int step = 0; step < 400; ++step) {
+        SCOPED_TRACE("step " + std::to_string(step));
+        switch (pick(6)) {
+        case 0: {  // read by the editor
+            const int pp = pick(kMemories);
+            session.chooseUserPerf(pp);
+            runAll();
+            seen[size_t(pp)] = performanceData(rec(pp));
+            break;
+        }
+        case 1: {  // stored on the synth's panel: the editor cannot see it
+            const int pp = pick(kMemories);
+            const PerformanceRecord r = kwtest::randomRecord(rng, pp);
+            for (int i = 0; i < kBlocksPerPerformance; ++i)
+                synth.synth.handle(r.message(i));
+            ++panelStores;
+            break;
+        }
+        case 2:  // the synth was switched off and on, and found again
+            keeper->synthMemory().greeted();
+            seen.fill(std::nullopt);
+            break;
+        case 3:
+            settings.keepInLibrary = !settings.keepInLibrary;
+            break;
+        default: {  // a send: one file, or a bank with gaps
+            std::vector<int> numbers;
+            const bool bank = pick(2) == 0;
+            for (int pp = 0; pp < kMemories; ++pp)
+                if (bank ? pick(3) == 0 : false)
+                    numbers.push_back(pp);
+            if (numbers.empty())
+                numbers.push_back(pick(kMemories));
+            std::vector<PerformanceRecord> records;
+            for (int pp : numbers)
+                records.push_back(kwtest::randomRecord(rng, pp));
+            std::map<int, PerformanceData> before;
+            for (int pp : numbers)
+                before[pp] = performanceData(rec(pp));
+            const int button = pick(3);  // Back up first, Replace, Cancel
+            dialogs.log.clear();
+            dialogs.chooses = {button};
+            if (bank) {
+                ASSERT_FALSE(writeBankFile(dir / "send.PFB", records));
+                dialogs.files = {(dir / "send.PFB").string()};
+                bulk.MenuBulkPerfBankSynthClick();
+            } else {
+                ASSERT_FALSE(writePerformanceFile(dir / "send.SYX", records.front()));
+                dialogs.files = {(dir / "send.SYX").string()};
+                dialogs.userPerfs = {numbers.front()};
+                bulk.MenuBulkSinglePerfSynthClick();
+            }
+            runAll();
+            ++sends;
+            const auto asked = std::find_if(dialogs.log.begin(), dialogs.log.end(), [](const std::string& l) {
+                return l.starts_with("choose:Replace user performances: ");
+            });
+            ASSERT_NE(asked, dialogs.log.end()) << "a send asks first";
+            EXPECT_TRUE(asked->ends_with("|Back up first|Replace|Cancel")) << *asked;
+            const bool someUnseen = std::any_of(numbers.begin(), numbers.end(),
+                                                [&](int pp) { return !seen[size_t(pp)]; });
+            EXPECT_EQ(asked->find("has not seen") != std::string::npos, someUnseen) << *asked;
+            if (button == 2) {
+                for (int pp : numbers)
+                    EXPECT_EQ(performanceData(rec(pp)), before[pp]) << "cancelled, yet " << pp << " changed";
+                break;
+            }
+            for (size_t i = 0; i < numbers.size(); ++i) {
+                const int pp = numbers[i];
+                EXPECT_EQ(performanceData(rec(pp)), performanceData(records[i]));
+                seen[size_t(pp)] = performanceData(records[i]);
+                if (button == 0)
+                    EXPECT_TRUE(store().find(before[pp])->has_value())
+                        << "the backup lost what user performance " << pp + 1 << " held";
+            }
+            backups += button == 0;
+            break;
+        }
+        }
+    }
+    EXPECT_GT(sends, 100);
+    EXPECT_GT(backups, 20);
+    EXPECT_GT(panelStores, 30);
 }
 
 TEST_F(Keeping, LibraryCommandsAuditionOpenSendExportAndImport)

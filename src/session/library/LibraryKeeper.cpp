@@ -102,6 +102,12 @@ void LibraryKeeper::keep(std::span<const PerformanceRecord> records, const Sourc
     }
 }
 
+void LibraryKeeper::sawInUserMemory(int number, const PerformanceRecord& record, SynthMemory::How how)
+{
+    memory_.saw(number, performanceData(record), how);
+    keep(record, Source::synthUser(number));
+}
+
 void LibraryKeeper::keep(const BlockSet& image, const Source& source)
 {
     if (keeping())
@@ -192,10 +198,15 @@ void LibraryKeeper::flush()
 
 void recordWhereSent(BankSend& send, LibraryKeeper* keeper)
 {
-    if (!keeper || send.records() > size_t(kUserPerformances))
+    if (!keeper)
         return;
-    send.reached = [keeper](const PerformanceRecord& record, int number) {
-        keeper->keep(record, Source::synthUser(number));
+    // What a memory holds is known either way: the last record sent to it.
+    const bool keep = send.records() <= size_t(kUserPerformances);
+    send.reached = [keeper, keep](const PerformanceRecord& record, int number) {
+        if (keep)
+            keeper->sawInUserMemory(number, record, SynthMemory::How::Sent);
+        else
+            keeper->synthMemory().saw(number, performanceData(record), SynthMemory::How::Sent);
     };
 }
 

@@ -9,6 +9,7 @@
 #include "files/NamesFile.h"
 #include "files/PerformanceRecord.h"
 #include "midi/Scheduler.h"
+#include "session/library/SynthMemory.h"
 #include "store/Store.h"
 
 #include <functional>
@@ -58,6 +59,13 @@ public:
     // The same for a bank, however large: a few hundred records at a time
     // through the scheduler, so the window never stalls on it.
     void keepInSlices(std::vector<PerformanceRecord> records, const Source& source);
+    // User memory `number` holds `record` now: the editor read it there or
+    // wrote it there. Known as what the memory holds (whether keeping is on
+    // or not, so that a send can tell what it would replace), and kept as
+    // seen there when keeping is on.
+    void sawInUserMemory(int number, const PerformanceRecord& record, SynthMemory::How how);
+    SynthMemory& synthMemory() { return memory_; }
+
     // The user's own "Keep in library": whether the setting is on or not.
     // The row kept, or nothing (said).
     std::optional<Remembered> keepNow(const BlockSet& image, const Source& source);
@@ -85,6 +93,7 @@ private:
     Scheduler& sched_;
     Opener open_;
     Hooks hooks_;
+    SynthMemory memory_;
     std::unique_ptr<Store> store_;
     bool failed_ = false;
     bool problemSaid_ = false;

@@ -2,20 +2,25 @@
 
 #include "files/PerformanceRecord.h"
 #include "midi/Receiver.h"
-#include "model/Cp1252.h"
+#include "model/Settings.h"
 #include "model/NameTables.h"
 #include "session/CommandContext.h"
 #include "session/Dialogs.h"
 #include "session/library/LibraryKeeper.h"
 #include "session/Transfers.h"
 #include "session/UserPerfNames.h"
+#include "store/PerformanceData.h"
 
 #include <algorithm>
+#include <optional>
 #include <set>
 
 namespace kw {
 
-std::string replaceQuestion(std::span<const int> numbers)
+namespace {
+
+// "006", "061-063", "001, 005-007 and 128".
+std::string numbersText(std::span<const int> numbers)
 {
     const std::set<int> wanted(numbers.begin(), numbers.end());
     std::vector<std::string> runs;
@@ -29,34 +34,81 @@ std::string replaceQuestion(std::span<const int> numbers)
     std::string list;
     for (size_t i = 0; i < runs.size(); ++i)
         list += (i == 0 ? "" : i + 1 == runs.size() ? " and " : ", ") + runs[i];
-    const bool one = wanted.size() == 1;
-    return std::string("Replace user performance") + (one ? " " : "s ") + list + " in the CS1x?";
+    return list;
 }
 
-std::vector<int> notInLibrary(CommandContext& ctx, std::span<const int> numbers)
+// Why no backup can be offered, or nothing when one can.
+std::optional<std::string> whyNoBackup(CommandContext& ctx)
+{
+    Store* store = ctx.keeper ? ctx.keeper->store() : nullptr;
+    if (!store)
+        return "the performance library cannot be opened";
+    if (store->readOnly())
+        return "the performance library cannot be written";
+    if (!ctx.bothPortsOpen())
+        return "the CS1x's answers cannot come in (no MIDI input)";
+    return std::nullopt;
+}
+
+// What the user is told of the memories, by how they stand.
+std::string standing(const MemoryCheck& c, size_t all)
+{
+    std::vector<std::string> lines;
+    auto hold = [](size_t n) { return n == 1 ? std::string(" holds") : std::string(" hold"); };
+    if (!c.unseen.empty())
+        lines.push_back("The editor has not seen what " + (c.unseen.size() == all && all > 1 ? std::string("they")
+                                                                                            : numbersText(c.unseen))
+                        + hold(c.unseen.size() == all && all > 1 ? 2 : c.unseen.size())
+                        + " since it found the CS1x.");
+    if (!c.notHeld.empty())
+        lines.push_back("The library does not hold what " + numbersText(c.notHeld)
+                        + " held when the editor last saw " + (c.notHeld.size() == 1 ? "it." : "them."));
+    if (c.unseen.empty() && c.notHeld.empty())
+        lines.push_back(std::string("The library holds what ") + (all == 1 ? "it" : "they")
+                        + " held when the editor last saw " + (all == 1 ? "it" : "them")
+                        + "; a store on the CS1x's own panel since then cannot be seen.");
+    std::string text;
+    for (const std::string& l : lines)
+        text += "\n" + l;
+    return text;
+}
+
+} // namespace
+
+std::string replaceQuestion(std::span<const int> numbers)
+{
+    const bool one = std::set<int>(numbers.begin(), numbers.end()).size() == 1;
+    return std::string("Replace user performance") + (one ? " " : "s ") + numbersText(numbers) + " in the CS1x?";
+}
+
+MemoryCheck checkMemories(CommandContext& ctx, std::span<const int> numbers)
 {
     const std::set<int> wanted(numbers.begin(), numbers.end());
     Store* store = ctx.keeper ? ctx.keeper->store() : nullptr;
-    std::vector<int> missing;
+    MemoryCheck c;
     for (int n : wanted) {
-        const auto listed = listedName(ctx.names().entry(n));
-        if (!listed)
-            continue;  // an empty line names nothing that could be lost
-        bool held = false;
-        if (store) {
-            const std::string name = cp1252ToUtf8(listed->name);
-            if (auto ids = store->match(name, {})) {
-                const size_t n = std::min<size_t>(ids->size(), 64);
-                if (auto rows = store->rows(std::span<const int64_t>(ids->data(), n)))
-                    held = std::any_of(rows->begin(), rows->end(), [&](const LibraryRow& r) {
-                        return r.name == name && trimBlanks(categoryAbbrev(r.category)) == listed->category;
-                    });
-            }
+        const SynthMemory::Known* known = ctx.keeper ? ctx.keeper->synthMemory().known(n) : nullptr;
+        if (!known) {
+            c.unseen.push_back(n);
+            continue;
         }
-        if (!held)
-            missing.push_back(n);
+        // A memory whose first byte is 0 holds nothing that could be lost.
+        bool held = known->data[kDataNameOffset] == 0;
+        if (!held && store)
+            if (auto id = store->find(known->data))
+                held = id->has_value();
+        (held ? c.held : c.notHeld).push_back(n);
     }
-    return missing;
+    return c;
+}
+
+std::string backupTimeText(size_t performances, int pauseMs)
+{
+    // Seven requests of 8 bytes and seven replies of 317 bytes in all, on a
+    // MIDI cable (320 us a byte), each reply followed by the pause.
+    const long long ms = (long long)(performances) * (7LL * pauseMs + (7LL * 8 + 317) * 320 / 1000);
+    const long long minutes = (ms + 59999) / 60000;
+    return "about " + (ms < 60000 ? std::to_string((ms + 999) / 1000) + " s" : std::to_string(minutes) + " min");
 }
 
 void replaceUserPerformances(CommandContext& ctx, std::vector<int> numbers, std::function<void()> send)
@@ -65,25 +117,29 @@ void replaceUserPerformances(CommandContext& ctx, std::vector<int> numbers, std:
         send();  // replaces nothing, and says so
         return;
     }
-    const std::string question = replaceQuestion(numbers);
-    const std::vector<int> missing = notInLibrary(ctx, numbers);
-    // A backup needs the library and the synth's answers.
-    const bool canBackUp = !missing.empty() && ctx.keeper && ctx.keeper->store() && !ctx.keeper->store()->readOnly()
-                           && ctx.bothPortsOpen();
-    if (!canBackUp) {
-        if (ctx.dialogs.choose(kReplaceCaption, question, {kReplace, kDontReplace}) == 0)
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    std::string text = replaceQuestion(numbers);
+    if (!ctx.keeper) {
+        if (ctx.dialogs.choose(kReplaceCaption, text, {kReplace, kDontReplace}) == 0)
             send();
         return;
     }
-    const std::string text = question + "\nThe library does not hold what "
-                             + (missing.size() == 1 ? "user performance " + entryNumber(missing.front()) + " holds"
-                                                    : std::string("some of them hold"))
-                             + " now.";
+    const MemoryCheck check = checkMemories(ctx, numbers);
+    text += standing(check, numbers.size());
+    if (const auto why = whyNoBackup(ctx)) {
+        text += "\nNo backup is possible: " + *why + ".";
+        if (ctx.dialogs.choose(kReplaceCaption, text, {kReplace, kDontReplace}) == 0)
+            send();
+        return;
+    }
+    text += "\nBacking up reads " + std::string(numbers.size() == 1 ? "it" : "all of them")
+            + " into the library first (" + backupTimeText(numbers.size(), ctx.settings.transferPause()) + ").";
     switch (ctx.dialogs.choose(kReplaceCaption, text, {kBackUpFirst, kReplace, kDontReplace})) {
     case 0: {
         ToDiskTransfer::Output out;
         out.library = ctx.keeper;
-        auto backup = std::make_unique<ToDiskTransfer>(std::move(out), missing.front(), missing.back(), ctx.dialogs);
+        auto backup = std::make_unique<ToDiskTransfer>(std::move(out), std::move(numbers), ctx.dialogs);
         backup->whenDone([send = std::move(send)](Receiver&) { send(); });
         ctx.rx.startChain(std::move(backup));
         break;

@@ -1,8 +1,11 @@
 #pragma once
 // Before performances in the synth's user memory are replaced: the user is
-// asked, and when the library does not hold what those memories hold now
-// (as far as the list's names tell), offered to back them up into the
-// library first. A backup that does not finish sends nothing.
+// asked, and offered to back them up into the library first. What a memory
+// holds is judged by the content the editor read or wrote there since it
+// found the synth, never by a name; and as a store on the synth's panel is
+// never seen, the backup is offered even when the library holds all of that,
+// with the reason. It reads every memory about to be replaced and keeps
+// what the library lacks. A backup that does not finish sends nothing.
 
 #include <functional>
 #include <span>
@@ -23,9 +26,21 @@ inline constexpr const char* kDontReplace = "Cancel";
 // in any order, repeats allowed.
 std::string replaceQuestion(std::span<const int> numbers);
 
-// The user performances among `numbers` whose list line names a performance
-// the library does not hold (by name and category), in order, each once.
-std::vector<int> notInLibrary(CommandContext& ctx, std::span<const int> numbers);
+// How the user performances about to be replaced stand, each once, in
+// order.
+struct MemoryCheck {
+    // Neither read nor written by the editor since it found the synth.
+    std::vector<int> unseen;
+    // Seen since, holding what the library lacks.
+    std::vector<int> notHeld;
+    // Seen since, holding what the library holds (or nothing).
+    std::vector<int> held;
+};
+MemoryCheck checkMemories(CommandContext& ctx, std::span<const int> numbers);
+
+// About how long reading `performances` from the synth takes with the
+// transfer pause of `pauseMs`: "about 25 s".
+std::string backupTimeText(size_t performances, int pauseMs);
 
 // Asks before `send` replaces user performances `numbers`; runs `send` when
 // the user agrees, after the backup when one was asked for and all of it
