@@ -47,7 +47,7 @@ struct Parameter {
     // How the value sits in the bytes and reads as text; one per kind of field.
     enum class Codec : uint8_t;
 
-    std::string key;        // "layer2.cutoff", "reverbType": stable, for files and settings
+    std::string key;        // "layer2.cutoff", "reverb.type": stable, for files and settings
     std::string name;       // "Layer 2 Filter Cutoff", "Reverb Type"
     int layer = 0;          // 0 for common parameters, 1..4
     ParamGroup group = ParamGroup::Common;
@@ -75,20 +75,24 @@ struct Parameter {
     // entry of its list reads as -1.
     int value(const PerformanceImage& img) const;
     // Writes every byte of the parameter, each 7-bit, bits outside the
-    // parameter's masks kept. A number is clamped into [min, max] (its
-    // offScale value passes); a choice outside its list changes nothing, as
-    // the control's list would not offer it; the name ignores it (setName).
+    // parameter's masks kept, and nothing else. A number is clamped into
+    // rangeIn() (its offScale value passes); a choice outside its list
+    // changes nothing, as the control's list would not offer it; the name
+    // ignores it (setName). A new variation type keeps the parameters as
+    // they are: unlike the effects page, set() does not put the type's
+    // defaults (fx::variationTypes()) into them.
     void set(PerformanceImage& img, int value) const;
     // What the editor's control shows: "-34", "Hall 1", "L-12", "+1.2 Hz",
-    // "001 GrandPno". A value no control can show reads "?? (N)" rather than
-    // the nearest one it can; flags read "On" and "Off". UTF-8.
+    // "001 GrandPno". A value no control can show reads "?? (N)" (a pair no
+    // table holds "?? (MSB, LSB)") rather than the nearest one it can; flags
+    // read "On" and "Off", random panning "Random", MIDI clock "MIDI". UTF-8.
     std::string text(const PerformanceImage& img, std::string_view decimalSeparator = ".") const;
     // The name in the image's meaning: a variation parameter is called as
     // the effects page calls it for the current type ("Variation LFO FREQ").
     std::string nameIn(const PerformanceImage& img) const;
     // The range the control offers in the image's meaning (a variation
-    // parameter's range depends on the type; a parameter the type does not
-    // use gives [0, 0] and inUse() false).
+    // parameter's range depends on the type; one the type leaves off gives
+    // the whole 14 bits and inUse() false).
     ParamRange rangeIn(const PerformanceImage& img) const;
     bool inUse(const PerformanceImage& img) const;
 
@@ -113,8 +117,9 @@ struct Difference {
     std::string before, after;
 };
 
-// Every parameter that reads or shows differently in `b` than in `a`, in the
-// list's order. Bytes no control reads are no parameter and never differ.
+// Every parameter whose value or text differs between `a` and `b`, in the
+// list's order. Bytes no control reads are no parameter and never differ, nor
+// does a variation parameter that neither image's type uses.
 std::vector<Difference> differences(const PerformanceImage& a, const PerformanceImage& b,
                                     std::string_view decimalSeparator = ".");
 // "Layer 2 Filter Cutoff: -34 -> 12"
