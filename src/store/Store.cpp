@@ -572,6 +572,28 @@ StoreResult<std::vector<std::string>> Store::sightings(int64_t id)
     });
 }
 
+StoreResult<std::vector<std::optional<Store::MemorySighting>>> Store::lastSeenInUserMemories()
+{
+    return guarded([&] {
+        // SQLite takes the bare columns from the row that holds the maximum.
+        sql::Statement q = db_->prepare(
+            "SELECT s.text, g.performance_id, max(g.last_seen) FROM sightings g "
+            "JOIN sources s ON s.id = g.source_id JOIN performances p ON p.id = g.performance_id "
+            "WHERE s.kind = ? AND p.removed = 0 GROUP BY s.id");
+        q.bind(1, int64_t(Source::Kind::SynthUser));
+        std::vector<std::optional<MemorySighting>> out(kUserPerformances);
+        while (q.step()) {
+            const std::string number = q.text(0);
+            int n = 0;
+            for (char c : number)
+                n = c >= '0' && c <= '9' && n < 1000 ? n * 10 + (c - '0') : 1000;
+            if (n >= 1 && n <= kUserPerformances)
+                out[size_t(n - 1)] = MemorySighting{q.integer(1), q.integer(2)};
+        }
+        return out;
+    });
+}
+
 StoreStatus Store::edit(std::span<const int64_t> ids, const RowEdit& e)
 {
     return guardedStatus([&] {

@@ -184,6 +184,15 @@ public:
     // (2024-05-01 14:03)".
     StoreResult<std::vector<std::string>> sightings(int64_t id);
 
+    // What the library last saw in each of the synth's 128 user memories:
+    // the entry last seen at "CS1x user NNN" and when (seconds since 1970),
+    // by number 0..127; nothing where none was (or it was removed).
+    struct MemorySighting {
+        int64_t id = 0;
+        int64_t lastSeen = 0;
+    };
+    StoreResult<std::vector<std::optional<MemorySighting>>> lastSeenInUserMemories();
+
     StoreStatus edit(std::span<const int64_t> ids, const RowEdit& edit);
 
     StoreResult<PerformanceData> data(int64_t id);

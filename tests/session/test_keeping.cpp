@@ -322,9 +322,10 @@ TEST_F(Keeping, ASendNeverReplacesWhatTheLibraryLacksWithoutOfferingTheBackup)
                 const int pp = numbers[i];
                 EXPECT_EQ(performanceData(rec(pp)), performanceData(records[i]));
                 seen[size_t(pp)] = performanceData(records[i]);
-                if (button == 0)
+                if (button == 0) {
                     EXPECT_TRUE(store().find(before[pp])->has_value())
                         << "the backup lost what user performance " << pp + 1 << " held";
+                }
             }
             backups += button == 0;
             break;
