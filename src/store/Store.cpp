@@ -85,13 +85,12 @@ auto thenCommit(Tx& tx, F& work) -> decltype(work())
 // ------------------------------------------------------------------- Store
 
 struct Store::Statements {
-    sql::Statement findByHash, findExported, insertPerformance, findSource, insertSource, sighting, dataVersion, row;
+    sql::Statement findHolder, insertPerformance, findSource, insertSource, sighting, dataVersion, row;
     SearchIndex::Reads indexReads;
 
     explicit Statements(sql::Connection& db)
-        : findByHash(db.prepare("SELECT id, data, removed FROM performances WHERE hash = ?")),
-          findExported(db.prepare("SELECT id, data, removed, name, category FROM performances "
-                                  "WHERE sound_hash = ?1 AND name = ?2")),
+        : findHolder(db.prepare("SELECT id, data, removed, name, category FROM performances "
+                                "WHERE hash = ?1 OR (sound_hash = ?2 AND name = ?3)")),
           insertPerformance(db.prepare("INSERT INTO performances (hash, sound_hash, data, name, category, first_seen) "
                                        "VALUES (?, ?, ?, ?, ?, ?)")),
           findSource(db.prepare("SELECT id FROM sources WHERE kind = ? AND text = ?")),
@@ -359,34 +358,28 @@ StoreResult<Remembered> Store::remember(const PerformanceData& data, const Sourc
 
 Store::Held Store::holder(const PerformanceData& data)
 {
-    {
-        sql::Use find(st_->findByHash);
-        find->bind(1, int64_t(dataHash(data)));
-        while (find->step()) {
-            const ByteView stored = find->blob(1);
-            if (std::equal(stored.begin(), stored.end(), data.begin(), data.end()))
-                return {find->integer(0), find->integer(2) != 0};
-        }
-    }
-    // An entry renamed (or given another category) here and exported comes
+    // One look for both: the entry that holds exactly these bytes, and one
+    // renamed (or given another category) here and exported, which comes
     // back with the user's name in its bytes: the same entry, not a twin.
-    Held removed;
-    sql::Use find(st_->findExported);
-    find->bind(1, int64_t(soundHash(data))).bind(2, shownName(data));
+    Held renamed, removed;
+    sql::Use find(st_->findHolder);
+    find->bind(1, int64_t(dataHash(data))).bind(2, int64_t(soundHash(data))).bind(3, shownName(data));
     while (find->step()) {
         const ByteView stored = find->blob(1);
         if (stored.size() != kPerformanceDataSize)
             continue;
+        const Held held{find->integer(0), find->integer(2) != 0};
+        if (std::equal(stored.begin(), stored.end(), data.begin(), data.end()))
+            return held;
         PerformanceData kept{};
         std::copy(stored.begin(), stored.end(), kept.begin());
         if (exported(kept, find->text(3), find->integer(4)) != data)
             continue;
-        if (find->integer(2) == 0)
-            return {find->integer(0), false};
-        if (removed.id == 0)
-            removed = {find->integer(0), true};
+        Held& candidate = held.removed ? removed : renamed;
+        if (candidate.id == 0)
+            candidate = held;
     }
-    return removed;
+    return renamed.id != 0 ? renamed : removed;
 }
 
 StoreResult<std::optional<int64_t>> Store::find(const PerformanceData& data)
