@@ -53,9 +53,11 @@ bool LibraryModel::show(const std::string& text, const SearchFilter& filter)
     beginResetModel();
     pages_.clear();
     total_ = 0;
+    pinnedOnly_ = 0;
     // The first page comes with the count: one look per keystroke.
     if (auto first = commands_.search(text, filter, 0, kPageRows)) {
         total_ = first->total;
+        pinnedOnly_ = first->pinnedOnly;
         pages_.emplace(0, std::move(first->rows));
         lastPage_ = 0;
     } else {

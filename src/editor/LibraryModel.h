@@ -41,6 +41,8 @@ public:
     bool reload() { return show(text_, filter_); }
     const std::string& error() const { return error_; }
     size_t total() const { return total_; }
+    // Of total(): rows shown only because the filter pins them.
+    size_t pinnedOnly() const { return pinnedOnly_; }
     // The entry of `row` (its page read now if it is not kept), or 0.
     int64_t idAt(int row) const;
     // The row showing `id` among the pages kept, or -1.
@@ -69,6 +71,7 @@ private:
     SearchFilter filter_;
     std::string error_;
     size_t total_ = 0;
+    size_t pinnedOnly_ = 0;
     mutable std::map<size_t, std::vector<LibraryRow>> pages_;
     mutable size_t lastPage_ = 0;
 };

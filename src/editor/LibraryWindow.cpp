@@ -56,6 +56,19 @@ private:
     std::function<void()> refused_;
 };
 
+// The favourite mark of the selected rows: partly checked when only some
+// are favourites. A click marks all of them, or none; never some.
+class MarkBox : public QCheckBox {
+public:
+    using QCheckBox::QCheckBox;
+
+protected:
+    void nextCheckState() override { setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked); }
+};
+
+// What a list of the strip shows when the selected rows differ.
+constexpr const char* kMixed = "(mixed)";
+
 std::string plural(size_t n)
 {
     return groupedNumber(n) + (n == 1 ? " performance" : " performances");
@@ -74,15 +87,6 @@ constexpr SourceEntry kSourceEntries[] = {
     {"Files", int(Source::Kind::File)},
 };
 constexpr int kFixedSources = int(std::size(kSourceEntries));
-
-std::vector<std::string> splitTags(const std::string& text)
-{
-    std::vector<std::string> tags;
-    for (const QString& t : qs(text).split(QLatin1Char(','), Qt::SkipEmptyParts))
-        if (!t.trimmed().isEmpty())
-            tags.push_back(utf8(t.trimmed()));
-    return tags;
-}
 
 constexpr const char* kUndoHint = "Take back the last delete or change made here";
 constexpr const char* kRedoHint = "Do again what Undo took back";
@@ -116,7 +120,7 @@ LibraryWindow::LibraryWindow(LibraryCommands& commands, QWidget* parent)
     search_->setPlaceholderText(QStringLiteral("Search names, categories, tags, sources"));
     search_->setClearButtonEnabled(true);
     search_->setToolTip(QStringLiteral("Every word must be found in the name, category, tags or where it came from"));
-    connect(search_, &QLineEdit::textChanged, this, [this] { reload(); });
+    connect(search_, &QLineEdit::textChanged, this, [this] { searchChanged(); });
 
     category_ = new QComboBox(this);
     category_->setObjectName(QStringLiteral("LibraryCategory"));
@@ -124,19 +128,19 @@ LibraryWindow::LibraryWindow(LibraryCommands& commands, QWidget* parent)
     category_->addItem(QStringLiteral("All categories"));
     for (int c = 0; c < kCategories; ++c)
         category_->addItem(categoryText(c));
-    connect(category_, &QComboBox::currentIndexChanged, this, [this] { reload(); });
+    connect(category_, &QComboBox::currentIndexChanged, this, [this] { searchChanged(); });
 
     source_ = new QComboBox(this);
     source_->setObjectName(QStringLiteral("LibrarySource"));
     source_->setToolTip(QStringLiteral("Only performances seen here; each import is a source of its own"));
     connect(source_, &QComboBox::currentIndexChanged, this, [this] {
         if (!filling_)
-            reload();
+            searchChanged();
     });
 
     favourites_ = new QCheckBox(QStringLiteral("&Favourites only"), this);
     favourites_->setObjectName(QStringLiteral("LibraryFavourites"));
-    connect(favourites_, &QCheckBox::toggled, this, [this] { reload(); });
+    connect(favourites_, &QCheckBox::toggled, this, [this] { searchChanged(); });
 
     count_ = new QLabel(this);
     count_->setObjectName(QStringLiteral("LibraryCount"));
@@ -209,13 +213,15 @@ LibraryWindow::LibraryWindow(LibraryCommands& commands, QWidget* parent)
     connect(redoKey, &QAction::triggered, this, &LibraryWindow::redoClick);
     addAction(redoKey);
 
-    // The edit strip: what it shows is the first selected row's; what is
-    // set goes to every selected row.
+    // The edit strip: what the selected rows share, "(mixed)" where they
+    // differ; what is set goes to every selected row, and a field left alone
+    // changes none.
     editCategory_ = new QComboBox(this);
     editCategory_->setObjectName(QStringLiteral("LibraryEditCategory"));
     editCategory_->setToolTip(QStringLiteral("The category of every selected performance"));
     for (int c = 0; c < kCategories; ++c)
         editCategory_->addItem(categoryText(c));
+    editCategory_->setPlaceholderText(QString::fromLatin1(kMixed));
     connect(editCategory_, &QComboBox::activated, this, [this](int c) { setCategory(c); });
     editRating_ = new QComboBox(this);
     editRating_->setObjectName(QStringLiteral("LibraryEditRating"));
@@ -223,17 +229,24 @@ LibraryWindow::LibraryWindow(LibraryCommands& commands, QWidget* parent)
     editRating_->addItem(QStringLiteral("No rating"));
     for (int r = 1; r <= 5; ++r)
         editRating_->addItem(QString(r, QChar(0x2605)), r);
+    editRating_->setPlaceholderText(QString::fromLatin1(kMixed));
     connect(editRating_, &QComboBox::activated, this, [this](int r) { setRating(r); });
-    editFavourite_ = new QCheckBox(QStringLiteral("Fa&vourite"), this);
+    editFavourite_ = new MarkBox(QStringLiteral("Fa&vourite"), this);
     editFavourite_->setObjectName(QStringLiteral("LibraryEditFavourite"));
-    connect(editFavourite_, &QCheckBox::clicked, this, [this](bool on) { setFavourite(on); });
+    editFavourite_->setToolTip(QStringLiteral("Mark every selected performance as a favourite, or none"));
+    connect(editFavourite_, &QCheckBox::clicked, this,
+            [this] { setFavourite(editFavourite_->checkState() == Qt::Checked); });
     editTags_ = new QLineEdit(this);
     editTags_->setObjectName(QStringLiteral("LibraryEditTags"));
     editTags_->setPlaceholderText(QStringLiteral("Tags, separated by commas"));
+    editTags_->setToolTip(QStringLiteral("The tags of every selected performance. A tag with * is on only some of "
+                                         "them: leave it to keep it so, delete it to take it off all of them, or "
+                                         "drop the * to put it on all of them."));
     connect(editTags_, &QLineEdit::returnPressed, this, [this] { setTags(utf8(editTags_->text())); });
     editNotes_ = new QLineEdit(this);
     editNotes_->setObjectName(QStringLiteral("LibraryEditNotes"));
     editNotes_->setPlaceholderText(QStringLiteral("Notes"));
+    editNotes_->setToolTip(QStringLiteral("The notes of every selected performance"));
     connect(editNotes_, &QLineEdit::returnPressed, this, [this] { setNotes(utf8(editNotes_->text())); });
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { showSelection(); });
     connect(model_, &QAbstractItemModel::modelReset, this, [this] { showSelection(); });
@@ -312,7 +325,20 @@ SearchFilter LibraryWindow::filter() const
                                    SortKey::Tags, SortKey::WhereFrom, SortKey::FirstSeen};
     f.sort = column >= 0 && column < LibraryModel::ColumnCount ? keys[column] : SortKey::Name;
     f.descending = h->sortIndicatorOrder() == Qt::DescendingOrder;
+    f.pinned = pinned_;
     return f;
+}
+
+bool LibraryWindow::narrowed() const
+{
+    return !search_->text().trimmed().isEmpty() || category_->currentIndex() > 0 || source_->currentIndex() > 0
+           || favourites_->isChecked();
+}
+
+void LibraryWindow::searchChanged()
+{
+    pinned_.clear();
+    reload();
 }
 
 void LibraryWindow::fillSources()
@@ -353,8 +379,13 @@ void LibraryWindow::reload()
     size_t all = 0;
     if (auto n = commands_.count())
         all = *n;
-    count_->setText(model_->total() == all ? qs(plural(all))
-                                           : qs(groupedNumber(model_->total()) + " of " + plural(all)));
+    std::string counted = model_->total() == all ? plural(all) : groupedNumber(model_->total()) + " of " + plural(all);
+    if (const size_t kept = model_->pinnedOnly())
+        counted += " (" + groupedNumber(kept) + " changed, kept in view)";
+    count_->setText(qs(counted));
+    count_->setToolTip(model_->pinnedOnly() ? QStringLiteral("Rows you changed stay in the table, though they no "
+                                                             "longer match, until the search or a filter changes")
+                                            : QString());
     if (!selected.empty())
         select(selected);
     if (const int row = model_->rowOf(topId); row >= 0)
@@ -368,14 +399,19 @@ void LibraryWindow::libraryChanged()
         reloadSoon_->start(kReloadDelayMs);
 }
 
-std::vector<int64_t> LibraryWindow::selectedIds() const
+std::vector<int> LibraryWindow::selectedRows() const
 {
     std::vector<int> rows;
     for (const QModelIndex& i : table_->selectionModel()->selectedRows())
         rows.push_back(i.row());
     std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+std::vector<int64_t> LibraryWindow::selectedIds() const
+{
     std::vector<int64_t> ids;
-    for (int r : rows)
+    for (const int r : selectedRows())
         if (const int64_t id = model_->idAt(r))
             ids.push_back(id);
     return ids;
@@ -395,7 +431,15 @@ void LibraryWindow::select(const std::vector<int64_t>& ids)
 
 void LibraryWindow::showSelection()
 {
-    const std::vector<int64_t> ids = selectedIds();
+    // One pass over the selection, page by page: the ids and what the rows
+    // share.
+    shown_ = SharedFields();
+    std::vector<int64_t> ids;
+    for (const int row : selectedRows())
+        if (const LibraryRow* r = model_->rowAt(row)) {
+            ids.push_back(r->id);
+            shown_.add(*r);
+        }
     const bool any = !ids.empty();
     const bool writable = commands_.writable();
     audition_->setEnabled(ids.size() == 1);
@@ -408,17 +452,14 @@ void LibraryWindow::showSelection()
     showHistory(writable);
     if (!any)
         return;
-    const int row = model_->rowOf(ids.front());
-    if (const LibraryRow* r = model_->rowAt(row)) {
-        editCategory_->setCurrentIndex(r->category);
-        editRating_->setCurrentIndex(r->rating);
-        editFavourite_->setChecked(r->favourite);
-        QStringList tags;
-        for (const std::string& t : r->tags)
-            tags << qs(t);
-        editTags_->setText(tags.join(QStringLiteral(", ")));
-        editNotes_->setText(qs(r->notes));
-    }
+    editCategory_->setCurrentIndex(shown_.category.value_or(-1));
+    editRating_->setCurrentIndex(shown_.rating.value_or(-1));
+    editFavourite_->setCheckState(!shown_.favourite ? Qt::PartiallyChecked
+                                  : *shown_.favourite ? Qt::Checked
+                                                      : Qt::Unchecked);
+    editTags_->setText(qs(shown_.tagText()));
+    editNotes_->setText(qs(shown_.notes.value_or(std::string())));
+    editNotes_->setPlaceholderText(shown_.notes ? QStringLiteral("Notes") : QString::fromLatin1(kMixed));
 }
 
 void LibraryWindow::problem(const std::string& text) { count_->setText(qs(text)); }
@@ -463,6 +504,15 @@ void LibraryWindow::changed(const LibraryEdits::Outcome& outcome, std::vector<in
         if (const int64_t next = model_->idAt(model_->rowOf(outcome.ids.back()) + 1))
             chosen.push_back(next);
     }
+    // Under a search, what was changed stays in view even when it no longer
+    // matches: rows do not vanish under the user's hands.
+    if (!outcome.removed && narrowed()) {
+        std::vector<int64_t> pins = outcome.ids;
+        pins.insert(pins.end(), pinned_.begin(), pinned_.end());
+        std::sort(pins.begin(), pins.end());
+        pins.erase(std::unique(pins.begin(), pins.end()), pins.end());
+        pinned_ = std::move(pins);
+    }
     reload();
     if (!chosen.empty())
         select(chosen);
@@ -476,6 +526,8 @@ void LibraryWindow::rename(int64_t id, const std::string& name) { changed(edits(
 
 void LibraryWindow::setCategory(int category)
 {
+    if (shown_.category == category)
+        return;
     RowEdit e;
     e.category = category;
     editSelected(e);
@@ -483,6 +535,8 @@ void LibraryWindow::setCategory(int category)
 
 void LibraryWindow::setRating(int rating)
 {
+    if (shown_.rating == rating)
+        return;
     RowEdit e;
     e.rating = rating;
     editSelected(e);
@@ -490,6 +544,8 @@ void LibraryWindow::setRating(int rating)
 
 void LibraryWindow::setFavourite(bool on)
 {
+    if (shown_.favourite == on)
+        return;
     RowEdit e;
     e.favourite = on;
     editSelected(e);
@@ -497,13 +553,16 @@ void LibraryWindow::setFavourite(bool on)
 
 void LibraryWindow::setTags(const std::string& commaSeparated)
 {
-    RowEdit e;
-    e.tags = splitTags(commaSeparated);
-    editSelected(e);
+    const RowEdit e = shown_.tagsTyped(commaSeparated);
+    if (!e.addTags.empty() || !e.removeTags.empty())
+        editSelected(e);
 }
 
 void LibraryWindow::setNotes(const std::string& notes)
 {
+    // Mixed notes show an empty field: Return on it as it was changes none.
+    if (shown_.notes ? *shown_.notes == notes : notes.empty() && !editNotes_->isModified())
+        return;
     RowEdit e;
     e.notes = notes;
     editSelected(e);

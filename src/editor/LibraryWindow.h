@@ -57,6 +57,7 @@ public:
     void setCategory(int category);
     void setRating(int rating);
     void setFavourite(bool on);
+    // The tags field's text, typed over what it showed (SharedFields).
     void setTags(const std::string& commaSeparated);
     void setNotes(const std::string& notes);
 
@@ -66,6 +67,13 @@ protected:
 
 private:
     SearchFilter filter() const;
+    // The selected rows' numbers, ascending.
+    std::vector<int> selectedRows() const;
+    // Whether the search or a filter leaves rows out.
+    bool narrowed() const;
+    // The search or a filter changed: rows changed before are no longer
+    // kept in view.
+    void searchChanged();
     void fillSources();
     // `edit` on the selected rows, as one step of Undo.
     void editSelected(const RowEdit& edit);
@@ -104,6 +112,11 @@ private:
     // The imports the source filter lists, by their place in it.
     std::vector<int64_t> importIds_;
     bool filling_ = false;
+    // Rows changed under the search now, shown until it changes even when
+    // they no longer match it (ascending).
+    std::vector<int64_t> pinned_;
+    // What the edit strip shows of the selected rows.
+    SharedFields shown_;
 };
 
 } // namespace kw

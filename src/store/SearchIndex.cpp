@@ -522,6 +522,20 @@ SearchIndex::Page SearchIndex::page(std::string_view text, const SearchFilter& f
                && (!only || std::binary_search(only->begin(), only->end(), e.id));
     };
     const Positions* found = wanted.empty() ? nullptr : &textMatches(wanted);
+    const auto matches = [&](uint32_t p) {
+        return (!found || std::binary_search(found->begin(), found->end(), p)) && passes(p);
+    };
+    // Pinned entries that the text or the filter would leave out: there
+    // all the same.
+    Positions pinned;
+    for (const int64_t id : filter.pinned) {
+        const auto at = std::lower_bound(entries_.begin(), entries_.end(), id,
+                                         [](const Entry& e, int64_t v) { return e.id < v; });
+        if (at != entries_.end() && at->id == id && !matches(uint32_t(at - entries_.begin())))
+            pinned.push_back(uint32_t(at - entries_.begin()));
+    }
+    std::sort(pinned.begin(), pinned.end());
+    pinned.erase(std::unique(pinned.begin(), pinned.end()), pinned.end());
 
     // How many in all: one pass in entry order, which the memory likes.
     Page out;
@@ -534,6 +548,8 @@ SearchIndex::Page SearchIndex::page(std::string_view text, const SearchFilter& f
         for (uint32_t i = 0; i < entries_.size(); ++i)
             out.total += passes(i);
     }
+    out.pinnedOnly = pinned.size();
+    out.total += pinned.size();
     if (offset >= out.total || limit == 0)
         return out;
     const size_t end = offset + std::min(limit, out.total - offset);
@@ -543,14 +559,18 @@ SearchIndex::Page SearchIndex::page(std::string_view text, const SearchFilter& f
     first.reserve(end);
     if (!found || found->size() > entries_.size() / 16) {
         // Many: picked out while walking the whole order, up to the page's end.
-        if (found) {
+        constexpr uint8_t kFound = 1, kPinned = 2;
+        const bool marking = found || !pinned.empty();
+        if (marking)
             marked_.resize(entries_.size());
+        if (found)
             for (const uint32_t p : *found)
-                marked_[p] = 1;
-        }
+                marked_[p] |= kFound;
+        for (const uint32_t p : pinned)
+            marked_[p] |= kPinned;
         const auto pick = [&](auto at, auto last) {
             for (; at != last && first.size() < end; ++at)
-                if ((!found || marked_[*at]) && passes(*at))
+                if ((marking && (marked_[*at] & kPinned)) || ((!found || (marked_[*at] & kFound)) && passes(*at)))
                     first.push_back(*at);
         };
         const std::vector<uint32_t>& o = order(filter.sort);
@@ -561,12 +581,15 @@ SearchIndex::Page SearchIndex::page(std::string_view text, const SearchFilter& f
         if (found)
             for (const uint32_t p : *found)
                 marked_[p] = 0;
+        for (const uint32_t p : pinned)
+            marked_[p] = 0;
     } else {
         // A few: put in order by each one's place in the order, only as far
         // as the page goes.
         for (const uint32_t p : *found)
             if (!filtered || passes(p))
                 first.push_back(p);
+        first.insert(first.end(), pinned.begin(), pinned.end());
         const std::vector<uint32_t>& rank = ranks(filter.sort);
         const auto before = [&](uint32_t a, uint32_t b) { return filter.descending ? rank[a] > rank[b] : rank[a] < rank[b]; };
         if (end < first.size()) {

@@ -67,7 +67,8 @@ public:
 
     // Ids of the entries that hold every word of `text` (letter case
     // ignored) and pass the filter's category, favourite and source kind
-    // rules, in the filter's order. With `only` (ascending ids), only those ids can match.
+    // rules, in the filter's order. With `only` (ascending ids), only those
+    // ids can match. The filter's pinned ids are there whatever they hold.
     std::vector<int64_t> match(std::string_view text, const SearchFilter& filter,
                                const std::vector<int64_t>* only) const;
     // match(): how many in all, and the ids from `offset` on, at most
@@ -75,6 +76,7 @@ public:
     // finds most of the library costs what the first page costs.
     struct Page {
         size_t total = 0;
+        size_t pinnedOnly = 0;  // of total: there only because they are pinned
         std::vector<int64_t> ids;
     };
     Page page(std::string_view text, const SearchFilter& filter, const std::vector<int64_t>* only, size_t offset,

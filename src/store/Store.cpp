@@ -30,6 +30,21 @@ std::string shownName(const PerformanceData& data)
     return printable(trimBlanks(dataName(data)));
 }
 
+// What an export writes of an entry: its data under the name and category
+// the user gave it (what the synth cannot show becomes '?').
+PerformanceData exported(PerformanceData data, const std::string& name, int64_t category)
+{
+    const std::string bytes = utf8ToCp1252(name);
+    if (bytes != trimBlanks(dataName(data))) {
+        for (size_t i = 0; i < 8; ++i) {
+            const uint8_t c = i < bytes.size() ? uint8_t(bytes[i]) : ' ';
+            data[kDataNameOffset + i] = c >= 0x20 && c < 0x7F ? c : '?';
+        }
+    }
+    data[kDataCategoryOffset] = uint8_t(category & 0x7F);
+    return data;
+}
+
 std::vector<std::string> cleanTags(const std::vector<std::string>& tags)
 {
     std::vector<std::string> out;
@@ -70,11 +85,12 @@ auto thenCommit(Tx& tx, F& work) -> decltype(work())
 // ------------------------------------------------------------------- Store
 
 struct Store::Statements {
-    sql::Statement findByHash, insertPerformance, findSource, insertSource, sighting, dataVersion, row;
+    sql::Statement findHolder, insertPerformance, findSource, insertSource, sighting, dataVersion, row;
     SearchIndex::Reads indexReads;
 
     explicit Statements(sql::Connection& db)
-        : findByHash(db.prepare("SELECT id, data, removed FROM performances WHERE hash = ?")),
+        : findHolder(db.prepare("SELECT id, data, removed, name, category FROM performances "
+                                "WHERE hash = ?1 OR (sound_hash = ?2 AND name = ?3)")),
           insertPerformance(db.prepare("INSERT INTO performances (hash, sound_hash, data, name, category, first_seen) "
                                        "VALUES (?, ?, ?, ?, ?, ?)")),
           findSource(db.prepare("SELECT id FROM sources WHERE kind = ? AND text = ?")),
@@ -311,20 +327,8 @@ StoreResult<Remembered> Store::remember(const PerformanceData& data, const Sourc
     return guarded([&] {
         return writing([&] {
             const int64_t when = now();
-            const uint64_t hash = dataHash(data);
-            Remembered r;
-            {
-                sql::Use find(st_->findByHash);
-                find->bind(1, int64_t(hash));
-                while (find->step()) {
-                    const ByteView stored = find->blob(1);
-                    if (std::equal(stored.begin(), stored.end(), data.begin(), data.end())) {
-                        r.id = find->integer(0);
-                        r.isNew = find->integer(2) != 0;
-                        break;
-                    }
-                }
-            }
+            const Held held = holder(data);
+            Remembered r{held.id, held.removed};
             if (r.isNew) {
                 // Removed, and seen again: back as the user left it.
                 sql::Statement back = db_->prepare("UPDATE performances SET removed = 0 WHERE id = ?");
@@ -332,7 +336,7 @@ StoreResult<Remembered> Store::remember(const PerformanceData& data, const Sourc
                 back.step();
             } else if (r.id == 0) {
                 sql::Use insert(st_->insertPerformance);
-                insert->bind(1, int64_t(hash))
+                insert->bind(1, int64_t(dataHash(data)))
                     .bind(2, int64_t(soundHash(data)))
                     .bind(3, ByteView(data))
                     .bind(4, shownName(data))
@@ -352,17 +356,37 @@ StoreResult<Remembered> Store::remember(const PerformanceData& data, const Sourc
     });
 }
 
+Store::Held Store::holder(const PerformanceData& data)
+{
+    // One look for both: the entry that holds exactly these bytes, and one
+    // renamed (or given another category) here and exported, which comes
+    // back with the user's name in its bytes: the same entry, not a twin.
+    Held renamed, removed;
+    sql::Use find(st_->findHolder);
+    find->bind(1, int64_t(dataHash(data))).bind(2, int64_t(soundHash(data))).bind(3, shownName(data));
+    while (find->step()) {
+        const ByteView stored = find->blob(1);
+        if (stored.size() != kPerformanceDataSize)
+            continue;
+        const Held held{find->integer(0), find->integer(2) != 0};
+        if (std::equal(stored.begin(), stored.end(), data.begin(), data.end()))
+            return held;
+        PerformanceData kept{};
+        std::copy(stored.begin(), stored.end(), kept.begin());
+        if (exported(kept, find->text(3), find->integer(4)) != data)
+            continue;
+        Held& candidate = held.removed ? removed : renamed;
+        if (candidate.id == 0)
+            candidate = held;
+    }
+    return renamed.id != 0 ? renamed : removed;
+}
+
 StoreResult<std::optional<int64_t>> Store::find(const PerformanceData& data)
 {
     return guarded([&] {
-        sql::Use find(st_->findByHash);
-        find->bind(1, int64_t(dataHash(data)));
-        while (find->step()) {
-            const ByteView stored = find->blob(1);
-            if (find->integer(2) == 0 && std::equal(stored.begin(), stored.end(), data.begin(), data.end()))
-                return std::optional<int64_t>(find->integer(0));
-        }
-        return std::optional<int64_t>();
+        const Held held = holder(data);
+        return held.id != 0 && !held.removed ? std::optional<int64_t>(held.id) : std::optional<int64_t>();
     });
 }
 
@@ -537,6 +561,7 @@ StoreResult<SearchPage> Store::search(const std::string& text, const SearchFilte
             SearchIndex::Page found = idx.page(text, filter, onlyFor(filter), offset, limit);
             SearchPage page;
             page.total = found.total;
+            page.pinnedOnly = found.pinnedOnly;
             page.rows = rows_->rows(found.ids);
             return page;
         });
@@ -638,6 +663,42 @@ StoreStatus Store::edit(std::span<const int64_t> ids, const RowEdit& e)
                     }
                 }
             }
+            if (!e.addTags.empty() || !e.removeTags.empty()) {
+                std::set<std::string> off;
+                for (const std::string& t : cleanTags(e.removeTags))
+                    off.insert(foldCase(t));
+                const std::vector<std::string> on = cleanTags(e.addTags);
+                sql::Statement held = db_->prepare("SELECT tag FROM tags WHERE performance_id = ?");
+                sql::Statement drop = db_->prepare("DELETE FROM tags WHERE performance_id = ? AND tag = ?");
+                sql::Statement add = db_->prepare("INSERT INTO tags (performance_id, tag) "
+                                                  "SELECT ?1, ?2 WHERE EXISTS (SELECT 1 FROM performances WHERE id = ?1)");
+                for (const int64_t id : ids) {
+                    std::set<std::string> kept;
+                    std::vector<std::string> dropped;
+                    held.reset();
+                    held.bind(1, id);
+                    while (held.step()) {
+                        std::string t = held.text(0);
+                        if (off.count(foldCase(t)))
+                            dropped.push_back(std::move(t));
+                        else
+                            kept.insert(foldCase(t));
+                    }
+                    held.reset();
+                    for (const std::string& t : dropped) {
+                        drop.reset();
+                        drop.bind(1, id).bind(2, t);
+                        drop.step();
+                    }
+                    for (const std::string& t : on) {
+                        if (!kept.insert(foldCase(t)).second)
+                            continue;
+                        add.reset();
+                        add.bind(1, id).bind(2, t);
+                        add.step();
+                    }
+                }
+            }
             for (const int64_t id : ids)
                 touched(id);
         });
@@ -670,17 +731,7 @@ StoreResult<PerformanceRecord> Store::record(int64_t id, int number)
         row->bind(1, id);
         if (!row->step())
             refuse(SQLITE_NOTFOUND, "no such performance in the library");
-        PerformanceData out = *d;
-        // The user's name and category go into the performance; what the
-        // synth cannot show becomes '?'.
-        const std::string name = utf8ToCp1252(row->text(0));
-        if (name != trimBlanks(dataName(out))) {
-            for (size_t i = 0; i < 8; ++i) {
-                const uint8_t c = i < name.size() ? uint8_t(name[i]) : ' ';
-                out[kDataNameOffset + i] = c >= 0x20 && c < 0x7F ? c : '?';
-            }
-        }
-        out[kDataCategoryOffset] = uint8_t(row->integer(1) & 0x7F);
+        const PerformanceData out = exported(*d, row->text(0), row->integer(1));
         return recordFromData(out, number);
     });
 }

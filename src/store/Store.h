@@ -81,7 +81,11 @@ struct RowEdit {
     std::optional<int> category;      // 0..22
     std::optional<bool> favourite;
     std::optional<int> rating;  // 0..5
-    std::optional<std::vector<std::string>> tags;
+    std::optional<std::vector<std::string>> tags;  // all of each row's tags
+    // Tags put on or taken off every row, the others each row has left as
+    // they are; a tag is found whatever its letter case, and taken off
+    // before one is put on (so "Warm" off and "warm" on respells it).
+    std::vector<std::string> addTags, removeTags;
     std::optional<std::string> notes;
 };
 
@@ -97,10 +101,15 @@ struct SearchFilter {
     int sourceKind = 0;
     SortKey sort = SortKey::Name;
     bool descending = false;
+    // Ascending ids shown whatever the text and the rest of the filter say
+    // (a removed one is not): rows the user just changed stay where they
+    // are seen instead of vanishing under the search that found them.
+    std::vector<int64_t> pinned;
 };
 
 struct SearchPage {
-    size_t total = 0;  // how many match in all
+    size_t total = 0;       // how many match in all, the pinned ones included
+    size_t pinnedOnly = 0;  // of total: shown only because they are pinned
     std::vector<LibraryRow> rows;
 };
 
@@ -142,11 +151,14 @@ public:
     static int schemaVersion();
 
     // Keeps a performance once and the place it was seen. A performance
-    // already kept only gains the sighting (or its last date). One the user
-    // removed comes back as it was (isNew: it is new to what the user sees).
+    // already kept only gains the sighting (or its last date); so does one
+    // that is what record() makes of an entry (renamed here and exported).
+    // One the user removed comes back as it was (isNew: it is new to what
+    // the user sees).
     StoreResult<Remembered> remember(const PerformanceData& data, const Source& source, int64_t importId = 0);
     StoreResult<Remembered> remember(const PerformanceRecord& record, const Source& source, int64_t importId = 0);
-    // The entry that holds exactly `data`, if any (and not removed).
+    // The entry that holds `data` as remember() finds it, if any (and not
+    // removed).
     StoreResult<std::optional<int64_t>> find(const PerformanceData& data);
 
     // Removal the user can undo: removed entries keep their fields, tags,
@@ -232,6 +244,13 @@ private:
     template <class F>
     auto reading(F&& work) -> decltype(work());
     void requireWritable() const;
+    // The entry remember() would add a place to: the one holding exactly
+    // `data`, else one whose record() is `data`; 0 when none. Throws.
+    struct Held {
+        int64_t id = 0;
+        bool removed = false;
+    };
+    Held holder(const PerformanceData& data);
     int64_t sourceId(const Source& source);
     int64_t now() const;
     void touched(int64_t id);

@@ -437,11 +437,16 @@ TEST_F(Keeping, LibraryCommandsAuditionOpenSendExportAndImport)
     ASSERT_FALSE(writeBankFile(in / "sub" / "b.PFB", kwtest::randomRecords({1, 2, 3}, 11)));
     writeRecord("in/known.SYX", 0);
     kwtest::writeAll(in / "broken.SYX", Bytes(317, 0xF0));
+    // Renamed here and exported: it comes back as itself, not as a twin.
+    RowEdit renamed;
+    renamed.name = "Mine";
+    ASSERT_FALSE(store().edit(std::vector{other}, renamed));
+    ASSERT_FALSE(writePerformanceFile(in / "mine.SYX", *store().record(other, 0)));
     commands->importPaths({in});
     for (int i = 0; i < 10000 && commands->importing(); ++i) {
         clock.advance(100);
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     ASSERT_FALSE(commands->importing());
-    EXPECT_TRUE(boxed("3 files: 4 performances, 3 new, 1 already in the library, 1 damaged")) << dialogs.boxes.back();
+    EXPECT_TRUE(boxed("4 files: 5 performances, 3 new, 2 already in the library, 1 damaged")) << dialogs.boxes.back();
 }

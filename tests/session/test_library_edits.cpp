@@ -2,7 +2,8 @@
 // deletes on several rows taken back step by step to the rows as they were,
 // done again to the rows as they were left, a new edit ending what could be
 // done again; and a library that refuses a change leaves no step behind and
-// keeps the step it could not undo.
+// keeps the step it could not undo. What several rows share, as the edit
+// strip shows it, and what tags typed over that ask of every row.
 #include "files/FilesFixture.h"
 #include "session/library/LibraryEdits.h"
 #include "store/PerformanceData.h"
@@ -14,6 +15,7 @@
 #include <sstream>
 
 using namespace kw;
+using Strings = std::vector<std::string>;
 
 namespace {
 
@@ -92,6 +94,13 @@ TEST_F(LibraryEditsTest, UndoneToTheStartRedoneToTheEndAndANewEditEndsRedo)
         {"favourite of 2 performances", [&](LibraryEdits& e) { return e.edit(pick({2, 5}), several); }},
         {"category of 1 performance", [&](LibraryEdits& e) { RowEdit c; c.category = 7; return e.edit(pick({0}), c); }},
         {"delete of 1 performance", [&](LibraryEdits& e) { return e.remove(pick({0})); }},
+        // One tag on, one off (whatever its letter case), the rest each row's own.
+        {"tags of 3 performances", [&](LibraryEdits& e) {
+             RowEdit t;
+             t.addTags = {"Dark", "pad"};
+             t.removeTags = {"WARM"};
+             return e.edit(pick({2, 3, 5}), t);
+         }},
     };
 
     std::vector<std::string> states = {state()};
@@ -105,6 +114,9 @@ TEST_F(LibraryEditsTest, UndoneToTheStartRedoneToTheEndAndANewEditEndsRedo)
         EXPECT_NE(states.back(), states[states.size() - 2]) << "the step changed nothing";
     }
     EXPECT_EQ(*store->count(), 3u);
+    const auto tagsOf = [&](size_t row) { return store->rows(pick({row}))->at(0).tags; };
+    EXPECT_EQ(tagsOf(2), (std::vector<std::string>{"Dark", "bass", "pad"}));
+    EXPECT_EQ(tagsOf(3), (std::vector<std::string>{"Dark", "pad"}));
 
     for (size_t i = actions.size(); i-- > 0;) {
         SCOPED_TRACE(actions[i].what);
@@ -188,4 +200,58 @@ TEST_F(LibraryEditsTest, ARefusedChangeLeavesNoStepAndAFailedUndoKeepsItsStep)
     current = nullptr;  // no library at all: nothing happens, nothing is said
     EXPECT_EQ(edits.redo().problem, "");
     EXPECT_FALSE(edits.writable());
+}
+
+TEST(SharedFields, SeveralRowsShowWhatTheyShareAndTypedTagsChangeOnlyWhatWasTypedOver)
+{
+    const auto row = [](int category, int rating, bool favourite, std::vector<std::string> tags, std::string notes) {
+        LibraryRow r;
+        r.category = category;
+        r.rating = rating;
+        r.favourite = favourite;
+        r.tags = std::move(tags);
+        r.notes = std::move(notes);
+        return r;
+    };
+    SharedFields one;
+    one.add(row(12, 3, true, {"bass", "warm"}, "mine"));
+    EXPECT_EQ(one.category, 12);
+    EXPECT_EQ(one.rating, 3);
+    EXPECT_EQ(one.favourite, true);
+    EXPECT_EQ(one.notes, "mine");
+    EXPECT_EQ(one.tagText(), "bass, warm");
+
+    SharedFields many;
+    many.add(row(12, 3, true, {"Warm", "bass"}, "mine"));
+    many.add(row(12, 0, false, {"dark", "warm"}, "mine"));
+    many.add(row(12, 3, true, {"WARM", "dark", "pad"}, "theirs"));
+    EXPECT_EQ(many.category, 12);
+    EXPECT_FALSE(many.rating);
+    EXPECT_FALSE(many.favourite);
+    EXPECT_FALSE(many.notes);
+    EXPECT_EQ(many.tagText(), "Warm, bass*, dark*, pad*");
+
+    struct Typed {
+        const char* text;
+        Strings add, remove;
+    };
+    const Typed cases[] = {
+        {"Warm, bass*, dark*, pad*", {}, {}},
+        {"pad*,Warm ,, dark* , bass*, ", {}, {}},
+        {"", {}, {"Warm", "bass", "dark", "pad"}},
+        {"Warm, bass*, dark*, pad*, soft", {"soft"}, {}},
+        // The mark dropped: on all of them; a marked one deleted: off all.
+        {"Warm, bass, dark*", {"bass"}, {"pad"}},
+        // Another letter case: taken off and put on again as typed.
+        {"warm, bass*, dark*, pad*", {"warm"}, {"Warm"}},
+        // A mark on a tag no row has is part of the tag.
+        {"Warm, bass*, dark*, pad*, new*", {"new*"}, {}},
+    };
+    for (const Typed& t : cases) {
+        SCOPED_TRACE(t.text);
+        const RowEdit e = many.tagsTyped(t.text);
+        EXPECT_EQ(e.addTags, t.add);
+        EXPECT_EQ(e.removeTags, t.remove);
+        EXPECT_FALSE(e.tags || e.category || e.rating || e.favourite || e.notes || e.name);
+    }
 }

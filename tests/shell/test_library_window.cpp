@@ -1,7 +1,8 @@
 // View › Library in the running program: found as one types, filtered,
-// sorted, several rows set at once, deleted and brought back by Undo (and
-// taken again by Redo), kept from the editor with Ctrl+L, and a row dropped
-// on the main window opened.
+// sorted, several rows set at once (the strip showing what they share),
+// rows changed under a filter kept in view, deleted and brought back by
+// Undo (and taken again by Redo), kept from the editor with Ctrl+L, and a
+// row dropped on the main window opened.
 #include "editor/LibraryModel.h"
 #include "editor/LibraryWindow.h"
 #include "editor/MainWindow.h"
@@ -281,4 +282,79 @@ TEST_F(LibraryWindowTest, KeepInLibraryAndARowDroppedOnTheMainWindowOpensIt)
     EXPECT_GE(log.sent.size(), before + 7) << "the performance goes to the synth's edit buffer";
     QTest::qWait(50);
     EXPECT_EQ(trimBlanks(PerformanceRecord::fromEdit(app->image().edit, 0).name()), name);
+}
+
+TEST_F(LibraryWindowTest, SeveralRowsShowWhatTheyShareAndRowsChangedUnderAFilterStayInView)
+{
+    auto* tags = find<QLineEdit>("LibraryEditTags");
+    auto* notes = find<QLineEdit>("LibraryEditNotes");
+    auto* favourite = find<QCheckBox>("LibraryEditFavourite");
+    auto* undo = find<QPushButton>("LibraryUndo");
+    auto* count = find<QLabel>("LibraryCount");
+    const auto cell = [&](int row, int column) { return table()->model()->index(row, column).data().toString(); };
+    const auto enter = [](QLineEdit* box, const char* text) {
+        box->setText(QString::fromLatin1(text));
+        QTest::keyClick(box, Qt::Key_Return);
+    };
+
+    choose("LibraryCategory", 1 + 12);  // the ten pads
+    ASSERT_EQ(names().size(), 10u);
+    // Two rows tagged; the first one a favourite, rated, with a note.
+    selectRows(0, 1);
+    enter(tags, "dark");
+    selectRows(0, 0);
+    favourite->click();
+    choose("LibraryEditRating", 3);
+    enter(notes, "mine");
+
+    selectRows(0, 4);
+    EXPECT_EQ(find<QComboBox>("LibraryEditCategory")->currentIndex(), 12);
+    EXPECT_EQ(find<QComboBox>("LibraryEditRating")->currentIndex(), -1) << "(mixed)";
+    EXPECT_EQ(favourite->checkState(), Qt::PartiallyChecked);
+    EXPECT_EQ(tags->text(), "dark*");
+    EXPECT_EQ(notes->text(), "");
+    EXPECT_EQ(notes->placeholderText(), "(mixed)");
+    // A field left as it shows changes nothing, and leaves no step.
+    const QString lastStep = undo->text();
+    QTest::keyClick(tags, Qt::Key_Return);
+    QTest::keyClick(notes, Qt::Key_Return);
+    choose("LibraryEditCategory", 12);
+    EXPECT_EQ(undo->text(), lastStep);
+    EXPECT_EQ(cell(0, LibraryModel::RatingColumn), QString(3, QChar(0x2605)));
+
+    // A tag typed goes on all five; the marked one stays on its two.
+    enter(tags, "dark*, soft");
+    for (int r = 0; r < 5; ++r)
+        EXPECT_EQ(cell(r, LibraryModel::TagsColumn), r < 2 ? "dark, soft" : "soft") << r;
+    EXPECT_EQ(tags->text(), "soft, dark*");
+    // The box marks all of them, and Undo gives each its own mark back.
+    favourite->click();
+    for (int r = 0; r < 5; ++r)
+        EXPECT_EQ(cell(r, LibraryModel::FavouriteColumn), QStringLiteral("\u2665")) << r;
+    EXPECT_EQ(undo->text(), "&Undo favourite of 5 performances");
+    undo->click();
+    for (int r = 0; r < 5; ++r)
+        EXPECT_EQ(cell(r, LibraryModel::FavouriteColumn).isEmpty(), r > 0) << r;
+    EXPECT_EQ(favourite->checkState(), Qt::PartiallyChecked);
+    // The marked tag deleted from the field: off all of them.
+    enter(tags, "soft");
+    for (int r = 0; r < 5; ++r)
+        EXPECT_EQ(cell(r, LibraryModel::TagsColumn), "soft") << r;
+
+    // Made leads under the pads' filter: they stay, selected, and the count
+    // says why, until the filter changes.
+    choose("LibraryEditCategory", 11);
+    EXPECT_EQ(names().size(), 10u);
+    EXPECT_EQ(cell(0, LibraryModel::CategoryColumn), categoryText(11));
+    EXPECT_EQ(window()->selectedIds().size(), 5u);
+    EXPECT_EQ(count->text(), "10 of 30 performances (5 changed, kept in view)");
+    undo->click();
+    // Undone and done again, the same rows still in view.
+    find<QPushButton>("LibraryRedo")->click();
+    EXPECT_EQ(names().size(), 10u);
+    choose("LibraryCategory", 1 + 11);
+    EXPECT_EQ(names().size(), 15u);
+    choose("LibraryCategory", 1 + 12);
+    EXPECT_EQ(names().size(), 5u);
+    EXPECT_EQ(count->text(), "5 of 30 performances");
 }

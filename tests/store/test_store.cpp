@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <map>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -146,6 +147,78 @@ TEST(Store, KeepsAPerformanceOnceLetsItsPlacesGrowAndMarksTwinsThatDifferOnlyInN
     EXPECT_EQ((*seen)[5], "006  SQ Pan Seq");
     EXPECT_EQ((*seen)[6], "007");
     EXPECT_EQ(*store->integrityCheck(), "ok");
+}
+
+TEST(Store, AnEntryRenamedHereAndExportedComesBackAsItselfNotAsATwin)
+{
+    TempDir dir;
+    const fs::path path = dir / "library.sqlite";
+    auto store = openStore(path);
+    ASSERT_TRUE(store);
+    const PerformanceRecord lead = makeRecord(60, 1, "Lead");
+    const int64_t id = store->remember(lead, Source::file("/syx/Lead.SYX"))->id;
+    ASSERT_FALSE(store->edit(std::vector{id}, change([](RowEdit& e) { e.name = "Solo"; })));
+    const PerformanceData solo = performanceData(*store->record(id, 5));
+    ASSERT_EQ(dataName(solo), "Solo    ") << "the export carries the library's name";
+    EXPECT_EQ(*store->find(solo), id);
+
+    const auto with = [](PerformanceData d, size_t at, uint8_t value) {
+        d[at] = value;
+        return d;
+    };
+    struct Offer {
+        const char* what;
+        PerformanceData data;
+        bool itself;  // else a new entry, a twin of it
+    };
+    const Offer offers[] = {
+        {"the export", solo, true},
+        {"the performance as first seen", performanceData(lead), true},
+        {"the export under another category", with(solo, kDataCategoryOffset, 2), false},
+        {"the export with one sound byte more", with(solo, 100, uint8_t(solo[100] ^ 1)), false},
+        {"the export's sound under another name", with(solo, 0, 'X'), false},
+        // The twin just kept holds these bytes exactly: it is found first.
+        {"the export under another category, again", with(solo, kDataCategoryOffset, 2), false},
+    };
+    size_t count = 1;
+    std::set<int64_t> twins;
+    for (const Offer& offer : offers) {
+        SCOPED_TRACE(offer.what);
+        const auto r = store->remember(offer.data, Source::editor());
+        ASSERT_TRUE(r) << r.error().text;
+        if (offer.itself) {
+            EXPECT_EQ(r->id, id);
+            EXPECT_FALSE(r->isNew);
+        } else {
+            EXPECT_NE(r->id, id);
+            count += twins.insert(r->id).second;
+        }
+        EXPECT_EQ(*store->count(), count);
+    }
+    EXPECT_EQ(rowOf(*store, id).sightings, 2) << "the file, and kept from the editor";
+
+    // Given another category too, exported by the files tool and imported
+    // again by it: already in the library.
+    ASSERT_FALSE(store->edit(std::vector{id}, change([](RowEdit& e) {
+        e.category = 12;
+        e.tags = std::vector<std::string>{"mine"};
+    })));
+    const Ran exported = runTool(dir.path(), {"--library", path.string(), "library", "export", "mine", "solo.SYX"});
+    ASSERT_EQ(exported.status, 0) << describe(exported);
+    const Ran imported = runTool(dir.path(), {"--library", path.string(), "library", "import", "solo.SYX"});
+    EXPECT_EQ(imported.out, "1 file: 1 performance, 0 new, 1 already in the library, 0 damaged\n") << describe(imported);
+    EXPECT_EQ(*store->count(), count);
+
+    // Removed, its export brings it back as the user left it.
+    const PerformanceData padSolo = performanceData(*store->record(id, 0));
+    ASSERT_FALSE(store->remove(std::vector{id}));
+    EXPECT_FALSE(*store->find(padSolo));
+    const auto back = store->remember(padSolo, Source::editor());
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->id, id);
+    EXPECT_TRUE(back->isNew) << "new to what the user sees";
+    EXPECT_EQ(rowOf(*store, id).name, "Solo");
+    EXPECT_EQ(*store->count(), count);
 }
 
 TEST(Store, SearchFindsEveryWordFiltersSortsAndFollowsEditsFromAnyConnection)
@@ -490,9 +563,14 @@ TEST(Store, SearchAsOneTypesFindsWhatALookAtEveryRowFinds)
         rows[id] = randomFields(id);
         index.put(id, rows[id]);
     }
-    std::vector<int64_t> everyThird, goneIds;
+    std::vector<int64_t> everyThird, goneIds, pinned;
     for (int64_t id = 0; id < 4000; id += 3)
         everyThird.push_back(id);
+    // Rows just changed, shown whatever the search says; some are gone
+    // meanwhile, and one never was.
+    for (int64_t id = 1; id < 3100; id += 41)
+        pinned.push_back(id);
+    pinned.push_back(9999);
     struct View {
         SearchFilter filter;
         const std::vector<int64_t>* only;
@@ -506,6 +584,14 @@ TEST(Store, SearchAsOneTypesFindsWhatALookAtEveryRowFinds)
         {filter([](SearchFilter& f) { f.sort = SortKey::FirstSeen; }), nullptr, 100, 50},
         {filter([](SearchFilter& f) { f.sort = SortKey::Favourite; f.category = 5; }), &everyThird, 0, 30},
         {{}, nullptr, 2990, 200},
+        {filter([&](SearchFilter& f) { f.category = 1; f.pinned = pinned; }), nullptr, 0, 60},
+        {filter([&](SearchFilter& f) {
+             f.favouritesOnly = true;
+             f.sort = SortKey::Rating;
+             f.descending = true;
+             f.pinned = pinned;
+         }), &everyThird, 10, 40},
+        {filter([&](SearchFilter& f) { f.sort = SortKey::FirstSeen; f.pinned = pinned; }), nullptr, 0, SIZE_MAX},
     };
     const std::vector<std::string> typed = {"x",      "xy",      "xyz",  "xyzw", "xyzwx", "xyzw", "xyzw ", "xyzw y",
                                             "xyzw yx", "xyzw y", "xyz", "",     "W",     "ww",   "wwx",   "ww",
@@ -539,6 +625,7 @@ TEST(Store, SearchAsOneTypesFindsWhatALookAtEveryRowFinds)
             const SearchFilter& f = view.filter;
             // (sort key, folded name, id) of every row that passes.
             std::vector<std::tuple<int64_t, std::string, int64_t>> expected;
+            size_t pinnedOnly = 0;
             for (const auto& [id, row] : rows) {
                 const std::string hay = foldCase(row.name);
                 bool all = (f.category < 0 || row.category == f.category) && (!f.favouritesOnly || row.favourite)
@@ -552,7 +639,9 @@ TEST(Store, SearchAsOneTypesFindsWhatALookAtEveryRowFinds)
                                     : f.sort == SortKey::Rating    ? row.rating
                                     : f.sort == SortKey::FirstSeen ? row.firstSeen
                                                                    : 0;
-                if (all)
+                const bool pin = std::binary_search(f.pinned.begin(), f.pinned.end(), id);
+                pinnedOnly += pin && !all;
+                if (all || pin)
                     expected.push_back({key, f.sort == SortKey::FirstSeen ? "" : hay, id});
             }
             std::sort(expected.begin(), expected.end());
@@ -563,6 +652,7 @@ TEST(Store, SearchAsOneTypesFindsWhatALookAtEveryRowFinds)
                 ids.push_back(std::get<2>(expected[n]));
             const SearchIndex::Page page = index.page(typed[k], f, view.only, view.offset, view.limit);
             EXPECT_EQ(page.total, expected.size());
+            EXPECT_EQ(page.pinnedOnly, pinnedOnly);
             EXPECT_EQ(page.ids, ids);
             if (v == 0) {
                 EXPECT_EQ(index.match(typed[k], f, nullptr), ids);

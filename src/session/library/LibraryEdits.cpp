@@ -1,8 +1,10 @@
 #include "session/library/LibraryEdits.h"
 
 #include "files/FileCheck.h"
+#include "files/FilePaths.h"
 #include "model/FieldTable.h"
 
+#include <algorithm>
 #include <span>
 
 namespace kw {
@@ -23,7 +25,7 @@ std::string editWords(const RowEdit& e, size_t rows)
                         : e.category ? "category"
                         : e.rating   ? "rating"
                         : e.favourite ? "favourite"
-                        : e.tags     ? "tags"
+                        : e.tags || !e.addTags.empty() || !e.removeTags.empty() ? "tags"
                         : e.notes    ? "notes"
                                      : "change";
     return std::string(field) + " of " + plural(rows);
@@ -41,7 +43,8 @@ RowEdit asBefore(const RowEdit& edit, const LibraryRow& row)
         back.favourite = row.favourite;
     if (edit.rating)
         back.rating = row.rating;
-    if (edit.tags)
+    // Tags put on or taken off: each row's own come back whole.
+    if (edit.tags || !edit.addTags.empty() || !edit.removeTags.empty())
         back.tags = row.tags;
     if (edit.notes)
         back.notes = row.notes;
@@ -49,6 +52,88 @@ RowEdit asBefore(const RowEdit& edit, const LibraryRow& row)
 }
 
 } // namespace
+
+void SharedFields::add(const LibraryRow& row)
+{
+    const auto same = [this](auto& shared, const auto& value) {
+        if (rows == 0)
+            shared = value;
+        else if (shared && *shared != value)
+            shared.reset();
+    };
+    same(category, row.category);
+    same(rating, row.rating);
+    same(favourite, row.favourite);
+    same(notes, row.notes);
+    const auto has = [](const std::vector<std::string>& tags, const std::string& folded) {
+        return std::any_of(tags.begin(), tags.end(), [&](const std::string& t) { return foldCase(t) == folded; });
+    };
+    if (rows == 0) {
+        tags = row.tags;
+    } else {
+        // What this row lacks is on some rows only; what it adds too.
+        for (auto t = tags.begin(); t != tags.end();) {
+            if (has(row.tags, foldCase(*t))) {
+                ++t;
+            } else {
+                someTags.push_back(*t);
+                t = tags.erase(t);
+            }
+        }
+        for (const std::string& t : row.tags)
+            if (!has(tags, foldCase(t)) && !has(someTags, foldCase(t)))
+                someTags.push_back(t);
+    }
+    ++rows;
+}
+
+std::string SharedFields::tagText() const
+{
+    std::string text;
+    for (const std::string& t : tags)
+        text += (text.empty() ? "" : ", ") + t;
+    for (const std::string& t : someTags)
+        text += (text.empty() ? "" : ", ") + t + kSomeMark;
+    return text;
+}
+
+RowEdit SharedFields::tagsTyped(const std::string& text) const
+{
+    std::vector<std::string> typed;  // as they are to be on every row
+    std::vector<std::string> left;   // marked ones left marked, folded
+    for (size_t start = 0; start <= text.size();) {
+        const size_t end = std::min(text.find(',', start), text.size());
+        std::string t = trimBlanks(text.substr(start, end - start));
+        start = end + 1;
+        if (t.empty())
+            continue;
+        if (t.back() == kSomeMark) {
+            const std::string folded = foldCase(trimBlanks(t.substr(0, t.size() - 1)));
+            if (std::any_of(someTags.begin(), someTags.end(),
+                            [&](const std::string& s) { return foldCase(s) == folded; })) {
+                left.push_back(folded);
+                continue;
+            }
+        }
+        typed.push_back(std::move(t));
+    }
+    const auto typedFolded = [&](const std::string& t) {
+        return std::any_of(typed.begin(), typed.end(), [&](const std::string& x) { return foldCase(x) == foldCase(t); });
+    };
+    RowEdit e;
+    // A shared tag typed otherwise (another letter case) is taken off and
+    // put on again as typed.
+    for (const std::string& t : tags)
+        if (std::find(typed.begin(), typed.end(), t) == typed.end())
+            e.removeTags.push_back(t);
+    for (const std::string& t : someTags)
+        if (!typedFolded(t) && std::find(left.begin(), left.end(), foldCase(t)) == left.end())
+            e.removeTags.push_back(t);
+    for (const std::string& t : typed)
+        if (std::find(tags.begin(), tags.end(), t) == tags.end())
+            e.addTags.push_back(t);
+    return e;
+}
 
 LibraryEdits::LibraryEdits(std::function<Store*()> store, std::function<void()> changed)
     : store_(std::move(store)), changed_(std::move(changed))

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,29 @@ struct LibraryStep {
     bool mergeWith(const LibraryStep&) { return false; }
     bool empty() const { return ids.empty(); }
     size_t bytes() const { return sizeof(LibraryStep); }
+};
+
+// What the fields of several rows have in common, as the edit strip shows
+// it: a value every row shares, or none where they differ (mixed), so that
+// a field the user leaves alone changes no row.
+struct SharedFields {
+    // Marks a tag only some of the rows have: "pad*".
+    static constexpr char kSomeMark = '*';
+
+    size_t rows = 0;
+    std::optional<int> category, rating;
+    std::optional<bool> favourite;
+    std::optional<std::string> notes;
+    std::vector<std::string> tags;      // on every row, as the first spells it
+    std::vector<std::string> someTags;  // on some rows only
+
+    void add(const LibraryRow& row);
+    // "bass, warm, pad*": the shared tags, then the others marked.
+    std::string tagText() const;
+    // What `text` typed over tagText() asks of every row: a tag typed is put
+    // on all, a tag taken out taken off all (a marked one too), a marked one
+    // left as it is stays on the rows that have it. Nothing set: no change.
+    RowEdit tagsTyped(const std::string& text) const;
 };
 
 class LibraryEdits {
