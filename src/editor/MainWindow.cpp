@@ -260,6 +260,7 @@ TMainWindow::TMainWindow(EditorContext& ctx, QWidget* parent) : QMainWindow(pare
     if (ctx_.beforeFirstRefresh)
         ctx_.beforeFirstRefresh();
     RefreshAll();
+    ctx_.session.startShown();
 }
 
 TMainWindow::~TMainWindow()
