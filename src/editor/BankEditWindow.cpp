@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QDrag>
 #include <QDragEnterEvent>
@@ -137,6 +138,7 @@ class BankList : public QListWidget {
 public:
     explicit BankList(TBankEditWindow* window) : window_(window)
     {
+        setDragEnabled(true);
         setAcceptDrops(true);
         viewport()->setAcceptDrops(true);
         setDropIndicatorShown(false);
@@ -149,6 +151,22 @@ public:
     std::function<void()> onDelete;
 
 protected:
+    QStringList mimeTypes() const override { return {QString::fromLatin1(kBankSlotMimeType)}; }
+    QMimeData* mimeData(const QList<QListWidgetItem*>& items) const override
+    {
+        return items.isEmpty() ? nullptr : window_->BankListBoxDragStart(row(items.first()));
+    }
+    void startDrag(Qt::DropActions) override
+    {
+        QMimeData* data = mimeData(selectedItems());
+        if (!data)
+            return;
+        auto* drag = new QDrag(this);
+        drag->setMimeData(data);
+        // The drop moves the slot itself; Qt's own removal of the dragged
+        // line must not follow.
+        drag->exec(Qt::MoveAction);
+    }
     void dragEnterEvent(QDragEnterEvent* e) override
     {
         if (window_->BankListBoxDragOver(e->mimeData(), e->position().toPoint()))
@@ -576,7 +594,30 @@ bool fromFileList(const QMimeData* data)
     return data && data->hasFormat(QString::fromLatin1(kFileListMimeType));
 }
 
+// The slot a drag from this program's bank list carries, or -1.
+int draggedSlot(const QMimeData* data)
+{
+    if (!data || !data->hasFormat(QString::fromLatin1(kBankSlotMimeType)))
+        return -1;
+    const QList<QByteArray> parts = data->data(QString::fromLatin1(kBankSlotMimeType)).split(' ');
+    bool pidOk = false, slotOk = false;
+    if (parts.size() != 2 || parts[0].toLongLong(&pidOk) != QCoreApplication::applicationPid() || !pidOk)
+        return -1;
+    const int slot = parts[1].toInt(&slotOk);
+    return slotOk && slot >= 0 && slot < kUserPerformances ? slot : -1;
+}
+
 } // namespace
+
+QMimeData* TBankEditWindow::BankListBoxDragStart(int index) const
+{
+    if (index < 0 || index >= kUserPerformances || !manager_.bank().occupied(index))
+        return nullptr;
+    auto* data = new QMimeData;
+    data->setData(QString::fromLatin1(kBankSlotMimeType),
+                  QByteArray::number(QCoreApplication::applicationPid()) + ' ' + QByteArray::number(index));
+    return data;
+}
 
 bool TBankEditWindow::FileListBoxDragOver(const QMimeData* data) const
 {
@@ -587,6 +628,8 @@ bool TBankEditWindow::takes(const QMimeData* data) const
 {
     if (fromFileList(data))
         return fileListHoldsFiles();
+    if (draggedSlot(data) >= 0)
+        return true;
     if (!libraryIds(data).empty())
         return true;
     return !droppableFiles(data).empty();
@@ -625,6 +668,14 @@ void TBankEditWindow::BankListBoxDragDrop(const QMimeData* data, QPoint pos)
         return;
     QScrollBar* scroll = BankListBox->verticalScrollBar();
     const int top = scroll->value();
+    if (const int from = draggedSlot(data); from >= 0) {
+        const bool moved = manager_.moveSlot(from, target);
+        showSlots();
+        scroll->setValue(top);
+        // The moved performance stays chosen where it now is.
+        selectSlot(moved ? target : before);
+        return;
+    }
     if (fromFileList(data)) {
         const QString path = QString::fromUtf8(data->data(QString::fromLatin1(kFileListMimeType)));
         const bool placed = manager_.dropPerformanceFile(target, utf8(path), utf8(QFileInfo(path).fileName()));

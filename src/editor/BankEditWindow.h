@@ -24,6 +24,9 @@ class FolderBrowser;
 // What a drag from the window's own file list carries besides the file's
 // URL: the file's path (UTF-8), so a drop knows it came from the list.
 inline constexpr const char* kFileListMimeType = "application/x-knobwright-file-list";
+// What a drag of an occupied slot carries: this program's process id and the
+// slot's index, so that a slot of another running editor is no slot here.
+inline constexpr const char* kBankSlotMimeType = "application/x-knobwright-bank-slot";
 
 class TBankEditWindow : public QDialog {
     Q_OBJECT
@@ -54,9 +57,12 @@ public:
 
     // Drag and drop, as the lists' drag events call them; `pos` is in the
     // bank list's viewport. A drag is taken when it comes from the file
-    // list (which holds a file) or carries .SYX or .PFB files; over the bank
-    // list it selects the slot under the mouse.
+    // list (which holds a file), from a slot of the bank list itself (moved,
+    // see BankManager::moveSlot), from the library, or carries .SYX or .PFB
+    // files; over the bank list it selects the slot under the mouse.
     bool FileListBoxDragOver(const QMimeData* data) const;
+    // What a drag of slot `index` carries; nothing for an empty slot.
+    QMimeData* BankListBoxDragStart(int index) const;
     bool BankListBoxDragOver(const QMimeData* data, QPoint pos);
     void BankListBoxDragLeave();
     void BankListBoxDragDrop(const QMimeData* data, QPoint pos);

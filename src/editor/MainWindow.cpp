@@ -41,15 +41,18 @@ using namespace kw;
 namespace {
 
 // A control of `window`, or a menu entry, popup or shortcut that belongs to
-// it; other windows (a box it shows) are not.
+// it; other windows (a box it shows) are not. Qt makes the box a child of
+// the window it belongs to, so the walk up stops at any window of its own
+// but a popup: else a fetch at start-up swallowed the Return and clicks
+// meant for the greeting's box.
 bool belongsTo(QObject* target, const QWidget* window)
 {
-    if (auto* w = qobject_cast<QWidget*>(target))
-        if (w->window() == window)
-            return true;
-    for (QObject* o = target; o; o = o->parent())
+    for (QObject* o = target; o; o = o->parent()) {
         if (o == window)
             return true;
+        if (auto* w = qobject_cast<QWidget*>(o); w && w->isWindow() && w->windowType() != Qt::Popup)
+            return false;
+    }
     return false;
 }
 
@@ -257,6 +260,7 @@ TMainWindow::TMainWindow(EditorContext& ctx, QWidget* parent) : QMainWindow(pare
     if (ctx_.beforeFirstRefresh)
         ctx_.beforeFirstRefresh();
     RefreshAll();
+    ctx_.session.startShown();
 }
 
 TMainWindow::~TMainWindow()

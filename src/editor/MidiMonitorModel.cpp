@@ -1,5 +1,6 @@
 #include "editor/MidiMonitorModel.h"
 
+#include "editor/PageKit.h"
 #include "midi/HexText.h"
 
 #include <QDateTime>
@@ -13,7 +14,8 @@ namespace kw {
 
 MidiMonitorModel::MidiMonitorModel(Scheduler& sched, int capacity, QObject* parent)
     : QAbstractTableModel(parent), capacity_(size_t(std::max(1, capacity))),
-      batch_(sched, [this] { flush(); }), fixed_(QFontDatabase::systemFont(QFontDatabase::FixedFont))
+      batch_(sched, [this] { flush(); }), fixed_(QFontDatabase::systemFont(QFontDatabase::FixedFont)),
+      decimalSeparator_(pagekit::decimalSeparator())
 {
 }
 
@@ -30,6 +32,11 @@ void MidiMonitorModel::record(Direction d, ByteView message)
     e.direction = d;
     e.kind = messageKind(message);
     e.bytes.assign(message.begin(), message.end());
+    MeaningContext c;
+    if (performance_ && needsContext(message))
+        c = meaningContext(message, *performance_);
+    e.bankRow = int16_t(c.bankRow);
+    e.variationType = int16_t(c.variationType);
     // A batch never holds more than the ring: an event loop held up for
     // long makes rows at once rather than gather without end.
     if (pendingCount_ >= capacity_)
@@ -126,7 +133,8 @@ QString MidiMonitorModel::cell(const Entry& e, int column) const
     }
     case DirectionColumn: return e.direction == Direction::In ? QStringLiteral("In") : QStringLiteral("Out");
     case BytesColumn: return QString::fromStdString(hexText(e.bytes));
-    case MeaningColumn: return QString::fromStdString(messageMeaning(e.bytes));
+    case MeaningColumn:
+        return QString::fromStdString(messageMeaning(e.bytes, {e.bankRow, e.variationType, decimalSeparator_}));
     default: return {};
     }
 }

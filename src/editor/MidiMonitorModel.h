@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <string>
 #include <vector>
 
 namespace kw {
@@ -27,6 +28,10 @@ public:
 
     explicit MidiMonitorModel(Scheduler& sched, int capacity = kCapacity, QObject* parent = nullptr);
 
+    // The performance a message's meaning is read with (a voice by its
+    // bank, a variation parameter by the type): taken as the message is
+    // recorded, so a line keeps saying what it said.
+    void readContextFrom(const BlockSet* edit) { performance_ = edit; }
     // One message, with the time it is recorded; nothing while paused.
     void record(Direction d, ByteView message);
     // The messages recorded since the last batch become rows now.
@@ -54,6 +59,7 @@ private:
         int64_t msecs = 0;  // since the epoch, as a local time once in the ring
         Direction direction = Direction::In;
         MessageKind kind = MessageKind::Other;
+        int16_t bankRow = -1, variationType = -1;  // MeaningContext
         Bytes bytes;
     };
     bool shown(const Entry& e) const;
@@ -72,6 +78,8 @@ private:
     Filter filter_ = Filter::All;
     bool paused_ = false;
     QFont fixed_;
+    const BlockSet* performance_ = nullptr;
+    std::string decimalSeparator_;
 };
 
 } // namespace kw

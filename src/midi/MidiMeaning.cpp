@@ -1,8 +1,14 @@
 #include "midi/MidiMeaning.h"
 
 #include "midi/HexText.h"
+#include "model/Arpeggiator.h"
+#include "model/Cp1252.h"
+#include "model/EffectTables.h"
 #include "model/FieldTable.h"
 #include "model/NameTables.h"
+#include "model/PerformanceImage.h"
+#include "model/ValueLists.h"
+#include "model/VariationPages.h"
 
 #include <cctype>
 #include <cstdio>
@@ -15,22 +21,22 @@ namespace {
 
 std::string number3(int n)
 {
-    char buf[8];
+    char buf[16];
     std::snprintf(buf, sizeof buf, "%03d", n);
     return buf;
 }
 
-// "common 00", "layer 2", "user common 30 of 005", "user layer 4 of 128".
+// "common 00", "layer 2", "common 30 of user performance 005", "layer 4 of
+// user performance 128".
 std::optional<std::string> blockName(uint8_t ah, uint8_t am, uint8_t al)
 {
     for (int k = 0; k < kBlockKinds; ++k) {
         const BlockInfo b = blockInfo(BlockKind(k));
         if (b.addrHigh != ah || b.addrLow != al || (!b.userForm && b.addrMid != am))
             continue;
-        std::string s = b.userForm ? "user " : "";
-        s += b.layer ? "layer " + std::to_string(b.layer) : "common " + hexByte(al);
+        std::string s = b.layer ? "layer " + std::to_string(b.layer) : "common " + hexByte(al);
         if (b.userForm)
-            s += " of " + number3(am + 1);
+            s += " of user performance " + number3(am + 1);
         return s;
     }
     return std::nullopt;
@@ -71,14 +77,15 @@ std::string sharedWords(const std::vector<const char*>& names)
 // a pair (or of a layer's two-byte field).
 enum class Reach { One, Pair, Second };
 
-// The edit buffer's parameter at `offset` of block `block` (a layer or a
-// common block), as the field table names it. `value` picks the radio
-// button a one-byte change means.
-std::optional<std::string> parameterName(const std::vector<FieldRow>& table, BlockKind block, uint8_t offset,
-                                         Reach reach, uint8_t value)
+// A row the message reaches, with the assign bank it reaches it in.
+struct Hit {
+    const FieldRow* row;
+    int tab;
+};
+
+std::vector<Hit> rowsAt(const std::vector<FieldRow>& table, BlockKind block, uint8_t offset, Reach reach)
 {
-    std::vector<const char*> names;
-    std::string bank;
+    std::vector<Hit> hits;
     for (const FieldRow& r : table) {
         if (r.block != block)
             continue;
@@ -87,59 +94,208 @@ std::optional<std::string> parameterName(const std::vector<FieldRow>& table, Blo
                              : reach == Reach::Pair ? r.pairOffset(tab) == offset
                                                     : (r.send == SendKind::Param2 || r.send == SendKind::LayerBulk)
                                                           && r.pairOffset(tab) + 1 == offset;
-            if (!hit)
-                continue;
-            if (r.tabStride)
-                bank = " (bank " + std::to_string(tab + 1) + ")";
-            if (reach == Reach::One && r.encoding == Encoding::Radio && r.onValue == value)
-                return spacedName(r.control) + bank;
-            if (reach == Reach::One || r.encoding != Encoding::Radio)
-                names.push_back(r.control);
+            if (hit)
+                hits.push_back({&r, tab});
         }
     }
+    return hits;
+}
+
+std::string bankOf(const Hit& h)
+{
+    return h.row->tabStride ? " (bank " + std::to_string(h.tab + 1) + ")" : std::string();
+}
+
+bool named(const Hit& h, std::string_view control) { return control == h.row->control; }
+
+const Hit* find(const std::vector<Hit>& hits, std::string_view control)
+{
+    for (const Hit& h : hits)
+        if (named(h, control))
+            return &h;
+    return nullptr;
+}
+
+// The rows' name as the monitor has always given it: the words they share,
+// the bank of the assign rows, and which byte of a pair it is.
+std::string sharedName(const std::vector<Hit>& hits, Reach reach, uint8_t value)
+{
+    std::vector<const char*> names;
+    std::string bank;
+    for (const Hit& h : hits) {
+        bank = bankOf(h);
+        if (reach == Reach::One && h.row->encoding == Encoding::Radio && h.row->onValue == value)
+            return spacedName(h.row->control) + bank;
+        if (reach == Reach::One || h.row->encoding != Encoding::Radio)
+            names.push_back(h.row->control);
+    }
     if (names.empty())
-        return std::nullopt;
+        return {};
     const std::string shared = sharedWords(names);
     return spacedName(shared.empty() ? names.front() : shared.c_str()) + bank
            + (reach == Reach::Second ? ", second byte" : "");
 }
 
-std::optional<std::string> parameterName(const std::vector<FieldRow>& table, BlockKind block, uint8_t offset,
-                                         bool pair, uint8_t value)
+// The entries of a list the stored byte picks, as the list shows them.
+std::optional<std::string> listEntry(const FieldRow& row, int entry, const MeaningContext& context)
 {
-    if (pair)
-        return parameterName(table, block, offset, Reach::Pair, value);
-    if (auto name = parameterName(table, block, offset, Reach::One, value))
-        return name;
-    return parameterName(table, block, offset, Reach::Second, value);
+    const auto pick = [entry](const auto& items) -> std::optional<std::string> {
+        if (entry < 0 || size_t(entry) >= items.size())
+            return std::nullopt;
+        return std::string(items[size_t(entry)]);
+    };
+    const std::string_view c = row.control;
+    if (c == "PatchVoiceNumber")
+        return context.bankRow >= 0 ? cp1252ToUtf8(voiceEntry(context.bankRow, row.positionFromStored(uint8_t(entry))))
+                                    : number3(row.positionFromStored(uint8_t(entry)) + 1);
+    if (c == "PerformanceType")
+        return pick(performanceTypeItems());
+    if (c == "Assign1Para")
+        return pick(assign1ParaItems());
+    if (c == "Assign2Para")
+        return pick(assign2ParaItems());
+    if (c == "ArpeggioType")
+        return pick(arp::typeItems());
+    if (c == "ArpeggioSubdiv")
+        return pick(arp::subdivItems());
+    return std::nullopt;
+}
+
+// A row's name without the words it shares with `shared`: "Layer2" of
+// "Assign2Layer2".
+std::string restOf(const char* control, const std::string& shared)
+{
+    return spacedName(control + shared.size());
+}
+
+// One byte, as the controls of the rows it reaches show it.
+std::optional<std::string> oneByte(const std::vector<Hit>& hits, uint8_t v, const MeaningContext& context)
+{
+    // Pan and random pan share a byte: 0 is random.
+    if (find(hits, "PanPot")) {
+        const pan::View view = pan::fromStored(v);
+        return view.random ? spacedName("RandomPan") + " on" : spacedName("PanPot") + " " + pan::label(view.position);
+    }
+    // Three boxes over the arpeggiator's mode byte.
+    if (find(hits, "ArpModeOn")) {
+        const arpMode::Boxes boxes = arpMode::boxesFromByte(v);
+        const auto box = [](const char* control, bool on) {
+            return restOf(control, "ArpMode") + (on ? " on" : " off");
+        };
+        return spacedName("ArpMode") + " " + box("ArpModeOn", boxes.on) + ", " + box("ArpModeHold", boxes.hold)
+               + ", " + box("ArpModeSplit", boxes.split);
+    }
+    bool radios = false;
+    for (const Hit& h : hits)
+        if (h.row->encoding == Encoding::Radio) {
+            radios = true;
+            if (h.row->onValue == v)
+                return spacedName(h.row->control) + bankOf(h);
+        }
+    if (radios || hits.size() != 1)
+        return std::nullopt;
+    const Hit& h = hits.front();
+    const FieldRow& r = *h.row;
+    const std::string name = spacedName(r.control) + bankOf(h);
+    if (r.encoding == Encoding::CheckBox)
+        return name + (r.positionFromStored(v) ? " on" : " off");
+    if (r.encoding == Encoding::Special)
+        return std::nullopt;
+    if (r.label == LabelRule::ItemText) {
+        const auto entry = listEntry(r, v, context);
+        return entry ? std::optional(name + " " + *entry) : std::nullopt;
+    }
+    if (r.label == LabelRule::None)
+        return std::nullopt;
+    return name + " " + r.labelText(r.positionFromStored(v), context.decimalSeparator);
+}
+
+// A pair from its first address, as the controls of the rows it reaches show it.
+std::optional<std::string> pair(const std::vector<Hit>& hits, uint8_t high, uint8_t low, const MeaningContext& context)
+{
+    if (find(hits, "ArpTempo")) {
+        const tempo::View view = tempo::fromStored(high, low);
+        return view.midiClock ? spacedName("ArpTempoMidi") + " on" : spacedName("ArpTempo") + " " + view.label;
+    }
+    const auto type = [&](const char* control, auto index, auto types) -> std::optional<std::string> {
+        if (!find(hits, control))
+            return std::nullopt;
+        const auto i = index(high, low);
+        return i ? std::optional(spacedName(control) + " " + types()[size_t(*i)].name) : std::nullopt;
+    };
+    if (auto t = type("ReverbType", fx::reverbIndexOf, fx::reverbTypes))
+        return t;
+    if (auto t = type("ChorusType", fx::chorusIndexOf, fx::chorusTypes))
+        return t;
+    if (auto t = type("VariType", fx::variationIndexOf, fx::variationTypes))
+        return t;
+    for (int slot = 0; slot < vari::kSlots; ++slot) {
+        if (!find(hits, "VPara" + std::to_string(vari::kParamNumbers[size_t(slot)])))
+            continue;
+        // The bar's caption and label on the page of the variation type.
+        const vari::ParamSpec& spec = vari::page(context.variationType)[size_t(slot)];
+        if (!spec.enabled())
+            return std::nullopt;
+        return std::string("Variation ") + spec.name + " "
+               + vari::valueText(spec, effectPair::join14(high, low), context.decimalSeparator);
+    }
+    // An assign bank's layer and parameter.
+    for (const Hit& h : hits) {
+        if (!named(h, "Assign2Para"))
+            continue;
+        const Hit* layer = nullptr;
+        for (const Hit& l : hits)
+            if (l.row->encoding == Encoding::Radio && l.tab == h.tab && l.row->onValue == high)
+                layer = &l;
+        const auto entry = listEntry(*h.row, low, context);
+        if (!layer || !entry)
+            return std::nullopt;
+        return spacedName("Assign2") + bankOf(h) + " " + restOf(layer->row->control, "Assign2") + ", "
+               + restOf(h.row->control, "Assign2") + " " + *entry;
+    }
+    return std::nullopt;
 }
 
 // F0 43 1n 4B ah am al v [v2] F7
-std::string parameterChange(ByteView m)
+std::string parameterChange(ByteView m, const MeaningContext& context)
 {
     const uint8_t ah = m[4], am = m[5], al = m[6];
-    const bool pair = m.size() == 10;
-    std::string value = " = " + std::to_string(m[7]);
-    if (pair)
-        value += ", " + std::to_string(m[8]);
-    std::optional<std::string> name;
+    const bool isPair = m.size() == 10;
+    std::vector<Hit> hits;
+    Reach reach = isPair ? Reach::Pair : Reach::One;
     std::string where;
+    const auto look = [&](const std::vector<FieldRow>& table, BlockKind block, uint8_t offset) {
+        hits = rowsAt(table, block, offset, reach);
+        if (hits.empty() && !isPair) {
+            reach = Reach::Second;
+            hits = rowsAt(table, block, offset, reach);
+        }
+    };
     if (ah == 0x60 && am >= 1 && am <= 4) {
         where = "layer " + std::to_string(am) + " ";
-        name = parameterName(layerFieldTable(), BlockKind::Layer1, al, pair, m[7]);
+        look(layerFieldTable(), BlockKind::Layer1, al);
     } else if (ah == 0x60 && am == 0) {
         const BlockKind block = al < 0x30 ? BlockKind::Common00 : al < 0x50 ? BlockKind::Common30 : BlockKind::Common50;
         where = "common ";
-        name = parameterName(commonFieldTable(), block, uint8_t(al - blockInfo(block).addrLow), pair, m[7]);
+        look(commonFieldTable(), block, uint8_t(al - blockInfo(block).addrLow));
     }
-    return "Parameter change " + (name ? where + *name : address(ah, am, al)) + value;
+    if (hits.empty())
+        return "Parameter change " + address(ah, am, al) + " = " + std::to_string(m[7])
+               + (isPair ? ", " + std::to_string(m[8]) : std::string());
+    const std::optional<std::string> shown = reach == Reach::One  ? oneByte(hits, m[7], context)
+                                             : reach == Reach::Pair ? pair(hits, m[7], m[8], context)
+                                                                    : std::nullopt;
+    if (shown)
+        return "Parameter change " + where + *shown;
+    return "Parameter change " + where + sharedName(hits, reach, m[7]) + " = " + std::to_string(m[7])
+           + (isPair ? ", " + std::to_string(m[8]) : std::string());
 }
 
-std::string yamaha(ByteView m)
+std::string yamaha(ByteView m, const MeaningContext& context)
 {
     const size_t n = m.size();
     if (n >= 9 && m[3] == 0x4B && (m[2] & 0xF0) == 0x10 && (n == 9 || n == 10))
-        return parameterChange(m);
+        return parameterChange(m, context);
     if (n == 8 && m[3] == 0x4B && (m[2] & 0xF0) == 0x20) {
         const auto name = blockName(m[4], m[5], m[6]);
         return "Dump request " + (name ? *name : address(m[4], m[5], m[6]));
@@ -156,7 +312,7 @@ std::string yamaha(ByteView m)
     return "Yamaha SysEx, " + std::to_string(n) + " bytes";
 }
 
-std::string sysEx(ByteView m)
+std::string sysEx(ByteView m, const MeaningContext& context)
 {
     const size_t n = m.size();
     if (n < 3 || m.back() != 0xF7)
@@ -169,7 +325,7 @@ std::string sysEx(ByteView m)
         return "Identity reply, manufacturer " + hexByte(m[5]) + " family " + hexByte(m[6]) + " " + hexByte(m[7]);
     }
     if (m[1] == 0x43)
-        return yamaha(m);
+        return yamaha(m, context);
     if (m[1] == 0x7E || m[1] == 0x7F)
         return "Universal SysEx, " + std::to_string(n) + " bytes";
     return "SysEx, manufacturer " + hexByte(m[1]) + ", " + std::to_string(n) + " bytes";
@@ -219,7 +375,46 @@ std::string system(uint8_t status)
     }
 }
 
+// A parameter change of the edit buffer: F0 43 1n 4B 60 am al v [v2] F7.
+bool editParameterChange(ByteView m)
+{
+    return (m.size() == 9 || m.size() == 10) && m[0] == 0xF0 && m[1] == 0x43 && (m[2] & 0xF0) == 0x10
+           && m[3] == 0x4B && m[4] == 0x60;
+}
+
+constexpr uint8_t kVoiceOffset = 0x02;
+// Common 30's variation parameters, from the first to the last pair.
+constexpr uint8_t kFirstVariationAddress = 0x30 + 0x06, kLastVariationAddress = 0x30 + 0x11;
+
 } // namespace
+
+bool needsContext(ByteView m)
+{
+    if (!editParameterChange(m))
+        return false;
+    const uint8_t am = m[5], al = m[6];
+    return (am >= 1 && am <= 4 && al == kVoiceOffset)
+           || (am == 0 && al >= kFirstVariationAddress && al <= kLastVariationAddress);
+}
+
+MeaningContext meaningContext(ByteView m, const BlockSet& edit)
+{
+    MeaningContext c;
+    if (!needsContext(m))
+        return c;
+    if (m[5] >= 1 && m[5] <= 4) {
+        const BulkBlock& layer = edit.layer(m[5]);
+        // A pair the bank table does not hold lists the last bank's voices,
+        // as the voice list does.
+        const int row = bankRowOf(layer.data(0x00), layer.data(0x01));
+        c.bankRow = row >= 0 ? row : kBankRows - 1;
+    } else {
+        const BulkBlock& c30 = edit[BlockKind::Common30];
+        c.variationType = fx::variationIndexOf(c30.data(effectPair::kVariType), c30.data(effectPair::kVariType + 1u))
+                              .value_or(-1);
+    }
+    return c;
+}
 
 MessageKind messageKind(ByteView m)
 {
@@ -254,13 +449,13 @@ std::string spacedName(const char* control)
     return out;
 }
 
-std::string messageMeaning(ByteView m)
+std::string messageMeaning(ByteView m, const MeaningContext& context)
 {
     if (m.empty())
         return {};
     const uint8_t status = m[0];
     if (status == 0xF0)
-        return sysEx(m);
+        return sysEx(m, context);
     if (status >= 0xF0)
         return system(status);
     if (status < 0x80)

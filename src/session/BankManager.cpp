@@ -95,6 +95,40 @@ void BankManager::takeStep(bool back)
     back ? history_.undone() : history_.redone();
 }
 
+namespace {
+
+// A slot's line for slot `index`: the same text behind the new number.
+std::string renumberedEntry(const std::string& entry, int index)
+{
+    const std::string text = entry.size() > 5 ? entry.substr(5) : std::string();
+    return text.empty() ? entryNumber(index) : numberedEntry(index, text);
+}
+
+} // namespace
+
+bool BankManager::moveSlot(int from, int to)
+{
+    const auto inBank = [](int i) { return i >= 0 && i < kUserPerformances; };
+    if (!inBank(from) || !inBank(to) || from == to || !bank_.occupied(from) || refuseWhileReading())
+        return false;
+    auto before = slotsNow();
+    const auto place = [this](int index, const BankModel::SlotState& s) {
+        if (!s.record.occupied()) {
+            bank_.clear(index);
+            return;
+        }
+        PerformanceRecord r = s.record;
+        // A record whose checksums held stays sound at its new address; one
+        // that came with wrong ones keeps them as it came.
+        r.setNumber(index, r.check().checksums == 0 ? Checksums::Recompute : Checksums::Keep);
+        bank_.put(index, r, renumberedEntry(s.entry, index));
+    };
+    place(to, before[size_t(from)]);
+    place(from, before[size_t(to)]);
+    record("Move", std::move(before));
+    return true;
+}
+
 void BankManager::deleteSlot(int index)
 {
     if (index < 0 || index >= kUserPerformances)

@@ -77,6 +77,13 @@ public:
     // the file read a slice at a time. `done` gets the slots set, or nothing
     // when the file was refused (reported).
     void loadBank(const std::string& utf8Path, std::function<void(std::optional<std::vector<int>>)> done);
+    // A slot dragged onto another: its performance goes to slot `to`,
+    // renumbered for it, and what `to` held goes back to `from` the same way
+    // (an empty slot stays empty). The two swap rather than push the slots
+    // in between along: the other slots keep their numbers, and nothing
+    // falls off the end of the bank. One step of the history ("Move").
+    // False when there is nothing to move.
+    bool moveSlot(int from, int to);
     // "Delete": slot `index` emptied, its line the bare number.
     void deleteSlot(int index);
     // "Clear all": every slot emptied.

@@ -23,6 +23,9 @@ namespace kw {
 
 namespace {
 
+// Where performances received from the synth are written as files.
+constexpr const char* kDestinationFolderTitle = "Select dest. path";
+
 std::optional<int> chooseUserPerf(CommandContext& ctx, const char* caption, const char* button, int selected)
 {
     UserPerfChoice c;
@@ -147,7 +150,7 @@ void BulkCommands::MenuBulkSinglePerfHDClick()
     // The ports may have gone while the user chose.
     if (!pp || !ctx_.needBothPorts())
         return;
-    const auto folder = ctx_.dialogs.chooseFolder(ctx_.settings.lastDir);
+    const auto folder = ctx_.dialogs.chooseFolder(kDestinationFolderTitle, ctx_.settings.lastDir);
     if (!folder)
         return;
     ctx_.settings.lastDir = *folder;
@@ -172,7 +175,7 @@ void BulkCommands::MenuBulkAllPerfHDClick()
         ctx_.lastBankName = utf8FromPath(out.bankFile.filename());
         ctx_.settings.perfBankDir = utf8FromPath(folderOf(pathFromUtf8(*chosen)));
     } else if (format == 2) {
-        const auto folder = ctx_.dialogs.chooseFolder(ctx_.settings.lastDir);
+        const auto folder = ctx_.dialogs.chooseFolder(kDestinationFolderTitle, ctx_.settings.lastDir);
         if (!folder)
             return;
         ctx_.settings.lastDir = *folder;

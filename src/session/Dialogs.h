@@ -79,7 +79,9 @@ public:
     virtual std::optional<std::string> chooseSaveFile(const std::string& title, const std::string& filter,
                                                       const std::string& folder,
                                                       const std::string& proposedName) = 0;
-    virtual std::optional<std::string> chooseFolder(const std::string& startFolder) = 0;
+    // `title` says what the folder is for: where received performances go,
+    // what is imported. Empty: the user cancelled.
+    virtual std::optional<std::string> chooseFolder(const std::string& title, const std::string& startFolder) = 0;
     // The index of the chosen line, or nothing when the user cancelled.
     virtual std::optional<int> chooseUserPerf(const UserPerfChoice& choice) = 0;
 

@@ -149,6 +149,14 @@ void EditSession::status(const std::string& text)
         ui_->showStatus(text);
 }
 
+void EditSession::report(const std::string& text)
+{
+    if (links_.report)
+        links_.report(text);
+    else
+        status(text);
+}
+
 Echo EditSession::apply(const FieldRow& row, int position, int tab)
 {
     if (refused())
@@ -390,6 +398,8 @@ void EditSession::switchTo(int pp, Origin origin, const std::string& line)
 void EditSession::resetForRefresh()
 {
     ++fullRefreshes_;
+    // Whoever shows something else than a fetch says so right after.
+    referenceFrom_ = From::Fetch;
     userWork_ = false;
     state_.modified = false;
     state_.mute = {};
@@ -403,14 +413,8 @@ void EditSession::resetForRefresh()
 void EditSession::startNewHistory()
 {
     ++moves_;
-    if (const size_t dropped = history_.clear()) {
-        const std::string text = "Undo history cleared (" + std::to_string(dropped)
-                                 + (dropped == 1 ? " step)" : " steps)");
-        if (links_.report)
-            links_.report(text);
-        else
-            status(text);
-    }
+    if (const size_t dropped = history_.clear())
+        report("Undo history cleared (" + std::to_string(dropped) + (dropped == 1 ? " step)" : " steps)"));
     historyChanged();
 }
 
@@ -483,7 +487,7 @@ void EditSession::takeStep(bool back)
     }
     for (size_t i = 0; i < body.sends.size(); ++i)
         sendOut(body.sends[i]);
-    const std::string text = (back ? "Undo " : "Redo ") + step->text();
+    const std::string text = back ? undoneText(step->text()) : redoneText(step->text());
     if (const int layer = step->layer())
         state_.editLayer = layer;  // the layer pages show what changed
     back ? history_.undone() : history_.redone();
@@ -494,7 +498,7 @@ void EditSession::takeStep(bool back)
         const SendsPaused pause(state_);
         ui_->showImage();
     }
-    status(text);
+    report(text);
     historyChanged();
 }
 
@@ -530,7 +534,9 @@ void EditSession::compare()
         aside_ = Aside{image_.edit, state_.mute, state_.modified};
         image_.edit = reference_;
         state_.mute = {};
-        status("Compare: original performance");
+        report(referenceFrom_ == From::Start   ? kComparingStartText
+               : referenceFrom_ == From::Fetch ? kComparingFetchedText
+                                               : kComparingLoadedText);
     } else {
         image_.edit = aside_->blocks;
         state_.mute = aside_->mute;
@@ -540,7 +546,7 @@ void EditSession::compare()
             return true;
         });
         aside_.reset();
-        status("Compare: edited performance");
+        report(kBackToEditText);
     }
     if (ui_) {
         const SendsPaused pause(state_);

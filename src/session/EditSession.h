@@ -215,8 +215,16 @@ public:
     // from a file) since it last came from the synth: a fetch the user did
     // not ask for would replace that work.
     bool userWork() const { return userWork_; }
-    // A file was opened into the editor.
-    void fileOpened() { userWork_ = true; }
+    // The window's first full refresh showed the start-up performance:
+    // compare compares with it until a fetch or a file comes.
+    void startShown() { referenceFrom_ = From::Start; }
+    // A file (or a library entry) was opened into the editor, after the
+    // full refresh that shows it: compare compares with what it held.
+    void fileOpened()
+    {
+        userWork_ = true;
+        referenceFrom_ = From::Loaded;
+    }
 
     // The editor state as the full refresh leaves it: edit layer 1, no
     // affect-all, no layer muted, nothing modified. The image is a
@@ -229,9 +237,13 @@ public:
 
     // A transient text on the status line (back to "OK" shortly after).
     void status(const std::string& text);
+    // The same, left long enough to be read: what undo, redo and compare did.
+    void report(const std::string& text);
 
 private:
     enum class Origin { List, Synth };
+    // Where the performance that compare compares with came from.
+    enum class From { Start, Fetch, Loaded };
     // Records what one edit changes and sends as one step, and hands it to
     // the history when the edit is done.
     class Recording;
@@ -292,6 +304,7 @@ private:
     // The performance as last fetched or loaded, and while comparing the
     // edited one kept aside.
     BlockSet reference_{false};
+    From referenceFrom_ = From::Start;
     std::optional<Aside> aside_;
     bool userWork_ = false;
 };

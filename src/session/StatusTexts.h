@@ -1,6 +1,7 @@
 #pragma once
 // What the edit session and the commands say when the synth cannot be
-// reached or is busy: one wording wherever it is said.
+// reached or is busy, and what undo, redo and compare did: one wording
+// wherever it is said.
 
 #include <string>
 
@@ -18,6 +19,19 @@ inline constexpr const char* kNoOutputText =
 // but its input is not.
 inline constexpr const char* kNoInputText =
     "No MIDI input is open, so the synth cannot answer.\nChoose the synth's MIDI port in File › Preferences.";
+
+// Compare switched to the performance the edit started from: the one the
+// editor started with, the one last fetched from the synth, or the one last
+// opened from a file or the library.
+inline constexpr const char* kComparingStartText = "Comparing with the performance the editor started with";
+inline constexpr const char* kComparingFetchedText = "Comparing with the performance as fetched";
+inline constexpr const char* kComparingLoadedText = "Comparing with the performance as loaded";
+// Compare pressed again: the edit sounds again.
+inline constexpr const char* kBackToEditText = "Back to the edited performance";
+// What an undo or a redo changed, by the name of its step ("Filter Cutoff
+// (Layer 2)").
+inline std::string undoneText(const std::string& step) { return "Undone: " + step; }
+inline std::string redoneText(const std::string& step) { return "Redone: " + step; }
 
 // Why a command that needs the synth cannot run, or empty when it can: no
 // device chosen at all (kNoDeviceChosenText, as the status line says), or

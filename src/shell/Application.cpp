@@ -179,6 +179,7 @@ bool Application::start()
     QObject::connect(window_->action("MenuViewMidiMonitor"), &QAction::triggered, window_.get(), [this] {
         if (!monitor_) {
             monitor_ = new MidiMonitorWindow(midi_->ports(), *sched_, *dialogs_, settings_, window_.get());
+            monitor_->model().readContextFrom(&image_.edit);
             placeBeside(monitor_, window_.get());
         }
         monitor_->show();

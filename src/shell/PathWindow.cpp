@@ -14,11 +14,11 @@
 
 namespace kw {
 
-TPathWindow::TPathWindow(const QString& startFolder, QWidget* parent)
+TPathWindow::TPathWindow(const QString& title, const QString& startFolder, QWidget* parent)
     : QDialog(parent, kFixedDialogFlags)
 {
     setObjectName(QStringLiteral("PathWindow"));
-    setWindowTitle(QStringLiteral(" Select dest. path"));
+    setWindowTitle(title);
 
     browser_ = new FolderBrowser(this);
     browser_->tree()->setFixedSize(260, 220);

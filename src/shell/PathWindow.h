@@ -17,7 +17,8 @@ class FolderBrowser;
 class TPathWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TPathWindow(const QString& startFolder, QWidget* parent = nullptr);
+    // `title` says what the folder is for.
+    TPathWindow(const QString& title, const QString& startFolder, QWidget* parent = nullptr);
 
     bool confirmed() const { return confirmed_; }
     // The folder shown, with the system's separators and no trailing one.

@@ -267,9 +267,9 @@ std::optional<std::string> QtDialogs::chooseSaveFile(const std::string& title, c
                                                QDir(startFolder(qs(folder))).filePath(qs(proposedName)), qs(filter)));
 }
 
-std::optional<std::string> QtDialogs::chooseFolder(const std::string& startFolder)
+std::optional<std::string> QtDialogs::chooseFolder(const std::string& title, const std::string& startFolder)
 {
-    TPathWindow window(qs(startFolder), parent_);
+    TPathWindow window(qs(title), qs(startFolder), parent_);
     window.exec();
     if (!window.confirmed())
         return std::nullopt;

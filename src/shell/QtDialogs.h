@@ -47,7 +47,7 @@ public:
                                              const std::string& folder) override;
     std::optional<std::string> chooseSaveFile(const std::string& title, const std::string& filter,
                                               const std::string& folder, const std::string& proposedName) override;
-    std::optional<std::string> chooseFolder(const std::string& startFolder) override;
+    std::optional<std::string> chooseFolder(const std::string& title, const std::string& startFolder) override;
     std::optional<int> chooseUserPerf(const UserPerfChoice& choice) override;
     std::unique_ptr<Progress> progress(const std::string& title, const std::string& text, int maximum) override;
 

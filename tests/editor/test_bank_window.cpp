@@ -375,6 +375,46 @@ TEST_F(BankWindow, ADragThatEndsElsewhereLeavesTheChosenSlotChosen)
     EXPECT_EQ(line(30), "031");
 }
 
+TEST_F(BankWindow, ASlotDraggedOntoAnotherMovesThereAndSwapsWithWhatItHeld)
+{
+    ASSERT_TRUE(load(bankFile("b.PFB", {kwtest::makeRecord(3, 1, "  Grand "), kwtest::makeRecord(9, 22, "Pan Seq ")})));
+    open();
+    // What a drag of a slot carries, as the list makes it.
+    const auto slotDrag = [&](int slot) {
+        return std::unique_ptr<QMimeData>(bankList()->model()->mimeData({bankList()->model()->index(slot, 0)}));
+    };
+    EXPECT_EQ(slotDrag(4), nullptr) << "an empty slot has nothing to drag";
+
+    // Onto an empty slot, through the list's own drag events: a move.
+    auto data = slotDrag(3);
+    ASSERT_NE(data, nullptr);
+    const QPointF where(at(50));
+    QDragEnterEvent enter(where.toPoint(), Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(bankList()->viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent ev(where, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(bankList()->viewport(), &ev);
+    EXPECT_EQ(line(50), "051  PF Grand");
+    EXPECT_EQ(line(3), "004");
+    EXPECT_EQ(model.slot(50).numberInRange(), 50);
+    EXPECT_EQ(bankList()->currentRow(), 50) << "the moved performance stays chosen";
+
+    // Onto an occupied slot: the two swap.
+    drop(*slotDrag(9), 50);
+    EXPECT_EQ(line(50), "051  SQ Pan Seq");
+    EXPECT_EQ(line(9), "010  PF Grand");
+    EXPECT_EQ(action("BankUndo")->text(), "Undo Move");
+    QApplication::setActiveWindow(window.get());
+    QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(line(50), "051  PF Grand");
+    EXPECT_EQ(line(9), "010  SQ Pan Seq");
+
+    // A slot of another running editor is no slot of this bank.
+    QMimeData stranger;
+    stranger.setData(QString::fromLatin1(kBankSlotMimeType), QByteArray::number(QCoreApplication::applicationPid() + 1) + " 9");
+    EXPECT_FALSE(window->BankListBoxDragOver(&stranger, at(20)));
+}
+
 TEST_F(BankWindow, SendToCS1xAuditionsAndClosingGivesBackTheEdit)
 {
     file("SQ_Pan Seq.SYX", kwtest::randomRecords({0}, 6)[0]);

@@ -231,7 +231,7 @@ TEST_F(LargerFont, EveryTextFitsItsPlaceOnEveryPageAndWindow)
     EXPECT_EQ(misfits(&manager), "");
     bank.manager.closed();
 
-    kw::TPathWindow path(QDir::homePath());
+    kw::TPathWindow path(QStringLiteral("Select dest. path"), QDir::homePath());
     kw::TUserPerfSelectWindow chooser(QStringList(128, QStringLiteral("001  SQ MMMMMMMM")));
     kw::TMessageWindow question;
     kw::TAboutWindow about;

@@ -11,9 +11,12 @@
 #include "session/CommandContext.h"
 #include "session/Links.h"
 #include "support/MainWindowFixture.h"
+#include "shell/QtDialogs.h"
 #include "support/PatchBay.h"
 
+#include <QAbstractButton>
 #include <QLineEdit>
+#include <QMessageBox>
 
 using namespace kw;
 using kwtest::PatchBay;
@@ -32,6 +35,8 @@ struct SynthLinkTest : ::testing::Test {
     std::unique_ptr<MidiPorts> ports;
     std::unique_ptr<Senders> senders;
     kwtest::ScriptedDialogs dialogs;
+    // Set before start(): the window shows its boxes in the program's own.
+    std::unique_ptr<QtDialogs> qtBoxes;
     std::unique_ptr<EditSession> session;
     std::unique_ptr<EditorContext> ctx;
     std::unique_ptr<TMainWindow> window;
@@ -56,8 +61,10 @@ struct SynthLinkTest : ::testing::Test {
                                             [this](std::function<void()> fn) { clock.after(0, std::move(fn)); });
         senders = std::make_unique<Senders>(image, state, ports->output());
         session = std::make_unique<EditSession>(image, state, *senders);
-        ctx = std::make_unique<EditorContext>(EditorContext{*session, dialogs});
+        ctx = std::make_unique<EditorContext>(EditorContext{*session, qtBoxes ? static_cast<Dialogs&>(*qtBoxes) : dialogs});
         window = std::make_unique<TMainWindow>(*ctx);
+        if (qtBoxes)
+            qtBoxes->setParent(window.get());
         core = std::make_unique<MidiCore>(*senders, *window, clock, settings);
         auto inputOpen = [this] { return ports->inputOpen(); };
         linkToCore(*session, *core, inputOpen);
@@ -81,6 +88,7 @@ struct SynthLinkTest : ::testing::Test {
         commands.reset();
         core.reset();
         window.reset();
+        qtBoxes.reset();
     }
     template <class T = QWidget>
     T* find(const char* name) { return window->findChild<T*>(QString::fromLatin1(name)); }
@@ -188,4 +196,43 @@ TEST_F(SynthLinkTest, ACablePulledMidTransferEndsItAndThePortComesBackGreeted)
     EXPECT_EQ(lamp("MidiInLED"), "MIDI-IN: " + kSynthPort);
     clock.advance(3000);
     EXPECT_EQ(statusLine(), "OK");
+}
+
+TEST_F(SynthLinkTest, TheGreetingsBoxClosesOnTheFirstReturnOrClickWhileTheStartUpFetchRuns)
+{
+    for (const bool byKey : {true, false}) {
+        SCOPED_TRACE(byKey ? "Return" : "a click on OK");
+        TearDown();
+        settings = {};
+        settings.midiIn = settings.midiOut = kSynthPort;
+        qtBoxes = std::make_unique<QtDialogs>();
+        start();
+        auto* box = find<QMessageBox>("NoticeBox");
+        ASSERT_NE(box, nullptr);
+        // The greeting is up and the fetch it starts holds the window busy.
+        for (int ms = 0; ms < 3000 && !(box->isVisible() && window->isBusy()); ++ms)
+            clock.advance(1);
+        ASSERT_TRUE(box->isVisible());
+        ASSERT_TRUE(window->isBusy());
+        EXPECT_EQ(box->text().left(15), "CS1x responding");
+        QAbstractButton* ok = box->button(QMessageBox::Ok);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == ok; }, 5000));
+        if (byKey)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        else
+            QTest::mouseClick(ok, Qt::LeftButton);
+        EXPECT_FALSE(box->isVisible());
+        EXPECT_FALSE(qtBoxes->notifying());
+        // The window itself still takes nothing until the fetch is through.
+        ASSERT_TRUE(window->isBusy());
+        auto* name = find<QLineEdit>("PerformanceName");
+        const QString before = name->text();
+        QTest::mouseClick(name, Qt::LeftButton);
+        QTest::keyClick(name, Qt::Key_End);
+        QTest::keyClick(name, Qt::Key_Backspace);
+        EXPECT_EQ(name->text(), before);
+        clock.advance(3000);
+        EXPECT_FALSE(window->isBusy());
+        EXPECT_EQ(name->text(), "FoundIt!");
+    }
 }

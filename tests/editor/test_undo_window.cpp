@@ -54,10 +54,13 @@ struct UndoWindow : ::testing::Test {
         QApplication::setActiveWindow(window.get());
         // A performance the synth holds, as a user starts.
         synth.fillMemory(5);
-        clickListRow("UserPerf", 12);
-        clock.runAll();
+        if (fetchFirst) {
+            clickListRow("UserPerf", 12);
+            clock.runAll();
+        }
         synth.clear();
     }
+    bool fetchFirst = true;
     void TearDown() override
     {
         core.reset();
@@ -81,6 +84,12 @@ struct UndoWindow : ::testing::Test {
         QString text = action(name)->text();
         text.replace(QStringLiteral("&&"), QStringLiteral("\x01")).remove(QLatin1Char('&'));
         return text.replace(QLatin1Char('\x01'), QLatin1Char('&')).toStdString();
+    }
+    // The status line's whole text (the label cuts a long one).
+    std::string statusLine()
+    {
+        auto* label = find<QLabel>("StatusLabel");
+        return (label->toolTip().isEmpty() ? label->text() : label->toolTip()).toStdString();
     }
     void showPage(const char* tab) { find<QTabWidget>("PageControl1")->setCurrentWidget(find(tab)); }
     void clickListRow(const char* listName, int row)
@@ -430,6 +439,42 @@ TEST_F(UndoWindow, CompareShowsAndSendsTheOriginalUntilPressedAgain)
     clock.runAll();
     EXPECT_FALSE(button->isChecked());
     EXPECT_FALSE(session.comparing());
+}
+
+// The window as it starts: no performance fetched yet.
+struct UndoWindowAtStart : UndoWindow {
+    UndoWindowAtStart() { fetchFirst = false; }
+};
+
+TEST_F(UndoWindowAtStart, CompareUndoAndRedoSayOnTheStatusLineWhatTheyDid)
+{
+    showPage("TabSheet4");
+    click("EditLayer2");
+    key(bar("FilterCutoff"), Qt::Key_Up);
+    const struct {
+        std::function<void()> act;
+        const char* said;
+    } steps[] = {
+        {[&] { click("CompareButton"); }, "Comparing with the performance the editor started with"},
+        {[&] { keys(Qt::Key_K, Qt::ControlModifier); }, "Back to the edited performance"},
+        {[&] { keys(Qt::Key_Z, Qt::ControlModifier); }, "Undone: Filter Cutoff (Layer 2)"},
+        {[&] { keys(Qt::Key_Y, Qt::ControlModifier); }, "Redone: Filter Cutoff (Layer 2)"},
+        {[&] {
+             clickListRow("UserPerf", 3);
+             clock.runAll();
+             click("CompareButton");
+         },
+         "Comparing with the performance as fetched"},
+    };
+    for (const auto& step : steps) {
+        step.act();
+        EXPECT_EQ(statusLine(), step.said);
+        // Long enough to be read, then the line rests again.
+        clock.advance(MidiTimers::kStatusMs + 100);
+        EXPECT_EQ(statusLine(), step.said);
+        clock.runAll();
+        EXPECT_EQ(statusLine(), "OK");
+    }
 }
 
 TEST_F(UndoWindow, Picture)

@@ -22,22 +22,28 @@ TEST(MidiMeaning, SaysWhatEachKindOfMessageMeans)
         const char* meaning;
         MessageKind kind;
     } rows[] = {
-        {kwtest::bytes("F0 43 10 4B 60 02 11 40 F7"), "Parameter change layer 2 Filter Cutoff = 64", MessageKind::SysEx},
-        // A radio group: the button the value picks.
-        {kwtest::bytes("F0 43 10 4B 60 01 10 01 F7"), "Parameter change layer 1 LFO Sync Retrigger = 1",
+        // Values as the controls show them: a bar's label, a radio group's
+        // button, the boxes of one byte, a list's entry.
+        {kwtest::bytes("F0 43 10 4B 60 02 11 1E F7"), "Parameter change layer 2 Filter Cutoff -34", MessageKind::SysEx},
+        {kwtest::bytes("F0 43 10 4B 60 01 10 01 F7"), "Parameter change layer 1 LFO Sync Retrigger", MessageKind::SysEx},
+        {kwtest::bytes("F0 43 10 4B 60 03 0A 00 F7"), "Parameter change layer 3 Random Pan on", MessageKind::SysEx},
+        {kwtest::bytes("F0 43 10 4B 60 00 1E 01 05 F7"),
+         "Parameter change common Assign2 (bank 2) Layer2, Para Chorus Send", MessageKind::SysEx},
+        {kwtest::bytes("F0 43 10 4B 60 00 2D 05 F7"), "Parameter change common Arp Mode On on, Hold off, Split off",
          MessageKind::SysEx},
-        {kwtest::bytes("F0 43 10 4B 60 00 09 64 F7"), "Parameter change common Common Volume = 100", MessageKind::SysEx},
-        // A pair of the second assign bank; the bits of the arpeggiator mode.
-        {kwtest::bytes("F0 43 10 4B 60 00 1E 01 05 F7"), "Parameter change common Assign2 Para (bank 2) = 1, 5",
+        {kwtest::bytes("F0 43 10 4B 60 00 29 00 00 F7"), "Parameter change common Arp Tempo Midi on", MessageKind::SysEx},
+        // Without the bank the voice list is in, the voice's number as it lists it.
+        {kwtest::bytes("F0 43 10 4B 60 01 02 0C F7"), "Parameter change layer 1 Patch Voice Number 013",
          MessageKind::SysEx},
-        {kwtest::bytes("F0 43 10 4B 60 00 2D 05 F7"), "Parameter change common Arp Mode = 5", MessageKind::SysEx},
+        // Bytes that no button or entry stands for, and half a pair: the bytes.
+        {kwtest::bytes("F0 43 10 4B 60 01 10 05 F7"), "Parameter change layer 1 LFO Sync = 5", MessageKind::SysEx},
         {kwtest::bytes("F0 43 10 4B 60 00 31 40 F7"), "Parameter change common Reverb Type, second byte = 64",
          MessageKind::SysEx},
         {Bytes(msg::kStartup, std::end(msg::kStartup)), "Parameter change 50 00 06 = 3", MessageKind::SysEx},
-        {dump, "Bulk dump user common 00 of 005", MessageKind::SysEx},
-        {spoilt, "Bulk dump user common 00 of 005 (wrong checksum)", MessageKind::SysEx},
+        {dump, "Bulk dump common 00 of user performance 005", MessageKind::SysEx},
+        {spoilt, "Bulk dump common 00 of user performance 005 (wrong checksum)", MessageKind::SysEx},
         {msg::dumpRequest(BlockKind::Layer3), "Dump request layer 3", MessageKind::SysEx},
-        {msg::dumpRequest(BlockKind::UserLayer1, 127), "Dump request user layer 1 of 128", MessageKind::SysEx},
+        {msg::dumpRequest(BlockKind::UserLayer1, 127), "Dump request layer 1 of user performance 128", MessageKind::SysEx},
         {Bytes(msg::kIdentityRequest, std::end(msg::kIdentityRequest)), "Identity request", MessageKind::SysEx},
         {Bytes(msg::kIdentityReply, std::end(msg::kIdentityReply)), "Identity reply CS1x", MessageKind::SysEx},
         {kwtest::bytes("F0 41 10 42 12 40 00 7F 00 41 F7"), "SysEx, manufacturer 41, 11 bytes", MessageKind::SysEx},

@@ -335,3 +335,99 @@ TEST_F(Bank, QuittingWithUnsavedSlotsAsksOnce)
     EXPECT_TRUE(manager.mayQuit()) << "discarded";
     EXPECT_EQ(dialogs.questions.size(), 4u);
 }
+
+TEST_F(Bank, MovedSlotsSwapWithWhatTheyLandOnAndEveryPerformanceKeepsItsDataAndTakesItsSlotsNumber)
+{
+    // Ten from a bank, sound; one dropped from a file of another number,
+    // whose checksums were made for that number and stay as they came.
+    const std::vector<int> loaded = {0, 5, 6, 20, 21, 64, 100, 101, 126, 127};
+    ASSERT_TRUE(load(bankFile("b.PFB", kwtest::randomRecords(loaded, 21))));
+    const PerformanceRecord foreign = kwtest::randomRecords({90}, 22)[0];
+    ASSERT_TRUE(manager.dropPerformanceFile(40, file("PF_Odd.SYX", foreign), "PF_Odd.SYX"));
+    ASSERT_NE(model.slot(40).check().checksums, 0);
+
+    // What a slot holds apart from where it is: its data and its line's text.
+    const auto content = [](const PerformanceRecord& r) {
+        PerformanceRecord c = r;
+        c.setNumber(0, Checksums::Recompute);
+        return c;
+    };
+    const auto holdings = [&] {
+        std::vector<std::pair<Bytes, std::string>> out;
+        for (int i = 0; i < kUserPerformances; ++i)
+            if (model.occupied(i)) {
+                const ByteView b = content(model.slot(i)).bytes();
+                out.push_back({Bytes(b.begin(), b.end()), model.entry(i).substr(5)});
+            }
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    const auto slotsNow = [&] {
+        std::vector<BankModel::SlotState> out;
+        for (int i = 0; i < kUserPerformances; ++i)
+            out.push_back(model.state(i));
+        return out;
+    };
+    const auto held = holdings();
+    const auto start = slotsNow();
+    const auto checksums = [](const PerformanceRecord& r) {
+        Bytes out;
+        for (size_t i = 0; i < 7; ++i)
+            out.push_back(r[kRecordMessageOffsets[i] + kRecordMessageLengths[i] - 2]);
+        return out;
+    };
+    const Bytes foreignChecksums = checksums(model.slot(40));
+
+    std::mt19937 rng(7);
+    int moves = 0;
+    for (int round = 0; round < 300; ++round) {
+        // Mostly a slot that holds something; now and then any slot.
+        std::vector<int> occupied;
+        for (int i = 0; i < kUserPerformances; ++i)
+            if (model.occupied(i))
+                occupied.push_back(i);
+        const int from = round % 4 == 0 ? int(rng() % kUserPerformances) : occupied[rng() % occupied.size()];
+        const int to = round % 5 == 0 ? occupied[rng() % occupied.size()] : int(rng() % kUserPerformances);
+        const auto before = slotsNow();
+        const bool moved = manager.moveSlot(from, to);
+        ASSERT_EQ(moved, from != to && before[size_t(from)].record.occupied()) << from << " -> " << to;
+        if (!moved) {
+            ASSERT_EQ(slotsNow(), before) << "nothing to move changes nothing";
+            continue;
+        }
+        ++moves;
+        const auto after = slotsNow();
+        for (int i = 0; i < kUserPerformances; ++i) {
+            if (i != from && i != to) {
+                ASSERT_EQ(after[size_t(i)], before[size_t(i)]) << "only the two slots change";
+            }
+        }
+        ASSERT_EQ(content(after[size_t(to)].record), content(before[size_t(from)].record));
+        ASSERT_EQ(after[size_t(from)].record.occupied(), before[size_t(to)].record.occupied());
+        ASSERT_EQ(manager.undoText(), "Move");
+    }
+    ASSERT_GT(moves, 100);
+    EXPECT_EQ(holdings(), held) << "no performance lost, none doubled";
+    for (int i = 0; i < kUserPerformances; ++i) {
+        EXPECT_EQ(model.entry(i).substr(0, 3), entryNumber(i));
+        if (!model.occupied(i))
+            continue;
+        const PerformanceRecord& r = model.slot(i);
+        EXPECT_EQ(r.numberInRange(), i);
+        const bool isForeign = content(r) == content(foreign);
+        EXPECT_EQ(r.check().checksums != 0, isForeign) << "slot " << i;
+        if (isForeign) {
+            EXPECT_EQ(checksums(r), foreignChecksums);
+        }
+    }
+
+    // Each move is one step: all undone is the bank as it was, marks and all.
+    const auto moved = slotsNow();
+    for (int i = 0; i < moves; ++i)
+        manager.undo();
+    EXPECT_EQ(slotsNow(), start);
+    EXPECT_EQ(manager.undoText(), "Drop");
+    for (int i = 0; i < moves; ++i)
+        manager.redo();
+    EXPECT_EQ(slotsNow(), moved);
+}

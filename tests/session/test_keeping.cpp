@@ -450,3 +450,45 @@ TEST_F(Keeping, LibraryCommandsAuditionOpenSendExportAndImport)
     ASSERT_FALSE(commands->importing());
     EXPECT_TRUE(boxed("4 files: 5 performances, 3 new, 2 already in the library, 1 damaged")) << dialogs.boxes.back();
 }
+
+TEST_F(Keeping, EveryFolderChooserIsTitledForWhatItPicks)
+{
+    dialogs.userPerfs = {0};
+    dialogs.folders = {dir.path().string()};
+    bulk.MenuBulkSinglePerfHDClick();
+    runAll();
+    const int64_t kept = idOf(0);
+    ASSERT_TRUE(kept);
+    const struct {
+        std::function<void()> act;
+        const char* title;
+    } choosers[] = {
+        {[&] {
+             dialogs.userPerfs = {3};
+             bulk.MenuBulkSinglePerfHDClick();
+         },
+         "Select dest. path"},
+        {[&] {
+             dialogs.asks = {2};  // SysEx files
+             bulk.MenuBulkAllPerfHDClick();
+         },
+         "Select dest. path"},
+        {[&] {
+             dialogs.chooses = {0};  // SysEx files
+             commands->exportEntries({kept});
+         },
+         "Choose a folder to export to"},
+        {[&] {
+             dialogs.chooses = {1};  // a folder
+             commands->importChosen();
+         },
+         "Choose a folder to import"},
+    };
+    for (const auto& c : choosers) {
+        dialogs.log.clear();
+        dialogs.folders = {std::nullopt};  // cancelled: nothing runs
+        c.act();
+        runAll();
+        EXPECT_EQ(dialogs.log.back(), std::string("folder:") + c.title + "|" + settings.lastDir);
+    }
+}

@@ -340,7 +340,7 @@ TEST_F(Transfers, SingleToDiskLeavesTheWindowUsableAndQueuesAFetch)
     dialogs.folders = {dir.path().string()};
     bulk.MenuBulkSinglePerfHDClick();
     EXPECT_EQ(dialogs.log[0], "userperf:Select Dest|Request|-1|0");
-    EXPECT_EQ(dialogs.log[1], "folder:" + dir.path().string());
+    EXPECT_EQ(dialogs.log[1], "folder:Select dest. path|" + dir.path().string());
     EXPECT_FALSE(ui.busy);
     clock.advance(300);  // two blocks in
     // Another transfer is refused while this one runs.

@@ -409,6 +409,28 @@ TEST_F(UndoTest, CompareSendsTheOriginalThenTheEditAndRefusesEditsMeanwhile)
     runAll();
 }
 
+TEST_F(UndoTest, CompareSaysWhetherItComparesWithAFetchOrWithWhatWasLoaded)
+{
+    session.apply(row("FilterCutoff"), 3);
+    session.compare();
+    EXPECT_EQ(ui.statusLine, "Comparing with the performance as fetched");
+    runAll();
+    session.compare();
+    runAll();
+
+    const std::string path = file("opened.SYX", kwtest::randomRecords({5}, 7)[0]);
+    dialogs.files.push_back(path);
+    SessionFixture::file.MenuFileOpenActPerfClick();
+    runAll();
+    session.apply(row("FilterCutoff"), 3);
+    session.compare();
+    EXPECT_EQ(ui.statusLine, "Comparing with the performance as loaded");
+    runAll();
+    session.compare();
+    EXPECT_EQ(ui.statusLine, "Back to the edited performance");
+    runAll();
+}
+
 TEST_F(UndoTest, TheHistoryKeepsTheNewestTenThousandSteps)
 {
     session.setAffectAll(true);

@@ -355,7 +355,7 @@ TEST_F(ApplicationTest, TheMidiMonitorShowsEveryMessageWithItsMeaningPausesFilte
     ASSERT_TRUE(QTest::qWaitFor([&] { return rows.rowCount() == 1; }, 2000));
     EXPECT_EQ(cell(0, MidiMonitorModel::DirectionColumn), "Out");
     EXPECT_EQ(cell(0, MidiMonitorModel::BytesColumn), kwtest::hex(log.sent.back()));
-    EXPECT_EQ(cell(0, MidiMonitorModel::MeaningColumn), "Parameter change layer 1 Filter Cutoff = 117");
+    EXPECT_EQ(cell(0, MidiMonitorModel::MeaningColumn), "Parameter change layer 1 Filter Cutoff 53");
     log.input(Bytes(std::begin(msg::kIdentityReply), std::end(msg::kIdentityReply)));
     log.input(kwtest::bytes("90 3C 64"));
     settled();
@@ -389,8 +389,24 @@ TEST_F(ApplicationTest, TheMidiMonitorShowsEveryMessageWithItsMeaningPausesFilte
     EXPECT_EQ(QApplication::clipboard()->text().count(QLatin1Char('\n')), 2);
     EXPECT_TRUE(QApplication::clipboard()->text().contains("\tOut\tF0 43 10 4B 60 01 11 75 F7\tParameter change"));
 
-    // Cleared, then flooded: the last 10,000 messages stay.
+    // A voice is named by the bank its layer was in when the message came,
+    // and keeps that name when the bank changes after.
     static_cast<QComboBox*>(control("MidiMonitorFilter"))->setCurrentIndex(0);
+    QTest::mouseClick(static_cast<QAbstractButton*>(control("MidiMonitorClear")), Qt::LeftButton);
+    auto* voices = app.window().findChild<QListWidget*>("PatchVoiceNumber");
+    const std::string voice = voices->item(5)->text().toStdString();
+    log.input(kwtest::bytes("F0 43 10 4B 60 01 02 05 F7"));
+    settled();
+    ASSERT_EQ(rows.rowCount(), 1);
+    EXPECT_EQ(cell(0, MidiMonitorModel::MeaningColumn), "Parameter change layer 1 Patch Voice Number " + voice);
+    auto* bank = app.window().findChild<QComboBox*>("PatchBankNumber");
+    bank->setCurrentIndex(bank->currentIndex() + 1);
+    emit bank->activated(bank->currentIndex());
+    ASSERT_NE(voices->item(5)->text().toStdString(), voice);
+    settled();
+    EXPECT_EQ(cell(0, MidiMonitorModel::MeaningColumn), "Parameter change layer 1 Patch Voice Number " + voice);
+
+    // Cleared, then flooded: the last 10,000 messages stay.
     QTest::mouseClick(static_cast<QAbstractButton*>(control("MidiMonitorClear")), Qt::LeftButton);
     EXPECT_EQ(rows.rowCount(), 0);
     const int flood = MidiMonitorModel::kCapacity + 50;

@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QListWidget>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -204,6 +205,25 @@ TEST(QtDialogs, UserPerformanceChoiceGivesTheLineOrNothing)
     EXPECT_EQ(dialogs.chooseUserPerf(choice), std::nullopt);
     whenModal([](QWidget* d) { buttonOf(d, "Cancel")->click(); });
     EXPECT_EQ(dialogs.chooseUserPerf(choice), std::nullopt);
+}
+
+TEST(QtDialogs, TheFolderChooserCarriesItsCallersTitleAndGivesTheFolderOnlyWhenConfirmed)
+{
+    kwtest::qtApp();
+    QWidget window;
+    QtDialogs dialogs;
+    dialogs.setParent(&window);
+    const std::string home = QDir::homePath().toStdString();
+    for (const char* button : {"OK", "Cancel"}) {
+        QString title;
+        whenModal([&](QWidget* d) {
+            title = d->windowTitle();
+            buttonOf(d, button)->click();
+        });
+        const auto chosen = dialogs.chooseFolder("Choose a folder to import", home);
+        EXPECT_EQ(title, "Choose a folder to import");
+        EXPECT_EQ(chosen, button == std::string("OK") ? std::optional<std::string>(home) : std::nullopt);
+    }
 }
 
 TEST(QtDialogs, ProgressCancelStaysUsableWhileTheWindowIsBusy)

@@ -58,8 +58,8 @@ TEST(PathWindow, ShowsTheStartFolderAndAnswersOnlyWhenConfirmed)
 {
     kwtest::qtApp();
     Folders f;
-    TPathWindow w(f(QStringLiteral("banks/old")));
-    EXPECT_EQ(w.windowTitle(), " Select dest. path");
+    TPathWindow w(QStringLiteral("Choose a folder to import"), f(QStringLiteral("banks/old")));
+    EXPECT_EQ(w.windowTitle(), "Choose a folder to import");
     auto* ok = w.findChild<QPushButton*>("OKButton");
     auto* cancel = w.findChild<QPushButton*>("CancelButton");
     auto* label = w.findChild<QLabel*>("PathLabel");
@@ -74,7 +74,7 @@ TEST(PathWindow, ShowsTheStartFolderAndAnswersOnlyWhenConfirmed)
     EXPECT_EQ(runAndThen(w, [&] { cancel->click(); }), QDialog::Rejected);
     EXPECT_FALSE(w.confirmed());
 
-    TPathWindow enter(f(QStringLiteral("syx")));
+    TPathWindow enter({}, f(QStringLiteral("syx")));
     runAndThen(enter, [&] { QTest::keyClick(&enter, Qt::Key_Return); });
     EXPECT_TRUE(enter.confirmed());
     EXPECT_EQ(enter.folder(), f(QStringLiteral("syx")));
@@ -84,7 +84,7 @@ TEST(PathWindow, TreeDriveChooserAndLabelFollowEachOther)
 {
     kwtest::qtApp();
     Folders f;
-    TPathWindow w(f(QStringLiteral("banks")));
+    TPathWindow w({}, f(QStringLiteral("banks")));
     FolderBrowser* b = w.browser();
     b->setDrives({{QStringLiteral("/"), QStringLiteral("/")}, {QStringLiteral("Stick"), f.root}});
     EXPECT_EQ(b->drives()->currentText(), "Stick") << "the drive that holds the folder";
@@ -115,9 +115,9 @@ TEST(PathWindow, AFolderThatIsGoneOpensTheNearestOneThatExists)
 {
     kwtest::qtApp();
     Folders f;
-    TPathWindow w(f(QStringLiteral("banks/removed/deeper")));
+    TPathWindow w({}, f(QStringLiteral("banks/removed/deeper")));
     EXPECT_EQ(w.folder(), f(QStringLiteral("banks")));
-    TPathWindow none(QString{});
+    TPathWindow none({}, QString{});
     EXPECT_EQ(none.folder(), QDir::toNativeSeparators(QDir::homePath()));
     // The file dialogs start the same way, never in the program's working folder.
     const std::pair<QString, QString> starts[] = {
@@ -141,7 +141,7 @@ TEST(PathWindow, NewFolderMakesTheFolderInTheOneShownAndShowsIt)
 {
     kwtest::qtApp();
     Folders f;
-    TPathWindow w(f(QStringLiteral("banks")));
+    TPathWindow w({}, f(QStringLiteral("banks")));
     std::vector<QString> askedIn, told;
     std::optional<QString> name;
     w.setNameAsker([&](const QString& in) {
@@ -183,7 +183,7 @@ TEST(PathWindow, NewFolderMakesTheFolderInTheOneShownAndShowsIt)
     EXPECT_EQ(QDir::cleanPath(model->filePath(tree->currentIndex())), f(QStringLiteral("banks/Backup March/old")));
 
     // The folder shown went away meanwhile (a stick pulled): the reason, in words.
-    TPathWindow gone(f(QStringLiteral("syx")));
+    TPathWindow gone({}, f(QStringLiteral("syx")));
     gone.setNameAsker([](const QString&) { return std::optional<QString>(QStringLiteral("new")); });
     gone.setMessageBox([&](const QString& text) { told = {text}; });
     told.clear();

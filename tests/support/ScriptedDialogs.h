@@ -26,7 +26,7 @@ public:
 
     // What was asked and shown, in order: "ask:TEXT|FIRST|SECOND", "confirm:CAPTION: TEXT",
     // "inform:TEXT", "notice:TEXT", "answer:TEXT",
-    // "open:TITLE|FILTER|FOLDER", "save:TITLE|FILTER|FOLDER|NAME", "folder:START",
+    // "open:TITLE|FILTER|FOLDER", "save:TITLE|FILTER|FOLDER|NAME", "folder:TITLE|START",
     // "userperf:CAPTION|BUTTON|SELECTED|TOP", "progress:TITLE|TEXT|MAX".
     std::vector<std::string> log;
     std::vector<std::string> questions;  // texts of ask and confirm, confirm as "CAPTION: TEXT"
@@ -101,9 +101,9 @@ public:
         log.push_back("save:" + title + "|" + filter + "|" + folder + "|" + name);
         return take(files, std::optional<std::string>{});
     }
-    std::optional<std::string> chooseFolder(const std::string& start) override
+    std::optional<std::string> chooseFolder(const std::string& title, const std::string& start) override
     {
-        log.push_back("folder:" + start);
+        log.push_back("folder:" + title + "|" + start);
         return take(folders, std::optional<std::string>{});
     }
     std::optional<int> chooseUserPerf(const kw::UserPerfChoice& c) override

@@ -223,7 +223,7 @@ bool LibraryCommands::exportEntries(const std::vector<int64_t>& ids)
     if (!r)
         return false;
     if (format == 0) {
-        const auto folder = ctx_.dialogs.chooseFolder(ctx_.settings.lastDir);
+        const auto folder = ctx_.dialogs.chooseFolder("Choose a folder to export to", ctx_.settings.lastDir);
         if (!folder)
             return false;
         ctx_.settings.lastDir = *folder;
@@ -276,7 +276,7 @@ void LibraryCommands::importChosen()
         if (!paths.empty())
             ctx_.rememberFolderOf(utf8FromPath(paths.front()));
     } else if (what == 1) {
-        if (const auto folder = ctx_.dialogs.chooseFolder(ctx_.settings.lastDir)) {
+        if (const auto folder = ctx_.dialogs.chooseFolder("Choose a folder to import", ctx_.settings.lastDir)) {
             paths.push_back(pathFromUtf8(*folder));
             ctx_.settings.lastDir = *folder;
         }
