@@ -124,7 +124,7 @@ std::string damageText(FileKind kind, const CheckedRecord& r)
 }
 
 struct Options {
-    bool force = false, help = false, version = false;
+    bool force = false, help = false, version = false, json = false;
     std::string library;
     std::vector<std::string> operands;
     std::string unknown;  // the first option not understood
@@ -154,6 +154,8 @@ Options parseOptions(const std::vector<std::string>& args)
             o.version = true;
         else if (a == "--force" || a == "-f")
             o.force = true;
+        else if (a == "--json")
+            o.json = true;
         else if (o.unknown.empty())
             o.unknown = a;
     }
@@ -199,6 +201,8 @@ private:
             return usageError("no command given");
         const std::string& cmd = o.operands[0];
         const std::vector<std::string> rest(o.operands.begin() + 1, o.operands.end());
+        if (o.json && !more_.contains(cmd))
+            return usageError("option '--json' is for library info only");
         if (cmd == "info")
             return arguments(cmd, rest, {"no input files"}, true) ? info(rest) : Failed;
         if (cmd == "extract")
@@ -216,7 +220,7 @@ private:
                        ? renumber(rest[0], rest[1], rest[2])
                        : Failed;
         if (const auto it = more_.find(cmd); it != more_.end())
-            return it->second(ToolCall{rest, force_, o.library, in_, out_, err_});
+            return it->second(ToolCall{rest, force_, o.library, o.json, in_, out_, err_});
         return usageError("unknown command '" + cmd + "'");
     }
 
