@@ -539,6 +539,8 @@ private:
                     return std::any_of(given.begin(), given.end(), [&](const std::string& t) { return foldCase(o) == foldCase(t); });
                 });
             }
+            // As the library lists them.
+            std::sort(now.begin(), now.end());
             if (now == r.tags)
                 continue;
             RowEdit e;
