@@ -383,7 +383,12 @@ private:
             return Failed;
         if (!store_ && !open())
             return Failed;
-        auto near = store_->nearest(from->data, n, from->id);
+        // A file the library holds is that entry: it is not its own neighbour.
+        int64_t self = from->id;
+        if (self == 0)
+            if (auto held = store_->find(from->data); held && *held)
+                self = **held;
+        auto near = store_->nearest(from->data, n, self);
         if (!near) {
             c_.report(shown_, near.error().text);
             return Failed;

@@ -203,6 +203,7 @@ TEST(LibraryCli, DiffSimilarInfoAndTagsOnFilesMadeElsewhere)
     writeAll(d / "sq2.syx", handMade(sq2));
     writeAll(d / "near.syx", handMade(near));
     writeAll(d / "far.syx", handMade(far));
+    writeAll(d / "twin.syx", handMade(renamed(pan, "Pan Twin")));
     fs::create_directories(d / "copy");
     writeAll(d / "copy" / "again.syx", handMade(pan));
     Bytes cut = handMade(pan);
@@ -252,22 +253,23 @@ TEST(LibraryCli, DiffSimilarInfoAndTagsOnFilesMadeElsewhere)
     for (const Row& row : before)
         check(row);
 
-    ASSERT_EQ(runTool(d, {lib, "library", "import", "pan.syx", "sq2.syx", "near.syx", "far.syx", "copy"}).status, 0);
+    ASSERT_EQ(runTool(d, {lib, "library", "import", "pan.syx", "sq2.syx", "near.syx", "far.syx", "copy", "twin.syx"}).status, 0);
     const std::vector<Row> after = {
         {{lib, "library", "diff", "pan seq pan.syx", "Pan Sq2"}, 1, "Name: Pan Seq -> Pan Sq2\n" + cutoff + "\n" + resonance + "\n", ""},
         {{lib, "library", "diff", "pan", "far.syx"}, 2, "",
-         "knobwright-files: lib.sqlite: 'pan' matches 3 performances (PD Pan Seq " + (d / "pan.syx").string()
+         "knobwright-files: lib.sqlite: 'pan' matches 4 performances (PD Pan Seq " + (d / "pan.syx").string()
              + "; PD Pan Seq " + (d / "near.syx").string() + "; PD Pan Sq2 " + (d / "sq2.syx").string()
-             + "); add a word of the one meant\n"},
+             + "; ...); add a word of the one meant\n"},
         {{lib, "library", "diff", "zzz", "far.syx"}, 2, "", "knobwright-files: lib.sqlite: nothing matches 'zzz'\n"},
-        // The one-byte variation first, then the three bytes, then the rest.
+        // The twin, the one-byte variation, the three bytes; a file the
+        // library holds is not its own neighbour.
         {{lib, "library", "similar", "pan.syx", "3"}, 0,
-         "0.000  PD Pan Seq  " + (d / "pan.syx").string() + "  (same sound)\n0.008  PD Pan Seq  " + (d / "near.syx").string()
-             + "\n0.197  PD Pan Sq2  " + (d / "sq2.syx").string() + "\n",
+         "0.000  PD Pan Twin  " + (d / "twin.syx").string() + "  (same sound)\n0.008  PD Pan Seq  "
+             + (d / "near.syx").string() + "\n0.197  PD Pan Sq2  " + (d / "sq2.syx").string() + "\n",
          ""},
         {{lib, "library", "similar", "pan seq near", "1"}, 0, "0.008  PD Pan Seq  " + (d / "pan.syx").string() + "\n", ""},
         {{lib, "library", "tag", "pan", "warm", "Pad"}, 0,
-         "PD Pan Seq  Pad, warm\nPD Pan Seq  Pad, warm\nPD Pan Sq2  Pad, warm\n", ""},
+         "PD Pan Seq  Pad, warm\nPD Pan Seq  Pad, warm\nPD Pan Sq2  Pad, warm\nPD Pan Twin  Pad, warm\n", ""},
         {{lib, "library", "tag", "pan", "WARM"}, 0, "", ""},  // nothing new: nothing said
         {{lib, "library", "untag", "sq2", "pad"}, 0, "PD Pan Sq2  warm\n", ""},
         {{lib, "library", "tag", "pan", "a,b"}, 2, "",
@@ -282,7 +284,10 @@ TEST(LibraryCli, DiffSimilarInfoAndTagsOnFilesMadeElsewhere)
     EXPECT_NE(info.out.find("\n  " + (d / "pan.syx").string() + " ("), std::string::npos) << info.out;
     EXPECT_NE(info.out.find("\n  " + (d / "copy" / "again.syx").string() + " ("), std::string::npos) << info.out;
     EXPECT_NE(info.out.find("Tags: Pad, warm\n"), std::string::npos) << info.out;
-    EXPECT_NE(info.out.find("Versions:\n  0.008  PD Pan Seq  " + (d / "near.syx").string()), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("Twins:\n  PD Pan Twin  " + (d / "twin.syx").string() + "\nVersions:\n  0.008  PD Pan Seq  "
+                            + (d / "near.syx").string() + "\n"),
+              std::string::npos)
+        << info.out;
 
     // Tags travel: exported, imported into a fresh library, there again.
     fs::create_directories(d / "out");
@@ -293,7 +298,7 @@ TEST(LibraryCli, DiffSimilarInfoAndTagsOnFilesMadeElsewhere)
     EXPECT_EQ(moved.status, 0) << describe(moved);
     EXPECT_NE(moved.out.find("\"tags\": [\"warm\"]"), std::string::npos) << moved.out;
     const Ran warm = runTool(d, {"--library=fresh.sqlite", "library", "search", "warm"});
-    EXPECT_EQ(std::count(warm.out.begin(), warm.out.end(), '\n'), 3) << describe(warm);
+    EXPECT_EQ(std::count(warm.out.begin(), warm.out.end(), '\n'), 4) << describe(warm);
 }
 
 TEST(LibraryCli, ALibraryPathThatIsNoFileIsNamedAndOneThatCannotBeWrittenIsRead)
