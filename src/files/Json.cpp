@@ -98,7 +98,7 @@ private:
                         throw Stop{at_, "a member's name has no ':'"};
                     blanks();
                     Value m = value(depth + 1);
-                    v.members.emplace_back(std::move(name), std::move(m));
+                    v.members.push_back({std::move(name), std::move(m)});
                 } else {
                     v.items.push_back(value(depth + 1));
                 }
@@ -274,8 +274,8 @@ private:
 const Value* Value::member(std::string_view name) const
 {
     for (auto it = members.rbegin(); it != members.rend(); ++it)
-        if (it->first == name)
-            return &it->second;
+        if (it->name == name)
+            return &it->value;
     return nullptr;
 }
 

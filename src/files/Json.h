@@ -9,10 +9,11 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace kw::json {
+
+struct Member;
 
 struct Value {
     enum class Type : uint8_t { Null, Bool, Number, String, Array, Object };
@@ -21,12 +22,17 @@ struct Value {
     double number = 0;
     std::string text;                                      // a string, UTF-8
     std::vector<Value> items;                              // an array
-    std::vector<std::pair<std::string, Value>> members;    // an object, in file order
+    std::vector<Member> members;                           // an object, in file order
 
     // An object's member of that name (the last, if several), or nullptr.
     const Value* member(std::string_view name) const;
     // A number that is a whole number in [min, max].
     bool isInteger(int64_t min, int64_t max) const;
+};
+
+struct Member {
+    std::string name;
+    Value value;
 };
 
 struct Limits {
