@@ -2,7 +2,8 @@
 // each seen in a file of its own: opening it, a search as one types (every
 // keystroke: match, count, and the first 200 rows read for the table,
 // as the library window asks; and a keystroke after the user rated a row), the
-// first search that builds the search index, the index's memory, the file's
+// first search that builds the search index, the index's memory, "Find
+// similar" (the nearest 50 to a performance), the file's
 // size per performance; and importing .SYX files, 2,000 and 8,000 of them,
 // per file and how that grows; the peak memory of the files tool importing a
 // 20 MB file of nothing but empty SysEx messages. Files and libraries go to a memory file
@@ -146,6 +147,31 @@ int main(int argc, char** argv)
         }
     }
 
+    // "Find similar": the first question reads every entry's data, the
+    // next ones rank the library from memory.
+    std::vector<double> similarFirst, similar, similarMb;
+    for (int round = 0; round < rounds; ++round) {
+        auto store = open(library);
+        auto ids = store->match("", {});
+        if (!ids || ids->empty())
+            fail("no entries to rank");
+        std::mt19937 pick(unsigned(round) + 3);
+        const long before = kwbench::privateDirtyKb();
+        for (int q = 0; q < 21; ++q) {
+            const int64_t id = (*ids)[pick() % ids->size()];
+            auto data = store->data(id);
+            if (!data)
+                fail("cannot read an entry: " + data.error().text);
+            const auto start = Clock::now();
+            auto near = store->nearest(*data, 50, id);
+            (q == 0 ? similarFirst : similar).push_back(msSince(start));
+            if (!near || near->size() != 50)
+                fail("find similar failed");
+            if (q == 0)
+                similarMb.push_back(double(kwbench::privateDirtyKb() - before) / 1024);
+        }
+    }
+
     // Imports of one performance a file, into an empty library each time.
     const std::vector<size_t> sizes = {2000, 8000};
     std::vector<std::vector<double>> perFile(sizes.size());
@@ -187,6 +213,9 @@ int main(int argc, char** argv)
                        "one row rated, then a letter more"});
     rows.push_back(Row{"first search (index built), " + many, "ms", stats(builds), std::nullopt, false, "once per open"});
     rows.push_back(Row{"search index memory, " + many, "MB", stats(indexMb), std::nullopt, false, "Private_Dirty growth"});
+    rows.push_back(Row{"find similar, " + many, "ms", stats(similar), 100, false,
+                       "the nearest 50 of every performance; the first after opening " + kwbench::number(stats(similarFirst).median)
+                           + " ms (reads the data), " + kwbench::number(stats(similarMb).median) + " MB"});
     rows.push_back(Row{"library size per performance", "bytes", stats({bytesPer}), 1024, false,
                        "one file each; filled in " + kwbench::number(fillMs / 1000) + " s"});
     for (size_t s = 0; s < sizes.size(); ++s)

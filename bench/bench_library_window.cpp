@@ -1,6 +1,7 @@
 // The library window in the running program against 100,000 generated
 // performances: from a keystroke in the search box to the table repainted
-// (every keystroke of what a user types and corrects), and the memory the
+// (every keystroke of what a user types and corrects), Compare of two rows and
+// "Find similar" to their windows drawn, and the memory the
 // window costs once open and scrolled from top to bottom.
 //
 //   bench_library_window [--performances N] [--rounds N] [--json FILE] [--quiet]
@@ -19,12 +20,14 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPalette>
+#include <QPushButton>
 #include <QItemSelectionModel>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <chrono>
 #include <cstring>
@@ -136,11 +139,44 @@ int main(int argc, char** argv)
         search->clear();
         repaint();
     }
+    // Compare: two rows, the button, the window drawn with what differs
+    // (random performances differ in most parameters: the longest list).
+    // Then "Find similar" to its list drawn, once the data is in memory.
+    auto* compare = window->findChild<QPushButton*>(QStringLiteral("LibraryCompare"));
+    auto* similar = window->findChild<QPushButton*>(QStringLiteral("LibrarySimilar"));
+    std::vector<double> compares, similars;
+    for (int i = 0; i < 20 * rounds; ++i) {
+        table->selectRow(i % 40);
+        table->selectionModel()->select(table->model()->index(i % 40 + 1, 0),
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        repaint();
+        const auto start = Clock::now();
+        compare->click();
+        repaint();
+        compares.push_back(msSince(start));
+    }
+    if (auto* listed = window->findChild<QTreeWidget*>(QStringLiteral("CompareList")); !listed || listed->topLevelItemCount() < 100) {
+        std::fprintf(stderr, "bench_library_window: Compare listed too little to measure\n");
+        return 1;
+    }
+    for (int i = 0; i <= 5 * rounds; ++i) {
+        table->selectRow(i % 40);
+        repaint();
+        const auto start = Clock::now();
+        similar->click();
+        repaint();
+        if (i > 0)  // the first reads every entry's data
+            similars.push_back(msSince(start));
+    }
     const std::string many = kw::groupedNumber(uint64_t(performances));
     const auto over = size_t(std::count_if(keys.begin(), keys.end(), [](double v) { return v > 16.0; }));
     std::vector<Row> rows = {
         {"library window: keystroke to table", "ms", kwbench::stats(keys), 16.0, false,
          std::to_string(over) + " of " + std::to_string(keys.size()) + " over 16 ms; " + many + " performances"},
+        {"library window: compare to drawn", "ms", kwbench::stats(compares), 5.0, false,
+         "two random performances: most parameters differ"},
+        {"library window: find similar to drawn", "ms", kwbench::stats(similars), 100.0, false,
+         "the nearest 50 of " + many},
         {"library window: opening", "ms", kwbench::stats({openMs}), std::nullopt, false, many + " performances"},
         {"library window: memory", "MB", kwbench::stats({windowMb}), 30.0, false,
          "private memory it added, open and scrolled through " + many + " rows"},

@@ -1,6 +1,8 @@
 #include "editor/LibraryWindow.h"
 
+#include "editor/LibraryCompareWindow.h"
 #include "editor/LibraryModel.h"
+#include "editor/LibrarySimilarWindow.h"
 #include "editor/NameValidator.h"
 #include "editor/PageKit.h"
 #include "editor/QtText.h"
@@ -109,7 +111,7 @@ void nameStep(QPushButton* b, const char* verb, const std::string& what, const c
 } // namespace
 
 LibraryWindow::LibraryWindow(LibraryCommands& commands, QWidget* parent)
-    : QWidget(parent, Qt::Window), commands_(commands), model_(new LibraryModel(commands, this))
+    : QWidget(parent, Qt::Window), commands_(commands), model_(new LibraryModel(commands, this)), comparer_(commands)
 {
     setObjectName(QStringLiteral("LibraryWindow"));
     setWindowTitle(QStringLiteral("Library"));
@@ -197,6 +199,14 @@ LibraryWindow::LibraryWindow(LibraryCommands& commands, QWidget* parent)
     connect(delete_, &QPushButton::clicked, this, &LibraryWindow::deleteClick);
     connect(undoButton_, &QPushButton::clicked, this, &LibraryWindow::undoClick);
     connect(redoButton_, &QPushButton::clicked, this, &LibraryWindow::redoClick);
+    compare_ = button("LibraryCompare", "Co&mpare",
+                      "Every parameter that differs between the two selected performances, or between the "
+                      "selected one and the edited performance",
+                      this);
+    similar_ = button("LibrarySimilar", "Find s&imilar", "The performances nearest in sound to the selected one",
+                      this);
+    connect(compare_, &QPushButton::clicked, this, &LibraryWindow::compareClick);
+    connect(similar_, &QPushButton::clicked, this, &LibraryWindow::similarClick);
     auto* deleteKey = new QAction(this);
     deleteKey->setShortcut(QKeySequence::Delete);
     deleteKey->setShortcutContext(Qt::WidgetShortcut);
@@ -264,6 +274,8 @@ LibraryWindow::LibraryWindow(LibraryCommands& commands, QWidget* parent)
     for (QWidget* w : std::initializer_list<QWidget*>{audition_, open_, send_, export_, delete_, undoButton_,
                                                            redoButton_})
         actions->addWidget(w);
+    actions->addWidget(compare_);
+    actions->addWidget(similar_);
     actions->addStretch(1);
     auto* edits = new QHBoxLayout;
     auto* setLabel = new QLabel(QStringLiteral("Selected:"), this);
@@ -444,6 +456,8 @@ void LibraryWindow::showSelection()
     const bool writable = commands_.writable();
     audition_->setEnabled(ids.size() == 1);
     open_->setEnabled(ids.size() == 1);
+    compare_->setEnabled(ids.size() == 1 || ids.size() == 2);
+    similar_->setEnabled(ids.size() == 1);
     send_->setEnabled(any);
     export_->setEnabled(any);
     delete_->setEnabled(any && writable);
@@ -578,6 +592,38 @@ void LibraryWindow::redoClick()
 {
     const LibraryEdits::Outcome o = edits().redo();
     changed(o, o.ids);
+}
+
+void LibraryWindow::compareClick()
+{
+    const auto ids = selectedIds();
+    const auto c = ids.size() == 2 ? comparer_.entries(ids[0], ids[1])
+                   : ids.size() == 1 ? comparer_.withEdited(ids[0])
+                                     : std::nullopt;
+    if (!c)
+        return;
+    if (!compareWindow_)
+        compareWindow_ = new LibraryCompareWindow(comparer_, this);
+    compareWindow_->showComparison(*c, ids[0]);
+}
+
+void LibraryWindow::similarClick()
+{
+    const auto ids = selectedIds();
+    if (ids.size() != 1)
+        return;
+    if (!similarWindow_) {
+        similarWindow_ = new LibrarySimilarWindow(commands_, comparer_, this);
+        similarWindow_->compareRequested = [this](int64_t from, int64_t to) {
+            if (const auto c = comparer_.entries(from, to)) {
+                if (!compareWindow_)
+                    compareWindow_ = new LibraryCompareWindow(comparer_, this);
+                compareWindow_->showComparison(*c, from);
+            }
+        };
+    }
+    const LibraryRow* r = model_->rowAt(model_->rowOf(ids.front()));
+    similarWindow_->showNear(ids.front(), r ? trimBlanks(categoryAbbrev(r->category)) + " " + r->name : "it");
 }
 
 } // namespace kw

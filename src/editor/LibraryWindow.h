@@ -8,11 +8,13 @@
 // at once. The changes and their Undo and Redo are the commands' own
 // (LibraryEdits): the window asks for them and shows what came of them.
 
+#include "session/library/LibraryCompare.h"
 #include "session/library/LibraryEdits.h"
 
 #include <QWidget>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,7 +29,9 @@ class QTimer;
 namespace kw {
 
 class LibraryCommands;
+class LibraryCompareWindow;
 class LibraryModel;
+class LibrarySimilarWindow;
 
 class LibraryWindow : public QWidget {
 public:
@@ -52,6 +56,11 @@ public:
     void deleteClick();
     void undoClick();
     void redoClick();
+    // Compare: two selected rows with each other, one with the edited
+    // performance (its window compares with a file too).
+    void compareClick();
+    // Find similar: the rows nearest in sound to the selected one.
+    void similarClick();
 
     // What the edit strip sets for every selected row.
     void setCategory(int category);
@@ -109,6 +118,11 @@ private:
     QLineEdit* editTags_;
     QLineEdit* editNotes_;
     QTimer* reloadSoon_;
+    QPushButton* compare_;
+    QPushButton* similar_;
+    LibraryCompare comparer_;
+    LibraryCompareWindow* compareWindow_ = nullptr;
+    LibrarySimilarWindow* similarWindow_ = nullptr;
     // The imports the source filter lists, by their place in it.
     std::vector<int64_t> importIds_;
     bool filling_ = false;

@@ -52,12 +52,23 @@ constexpr const char* kUsage =
     "                              category, tags or origin hold every word of TEXT\n"
     "  library export TEXT OUT     write what a search for TEXT finds, 128 at most,\n"
     "                              as one bank (OUT.MID: a MIDI file; OUT.SYX: the\n"
-    "                              bulk dumps), numbered from 1 in name order\n"
+    "                              bulk dumps), numbered from 1 in name order, and\n"
+    "                              OUT.knobwright.json with what the user added\n"
+    "  library diff A B            list every parameter that differs between two\n"
+    "                              performances, each a file of one performance or\n"
+    "                              a search text that finds one entry\n"
+    "  library similar TEXT [N]    list the N (10) performances nearest in sound to\n"
+    "                              the one TEXT names, with their distance\n"
+    "  library info TEXT           print the entry TEXT names whole: its fields,\n"
+    "                              every place it was seen, its twins and versions\n"
+    "  library tag TEXT TAG...     put the tags on (untag: take them off) every\n"
+    "  library untag TEXT TAG...   performance a search for TEXT finds\n"
     "\n"
     "  -f, --force          pack damaged records; renumber a file that is no whole\n"
     "                       performance\n"
     "      --library FILE   the library to use (default:\n"
     "                       $XDG_DATA_HOME/Knobwright/library.sqlite)\n"
+    "      --json           library info prints JSON\n"
     "  -h, --help           show this text\n"
     "      --version        show the version\n"
     "  --                   end of the options: what follows are arguments\n"
@@ -69,10 +80,11 @@ constexpr const char* kUsage =
     "\n"
     "Exit status: 0 done; 1 a damaged record was found (info lists it, extract and\n"
     "unpack write it as it is, library import leaves it out), extract found no such\n"
-    "performance, a library search found nothing, or an export found more than a\n"
-    "bank holds; 2 a file could not be read or written, is no performance file or\n"
-    "bank, or holds damaged records without --force, the library failed, the\n"
-    "command line is wrong, or a signal stopped it.\n";
+    "performance, a library search found nothing, an export found more than a\n"
+    "bank holds, or library diff found a difference; 2 a file could not be read or\n"
+    "written, is no performance file or bank, or holds damaged records without\n"
+    "--force, a search text named no entry or several where one is needed, the\n"
+    "library failed, the command line is wrong, or a signal stopped it.\n";
 
 enum Exit { Ok = 0, Fault = 1, Failed = 2 };
 
@@ -124,7 +136,7 @@ std::string damageText(FileKind kind, const CheckedRecord& r)
 }
 
 struct Options {
-    bool force = false, help = false, version = false;
+    bool force = false, help = false, version = false, json = false;
     std::string library;
     std::vector<std::string> operands;
     std::string unknown;  // the first option not understood
@@ -154,6 +166,8 @@ Options parseOptions(const std::vector<std::string>& args)
             o.version = true;
         else if (a == "--force" || a == "-f")
             o.force = true;
+        else if (a == "--json")
+            o.json = true;
         else if (o.unknown.empty())
             o.unknown = a;
     }
@@ -199,6 +213,8 @@ private:
             return usageError("no command given");
         const std::string& cmd = o.operands[0];
         const std::vector<std::string> rest(o.operands.begin() + 1, o.operands.end());
+        if (o.json && !more_.contains(cmd))
+            return usageError("option '--json' is for library info only");
         if (cmd == "info")
             return arguments(cmd, rest, {"no input files"}, true) ? info(rest) : Failed;
         if (cmd == "extract")
@@ -216,7 +232,7 @@ private:
                        ? renumber(rest[0], rest[1], rest[2])
                        : Failed;
         if (const auto it = more_.find(cmd); it != more_.end())
-            return it->second(ToolCall{rest, force_, o.library, in_, out_, err_});
+            return it->second(ToolCall{rest, force_, o.library, o.json, in_, out_, err_});
         return usageError("unknown command '" + cmd + "'");
     }
 

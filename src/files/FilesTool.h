@@ -17,6 +17,7 @@ struct ToolCall {
     std::vector<std::string> args;  // after the command's name
     bool force = false;
     std::string library;  // --library FILE, or empty
+    bool json = false;    // --json: what is printed, as JSON
     std::istream& in;
     std::ostream& out;
     std::ostream& err;

@@ -2,8 +2,10 @@
 
 #include "files/FilePaths.h"
 #include "files/RecordReader.h"
+#include "store/FieldsFile.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 namespace fs = std::filesystem;
@@ -60,6 +62,51 @@ struct Walk {
     }
 };
 
+// The fields files of the folders an import reads from, each read once: the
+// user's fields of what an export wrote there, by the data it wrote.
+class FolderFields {
+public:
+    // The fields for `data` from the files in `folder`, or nullptr; what is
+    // wrong with such a file the first time the folder is asked about
+    // goes to `problems`, and the file is passed over whole.
+    const RowEdit* find(const fs::path& folder, const PerformanceData& data, std::vector<std::string>& problems)
+    {
+        auto [it, fresh] = folders_.try_emplace(folder);
+        if (fresh)
+            load(folder, it->second, problems);
+        const auto found = it->second.find(data);
+        return found == it->second.end() ? nullptr : &found->second;
+    }
+
+private:
+    using Fields = std::map<PerformanceData, RowEdit>;
+
+    static void load(const fs::path& folder, Fields& fields, std::vector<std::string>& problems)
+    {
+        std::error_code ec;
+        std::vector<fs::path> files;
+        for (fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec), end; !ec && it != end;
+             it.increment(ec)) {
+            std::error_code kind;
+            if (isFieldsFile(it->path()) && it->is_regular_file(kind))
+                files.push_back(it->path());
+        }
+        std::sort(files.begin(), files.end());
+        for (const fs::path& f : files) {
+            auto read = readFieldsFile(f);
+            if (!read) {
+                problems.push_back(utf8FromPath(f) + ": " + read.error() + "; its fields were not taken");
+                continue;
+            }
+            // A performance in two such files takes the first file's fields.
+            for (ExportedFields& e : *read)
+                fields.try_emplace(e.data, std::move(e.fields));
+        }
+    }
+
+    std::map<fs::path, Fields> folders_;
+};
+
 // What one batch has read and not yet committed.
 struct Pending {
     size_t files = 0, performances = 0, fresh = 0, known = 0;
@@ -112,6 +159,7 @@ ImportResult importPaths(Store& store, std::span<const fs::path> paths, const Im
     result.importId = *importId;
 
     Pending pending;
+    FolderFields folderFields;
     bool open = false;
     auto batchStart = std::chrono::steady_clock::now();
     const auto commit = [&]() -> bool {
@@ -157,6 +205,12 @@ ImportResult importPaths(Store& store, std::span<const fs::path> paths, const Im
                     result.stopped = kept.error();
                     break;
                 }
+                if (const RowEdit* fields = folderFields.find(file.parent_path(), performanceData(r.record),
+                                                              pending.damaged))
+                    if (auto e = store.adoptFields(kept->id, *fields)) {
+                        result.stopped = *e;
+                        break;
+                    }
                 ++pending.performances;
                 ++(kept->isNew ? pending.fresh : pending.known);
             }

@@ -6,6 +6,7 @@
 #include "model/NameTables.h"
 #include "store/RowCache.h"
 #include "store/SearchIndex.h"
+#include "store/SoundTable.h"
 #include "store/Sqlite.h"
 #include "store/StoreFile.h"
 
@@ -113,6 +114,7 @@ Store::~Store()
     if (db_ && db_->inTransaction())
         rollback();
     rows_.reset();
+    sounds_.reset();
     st_.reset();
     db_.reset();
 }
@@ -832,6 +834,126 @@ StoreResult<std::string> Store::integrityCheck()
             out += (out.empty() ? "" : "\n") + q.text(0);
         return out;
     });
+}
+
+StoreResult<std::vector<Nearby>> Store::nearest(const PerformanceData& from, size_t limit, int64_t except)
+{
+    return guarded([&] {
+        return reading([&] {
+            sql::Use version(st_->dataVersion);
+            version->step();
+            const int64_t v = version->integer(0);
+            if (!sounds_ || v != soundsVersion_ || changes_ != soundsChanges_) {
+                sounds_.reset();
+                sounds_ = SoundTable::load(*db_);
+                soundsVersion_ = v;
+                soundsChanges_ = changes_;
+            }
+            return sounds_->nearest(from, limit, except);
+        });
+    });
+}
+
+StoreResult<std::vector<Sighting>> Store::places(int64_t id)
+{
+    return guarded([&] {
+        sql::Statement q = db_->prepare(
+            "SELECT s.kind, s.text, g.first_seen, g.last_seen, coalesce(i.what, ''), coalesce(i.started, 0) "
+            "FROM sightings g JOIN sources s ON s.id = g.source_id LEFT JOIN imports i ON i.id = g.import_id "
+            "WHERE g.performance_id = ? ORDER BY g.first_seen, s.id");
+        q.bind(1, id);
+        std::vector<Sighting> out;
+        while (q.step()) {
+            Sighting s{sourceLabel(int(q.integer(0)), q.text(1)), q.integer(2), q.integer(3), {}};
+            if (!q.text(4).empty())
+                s.import = ImportInfo{0, q.text(4), q.integer(5), 0, {}}.label();
+            out.push_back(std::move(s));
+        }
+        return out;
+    });
+}
+
+StoreResult<Kin> Store::kin(int64_t id)
+{
+    return guarded([&] {
+        return reading([&] {
+            sql::Use row(st_->row);
+            row->bind(1, id);
+            if (!row->step())
+                refuse(SQLITE_NOTFOUND, "no such performance in the library");
+            const std::string name = row->text(0);
+            const int64_t sound = row->integer(6);
+            const ByteView d = row->blob(7);
+            const PerformanceData data = [&] {
+                PerformanceData out{};
+                std::copy_n(d.begin(), std::min(d.size(), out.size()), out.begin());
+                return out;
+            }();
+            row->reset();
+            Kin kin;
+            // The sound hash finds the twins' candidates; their data decides.
+            sql::Statement twins = db_->prepare("SELECT id, data FROM performances WHERE sound_hash = ? AND id <> ? "
+                                                "AND removed = 0 ORDER BY first_seen, id");
+            twins.bind(1, sound).bind(2, id);
+            while (twins.step()) {
+                const ByteView t = twins.blob(1);
+                if (t.size() == data.size() && std::equal(t.begin() + kDataCategoryOffset + 1, t.end(),
+                                                          data.begin() + kDataCategoryOffset + 1))
+                    kin.twins.push_back(twins.integer(0));
+            }
+            // The user's names, letter case and outer blanks aside: "Pan Seq"
+            // kept, edited on the synth and kept again is two entries.
+            sql::Statement named = db_->prepare("SELECT id, data FROM performances WHERE name = ? COLLATE NOCASE "
+                                                "AND id <> ? AND removed = 0 ORDER BY first_seen, id");
+            named.bind(1, name).bind(2, id);
+            while (named.step())
+                if (std::find(kin.twins.begin(), kin.twins.end(), named.integer(0)) == kin.twins.end())
+                    kin.versions.push_back(named.integer(0));
+            return kin;
+        });
+    });
+}
+
+StoreStatus Store::adoptFields(int64_t id, const RowEdit& fields)
+{
+    RowEdit fill;
+    const StoreStatus read = guardedStatus([&] {
+        sql::Use row(st_->row);
+        row->bind(1, id);
+        if (!row->step())
+            return;  // removed meanwhile: nothing to fill
+        const ByteView d = row->blob(7);
+        PerformanceData data{};
+        std::copy_n(d.begin(), std::min(d.size(), data.size()), data.begin());
+        // What the entry holds as it came: the performance's own name and
+        // category, no mark, no rating, no notes.
+        if (fields.name && !trimBlanks(*fields.name).empty() && row->text(0) == shownName(data))
+            fill.name = fields.name;
+        if (fields.category && row->integer(1) == dataCategory(data))
+            fill.category = fields.category;
+        if (fields.favourite && *fields.favourite && row->integer(2) == 0)
+            fill.favourite = true;
+        if (fields.rating && row->integer(3) == 0)
+            fill.rating = fields.rating;
+        if (fields.notes && row->text(4).empty())
+            fill.notes = fields.notes;
+        row->reset();
+        if (fields.tags && !fields.tags->empty()) {
+            sql::Statement q = db_->prepare("SELECT tag FROM tags WHERE performance_id = ? ORDER BY tag");
+            q.bind(1, id);
+            std::vector<std::string> tags;
+            while (q.step())
+                tags.push_back(q.text(0));
+            // Its own spelling of a tag stays (cleanTags keeps the first).
+            tags.insert(tags.end(), fields.tags->begin(), fields.tags->end());
+            fill.tags = std::move(tags);
+        }
+    });
+    if (read)
+        return read;
+    if (!fill.name && !fill.category && !fill.favourite && !fill.rating && !fill.notes && !fill.tags)
+        return std::nullopt;
+    return edit(std::vector<int64_t>{id}, fill);
 }
 
 } // namespace kw

@@ -32,6 +32,7 @@ class Error;
 
 class RowCache;
 class SearchIndex;
+class SoundTable;
 
 struct StoreError {
     enum class Kind {
@@ -105,6 +106,28 @@ struct SearchFilter {
     // (a removed one is not): rows the user just changed stay where they
     // are seen instead of vanishing under the search that found them.
     std::vector<int64_t> pinned;
+};
+
+// An entry and how far its sound lies from another (SoundDistance).
+struct Nearby {
+    int64_t id = 0;
+    double distance = 0;
+    bool twin = false;  // the same sound (under another name or category)
+};
+
+// Where and when an entry was seen, one place and import at a time.
+struct Sighting {
+    std::string place;  // Source::label()
+    int64_t firstSeen = 0, lastSeen = 0;
+    std::string import;  // the import's label, or "" when it came otherwise
+};
+
+// The entries that sound like one: the same sound (twins), or the same name
+// with another sound (its versions: the same performance edited and kept
+// again), each first seen first.
+struct Kin {
+    std::vector<int64_t> twins;
+    std::vector<int64_t> versions;
 };
 
 struct SearchPage {
@@ -226,6 +249,19 @@ public:
     // PRAGMA integrity_check: "ok", or what SQLite found.
     StoreResult<std::string> integrityCheck();
 
+    // The `limit` entries whose sounds lie nearest to `from`, nearest
+    // first, twins first among equals; the entry `except` is left out. The
+    // first call reads every entry's data into memory (24 MB for 100,000),
+    // which is read again only after the library changed.
+    StoreResult<std::vector<Nearby>> nearest(const PerformanceData& from, size_t limit, int64_t except = 0);
+    // sightings() one by one, as a script reads them.
+    StoreResult<std::vector<Sighting>> places(int64_t id);
+    StoreResult<Kin> kin(int64_t id);
+    // An import's user fields for what it brought (a file of them beside an
+    // export): they fill only what the user has not set here, so nothing of
+    // the user's is replaced; tags are added to those the entry has.
+    StoreStatus adoptFields(int64_t id, const RowEdit& fields);
+
 private:
     Store(std::filesystem::path path, Options options);
     template <class F>
@@ -298,6 +334,10 @@ private:
     };
     std::optional<Only> only_;
     std::unique_ptr<RowCache> rows_;
+    // Every entry's data for nearest(), and when it was read.
+    std::unique_ptr<SoundTable> sounds_;
+    int64_t soundsVersion_ = -1;
+    uint64_t soundsChanges_ = 0;
 };
 
 } // namespace kw

@@ -13,6 +13,7 @@
 #include "session/library/LibraryKeeper.h"
 #include "session/library/ReplaceGuard.h"
 #include "session/Links.h"
+#include "store/FieldsFile.h"
 #include "store/PerformanceData.h"
 #include "support/RandomRecords.h"
 
@@ -408,14 +409,23 @@ TEST_F(Keeping, LibraryCommandsAuditionOpenSendExportAndImport)
         ASSERT_TRUE(commands->exportEntries({one, other}));
         std::vector<PerformanceData> back;
         EXPECT_FALSE(nameTaken(dir / "PWNED.SYX"));
+        size_t fieldsFiles = 0;
         for (const auto& e : fs::directory_iterator(out)) {
             if (e.is_symlink())
                 continue;
+            if (isFieldsFile(e.path())) {
+                // What the user added to them, beside them.
+                const auto fields = readFieldsFile(e.path());
+                EXPECT_TRUE(fields && fields->size() == 2) << (fields ? "" : fields.error());
+                ++fieldsFiles;
+                continue;
+            }
             const auto found = readRecords(e.path());
             ASSERT_TRUE(found);
             for (const FoundRecord& r : found->records)
                 back.push_back(performanceData(r.record));
         }
+        EXPECT_EQ(fieldsFiles, 1u);
         std::sort(back.begin(), back.end());
         std::vector<PerformanceData> want = {*store().data(one), *store().data(other)};
         std::sort(want.begin(), want.end());

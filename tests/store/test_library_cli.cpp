@@ -11,6 +11,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <sstream>
 #include <thread>
 
 using namespace kw;
@@ -89,7 +90,7 @@ TEST(LibraryCli, ImportSearchAndExportSayWhatTheyDidWithTheToolsExitStatuses)
          "(file is not a database); it was left as it is\n"},
         {{"--library", "none/lib.sqlite", "library", "search"}, 2, "",
          "knobwright-files: none/lib.sqlite: cannot open the library: there is no library at none/lib.sqlite\n"},
-        {{lib, "library"}, 2, "", "knobwright-files: library: no subcommand (import, search or export)\n" + kTry},
+        {{lib, "library"}, 2, "", "knobwright-files: library: no subcommand (import, search, export, diff, similar, info, tag or untag)\n" + kTry},
         {{lib, "library", "list"}, 2, "", "knobwright-files: library: unknown subcommand 'list'\n" + kTry},
         {{lib, "library", "import"}, 2, "", "knobwright-files: library import: no files or folders\n" + kTry},
         {{lib, "library", "export", "pad"}, 2, "", "knobwright-files: library export: no output file\n" + kTry},
@@ -140,6 +141,164 @@ TEST(LibraryCli, ImportSearchAndExportSayWhatTheyDidWithTheToolsExitStatuses)
     ::unsetenv("XDG_DATA_HOME");
     EXPECT_EQ(home.status, 0) << describe(home);
     EXPECT_TRUE(fs::exists(d / "data" / "Knobwright" / "library.sqlite"));
+}
+
+namespace {
+
+// A performance file as another program writes it, byte by byte: the seven
+// bulk dumps of user performance 1 with their checksums, from the 240 data
+// bytes (name first, then the category).
+Bytes handMade(const std::vector<uint8_t>& data)
+{
+    const int lengths[] = {46, 21, 9, 41, 41, 41, 41};
+    const uint8_t addresses[][2] = {{0x70, 0x00}, {0x70, 0x30}, {0x70, 0x50}, {0x71, 0}, {0x72, 0}, {0x73, 0}, {0x74, 0}};
+    Bytes out;
+    size_t at = 0;
+    for (int m = 0; m < 7; ++m) {
+        Bytes body = {0x00, uint8_t(lengths[m]), addresses[m][0], 0x00, addresses[m][1]};
+        body.insert(body.end(), data.begin() + ptrdiff_t(at), data.begin() + ptrdiff_t(at) + lengths[m]);
+        at += size_t(lengths[m]);
+        int sum = 0;
+        for (const uint8_t b : body)
+            sum += b;
+        out.insert(out.end(), {0xF0, 0x43, 0x00, 0x4B});
+        out.insert(out.end(), body.begin(), body.end());
+        out.push_back(uint8_t(-sum & 0x7F));
+        out.push_back(0xF7);
+    }
+    return out;
+}
+
+std::vector<uint8_t> renamed(std::vector<uint8_t> d, const std::string& name)
+{
+    for (size_t i = 0; i < 8; ++i)
+        d[i] = uint8_t(i < name.size() ? name[i] : ' ');
+    return d;
+}
+
+} // namespace
+
+TEST(LibraryCli, DiffSimilarInfoAndTagsOnFilesMadeElsewhere)
+{
+    TempDir dir;
+    const fs::path d = dir.path();
+    std::mt19937 rng(23);
+    std::vector<uint8_t> pan(240);
+    for (uint8_t& b : pan)
+        b = uint8_t(rng() % 128);
+    pan = renamed(pan, "Pan Seq");
+    pan[8] = 12;
+    // Layer 2 begins at 117, layer 4 at 199: the cutoff is the 18th byte of
+    // a layer, the resonance the 19th.
+    std::vector<uint8_t> sq2 = renamed(pan, "Pan Sq2");
+    sq2[117 + 17] = uint8_t((sq2[117 + 17] + 20) % 128);
+    sq2[199 + 18] = uint8_t((sq2[199 + 18] + 5) % 128);
+    std::vector<uint8_t> near = pan;  // one step of layer 3's volume
+    near[158 + 7] = uint8_t(near[158 + 7] ^ 1);
+    std::vector<uint8_t> far(240);
+    for (uint8_t& b : far)
+        b = uint8_t(rng() % 128);
+    far = renamed(far, "Far Away");
+    writeAll(d / "pan.syx", handMade(pan));
+    writeAll(d / "sq2.syx", handMade(sq2));
+    writeAll(d / "near.syx", handMade(near));
+    writeAll(d / "far.syx", handMade(far));
+    writeAll(d / "twin.syx", handMade(renamed(pan, "Pan Twin")));
+    fs::create_directories(d / "copy");
+    writeAll(d / "copy" / "again.syx", handMade(pan));
+    Bytes cut = handMade(pan);
+    cut.resize(300);
+    writeAll(d / "cut.syx", cut);
+    Bytes two = handMade(pan);
+    const Bytes second = handMade(far);
+    two.insert(two.end(), second.begin(), second.end());
+    writeAll(d / "two.syx", two);
+
+    const std::string lib = "--library=lib.sqlite";
+    const std::string cutoff = "Layer 2 Filter Cutoff: ", resonance = "Layer 4 Filter Resonance: ";
+    struct Row {
+        std::vector<std::string> args;
+        int status;
+        std::string out;  // every line's start, "" for none
+        std::string err;
+    };
+    const std::vector<Row> before = {
+        // Files alone need no library.
+        {{lib, "library", "diff", "pan.syx", "sq2.syx"}, 1, "Name: Pan Seq -> Pan Sq2\n" + cutoff + "\n" + resonance + "\n", ""},
+        {{lib, "library", "diff", "pan.syx", "copy/again.syx"}, 0, "", ""},
+        {{lib, "library", "diff", "cut.syx", "pan.syx"}, 2, "",
+         "knobwright-files: cut.syx: dump of performance 1 (PD Pan Seq): message 7 missing\n"},
+        {{lib, "library", "diff", "pan.syx", "two.syx"}, 2, "",
+         "knobwright-files: two.syx: holds 2 performances; name a file of one\n"},
+        {{lib, "library", "diff", "pan.syx"}, 2, "", "knobwright-files: library diff: two performances are needed\n" + kTry},
+        {{lib, "library", "similar", "pan", "0"}, 2, "",
+         "knobwright-files: library similar: '0' is no number of performances\n" + kTry},
+        {{lib, "library", "search", "--json"}, 2, "", "knobwright-files: option '--json' is for library info only\n" + kTry},
+        {{lib, "info", "--json", "pan.syx"}, 2, "", "knobwright-files: option '--json' is for library info only\n" + kTry},
+    };
+    const auto check = [&](const Row& row) {
+        SCOPED_TRACE(commandLine(row.args));
+        const Ran r = runTool(d, row.args);
+        EXPECT_EQ(r.status, row.status) << describe(r);
+        // Values are the controls' texts: each line is checked up to them.
+        std::istringstream got(r.out), want(row.out);
+        std::string g, w;
+        while (std::getline(want, w)) {
+            ASSERT_TRUE(std::getline(got, g)) << "missing: " << w;
+            EXPECT_TRUE(g.starts_with(w)) << g;
+        }
+        EXPECT_FALSE(std::getline(got, g)) << "more: " << g;
+        EXPECT_EQ(r.err, row.err);
+    };
+    for (const Row& row : before)
+        check(row);
+
+    ASSERT_EQ(runTool(d, {lib, "library", "import", "pan.syx", "sq2.syx", "near.syx", "far.syx", "copy", "twin.syx"}).status, 0);
+    const std::vector<Row> after = {
+        {{lib, "library", "diff", "pan seq pan.syx", "Pan Sq2"}, 1, "Name: Pan Seq -> Pan Sq2\n" + cutoff + "\n" + resonance + "\n", ""},
+        {{lib, "library", "diff", "pan", "far.syx"}, 2, "",
+         "knobwright-files: lib.sqlite: 'pan' matches 4 performances (PD Pan Seq " + (d / "pan.syx").string()
+             + "; PD Pan Seq " + (d / "near.syx").string() + "; PD Pan Sq2 " + (d / "sq2.syx").string()
+             + "; ...); add a word of the one meant\n"},
+        {{lib, "library", "diff", "zzz", "far.syx"}, 2, "", "knobwright-files: lib.sqlite: nothing matches 'zzz'\n"},
+        // The twin, the one-byte variation, the three bytes; a file the
+        // library holds is not its own neighbour.
+        {{lib, "library", "similar", "pan.syx", "3"}, 0,
+         "0.000  PD Pan Twin  " + (d / "twin.syx").string() + "  (same sound)\n0.008  PD Pan Seq  "
+             + (d / "near.syx").string() + "\n0.197  PD Pan Sq2  " + (d / "sq2.syx").string() + "\n",
+         ""},
+        {{lib, "library", "similar", "pan seq near", "1"}, 0, "0.008  PD Pan Seq  " + (d / "pan.syx").string() + "\n", ""},
+        {{lib, "library", "tag", "pan", "warm", "Pad"}, 0,
+         "PD Pan Seq  Pad, warm\nPD Pan Seq  Pad, warm\nPD Pan Sq2  Pad, warm\nPD Pan Twin  Pad, warm\n", ""},
+        {{lib, "library", "tag", "pan", "WARM"}, 0, "", ""},  // nothing new: nothing said
+        {{lib, "library", "untag", "sq2", "pad"}, 0, "PD Pan Sq2  warm\n", ""},
+        {{lib, "library", "tag", "pan", "a,b"}, 2, "",
+         "knobwright-files: library tag: 'a,b' is no tag (tags are not blank and hold no comma)\n" + kTry},
+    };
+    for (const Row& row : after)
+        check(row);
+
+    // Every place it was seen, with its date.
+    const Ran info = runTool(d, {lib, "library", "info", "pan seq pan.syx"});
+    EXPECT_EQ(info.status, 0) << describe(info);
+    EXPECT_NE(info.out.find("\n  " + (d / "pan.syx").string() + " ("), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("\n  " + (d / "copy" / "again.syx").string() + " ("), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("Tags: Pad, warm\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("Twins:\n  PD Pan Twin  " + (d / "twin.syx").string() + "\nVersions:\n  0.008  PD Pan Seq  "
+                            + (d / "near.syx").string() + "\n"),
+              std::string::npos)
+        << info.out;
+
+    // Tags travel: exported, imported into a fresh library, there again.
+    fs::create_directories(d / "out");
+    ASSERT_EQ(runTool(d, {lib, "library", "export", "pan", "out/pans.PFB"}).status, 0);
+    EXPECT_TRUE(fs::exists(d / "out" / "pans.PFB.knobwright.json"));
+    ASSERT_EQ(runTool(d, {"--library=fresh.sqlite", "library", "import", "out"}).status, 0);
+    const Ran moved = runTool(d, {"--library=fresh.sqlite", "--json", "library", "info", "sq2"});
+    EXPECT_EQ(moved.status, 0) << describe(moved);
+    EXPECT_NE(moved.out.find("\"tags\": [\"warm\"]"), std::string::npos) << moved.out;
+    const Ran warm = runTool(d, {"--library=fresh.sqlite", "library", "search", "warm"});
+    EXPECT_EQ(std::count(warm.out.begin(), warm.out.end(), '\n'), 4) << describe(warm);
 }
 
 TEST(LibraryCli, ALibraryPathThatIsNoFileIsNamedAndOneThatCannotBeWrittenIsRead)

@@ -16,6 +16,7 @@
 #include "session/library/LibraryKeeper.h"
 #include "session/library/ReplaceGuard.h"
 #include "session/Transfers.h"
+#include "store/FieldsFile.h"
 #include "store/Import.h"
 
 #include <mutex>
@@ -240,6 +241,11 @@ bool LibraryCommands::exportEntries(const std::vector<int64_t>& ids)
             }
             ++written;
         }
+        const SaveError fields = writeFields(freeFieldsFile(pathFromUtf8(*folder), "Library export"), ids, *r);
+        if (fields) {
+            ctx_.dialogs.inform(many + " written in " + *folder + "; their fields file was not:\n" + fields->message());
+            return true;
+        }
         ctx_.rx.report(many + " written in " + *folder);
         return true;
     }
@@ -257,8 +263,24 @@ bool LibraryCommands::exportEntries(const std::vector<int64_t>& ids)
         return false;
     }
     (bank ? ctx_.settings.perfBankDir : ctx_.settings.lastDir) = utf8FromPath(folderOf(path));
+    if (const SaveError fields = writeFields(fieldsFileFor(path), ids, *r)) {
+        ctx_.dialogs.inform(many + " written to " + utf8FromPath(path.filename()) + "; their fields file was not:\n"
+                            + fields->message());
+        return true;
+    }
     ctx_.rx.report(many + " written to " + utf8FromPath(path.filename()));
     return true;
+}
+
+SaveError LibraryCommands::writeFields(const std::filesystem::path& path, const std::vector<int64_t>& ids,
+                                       const std::vector<PerformanceRecord>& written)
+{
+    Store* s = store();
+    auto rows = s ? s->rows(ids) : StoreResult<std::vector<LibraryRow>>(std::vector<LibraryRow>{});
+    if (!rows || rows->size() != written.size())
+        return FileError{FileErrorKind::CannotSave, path,
+                         rows ? "an entry was deleted meanwhile" : rows.error().text};
+    return writeFieldsFile(path, exportedFields(*rows, written));
 }
 
 void LibraryCommands::importChosen()

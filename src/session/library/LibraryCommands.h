@@ -43,6 +43,7 @@ public:
     LibraryCommands& operator=(const LibraryCommands&) = delete;
 
     LibraryKeeper& keeper() { return keeper_; }
+    CommandContext& context() { return ctx_; }
     Store* store();
     // The library window's changes to rows, and their Undo and Redo.
     LibraryEdits& edits() { return edits_; }
@@ -91,6 +92,9 @@ private:
     void watchImport();
     void importEnded();
     std::optional<std::vector<PerformanceRecord>> records(const std::vector<int64_t>& ids, int firstNumber);
+    // The user's fields of `ids`, exported as `written`, into `path`.
+    SaveError writeFields(const std::filesystem::path& path, const std::vector<int64_t>& ids,
+                          const std::vector<PerformanceRecord>& written);
 
     CommandContext& ctx_;
     LibraryKeeper& keeper_;
