@@ -29,6 +29,7 @@ if [ "${KW_BENCH_QUICK:-0}" = 1 ]; then
   build/bench/bench_files_tool --rounds 3 --json "$rows" --quiet
   build/bench/bench_library --rounds 2 --json "$rows" --quiet
   build/bench/bench_library_window --rounds 1 --json "$rows" --quiet
+  build/bench/bench_explore --rounds 20 --trials 5 --json "$rows" --quiet
 else
   build/bench/bench_box_flood --json "$rows" --quiet
   build/bench/bench_fetch --fetches 20 --json "$rows" --quiet
@@ -37,6 +38,7 @@ else
   build/bench/bench_files_tool --json "$rows" --quiet
   build/bench/bench_library --json "$rows" --quiet
   build/bench/bench_library_window --json "$rows" --quiet
+  build/bench/bench_explore --json "$rows" --quiet
 fi
 
 # One JSON array of every row, in the order the benchmarks wrote them.

@@ -377,6 +377,10 @@ void TMainWindow::buildMenus()
     QMenu* view = menu(nullptr, "MenuView", " &View ");
     add(view, "MenuViewMidiMonitor", "&MIDI monitor");
     add(view, "MenuViewLibrary", "&Library");
+    add(view, "MenuViewExplore", "&Explore");
+
+    QMenu* tools = menu(nullptr, "MenuTools", " &Tools ");
+    add(tools, "MenuToolsMutate", "&Mutate", QKeySequence(Qt::CTRL | Qt::Key_M));
 
     QAction* about = menuBar()->addAction(QStringLiteral(" &About "));
     about->setObjectName(QStringLiteral("MenuAbout"));

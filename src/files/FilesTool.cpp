@@ -5,6 +5,7 @@
 #include "files/FileIo.h"
 #include "files/FilePaths.h"
 #include "files/PerformanceFile.h"
+#include "model/Explore.h"
 
 #include <algorithm>
 #include <array>
@@ -13,6 +14,7 @@
 #include <istream>
 #include <optional>
 #include <ostream>
+#include <random>
 #include <sstream>
 #include <system_error>
 
@@ -45,6 +47,16 @@ constexpr const char* kUsage =
     "                              CATEGORY_Name.SYX and list the files written\n"
     "  renumber IN.SYX N OUT.SYX   address a performance file to performance N and\n"
     "                              recompute its checksums (OUT may be IN)\n"
+    "  mutate IN.SYX OUT.SYX       a variation of a performance: every number of the\n"
+    "                              groups not locked moves a little (--strength,\n"
+    "                              --seed, --lock, --choices)\n"
+    "  morph A.SYX B.SYX PCT OUT.SYX\n"
+    "                              PCT percent (0..100) of the way from A to B, in\n"
+    "                              A's name, category, layers and key ranges (--lock)\n"
+    "  breed IN... OUT.PFB         a bank of children of the performances of the\n"
+    "                              files and banks, in the first one's name, category,\n"
+    "                              layers and key ranges (--count, --seed, --lock,\n"
+    "                              --strength, --choices)\n"
     "  library import PATH...      keep every performance of the files and folders\n"
     "                              (.SYX, .PFB, .MID, subfolders too) in the library,\n"
     "                              each once, and say how many were new\n"
@@ -65,13 +77,28 @@ constexpr const char* kUsage =
     "  library untag TEXT TAG...   performance a search for TEXT finds\n"
     "\n"
     "  -f, --force          pack damaged records; renumber a file that is no whole\n"
-    "                       performance\n"
+    "                       performance; let the sound tools take a whole record\n"
+    "                       whose checksum or data bytes are damaged\n"
     "      --library FILE   the library to use (default:\n"
     "                       $XDG_DATA_HOME/Knobwright/library.sqlite)\n"
     "      --json           library info prints JSON\n"
+    "      --strength PCT   how far mutate moves a number, 1..100 % of its range\n"
+    "                       (default 20; breed mutates its children at a quarter)\n"
+    "      --seed N         the random numbers: the same seed, the same result\n"
+    "                       (default: a new one, named on standard error)\n"
+    "      --lock GROUP     leave GROUP as it is: common, effects, arpeggiator,\n"
+    "                       layer1 .. layer4 (repeat for several)\n"
+    "      --choices        mutate may change choices too (waves, effect types,\n"
+    "                       banks, voices, switches), with a chance of the strength\n"
+    "      --count N        how many children breed makes, 1..128 (default 8)\n"
     "  -h, --help           show this text\n"
     "      --version        show the version\n"
     "  --                   end of the options: what follows are arguments\n"
+    "\n"
+    "The sound tools never change a performance's name, category, receive\n"
+    "channels and switches, its layers' on/off, key and velocity ranges, its\n"
+    "volume or its loudest layer's volume (no other layer rises above that one),\n"
+    "and never write over one of their inputs.\n"
     "\n"
     "N is a user-performance number 1..128, as the synthesizer shows it. A file\n"
     "named - is standard input, an output named - standard output. A file is\n"
@@ -137,6 +164,8 @@ std::string damageText(FileKind kind, const CheckedRecord& r)
 
 struct Options {
     bool force = false, help = false, version = false, json = false;
+    // The sound tools' options as given, in order ("--seed", "7").
+    std::vector<std::pair<std::string, std::string>> sound;
     std::string library;
     std::vector<std::string> operands;
     std::string unknown;  // the first option not understood
@@ -168,6 +197,12 @@ Options parseOptions(const std::vector<std::string>& args)
             o.force = true;
         else if (a == "--json")
             o.json = true;
+        else if (a == "--choices")
+            o.sound.emplace_back(a, "");
+        else if ((a == "--strength" || a == "--seed" || a == "--lock" || a == "--count") && i + 1 < args.size())
+            o.sound.emplace_back(a, args[++i]);
+        else if ((a == "--strength" || a == "--seed" || a == "--lock" || a == "--count") && o.noValue.empty())
+            o.noValue = a;
         else if (o.unknown.empty())
             o.unknown = a;
     }
@@ -215,6 +250,11 @@ private:
         const std::vector<std::string> rest(o.operands.begin() + 1, o.operands.end());
         if (o.json && !more_.contains(cmd))
             return usageError("option '--json' is for library info only");
+        const bool soundTool = cmd == "mutate" || cmd == "morph" || cmd == "breed";
+        if (!soundTool && !o.sound.empty())
+            return usageError("option '" + o.sound.front().first + "' is for mutate, morph and breed only");
+        if (soundTool)
+            return sound(cmd, rest, o.sound);
         if (cmd == "info")
             return arguments(cmd, rest, {"no input files"}, true) ? info(rest) : Failed;
         if (cmd == "extract")
@@ -571,6 +611,179 @@ private:
         PerformanceRecord record = r.record;
         record.setNumber(*number, Checksums::Recompute);
         return saveStatus(outName, record.bytes(), Ok);
+    }
+
+    // ------------------------------------------------------- sound tools
+
+    struct SoundSettings {
+        explore::Options options;
+        std::optional<uint64_t> seed;
+        int count = 8;
+    };
+
+    static std::optional<uint64_t> wholeNumber(const std::string& text, uint64_t max)
+    {
+        uint64_t n = 0;
+        const char* end = text.data() + text.size();
+        const auto [ptr, ec] = std::from_chars(text.data(), end, n);
+        if (text.empty() || ec != std::errc() || ptr != end || n > max)
+            return std::nullopt;
+        return n;
+    }
+
+    // Each tool takes the options that mean something to it, no others.
+    std::optional<SoundSettings> soundSettings(const std::string& cmd,
+                                               const std::vector<std::pair<std::string, std::string>>& given)
+    {
+        SoundSettings s;
+        for (const auto& [option, value] : given) {
+            const bool takes = option == "--lock" || (option == "--count" ? cmd == "breed" : cmd != "morph");
+            if (!takes) {
+                usageError(cmd + ": no option '" + option + "' for " + cmd);
+                return std::nullopt;
+            }
+            if (option == "--choices") {
+                s.options.choices = true;
+            } else if (option == "--lock") {
+                const auto lock = explore::lockFromKey(value);
+                if (!lock) {
+                    usageError(cmd + ": --lock takes common, effects, arpeggiator or layer1..layer4, not '" + value
+                               + "'");
+                    return std::nullopt;
+                }
+                s.options.locks |= explore::lockBit(*lock);
+            } else if (option == "--seed") {
+                s.seed = wholeNumber(value, UINT64_MAX);
+                if (!s.seed) {
+                    usageError(cmd + ": --seed takes a whole number, not '" + value + "'");
+                    return std::nullopt;
+                }
+            } else {
+                const bool strength = option == "--strength";
+                const auto n = wholeNumber(value, strength ? 100 : 128);
+                if (!n || *n < 1) {
+                    usageError(cmd + ": " + option + (strength ? " takes a percentage 1..100" : " takes 1..128")
+                               + ", not '" + value + "'");
+                    return std::nullopt;
+                }
+                (strength ? s.options.strength : s.count) = int(*n);
+            }
+        }
+        return s;
+    }
+
+    // The records of `name` a sound tool may work on, or nothing (reported):
+    // a file that cannot be read, is no performance file (with `bankToo`, no
+    // bank either) or holds a damaged record is refused, as pack refuses it.
+    std::optional<std::vector<PerformanceRecord>> soundInput(const std::string& name, bool bankToo)
+    {
+        auto checked = load(name);
+        if (!checked) {
+            failed(shownName(name), checked.error());
+            return std::nullopt;
+        }
+        if (!bankToo && checked->kind != FileKind::Performance) {
+            report(shownName(name), "not a performance file (a performance bank)");
+            return std::nullopt;
+        }
+        std::vector<PerformanceRecord> records;
+        for (const CheckedRecord& r : checked->records) {
+            if (!r.faults.none() && !(force_ && r.faults.whole())) {
+                report(shownName(name), damageText(checked->kind, r) + (r.faults.whole() ? " (--force takes it)" : ""));
+                return std::nullopt;
+            }
+            records.push_back(r.record);
+        }
+        if (records.empty()) {
+            report(shownName(name), "holds no performance");
+            return std::nullopt;
+        }
+        return records;
+    }
+
+    static PerformanceImage imageOf(const PerformanceRecord& r)
+    {
+        PerformanceImage img;
+        img.setDefaults();
+        r.toEdit(img.edit);
+        return img;
+    }
+
+    // An output that names one of the inputs (a link to it too) would lose
+    // what it was made from.
+    bool outputIsInput(const std::string& outName, const std::vector<std::string>& inputs)
+    {
+        if (outName == "-")
+            return false;
+        const fs::path out = pathFromUtf8(outName);
+        for (const std::string& in : inputs) {
+            if (in == "-")
+                continue;
+            std::error_code ec;
+            if (in == outName || fs::equivalent(out, pathFromUtf8(in), ec)) {
+                report(shownName(outName), "not written: it is an input; the tools never write over one");
+                return true;
+            }
+        }
+        return false;
+    }
+
+    int sound(const std::string& cmd, const std::vector<std::string>& rest,
+              const std::vector<std::pair<std::string, std::string>>& given)
+    {
+        const bool ok = cmd == "mutate"  ? arguments(cmd, rest, {"no input file", "no output file"})
+                        : cmd == "morph" ? arguments(cmd, rest, {"no file A", "no file B", "no percentage", "no output file"})
+                                         : arguments(cmd, rest, {"no input files", "no output file"}, true);
+        if (!ok)
+            return Failed;
+        auto settings = soundSettings(cmd, given);
+        if (!settings)
+            return Failed;
+        const std::string& outName = rest.back();
+        std::vector<std::string> inputs(rest.begin(), rest.end() - 1);
+        std::optional<uint64_t> percent;
+        if (cmd == "morph") {
+            percent = wholeNumber(rest[2], 100);
+            if (!percent)
+                return usageError("morph: PCT must be a percentage 0..100, not '" + rest[2] + "'");
+            inputs.pop_back();
+        }
+        if (outputIsInput(outName, inputs))
+            return Failed;
+        std::vector<std::vector<PerformanceRecord>> read;
+        for (const std::string& in : inputs) {
+            if (stopSignal())
+                return stopped(outName, "not written: ");
+            auto records = soundInput(in, cmd == "breed");
+            if (!records)
+                return Failed;
+            read.push_back(std::move(*records));
+        }
+        if (!settings->seed && cmd != "morph") {
+            settings->seed = (uint64_t(std::random_device{}()) << 32) | std::random_device{}();
+            report(shownName(outName), "seed " + std::to_string(*settings->seed) + " (--seed makes it again)");
+        }
+        explore::Random random(settings->seed.value_or(0));
+        const PerformanceRecord& first = read[0][0];
+        const PerformanceImage base = imageOf(first);
+        // A single performance keeps the number it had.
+        const auto single = [&](const PerformanceImage& out) {
+            const PerformanceRecord record = PerformanceRecord::fromEdit(out.edit, std::max(0, first.numberInRange()));
+            return saveStatus(outName, record.bytes(), Ok);
+        };
+        if (cmd == "mutate")
+            return single(explore::mutate(base, settings->options, random));
+        if (cmd == "morph")
+            return single(explore::morph(base, imageOf(read[1][0]), int(*percent), settings->options));
+        std::vector<PerformanceImage> parents;
+        for (const auto& file : read)
+            for (const PerformanceRecord& r : file)
+                parents.push_back(imageOf(r));
+        std::vector<PerformanceRecord> children;
+        int number = 0;
+        for (const PerformanceImage& child : explore::breed(base, parents, settings->count, settings->options, random))
+            children.push_back(PerformanceRecord::fromEdit(child.edit, number++));
+        return saveStatus(outName, bankBytes(children), Ok);
     }
 
     std::istream& in_;

@@ -5,6 +5,7 @@
 #include "midi/Senders.h"
 #include "midi/Ui.h"
 #include "model/Cp1252.h"
+#include "model/Parameters.h"
 #include "model/VariationPages.h"
 #include "session/Dialogs.h"
 #include "session/FieldRules.h"
@@ -23,6 +24,36 @@ constexpr int kVelocityDefaults[4] = {126, 0, 63, 63};
 constexpr const char* kComparingText = "Comparing with the original - press Compare to edit again";
 
 uint8_t blockIndex(const BulkBlock& b) { return uint8_t(int(b.kind()) % kBlocksPerPerformance); }
+
+// What a message of the step takes on the wire.
+size_t messageBytes(const StepSend& m)
+{
+    switch (m.kind) {
+    case StepSend::Param: return 9;    // F0 43 1n 4B ah am al dd F7
+    case StepSend::Param2: return 10;  // ... with two data bytes
+    case StepSend::Block: return blockInfo(BlockKind(m.block)).length();
+    }
+    return 0;
+}
+
+// The message a control's edit of `p` sends.
+std::optional<StepSend> sendFor(const Parameter& p)
+{
+    const FieldRow* row = p.row ? p.row : findField(p.control);
+    if (!row || p.bytes.empty())
+        return std::nullopt;
+    const ParamByte& first = p.bytes.front();
+    const uint8_t block = uint8_t(first.block);
+    switch (row->send) {
+    case SendKind::LayerParam:
+    case SendKind::Param: return StepSend{StepSend::Param, block, first.offset};
+    case SendKind::Param2: return StepSend{StepSend::Param2, block, uint8_t(first.offset + row->pairDelta)};
+    case SendKind::LayerBulk:
+    case SendKind::Bulk: return StepSend{StepSend::Block, block, 0};
+    case SendKind::None: break;
+    }
+    return std::nullopt;
+}
 
 } // namespace
 
@@ -260,6 +291,61 @@ void EditSession::setVariationValue(int slot, int value)
     putData(c30, first, high);
     putData(c30, first + 1u, low);
     sendOut({StepSend::Param2, uint8_t(BlockKind::Common30), first});
+}
+
+size_t EditSession::applySound(const BlockSet& target, SoundChange::What what)
+{
+    if (refused())
+        return 0;
+    const FieldRow& volume = specialRows().volume;
+    std::vector<const Parameter*> changed;
+    for (const Parameter& p : performanceParameters()) {
+        if (p.layer > 0 && p.row == &volume && state_.mute[size_t(p.layer - 1)].muted)
+            continue;  // silent until unmuted: the mute memory holds its volume
+        bool differs = false;
+        for (const ParamByte& b : p.bytes)
+            differs |= ((image_.edit[b.block].data(b.offset) ^ target[b.block].data(b.offset)) & b.mask) != 0;
+        if (differs)
+            changed.push_back(&p);
+    }
+    if (changed.empty())
+        return 0;
+    acted();
+    size_t bytes = 0;
+    {
+        const Recording recording(*this, EditStep(SoundChange{what}));
+        std::vector<StepSend> blocks, params;
+        for (const Parameter* p : changed) {
+            for (const ParamByte& b : p->bytes) {
+                BulkBlock& block = image_.edit[b.block];
+                const uint8_t mine = uint8_t(block.data(b.offset) & ~b.mask & 0x7F);
+                putData(block, b.offset, uint8_t(mine | (target[b.block].data(b.offset) & b.mask)));
+            }
+            if (const auto m = sendFor(*p)) {
+                auto& list = m->kind == StepSend::Block ? blocks : params;
+                if (std::find(list.begin(), list.end(), *m) == list.end())
+                    list.push_back(*m);
+            }
+        }
+        // A block that goes out whole carries its parameters.
+        for (const StepSend& m : blocks) {
+            sendOut(m);
+            bytes += messageBytes(m);
+        }
+        for (const StepSend& m : params) {
+            const bool carried = std::any_of(blocks.begin(), blocks.end(),
+                                             [&](const StepSend& b) { return b.block == m.block; });
+            if (carried)
+                continue;
+            sendOut(m);
+            bytes += messageBytes(m);
+        }
+    }
+    if (ui_) {
+        const SendsPaused pause(state_);
+        ui_->showImage();
+    }
+    return bytes;
 }
 
 void EditSession::setEditLayer(int layer)

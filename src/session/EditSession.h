@@ -136,6 +136,15 @@ public:
     // A variation parameter (slot 0..5) as its 14-bit value.
     void setVariationValue(int slot, int value);
 
+    // A sound a tool made takes the edit's place: every parameter in which
+    // `target` differs from the image takes its bits, as one step of
+    // `what`, and goes out as its control's edit sends it (a layer's bank
+    // and detune as the layer block, a variation type as common block 30,
+    // which carries its parameters). A muted layer's volume stays as the
+    // mute button keeps it. Answers the bytes of the messages sent: 0 when
+    // nothing differs or while comparing.
+    size_t applySound(const BlockSet& target, SoundChange::What what);
+
     // The edit layer (1..4); the window shows the new layer at once.
     void setEditLayer(int layer);
     void setAffectAll(bool on) { state_.affectAll = on; }

@@ -197,6 +197,16 @@ std::string LayerSwitch::text() const
     return (on ? "Layer On" : "Layer Off") + layerSuffix(layer);
 }
 
+std::string SoundChange::text() const
+{
+    switch (what) {
+    case Mutate: return "Mutate";
+    case Morph: return "Morph";
+    case Candidate: return "Bred Sound";
+    }
+    return {};
+}
+
 std::string EditStep::text() const
 {
     return std::visit([](const auto& k) { return k.text(); }, kind_);

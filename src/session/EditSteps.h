@@ -129,6 +129,16 @@ struct LayerSwitch {
     bool sameTarget(const LayerSwitch&) const { return false; }
 };
 
+// A sound a tool made (mutate, morph, a bred candidate) in the edit's place.
+struct SoundChange {
+    enum What : uint8_t { Mutate, Morph, Candidate };
+    What what;
+    std::string text() const;
+    // One drag of the morph slider is one step, and so is one round of
+    // trying candidates; every mutation is a step of its own.
+    bool sameTarget(const SoundChange& o) const { return what == o.what && what != Mutate; }
+};
+
 // One entry of the edit history: what changed, and which kind of change
 // it was.
 class EditStep {
@@ -151,7 +161,7 @@ public:
 
 private:
     StepBody body_;
-    std::variant<FieldChange, LayerBulkChange, NameChange, VoiceChange, LayerSwitch> kind_;
+    std::variant<FieldChange, LayerBulkChange, NameChange, VoiceChange, LayerSwitch, SoundChange> kind_;
 };
 
 // Words for a control of the field tables ("Filter Cutoff"); the control's

@@ -2,6 +2,7 @@
 
 #include "editor/BankEditWindow.h"
 #include "editor/EditorContext.h"
+#include "editor/ExploreWindow.h"
 #include "editor/LibraryWindow.h"
 #include "editor/MainWindow.h"
 #include "editor/MidiMonitorWindow.h"
@@ -10,9 +11,11 @@
 #include "midi/QtScheduler.h"
 #include "midi/SynthLink.h"
 #include "midi/VirtualBackend.h"
+#include "model/Cp1252.h"
 #include "session/BankManager.h"
 #include "session/BulkCommands.h"
 #include "session/EditSession.h"
+#include "session/Explorer.h"
 #include "session/FileCommands.h"
 #include "session/library/LibraryCommands.h"
 #include "session/library/LibraryKeeper.h"
@@ -36,6 +39,7 @@
 #include <QStandardPaths>
 
 #include <cstdio>
+#include <random>
 #include <utility>
 
 namespace kw {
@@ -52,6 +56,8 @@ Application::~Application()
         ctx_->mayQuit = {};
     link_.reset();
     monitor_ = nullptr;  // goes with the window, before the ports
+    delete exploreWindow_;
+    exploreWindow_ = nullptr;
     delete libraryWindow_;
     libraryWindow_ = nullptr;
     libraryCommands_.reset();
@@ -255,6 +261,42 @@ void Application::connectCommands()
     bankManager_ = std::make_unique<BankManager>(*commandContext_, *bank_);
     BankManager& bank = *bankManager_;
     on("MenuBulkBankEdit", [this, &bank] { MenuBulkBankEditClick(bank, window_.get()); });
+    // A new random source each run: mutations are never the last run's again.
+    explorer_ = std::make_unique<Explorer>(*session_, *sched_,
+                                           (uint64_t(std::random_device{}()) << 32) | std::random_device{}());
+    on("MenuToolsMutate", [this] { explorer_->mutate(); });
+    on("MenuViewExplore", [this] {
+        if (!exploreWindow_) {
+            exploreWindow_ = new ExploreWindow(
+                *explorer_, *dialogs_, settings_,
+                [this](const std::vector<int64_t>& ids) {
+                    std::vector<ExploreWindow::Named> out;
+                    Store* store = libraryCommands_->store();
+                    for (const int64_t id : ids) {
+                        if (!store)
+                            break;
+                        auto record = store->record(id, 0);
+                        if (!record)
+                            continue;
+                        ExploreWindow::Named n{cp1252ToUtf8(record->shortEntry()), {}};
+                        n.image.setDefaults();
+                        record->toEdit(n.image.edit);
+                        out.push_back(std::move(n));
+                    }
+                    return out;
+                });
+            // Not the main window's child: its clicks and drags are no
+            // gestures of the main window's controls, which would cut a
+            // slider drag or a round of candidates into several steps. It
+            // does not keep the program running once the main window has
+            // closed.
+            exploreWindow_->setAttribute(Qt::WA_QuitOnClose, false);
+            placeBeside(exploreWindow_, window_.get());
+        }
+        exploreWindow_->show();
+        exploreWindow_->raise();
+        exploreWindow_->activateWindow();
+    });
     // An arranged bank lives in memory only: quitting asks to save it first.
     ctx_->mayQuit = [this] { return mayQuit(); };
     ctx_->openFromLibrary = [this](const std::vector<int64_t>& ids) { libraryCommands_->open(ids.front()); };

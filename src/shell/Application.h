@@ -28,6 +28,8 @@ class LibraryKeeper;
 class LibraryWindow;
 class Dialogs;
 class EditSession;
+class Explorer;
+class ExploreWindow;
 class FileCommands;
 class MidiCore;
 class MidiMonitorWindow;
@@ -93,6 +95,10 @@ public:
     MidiMonitorWindow* midiMonitor() { return monitor_; }
     // View › Library, made when first opened; null before.
     LibraryWindow* libraryWindow() { return libraryWindow_; }
+    // Mutate, morph and breed on the edit (Tools › Mutate, View › Explore).
+    Explorer& explorer() { return *explorer_; }
+    // View › Explore, made when first opened; null before.
+    ExploreWindow* exploreWindow() { return exploreWindow_; }
     LibraryKeeper& keeper() { return *keeper_; }
     LibraryCommands& libraryCommands() { return *libraryCommands_; }
     // Where the performance library is kept.
@@ -158,6 +164,8 @@ private:
     std::unique_ptr<LibraryKeeper> keeper_;
     std::unique_ptr<LibraryCommands> libraryCommands_;
     LibraryWindow* libraryWindow_ = nullptr;
+    std::unique_ptr<Explorer> explorer_;
+    ExploreWindow* exploreWindow_ = nullptr;
 };
 
 // Asked when the window closes while a transfer runs.
