@@ -1,6 +1,7 @@
 #include "midi/MidiMeaning.h"
 
 #include "midi/HexText.h"
+#include "midi/XgMessages.h"
 #include "model/FieldTable.h"
 #include "model/NameTables.h"
 
@@ -138,6 +139,8 @@ std::string parameterChange(ByteView m)
 std::string yamaha(ByteView m)
 {
     const size_t n = m.size();
+    if (const std::string xg = xg::meaning(m); !xg.empty())
+        return xg;
     if (n >= 9 && m[3] == 0x4B && (m[2] & 0xF0) == 0x10 && (n == 9 || n == 10))
         return parameterChange(m);
     if (n == 8 && m[3] == 0x4B && (m[2] & 0xF0) == 0x20) {

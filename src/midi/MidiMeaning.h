@@ -23,7 +23,7 @@ enum class MessageKind : uint8_t {
 MessageKind messageKind(ByteView message);
 
 // "Parameter change layer 2 Filter Cutoff = 64", "Bulk dump user common 00
-// of 005", "Identity reply CS1x", "Note on ch 1 C3 velocity 100",
+// of 005", "XG part 5 Reverb Send = 40", "Identity reply CS1x", "Note on ch 1 C3 velocity 100",
 // "Controller ch 1 Cutoff (74) = 64".
 std::string messageMeaning(ByteView message);
 
