@@ -61,9 +61,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static const std::vector<xg::Param> params = xg::allParams();
     FuzzedDataProvider in(data, size);
-    VirtualCs1x synth;
-    if (in.ConsumeBool())
-        synth.setToneMode(ToneMode::Multi);
+    // Made once (its user memory is costly to build); XG System On puts its
+    // XG side back to the start for every input.
+    static VirtualCs1x synth;
+    synth.handle(xg::systemOn());
+    synth.setToneMode(in.ConsumeBool() ? ToneMode::Multi : ToneMode::Performance);
     xg::Memory memory;
     while (in.remaining_bytes() > 0) {
         const xg::Param& asked = params[in.ConsumeIntegralInRange<size_t>(0, params.size() - 1)];

@@ -4,12 +4,7 @@ namespace kw::xg {
 
 namespace {
 
-void write(uint8_t* bytes, const Row& r, int value)
-{
-    const auto d = encode(r, value);
-    if (d)
-        std::copy(d->begin(), d->end(), bytes);
-}
+void write(uint8_t* bytes, const Row& r, int value) { encodeInto(r, value, bytes); }
 
 int startValue(const Row& r, int part) { return r.defaultFor(part).value_or(r.min); }
 
@@ -34,6 +29,17 @@ const uint8_t* Memory::at(Address a) const
 }
 
 void Memory::reset()
+{
+    // Made once and copied: a reset comes with every XG System On.
+    static const Memory defaults = [] {
+        Memory m(Fresh{});
+        m.build();
+        return m;
+    }();
+    *this = defaults;
+}
+
+void Memory::build()
 {
     system_.fill(0);
     effect_.fill(0);
@@ -86,11 +92,7 @@ int Memory::value(const Param& p) const
 bool Memory::set(const Param& p, int value)
 {
     uint8_t* b = at(p.address());
-    const auto d = encode(*p.row, value);
-    if (!b || !d || p.row->command)
-        return false;
-    std::copy(d->begin(), d->end(), b);
-    return true;
+    return b && !p.row->command && encodeInto(*p.row, value, b);
 }
 
 std::vector<uint8_t> Memory::block(const BlockAt& at) const

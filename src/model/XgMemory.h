@@ -42,6 +42,9 @@ public:
     bool operator==(const Memory&) const = default;
 
 private:
+    struct Fresh {};
+    explicit Memory(Fresh) {}
+    void build();
     // The bytes of the parameter starting at `a`, or nullptr outside the tables.
     uint8_t* at(Address a);
     const uint8_t* at(Address a) const;

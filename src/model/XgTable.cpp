@@ -462,22 +462,29 @@ std::vector<Param> allParams()
     return out;
 }
 
-std::optional<std::vector<uint8_t>> encode(const Row& row, int value)
+bool encodeInto(const Row& row, int value, uint8_t* out)
 {
     if (!row.takes(value))
-        return std::nullopt;
-    std::vector<uint8_t> d(row.size);
+        return false;
     switch (row.coding) {
-    case Coding::Byte: d[0] = uint8_t(value); break;
+    case Coding::Byte: out[0] = uint8_t(value); break;
     case Coding::Nibbles:
-        for (size_t i = 0; i < d.size(); ++i)
-            d[i] = uint8_t((value >> (4 * (d.size() - 1 - i))) & 0x0F);
+        for (size_t i = 0; i < row.size; ++i)
+            out[i] = uint8_t((value >> (4 * (row.size - 1 - i))) & 0x0F);
         break;
     case Coding::Pair:
-        d[0] = uint8_t(value >> 7);
-        d[1] = uint8_t(value & 0x7F);
+        out[0] = uint8_t(value >> 7);
+        out[1] = uint8_t(value & 0x7F);
         break;
     }
+    return true;
+}
+
+std::optional<std::vector<uint8_t>> encode(const Row& row, int value)
+{
+    std::vector<uint8_t> d(row.size);
+    if (!encodeInto(row, value, d.data()))
+        return std::nullopt;
     return d;
 }
 

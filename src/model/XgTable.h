@@ -154,6 +154,9 @@ std::vector<Param> allParams();
 // take the value, so nothing out of range is ever built, let alone wrapped
 // into another value.
 std::optional<std::vector<uint8_t>> encode(const Row& row, int value);
+// The same into `out` (room for row.size bytes), without allocating; false,
+// and nothing written, when the row does not take the value.
+bool encodeInto(const Row& row, int value, uint8_t* out);
 // The value the data bytes carry; none when their count is not the row's
 // size or a byte lies outside its coding (a nibble above 0F, a byte of 80 or
 // more). Whether the row takes the value is takes()'s to say.
