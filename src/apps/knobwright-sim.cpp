@@ -46,7 +46,7 @@ void usage(FILE* to)
 {
     std::fprintf(to,
                  "Usage: knobwright-sim [--api jack|alsa] [--client NAME] [--name NAME] [--memory FILE | --volatile]\n"
-                 "                      [--trace]\n"
+                 "                      [--trace] [--multi]\n"
                  "                      [--drop P] [--late MS] [--wrong-length P] [--bad-checksum P]\n"
                  "                      [--unsolicited P] [--vanish-after N] [--seed S]\n"
                  "Runs the virtual CS1x on one virtual MIDI input and one output port, both called\n"
@@ -57,6 +57,8 @@ void usage(FILE* to)
                  "             (default: the editor's own virtual CS1x memory)\n"
                  "  --volatile keep the memory for this run only\n"
                  "  --trace    print every message received (<-) and sent (->) in hex\n"
+                 "  --multi    start in Multi mode (sixteen XG parts with their own effects)\n"
+                 "             rather than Performance mode\n"
                  "  --version  show the version\n"
                  "A synth that misbehaves on purpose (P is a chance per message, 0 to 1):\n"
                  "  --drop P          a reply is lost\n"
@@ -70,6 +72,7 @@ void usage(FILE* to)
                  "                    the same faults (default: new each run, printed at start)\n"
                  "Lines on standard input play the instrument's panel:\n"
                  "  program N  select user performance N (0-127) and send its program change\n"
+                 "  mode multi|performance  switch the tone generator's mode\n"
                  "  send HEX.. send any message, e.g. \"send B0 4A 40\" for the cutoff knob\n");
 }
 
@@ -105,7 +108,14 @@ std::vector<kw::Bytes> panelCommand(kw::VirtualCs1x& synth, const std::string& l
     std::string word;
     if (!(in >> word))
         return {};
-    if (word == "program") {
+    if (word == "mode") {
+        std::string mode;
+        in >> mode;
+        if (mode == "multi" || mode == "performance") {
+            synth.setToneMode(mode == "multi" ? kw::ToneMode::Multi : kw::ToneMode::Performance);
+            return {};
+        }
+    } else if (word == "program") {
         int pp = -1;
         if (in >> pp && pp >= 0 && pp <= 127)
             return synth.selectOnPanel(pp);
@@ -131,6 +141,7 @@ int main(int argc, char** argv)
     QString memory;
     bool defaultMemory = true;
     bool trace = false;
+    bool multi = false;
     kw::SynthFaults faults;
     bool seeded = false;
     for (int i = 1; i < argc; ++i) {
@@ -156,6 +167,8 @@ int main(int argc, char** argv)
             defaultMemory = false;
         } else if (a == "--trace")
             trace = true;
+        else if (a == "--multi")
+            multi = true;
         else if (a == "--drop")
             faults.drop = chanceValue(a, value());
         else if (a == "--late")
@@ -201,6 +214,8 @@ int main(int argc, char** argv)
 
     kw::QtScheduler sched;
     kw::VirtualCs1x synth;
+    if (multi)
+        synth.setToneMode(kw::ToneMode::Multi);
     kw::VirtualMemoryFile memoryFile(synth, sched, memory);
     std::unique_ptr<RtMidiIn> in;
     std::unique_ptr<RtMidiOut> out;

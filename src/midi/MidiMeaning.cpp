@@ -4,6 +4,7 @@
 #include "model/Arpeggiator.h"
 #include "model/Cp1252.h"
 #include "model/EffectTables.h"
+#include "midi/XgMessages.h"
 #include "model/FieldTable.h"
 #include "model/NameTables.h"
 #include "model/PerformanceImage.h"
@@ -294,6 +295,8 @@ std::string parameterChange(ByteView m, const MeaningContext& context)
 std::string yamaha(ByteView m, const MeaningContext& context)
 {
     const size_t n = m.size();
+    if (const std::string xg = xg::meaning(m); !xg.empty())
+        return xg;
     if (n >= 9 && m[3] == 0x4B && (m[2] & 0xF0) == 0x10 && (n == 9 || n == 10))
         return parameterChange(m, context);
     if (n == 8 && m[3] == 0x4B && (m[2] & 0xF0) == 0x20) {

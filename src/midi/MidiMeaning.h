@@ -44,7 +44,7 @@ MeaningContext meaningContext(ByteView message, const BlockSet& edit);
 // "Parameter change layer 2 Filter Cutoff -34" (the value as the control
 // shows it: the label of a bar, the entry of a list, "on" or "off" for a
 // check box, the button of a radio group), "Bulk dump common 00 of user
-// performance 005", "Identity reply CS1x", "Note on ch 1 C3 velocity 100",
+// performance 005", "XG part 5 Reverb Send = 40", "Identity reply CS1x", "Note on ch 1 C3 velocity 100",
 // "Controller ch 1 Cutoff (74) = 64". A parameter whose value has no text of
 // its own (a byte no entry or button stands for, half of a pair) shows the
 // bytes: "Parameter change common Reverb Type, second byte = 64".

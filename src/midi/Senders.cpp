@@ -1,5 +1,7 @@
 #include "midi/Senders.h"
 
+#include "midi/XgMessages.h"
+
 namespace kw {
 
 Senders::Senders(PerformanceImage& img, EditorState& st, OutputPort& port, SenderHooks hooks)
@@ -116,6 +118,40 @@ bool Senders::request(Request r, int performance)
     if (hooks_.requestSent)
         hooks_.requestSent(r, performance);
     return true;
+}
+
+bool Senders::xgParameterChange(const xg::Param& p, int value)
+{
+    if (!mayEdit()) {
+        lastReason_ = port_.isOpen() ? "sending is paused" : "no MIDI output is open";
+        return false;
+    }
+    const auto m = xg::parameterChange(p, value);
+    if (!m) {
+        lastReason_ = "Internal error: " + p.name() + " does not take " + std::to_string(value) + "; nothing was sent.";
+        if (hooks_.report)
+            hooks_.report(lastReason_);
+        return false;
+    }
+    return sendLong(*m);
+}
+
+bool Senders::xgSystemOn()
+{
+    if (!mayEdit()) {
+        lastReason_ = port_.isOpen() ? "sending is paused" : "no MIDI output is open";
+        return false;
+    }
+    return sendLong(xg::systemOn());
+}
+
+bool Senders::xgRequest(const xg::Param& p)
+{
+    if (!port_.isOpen()) {
+        lastReason_ = "no MIDI output is open";
+        return false;
+    }
+    return sendLong(xg::parameterRequest(p));
 }
 
 void Senders::startupMessage()

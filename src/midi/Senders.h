@@ -4,6 +4,7 @@
 #include "midi/Messages.h"
 #include "midi/OutputPort.h"
 #include "model/PerformanceImage.h"
+#include "model/XgTable.h"
 
 #include <functional>
 #include <string>
@@ -39,6 +40,17 @@ public:
     // disabled and becomes the pending request. False when it did not go
     // out (port closed, or the port failed: then it is not pending either).
     bool request(Request r, int performance = 0);
+    // XG: one parameter change goes out at once, as a performance edit's
+    // does (a series of them is a send job's, with the transfer pause
+    // between). It leaves the performance's modified flag alone: the XG
+    // parts are no part of a performance. False when it did not go out, and
+    // for a value the row does not take (lastReason() says so; nothing is
+    // sent in its place).
+    bool xgParameterChange(const xg::Param& p, int value);
+    // XG System On; what follows must wait xg::kSystemOnPauseMs.
+    bool xgSystemOn();
+    // An XG parameter request; the reply is the parameter's change.
+    bool xgRequest(const xg::Param& p);
     void startupMessage();
     void selectUserPerformance(int pp);
 

@@ -1,6 +1,7 @@
 #include "midi/VirtualCs1x.h"
 
 #include "midi/Messages.h"
+#include "midi/XgMessages.h"
 #include "model/UserPerfList.h"
 
 #include <algorithm>
@@ -147,6 +148,8 @@ std::vector<Bytes> VirtualCs1x::handle(ByteView m)
     if (m.size() == 6 && m[1] == 0x7E && (m[2] == 0x00 || m[2] == 0x7F) && m[3] == 0x06 && m[4] == 0x01)
         return {Bytes(std::begin(msg::kIdentityReply), std::end(msg::kIdentityReply))};
 
+    if (m.size() >= 8 && m[1] == kYamaha && m[3] == xg::kModel && (m[2] & 0x0F) == 0)
+        return handleXg(m);
     if (m.size() < 8 || m[1] != kYamaha || m[3] != kModel || (m[2] & 0x0F) != 0)
         return {};
     switch (m[2] & 0xF0) {
@@ -184,6 +187,56 @@ std::vector<Bytes> VirtualCs1x::handle(ByteView m)
         return {};
     default:
         return {};
+    }
+}
+
+bool VirtualCs1x::ignoredInMode(xg::Table table, int part) const
+{
+    return mode_ == ToneMode::Performance && (table == xg::Table::Effect || (table == xg::Table::Part && part < 4));
+}
+
+std::vector<Bytes> VirtualCs1x::handleXg(ByteView m)
+{
+    const xg::Address a{m[4], m[5], m[6]};
+    switch (m[2] & 0xF0) {
+    case 0x10: {  // parameter change
+        if (const xg::Row* cmd = xg::commandAt(a)) {
+            if (m.size() != 9 || !cmd->takes(m[7]))
+                return {};
+            if (cmd->low == 0x7D)
+                xg_.resetDrumSetup(m[7]);
+            else
+                xg_.reset();
+            return {};
+        }
+        // One that does not fit its row is ignored whole: nothing out of
+        // range is ever held, nor a value made of the wrong number of bytes.
+        const xg::Change c = xg::readChange(m);
+        if (c.ok() && !ignoredInMode(c.param->row->table, c.param->part))
+            xg_.set(*c.param, c.value);
+        return {};
+    }
+    case 0x30: {  // parameter request: the answer is a parameter change
+        const auto p = xg::paramAt(a);
+        if (m.size() != 8 || !p)
+            return {};
+        auto reply = xg::parameterChange(*p, xg_.value(*p));
+        return reply ? std::vector<Bytes>{std::move(*reply)} : std::vector<Bytes>{};
+    }
+    case 0x20: {  // dump request
+        const auto b = xg::blockAt(a);
+        if (m.size() != 8 || !b)
+            return {};
+        auto dump = xg::bulkDump(a, xg_.block(*b));
+        return dump ? std::vector<Bytes>{std::move(*dump)} : std::vector<Bytes>{};
+    }
+    case 0x00: {  // bulk dump
+        const xg::Dump d = xg::readDump(m);
+        if (d.why.empty() && !ignoredInMode(d.block->block->table, d.block->part))
+            xg_.takeBlock(*d.block, d.data);
+        return {};
+    }
+    default: return {};
     }
 }
 

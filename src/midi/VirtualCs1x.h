@@ -1,10 +1,12 @@
 #pragma once
 // The instrument's side of everything the editor exchanges with a CS1x:
 // identity, dump requests, parameter changes, bulk dumps and switching to a
-// user performance. Pure logic over its own memory; VirtualBackend puts it
+// user performance; and its XG side: XG parameter changes, requests, bulk
+// dumps and their requests, XG System On. Pure logic over its own memory; VirtualBackend puts it
 // into the device lists and the simulator program puts it on real ports.
 
 #include "model/PerformanceImage.h"
+#include "model/XgMemory.h"
 
 #include <array>
 #include <functional>
@@ -24,6 +26,10 @@ struct MemoryLoad {
     // Every block once, nothing else, and not a byte more or less.
     bool whole = false;
 };
+
+// What the instrument plays: a performance (its four layers, with XG parts
+// 5-16 beside them) or sixteen XG parts with their own effects.
+enum class ToneMode : uint8_t { Performance, Multi };
 
 class VirtualCs1x {
 public:
@@ -53,6 +59,13 @@ public:
     MemoryLoad loadMemoryImage(ByteView image);
     void resetMemory();
 
+    // Switched on the instrument's panel. In Performance mode XG changes
+    // and dumps of the effects and of parts 1-4 are ignored (the
+    // performance plays there); requests are answered in either mode.
+    void setToneMode(ToneMode mode) { mode_ = mode; }
+    ToneMode toneMode() const { return mode_; }
+    const xg::Memory& xg() const { return xg_; }
+
 private:
     struct Place {
         BulkBlock* block = nullptr;
@@ -67,11 +80,16 @@ private:
     Place takeBulk(ByteView m);
     Bytes dump(BlockKind k, int pp);
     void changed();
+    std::vector<Bytes> handleXg(ByteView m);
+    // Whether Performance mode leaves the XG data of this table and part alone.
+    bool ignoredInMode(xg::Table table, int part) const;
 
     BlockSet edit_{false};
     std::vector<BlockSet> user_;
     uint8_t bankMsb_ = 0;
     uint8_t bankLsb_ = 0;
+    ToneMode mode_ = ToneMode::Performance;
+    xg::Memory xg_;
     std::function<void()> onChange_;
 };
 
