@@ -6,6 +6,7 @@
 #include "editor/NameValidator.h"
 #include "editor/PageKit.h"
 #include "editor/QtText.h"
+#include "editor/SynthMemoryView.h"
 #include "files/FileCheck.h"
 #include "model/NameTables.h"
 #include "session/library/LibraryCommands.h"
@@ -22,6 +23,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyledItemDelegate>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -287,7 +289,18 @@ LibraryWindow::LibraryWindow(LibraryCommands& commands, QWidget* parent)
     edits->addWidget(editNotes_, 2);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(filters);
-    layout->addWidget(table_, 1);
+    // The library's entries, and beside them the synth's memory as the
+    // library knows it.
+    memory_ = new SynthMemoryView(commands_, this);
+    tabs_ = new QTabWidget(this);
+    tabs_->setObjectName(QStringLiteral("LibraryTabs"));
+    tabs_->addTab(table_, QStringLiteral("&Library"));
+    tabs_->addTab(memory_, QStringLiteral("CS1x &memory"));
+    connect(tabs_, &QTabWidget::currentChanged, this, [this](int tab) {
+        if (tabs_->widget(tab) == memory_)
+            memory_->refresh();
+    });
+    layout->addWidget(tabs_, 1);
     layout->addLayout(edits);
     layout->addLayout(actions);
     resize(130 * digit, 36 * rows->defaultSectionSize());
@@ -407,6 +420,8 @@ void LibraryWindow::reload()
 
 void LibraryWindow::libraryChanged()
 {
+    if (tabs_->currentWidget() == memory_)
+        memory_->refresh();
     if (isVisible() && !reloadSoon_->isActive())
         reloadSoon_->start(kReloadDelayMs);
 }

@@ -24,6 +24,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableView;
+class QTabWidget;
 class QTimer;
 
 namespace kw {
@@ -33,12 +34,15 @@ class LibraryCompareWindow;
 class LibraryModel;
 class LibrarySimilarWindow;
 
+class SynthMemoryView;
+
 class LibraryWindow : public QWidget {
 public:
     LibraryWindow(LibraryCommands& commands, QWidget* parent = nullptr);
     ~LibraryWindow() override;
 
     LibraryModel& model() { return *model_; }
+    SynthMemoryView& memoryView() { return *memory_; }
     // The ids of the selected rows, in table order.
     std::vector<int64_t> selectedIds() const;
     // Selects the rows of these ids (those shown).
@@ -105,6 +109,8 @@ private:
     QCheckBox* favourites_;
     QLabel* count_;
     QTableView* table_;
+    QTabWidget* tabs_;
+    SynthMemoryView* memory_;
     QPushButton* audition_;
     QPushButton* open_;
     QPushButton* send_;

@@ -11,6 +11,7 @@
 #include "model/UserPerfList.h"
 #include "session/library/LibraryCommands.h"
 #include "session/library/LibraryKeeper.h"
+#include "session/library/MemoryView.h"
 #include "session/library/ReplaceGuard.h"
 #include "session/Links.h"
 #include "store/FieldsFile.h"
@@ -20,6 +21,7 @@
 #include <array>
 #include <chrono>
 #include <map>
+#include <numeric>
 #include <random>
 #include <thread>
 
@@ -501,4 +503,63 @@ TEST_F(Keeping, EveryFolderChooserIsTitledForWhatItPicks)
         runAll();
         EXPECT_EQ(dialogs.log.back(), std::string("folder:") + c.title + "|" + settings.lastDir);
     }
+}
+
+// The synth's memory as the library knows it: a check of every memory shows
+// all 128 as read; a send shows as sent; once the synth is found again all
+// of it may have changed, and a restart of the program still knows what was
+// last seen where; a check finds a store made on the panel and keeps it.
+TEST_F(Keeping, TheMemoryViewKnowsWhatItSawAndSaysWhereThatMayNoLongerHold)
+{
+    auto standings = [&] {
+        std::map<std::string, int> byHow;
+        for (const MemoryRow& r : commands->memoryRows())
+            ++byHow[r.standing.substr(0, r.standing.find_first_of("0123456789"))];
+        return byHow;
+    };
+    using Counts = std::map<std::string, int>;
+    EXPECT_EQ(standings(), (Counts{{"Unknown", 128}}));
+
+    commands->fetchToCheck({});  // nothing chosen, nothing done
+    std::vector<int> all(kUserPerformances);
+    std::iota(all.begin(), all.end(), 0);
+    commands->fetchToCheck(all);
+    runAll();
+    EXPECT_EQ(standings(), (Counts{{"Backed up ", 128}}));
+    EXPECT_EQ(dialogs.boxes.back(), "Checked 128 user performances: 0 as the library knew them, 0 changed (kept as "
+                                    "new entries), 128 not known before.");
+    const std::vector<MemoryRow> rows = commands->memoryRows();
+    EXPECT_EQ(rows[6].entry, trimBlanks(rec(6).categoryAbbreviation()) + " " + nameOf(6));
+    EXPECT_EQ(rows[6].id, idOf(6));
+
+    const fs::path syx = writeRecord("new.SYX", 3);
+    dialogs.files = {syx.string()};
+    dialogs.userPerfs = {20};
+    dialogs.chooses = {1};  // Replace
+    bulk.MenuBulkSinglePerfSynthClick();
+    runAll();
+    EXPECT_EQ(standings(), (Counts{{"Backed up ", 127}, {"Sent ", 1}}));
+    EXPECT_EQ(commands->memoryRows()[20].id, idOf(3));
+
+    keeper->synthMemory().greeted();
+    EXPECT_EQ(standings(), (Counts{{"May have changed since ", 128}}));
+    EXPECT_EQ(commands->memoryRows()[20].id, idOf(3)) << "the last seen there, not the first";
+    restart();
+    EXPECT_EQ(standings(), (Counts{{"May have changed since ", 128}}));
+
+    // A store on the panel behind the editor's back, then a check of 005-007.
+    const PerformanceRecord panel = kwtest::randomRecords({5}, 77).front();
+    for (int i = 0; i < kBlocksPerPerformance; ++i)
+        synth.synth.handle(panel.message(i));
+    const std::string before = commands->memoryRows()[5].entry;
+    dialogs.boxes.clear();
+    commands->fetchToCheck({4, 5, 6});
+    runAll();
+    ASSERT_FALSE(dialogs.boxes.empty());
+    EXPECT_EQ(dialogs.boxes.back(), "Checked 3 user performances: 2 as the library knew them, 1 changed (kept as "
+                                    "new entries), 0 not known before.");
+    EXPECT_EQ(dialogs.details.back(), "006: was " + before + ", now " + trimBlanks(panel.categoryAbbreviation())
+                                          + " " + trimBlanks(panel.name()) + "\n");
+    EXPECT_TRUE(store().find(performanceData(panel))->has_value());
+    EXPECT_EQ(standings(), (Counts{{"May have changed since ", 125}, {"Backed up ", 3}}));
 }

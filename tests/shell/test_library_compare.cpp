@@ -18,7 +18,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
+#include <QTabWidget>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -185,4 +187,20 @@ TEST_F(LibraryCompareTest, FindSimilarRanksTheTwinThenTheNearestAndComparesThem)
     list->setCurrentItem(list->topLevelItem(1));
     find<QPushButton>("SimilarCompare")->click();
     EXPECT_EQ(find<QLabel>("CompareTitle")->text().toStdString(), "PD Base -> PD OneByte: 2 parameters differ");
+}
+
+// Beside the entries, the synth's memory as the library knows it: nothing
+// seen yet by this program, and the place each was last seen at (none here).
+TEST_F(LibraryCompareTest, TheMemoryTabListsEveryUserMemory)
+{
+    auto* tabs = find<QTabWidget>("LibraryTabs");
+    ASSERT_NE(tabs, nullptr);
+    tabs->setCurrentIndex(1);
+    auto* table = find<QTableWidget>("SynthMemoryTable");
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(table->rowCount(), 128);
+    EXPECT_EQ(table->item(127, 0)->text(), QStringLiteral("128"));
+    EXPECT_EQ(table->item(0, 2)->text(), QStringLiteral("Unknown"));
+    EXPECT_TRUE(find<QLabel>("SynthMemorySummary")->text().startsWith(QStringLiteral("0 seen since")));
+    EXPECT_NE(find<QPushButton>("SynthMemoryFetch"), nullptr);
 }

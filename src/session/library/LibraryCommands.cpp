@@ -6,6 +6,8 @@
 #include "files/MidiFile.h"
 #include "files/PerformanceFile.h"
 #include "midi/Receiver.h"
+#include "model/Cp1252.h"
+#include "model/NameTables.h"
 #include "model/Settings.h"
 #include "model/UserPerfList.h"
 #include "session/BankSend.h"
@@ -19,6 +21,7 @@
 #include "store/FieldsFile.h"
 #include "store/Import.h"
 
+#include <map>
 #include <mutex>
 
 namespace kw {
@@ -374,6 +377,73 @@ void LibraryCommands::importEnded()
     for (const std::string& line : r.damaged)
         details += (details.empty() ? "" : "\n") + line;
     ctx_.dialogs.inform(text, details);
+}
+
+} // namespace kw
+
+namespace kw {
+
+std::vector<MemoryRow> LibraryCommands::memoryRows() { return kw::memoryRows(keeper_.synthMemory(), keeper_.store()); }
+
+void LibraryCommands::fetchToCheck(std::vector<int> numbers)
+{
+    std::erase_if(numbers, [](int n) { return n < 0 || n >= kUserPerformances; });
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    if (numbers.empty() || ctx_.refuseWhileBusy() || !ctx_.needBothPorts())
+        return;
+    Store* s = keeper_.store();
+    if (!s || s->readOnly()) {
+        ctx_.dialogs.inform("The library cannot be written: nothing was fetched.");
+        return;
+    }
+    // What was known there before: the editor's own sight since it found
+    // the synth, else what the library last saw there.
+    const std::vector<MemoryRow> rows = memoryRows();
+    std::map<int, PerformanceData> before;
+    std::map<int, std::string> entries;
+    for (int n : numbers) {
+        if (const SynthMemory::Known* k = keeper_.synthMemory().known(n))
+            before[n] = k->data;
+        else if (rows[size_t(n)].id)
+            if (auto d = s->data(rows[size_t(n)].id))
+                before[n] = *d;
+        entries[n] = rows[size_t(n)].entry;
+    }
+    ToDiskTransfer::Output out;
+    out.library = &keeper_;
+    auto fetch = std::make_unique<ToDiskTransfer>(std::move(out), numbers, ctx_.dialogs);
+    fetch->whenDone([this, numbers, before = std::move(before), entries = std::move(entries)](Receiver& rx) {
+        int same = 0, changed = 0, unknown = 0;
+        std::vector<std::string> lines;
+        for (int n : numbers) {
+            const SynthMemory::Known* now = keeper_.synthMemory().known(n);
+            const auto was = before.find(n);
+            if (!now || was == before.end()) {
+                ++unknown;
+            } else if (now->data == was->second) {
+                ++same;
+            } else {
+                ++changed;
+                lines.push_back(entryNumber(n) + ": was " + entries.at(n) + ", now "
+                                + trimBlanks(categoryAbbrev(dataCategory(now->data))) + " "
+                                + cp1252ToUtf8(trimBlanks(dataName(now->data))));
+            }
+        }
+        std::string text = "Checked " + std::to_string(numbers.size())
+                           + (numbers.size() == 1 ? " user performance: " : " user performances: ") + std::to_string(same) + " as the library knew them, " + std::to_string(changed)
+                           + " changed (kept as new entries), " + std::to_string(unknown) + " not known before.";
+        keeper_.changed();
+        std::string details;
+        for (const std::string& l : lines)
+            details += l + "\n";
+        if (details.empty())
+            rx.answer(text);
+        else
+            ctx_.dialogs.inform(text, details);
+        rx.report(text.substr(0, text.find(':')));
+    });
+    ctx_.rx.startChain(std::move(fetch));
 }
 
 } // namespace kw

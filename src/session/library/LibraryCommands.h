@@ -7,6 +7,7 @@
 
 #include "session/Audition.h"
 #include "session/library/LibraryEdits.h"
+#include "session/library/MemoryView.h"
 #include "store/Store.h"
 
 #include <atomic>
@@ -55,6 +56,13 @@ public:
     StoreResult<std::vector<ImportInfo>> imports();
     StoreResult<size_t> count();
     bool writable() { return edits_.writable(); }
+
+    // The synth's user memories as the library knows them (MemoryView.h).
+    std::vector<MemoryRow> memoryRows();
+    // "Fetch to check": reads user memories `numbers` (0..127) into the
+    // library and ends in a box that says which hold what the library last
+    // knew there and which changed (a changed one is kept as a new entry).
+    void fetchToCheck(std::vector<int> numbers);
 
     // "Keep in library": the edited performance as it stands, under its own
     // name; the status line says whether it was new.
