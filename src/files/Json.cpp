@@ -1,5 +1,7 @@
 #include "files/Json.h"
 
+#include "model/Cp1252.h"
+
 #include <charconv>
 #include <cmath>
 
@@ -185,24 +187,6 @@ private:
         return v;
     }
 
-    static void utf8(std::string& out, unsigned c)
-    {
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
 
     std::string string()
     {
@@ -243,7 +227,7 @@ private:
                             throw Stop{at_, "a string holds half a character"};
                         u = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
                     }
-                    utf8(out, u);
+                    appendUtf8(out, char32_t(u));
                     break;
                 }
                 default: throw Stop{at_ - 1, "a string holds an unknown escape"};

@@ -14,4 +14,7 @@ std::string cp1252ToUtf8(std::string_view bytes);
 // Characters without a Windows-1252 code, and malformed UTF-8, become '?'.
 std::string utf8ToCp1252(std::string_view utf8);
 
+// The UTF-8 bytes of code point `c` added to `out`.
+void appendUtf8(std::string& out, char32_t c);
+
 } // namespace kw

@@ -579,24 +579,20 @@ StoreResult<std::vector<LibraryRow>> Store::rows(std::span<const int64_t> ids)
 
 StoreResult<std::vector<std::string>> Store::sightings(int64_t id)
 {
-    return guarded([&] {
-        sql::Statement q = db_->prepare(
-            "SELECT s.kind, s.text, g.first_seen, g.last_seen, coalesce(i.what, ''), coalesce(i.started, 0) "
-            "FROM sightings g JOIN sources s ON s.id = g.source_id LEFT JOIN imports i ON i.id = g.import_id "
-            "WHERE g.performance_id = ? ORDER BY g.first_seen, s.id");
-        q.bind(1, id);
-        std::vector<std::string> out;
-        while (q.step()) {
-            std::string line = sourceLabel(int(q.integer(0)), q.text(1)) + " (" + dateText(q.integer(2));
-            if (q.integer(3) != q.integer(2))
-                line += ", last " + dateText(q.integer(3));
-            line += ")";
-            if (!q.text(4).empty())
-                line += ", import of " + ImportInfo{0, q.text(4), q.integer(5), 0, {}}.label();
-            out.push_back(std::move(line));
-        }
-        return out;
-    });
+    auto places = this->places(id);
+    if (!places)
+        return places.error();
+    std::vector<std::string> out;
+    for (const Sighting& p : *places) {
+        std::string line = p.place + " (" + dateText(p.firstSeen);
+        if (p.lastSeen != p.firstSeen)
+            line += ", last " + dateText(p.lastSeen);
+        line += ")";
+        if (!p.import.empty())
+            line += ", import of " + p.import;
+        out.push_back(std::move(line));
+    }
+    return out;
 }
 
 StoreResult<std::vector<std::optional<Store::MemorySighting>>> Store::lastSeenInUserMemories()
