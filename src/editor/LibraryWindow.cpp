@@ -29,6 +29,7 @@
 #include <QVBoxLayout>
 
 #include <set>
+#include <utility>
 
 namespace kw {
 
@@ -460,13 +461,14 @@ void LibraryWindow::showSelection()
 {
     // One pass over the selection, page by page: the ids and what the rows
     // share.
-    shown_ = SharedFields();
+    SharedFields shared;
     std::vector<int64_t> ids;
     for (const int row : selectedRows())
         if (const LibraryRow* r = model_->rowAt(row)) {
             ids.push_back(r->id);
-            shown_.add(*r);
+            shared.add(*r);
         }
+    std::swap(shown_, shared);
     const bool any = !ids.empty();
     const bool writable = commands_.writable();
     audition_->setEnabled(ids.size() == 1);

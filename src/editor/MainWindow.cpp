@@ -236,15 +236,22 @@ TMainWindow::TMainWindow(EditorContext& ctx, QWidget* parent) : QMainWindow(pare
             pages->tabBar()->setFocus(Qt::OtherFocusReason);
     });
     right->addWidget(pages, 1);
+    // The status line and the lamps stay in sight below the frame, also
+    // when the frame scrolls on a small screen.
     status_ = new StatusPanel;
-    right->addWidget(status_);
     outer->addLayout(right, 1);
     // A fixed frame like a hardware panel, sized by its layouts so larger
     // fonts and HiDPI screens still get room; on a screen too small for it
     // (1024 x 768 with a large font) the frame scrolls inside the window.
     frame->setSizeConstraint(QLayout::SetFixedSize);
-    scroll_ = new PageScroll(central, [this] { return roomOnScreen(); });
-    setCentralWidget(scroll_);
+    scroll_ = new PageScroll(central, [this] { return roomOnScreen() - QSize(0, status_->sizeHint().height()); });
+    auto* body = new QWidget;
+    auto* column = new QVBoxLayout(body);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(scroll_);
+    column->addWidget(status_);
+    setCentralWidget(body);
     looks::boldGroupTitles(this);
     // A drop-down list scrolled past must not change: it takes the wheel
     // only once clicked or tabbed into, as the bars do.
