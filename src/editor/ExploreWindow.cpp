@@ -41,9 +41,9 @@ QString numbered(const char* stem, int n)
 } // namespace
 
 ExploreWindow::ExploreWindow(Explorer& explorer, Dialogs& dialogs, Settings& settings, LibraryImages library,
-                             QWidget* parent)
+                             UserMemory userMemory, QWidget* parent)
     : QWidget(parent, Qt::Window), explorer_(explorer), dialogs_(dialogs), settings_(settings),
-      library_(std::move(library))
+      library_(std::move(library)), userMemory_(std::move(userMemory))
 {
     setObjectName(QStringLiteral("ExploreWindow"));
     setWindowTitle(QStringLiteral("Explore"));
@@ -106,6 +106,14 @@ ExploreWindow::ExploreWindow(Explorer& explorer, Dialogs& dialogs, Settings& set
             setPartner(read.front());
     });
     morphLayout->addWidget(partnerFile, 0, 1);
+    if (userMemory_) {
+        auto* partnerUser = new QPushButton(QStringLiteral("B from user memory..."), morphBox_);
+        partnerUser->setObjectName(QStringLiteral("ExplorePartnerUser"));
+        connect(partnerUser, &QPushButton::clicked, this, [this] {
+            userMemory_([this](const Named& b) { setPartner(b); });
+        });
+        morphLayout->addWidget(partnerUser, 0, 2);
+    }
     morph_ = new QSlider(Qt::Horizontal, morphBox_);
     morph_->setObjectName(QStringLiteral("ExploreMorph"));
     morph_->setRange(0, 100);
@@ -113,7 +121,7 @@ ExploreWindow::ExploreWindow(Explorer& explorer, Dialogs& dialogs, Settings& set
     connect(morph_, &QSlider::valueChanged, this, [this](int p) { morphMoved(p); });
     connect(morph_, &QSlider::sliderReleased, this, [this] { explorer_.morphReleased(); });
     morphLayout->addWidget(new QLabel(QStringLiteral("A"), morphBox_), 1, 0, Qt::AlignLeft);
-    morphLayout->addWidget(morph_, 2, 0, 1, 2);
+    morphLayout->addWidget(morph_, 2, 0, 1, -1);
     top->addWidget(morphBox_);
 
     // --- Breed ---------------------------------------------------------------

@@ -42,8 +42,11 @@ public:
     // the library window); empty without a library.
     using LibraryImages = std::function<std::vector<Named>(const std::vector<int64_t>& ids)>;
 
+    // Reads a user memory the user picks from the synth and hands it back
+    // as B; empty where there is no synth to ask.
+    using UserMemory = std::function<void(std::function<void(Named)>)>;
     ExploreWindow(Explorer& explorer, Dialogs& dialogs, Settings& settings, LibraryImages library,
-                  QWidget* parent = nullptr);
+                  UserMemory userMemory = {}, QWidget* parent = nullptr);
 
     // The performances of .SYX and .PFB files, damaged ones named in a box
     // and left out.
@@ -65,6 +68,7 @@ private:
     Dialogs& dialogs_;
     Settings& settings_;
     LibraryImages library_;
+    UserMemory userMemory_;
     std::array<QCheckBox*, 7> locks_{};
     QCheckBox* choices_;
     QSpinBox* strength_;

@@ -284,6 +284,15 @@ void Application::connectCommands()
                         out.push_back(std::move(n));
                     }
                     return out;
+                },
+                [this](std::function<void(ExploreWindow::Named)> take) {
+                    libraryCommands_->readUserMemory(
+                        "Performance B", [take = std::move(take)](const PerformanceRecord& record, int number) {
+                            ExploreWindow::Named n{entryNumber(number) + " " + cp1252ToUtf8(record.shortEntry()), {}};
+                            n.image.setDefaults();
+                            record.toEdit(n.image.edit);
+                            take(std::move(n));
+                        });
                 });
             // Not the main window's child: its clicks and drags are no
             // gestures of the main window's controls, which would cut a

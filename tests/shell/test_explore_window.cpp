@@ -17,6 +17,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QSettings>
 #include <QSlider>
@@ -156,6 +157,12 @@ TEST_F(ExploreWindowTest, TheWindowsLocksSliderAndCandidates)
     EXPECT_TRUE(std::equal(layer2.view().begin(), layer2.view().end(), app->image().edit.layer(2).view().begin()));
     EXPECT_EQ(app->session().undoText(), "Mutate");
     find<QCheckBox>("ExploreLock_Layer2")->setChecked(false);
+
+    // B read from the synth's user memory 004, the one stored at set-up.
+    dialogs.userPerfs = {3};
+    QTest::mouseClick(find<QPushButton>("ExplorePartnerUser"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return find<QLabel>("ExplorePartner")->text().contains("004"); }, 20000));
+    EXPECT_TRUE(find<QSlider>("ExploreMorph")->isEnabled());
 
     // The slider to B's end: one step, B's cutoff in layer 1.
     std::mt19937 rng(9);

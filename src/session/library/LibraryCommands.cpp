@@ -446,4 +446,34 @@ void LibraryCommands::fetchToCheck(std::vector<int> numbers)
     ctx_.rx.startChain(std::move(fetch));
 }
 
+void LibraryCommands::readUserMemory(const std::string& caption,
+                                     std::function<void(const PerformanceRecord&, int)> done)
+{
+    if (ctx_.refuseWhileBusy() || !ctx_.needBothPorts())
+        return;
+    Store* s = keeper_.store();
+    if (!s || s->readOnly()) {
+        ctx_.dialogs.inform("The library cannot be written: nothing was fetched.");
+        return;
+    }
+    UserPerfChoice c;
+    c.caption = caption;
+    c.buttonText = "Request";
+    c.entries = ctx_.names().utf8Lines();
+    const std::optional<int> chosen = ctx_.dialogs.chooseUserPerf(c);
+    if (!chosen || *chosen < 0 || *chosen >= kUserPerformances || !ctx_.needBothPorts())
+        return;
+    ToDiskTransfer::Output out;
+    out.library = &keeper_;
+    auto fetch = std::make_unique<ToDiskTransfer>(std::move(out), std::vector<int>{*chosen}, ctx_.dialogs);
+    fetch->whenDone([this, n = *chosen, done = std::move(done)](Receiver& rx) {
+        const SynthMemory::Known* k = keeper_.synthMemory().known(n);
+        if (!k)
+            return;
+        rx.report("Received user performance " + entryNumber(n));
+        done(recordFromData(k->data, 0), n);
+    });
+    ctx_.rx.startChain(std::move(fetch));
+}
+
 } // namespace kw

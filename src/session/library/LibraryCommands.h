@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -63,6 +64,11 @@ public:
     // library and ends in a box that says which hold what the library last
     // knew there and which changed (a changed one is kept as a new entry).
     void fetchToCheck(std::vector<int> numbers);
+    // Asks which user memory, reads it from the synth (keeping it in the
+    // library as a backup is kept) and hands it to `done` as user
+    // performance 0. Nothing happens when the user backs out, and a read
+    // that fails says so in its box.
+    void readUserMemory(const std::string& caption, std::function<void(const PerformanceRecord&, int)> done);
 
     // "Keep in library": the edited performance as it stands, under its own
     // name; the status line says whether it was new.
