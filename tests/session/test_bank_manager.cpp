@@ -356,8 +356,8 @@ TEST_F(Bank, MovedSlotsSwapWithWhatTheyLandOnAndEveryPerformanceKeepsItsDataAndT
         std::vector<std::pair<Bytes, std::string>> out;
         for (int i = 0; i < kUserPerformances; ++i)
             if (model.occupied(i)) {
-                const ByteView b = content(model.slot(i)).bytes();
-                out.push_back({Bytes(b.begin(), b.end()), model.entry(i).substr(5)});
+                const PerformanceRecord c = content(model.slot(i));
+                out.push_back({Bytes(c.bytes().begin(), c.bytes().end()), model.entry(i).substr(5)});
             }
         std::sort(out.begin(), out.end());
         return out;
